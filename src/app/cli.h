@@ -1,0 +1,13 @@
+// The command-line tool, as a function of its arguments and output streams.
+#pragma once
+
+#include <ostream>
+
+namespace quarvel {
+
+// Runs quarvel-cli. Returns the exit code: 0 on success, 1 when the work failed,
+// 2 when the arguments are wrong. Decoded data goes to `out` for the output "-";
+// help goes to `out`; errors and warnings go to `err`.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace quarvel

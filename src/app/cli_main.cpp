@@ -1,0 +1,5 @@
+#include <iostream>
+
+#include "app/cli.h"
+
+int main(int argc, char** argv) { return quarvel::RunCli(argc, argv, std::cout, std::cerr); }

@@ -1,0 +1,45 @@
+#include "decoders/decode_error.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+namespace quarvel {
+
+std::string HexOffset(std::uint64_t offset) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(offset));
+  return text;
+}
+
+DecodeError NegativeOffsetError(std::int64_t offset) {
+  return {DecodeErrorKind::NegativeOffset, 0, "offset " + std::to_string(offset) + " is negative"};
+}
+
+DecodeError OffsetBeyondEndError(std::int64_t offset, std::uint64_t size) {
+  const auto at = static_cast<std::uint64_t>(offset);
+  std::string message = "offset " + HexOffset(at) + " is beyond the end of the file (";
+  message += size == 0 ? std::string("which is empty") : std::to_string(size) + " bytes, last offset " + HexOffset(size - 1);
+  message += ")";
+  return {DecodeErrorKind::OffsetBeyondEnd, at, std::move(message)};
+}
+
+DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed) {
+  if (readFailed)
+    return {DecodeErrorKind::CannotOpenSource, end, "reading the file failed at byte " + HexOffset(end)};
+  return {DecodeErrorKind::Truncated, end,
+          "the stream of the block at " + HexOffset(blockStart) + " ends without its end marker at byte " +
+              HexOffset(end) + " (the end of the file)"};
+}
+
+DecodeError OutputTooLargeError(std::uint64_t position, std::size_t capacity) {
+  return {DecodeErrorKind::OutputTooLarge, position,
+          "the output would exceed " + std::to_string(capacity) + " bytes (stream byte " + HexOffset(position) + ")"};
+}
+
+DecodeError FileError(DecodeErrorKind kind, std::string_view doing, const std::filesystem::path& path,
+                      std::error_code error) {
+  return {kind, 0, "cannot " + std::string(doing) + " '" + PathToUtf8(path) + "': " + error.message()};
+}
+
+}  // namespace quarvel

@@ -1,0 +1,31 @@
+// The source and destination pickers and the decompress command.
+#pragma once
+
+#include <string_view>
+
+#include "ui/decompressor_form.h"
+
+namespace quarvel {
+
+inline constexpr std::string_view kSourceDialogTitle = "Por favor! Selecione um Rom.";
+inline constexpr std::string_view kSourceDialogFilter = "Rom Binário(*.BIN)|*.BIN";
+inline constexpr std::string_view kDestinationDialogTitle = "Selecione o Nome do Arquivo de Dados.";
+inline constexpr std::string_view kDestinationDialogFilter = "(*.DAT)|*.DAT";
+
+inline constexpr std::string_view kMissingFilesMessage = "Por Favor selecione os Arquivos de Origem e/ou Destino.";
+inline constexpr std::string_view kDoneMessage = "Descompressão Concluída";
+inline constexpr std::string_view kErrorMessage = "Ocorreu um erro durante a descompressão";
+inline constexpr std::string_view kWeirdOffsetMessage = "Argh, weird offset!";
+
+// "Origem": picks the ROM image into SourceFile and Text2. A cancelled dialog changes nothing.
+void CmdOrigem_Click(DecompressorForm& form);
+
+// "Destino": picks the destination into DestFile and Text3. A cancelled dialog changes nothing.
+void CmdDestino_Click(DecompressorForm& form);
+
+// "Descomprime": with both files picked, parses DisplayLoc in the chosen radix into
+// DataOffset, runs the chosen format's driver and reports the outcome in one message
+// box (after the weird-offset warning when a copy from before the start stopped it).
+void CmdDescomprime_Click(DecompressorForm& form);
+
+}  // namespace quarvel

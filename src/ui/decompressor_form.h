@@ -1,0 +1,57 @@
+// What the window's handlers work on: its controls, seen through the platform
+// interfaces, the services, the decoder drivers and the state the handlers share.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "decoders/extraction.h"
+#include "platform/services.h"
+
+namespace quarvel {
+
+struct FormState {
+  std::filesystem::path SourceFile;  // empty until picked
+  std::filesystem::path DestFile;
+  std::int32_t DataOffset = 0;
+  std::string RomName;
+};
+
+// A format's driver: decodes the block at an offset of the source into the destination.
+using Driver = std::function<DecodeResult<Extraction>(const std::filesystem::path& source,
+                                                      const std::filesystem::path& destination, std::int32_t offset)>;
+
+struct Drivers {
+  Driver kosinski;
+  Driver nemesis;
+};
+
+// The drivers of the real decoders.
+Drivers RealDrivers();
+
+struct DecompressorControls {
+  TextBox& Text2;  // shows SourceFile
+  TextBox& Text3;  // shows DestFile
+  TextBox& DisplayLoc;
+  TextBox& DisplayLoc2;
+  OptionButton& OptHex;
+  OptionButton& OptDec;
+  OptionButton& OptKos;
+  OptionButton& OptNem;
+};
+
+struct DecompressorServices {
+  MessageBoxService& messages;
+  FileDialogService& dialogs;
+};
+
+struct DecompressorForm {
+  DecompressorControls controls;
+  DecompressorServices services;
+  Drivers drivers = RealDrivers();
+  FormState state;
+};
+
+}  // namespace quarvel

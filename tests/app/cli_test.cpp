@@ -1,0 +1,160 @@
+#include "app/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/bytes.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Hex;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::ToHex;
+using testing::WriteFile;
+
+struct Run {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Run Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), "quarvel-cli");
+  std::vector<const char*> argv;
+  for (const auto& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {code, out.str(), err.str()};
+}
+
+class CliDecompress : public ::testing::Test {
+ protected:
+  // A Kosinski block at 0x10, behind filler.
+  void SetUp() override { WriteFile(rom_, testing::Concat(testing::Bytes(16, 0xEE), Hex("17 00 61 62 63 00 F0 00"))); }
+  std::string Path(const char* name) const { return (dir_ / name).string(); }
+
+  TempDir dir_;
+  fs::path rom_ = dir_ / "rom.bin";
+};
+
+TEST_F(CliDecompress, WritesTheBlockToAFile) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"decompress", "--format", "kosinski", "--offset", "10", rom_.string(), Path("a.dat")},
+           {"decompress", "-f", "Kosinski", "-o", "16", "--radix", "dec", rom_.string(), Path("a.dat")}}) {
+    const auto run = Cli(args);
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ToHex(ReadFile(dir_ / "a.dat")), "61 62 63");
+  }
+}
+
+TEST_F(CliDecompress, WritesTheBlockToStandardOutput) {
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "10", rom_.string(), "-"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "abc");
+}
+
+TEST_F(CliDecompress, TakesPathsWithAccentsAndBlanks) {
+  const std::string source = Path("Sonic ção.bin");
+  const std::string destination = Path("saída ü.dat");
+  fs::copy_file(rom_, source);
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "10", source, destination});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ToHex(ReadFile(destination)), "61 62 63");
+}
+
+struct FailingRun {
+  const char* name;
+  std::vector<std::string> options;  // before ROM and OUT
+  int code;
+  const char* errorPart;
+};
+
+class CliFailure : public CliDecompress, public ::testing::WithParamInterface<FailingRun> {};
+
+TEST_P(CliFailure, ExplainsOnStandardErrorAndTouchesNoFile) {
+  auto args = GetParam().options;
+  args.push_back(rom_.string());
+  args.push_back(Path("out.dat"));
+  const auto run = Cli(args);
+  EXPECT_EQ(run.code, GetParam().code);
+  EXPECT_NE(run.err.find(GetParam().errorPart), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(fs::exists(dir_ / "out.dat"));
+}
+
+const std::vector<std::string> kKosinski{"decompress", "--format", "kosinski"};
+std::vector<std::string> With(std::vector<std::string> more) {
+  more.insert(more.begin(), kKosinski.begin(), kKosinski.end());
+  return more;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, CliFailure,
+    ::testing::Values(
+        FailingRun{"OffsetNotHex", With({"--offset", "0x10"}), 2, "'0x10' is not a hexadecimal number"},
+        FailingRun{"OffsetNotDecimal", With({"--offset", "1A", "--radix", "dec"}), 2, "'1A' is not a decimal number"},
+        FailingRun{"OffsetTooLarge", With({"--offset", "100000000"}), 2, "does not fit in 32 bits"},
+        FailingRun{"UnknownFormat", {"decompress", "--format", "lzss", "--offset", "0"}, 2, "lzss"},
+        FailingRun{"MissingOffset", {"decompress", "--format", "kosinski"}, 2, "--offset"},
+        FailingRun{"UnknownRadix", With({"--offset", "0", "--radix", "oct"}), 2, "oct"},
+        FailingRun{"OffsetBeyondTheEnd", With({"--offset", "18"}), 1,
+                   "error: offset 0x18 is beyond the end of the file (24 bytes, last offset 0x17)"},
+        FailingRun{"NegativeOffset", With({"--offset", "-3", "--radix", "dec"}), 1, "offset -3 is negative"},
+        FailingRun{"Truncated", With({"--offset", "14"}), 1, "ends without its end marker at byte 0x18"},
+        FailingRun{"Nemesis", {"decompress", "--format", "nemesis", "--offset", "0"}, 1, "Nemesis"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliDecompress, AMissingRomIsNamed) {
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", Path("nope.bin"), Path("out.dat")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("nope.bin"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir_ / "nope.bin"));
+}
+
+TEST_F(CliDecompress, RefusesToWriteOverTheRom) {
+  const auto before = ReadFile(rom_);
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "10", rom_.string(), rom_.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("is the ROM image itself"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(rom_), before);
+}
+
+TEST_F(CliDecompress, ACopyBeforeTheStartWarnsAndSucceeds) {
+  WriteFile(rom_, Hex("41 00  61  FE  00 F0 00"));
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", rom_.string(), Path("out.dat")});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err,
+            "quarvel-cli: warning: a copy at stream byte 0x3 reaches before the start of the output; decoding stopped "
+            "there with 1 bytes\n");
+  EXPECT_EQ(ToHex(ReadFile(dir_ / "out.dat")), "61");
+}
+
+TEST_F(CliDecompress, AFirstCommandCopyingFromBeforeTheStartWarnsThenFails) {
+  WriteFile(rom_, Hex("00 00 00"));
+  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", rom_.string(), "-"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("warning: a copy at stream byte 0x2"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("error: the block at 0x0 decodes to nothing"), std::string::npos) << run.err;
+}
+
+TEST(CliHelp, ListsTheCommandsWithExamples) {
+  for (const auto& args : {std::vector<std::string>{"--help"}, std::vector<std::string>{"decompress", "--help"}}) {
+    const auto run = Cli(args);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.out.find("decompress"), std::string::npos);
+    EXPECT_NE(run.out.find("quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat"),
+              std::string::npos)
+        << run.out;
+  }
+  const auto none = Cli({});
+  EXPECT_EQ(none.code, 2);
+  EXPECT_NE(none.err.find("subcommand"), std::string::npos) << none.err;
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,188 @@
+#include "ui/decompress_command.h"
+
+#include <gtest/gtest.h>
+
+#include "form_fixture.h"
+#include "support/bytes.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FormFixture;
+
+struct DriverCall {
+  std::string format;
+  fs::path source;
+  fs::path destination;
+  std::int32_t offset;
+  bool operator==(const DriverCall&) const = default;
+};
+
+const Message kMissingFiles{std::string(kMissingFilesMessage), MessageButtons::Ok, MessageIcon::Information, {}};
+const Message kDone{std::string(kDoneMessage), MessageButtons::Ok, MessageIcon::Information, {}};
+const Message kError{std::string(kErrorMessage), MessageButtons::Ok, MessageIcon::Information,
+                     std::string(kApplicationTitle)};
+const Message kWeirdOffset{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
+
+// The form with both drivers recording their calls and answering with `outcome`.
+class DecompressCommand : public ::testing::Test {
+ protected:
+  DecompressCommand() {
+    auto recorder = [this](std::string format) {
+      return [this, format](const fs::path& source, const fs::path& destination, std::int32_t offset) {
+        calls.push_back({format, source, destination, offset});
+        return outcome;
+      };
+    };
+    f.form.drivers = {recorder("kosinski"), recorder("nemesis")};
+  }
+
+  void PickBoth() {
+    f.form.state.SourceFile = "/roms/sonic.bin";
+    f.form.state.DestFile = "/out/art.dat";
+  }
+
+  FormFixture f;
+  std::vector<DriverCall> calls;
+  DecodeResult<Extraction> outcome = Extraction{3, 8, false};
+};
+
+TEST_F(DecompressCommand, AsksForBothFilesBeforeLookingAtTheOffset) {
+  struct Picked {
+    const char* source;
+    const char* destination;
+  };
+  for (const auto& picked : {Picked{"", ""}, Picked{"/roms/sonic.bin", ""}, Picked{"", "/out/art.dat"}}) {
+    FormFixture f;
+    f.form.state = {picked.source, picked.destination, 77, {}};
+    f.displayLoc.SetText("not an offset");
+    CmdDescomprime_Click(f.form);
+    EXPECT_EQ(f.messages.shown, std::vector<Message>{kMissingFiles});
+    EXPECT_EQ(f.form.state.DataOffset, 77);
+  }
+}
+
+TEST_F(DecompressCommand, ParsesTheOffsetInTheChosenRadixAndCallsKosinski) {
+  struct Case {
+    bool hex;
+    const char* text;
+    std::int32_t offset;
+  };
+  for (const auto& c : {Case{true, "1A2B", 6699}, Case{false, "1000", 1000}, Case{true, "ffffffff", -1}}) {
+    calls.clear();
+    f.messages.shown.clear();
+    PickBoth();
+    (c.hex ? f.optHex : f.optDec).Select();
+    f.displayLoc.SetText(c.text);
+    CmdDescomprime_Click(f.form);
+    EXPECT_EQ(calls, (std::vector<DriverCall>{{"kosinski", "/roms/sonic.bin", "/out/art.dat", c.offset}}));
+    EXPECT_EQ(f.form.state.DataOffset, c.offset);
+    EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
+  }
+}
+
+TEST_F(DecompressCommand, AnOffsetThatDoesNotParseCallsNoDriver) {
+  for (const char* text : {"", "xyz", "0x10", "-1"}) {
+    f.messages.shown.clear();
+    PickBoth();
+    f.form.state.DataOffset = 42;
+    f.displayLoc.SetText(text);
+    CmdDescomprime_Click(f.form);
+    EXPECT_TRUE(calls.empty()) << text;
+    EXPECT_EQ(f.form.state.DataOffset, 42) << text;
+    EXPECT_EQ(f.messages.shown, std::vector<Message>{kError}) << text;
+  }
+}
+
+TEST_F(DecompressCommand, NemesisChosenCallsNemesisOnly) {
+  PickBoth();
+  f.optNem.Select();
+  f.displayLoc.SetText("10");
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(calls, (std::vector<DriverCall>{{"nemesis", "/roms/sonic.bin", "/out/art.dat", 16}}));
+}
+
+TEST_F(DecompressCommand, ADriverFailureIsReportedAsTheErrorOnly) {
+  PickBoth();
+  outcome = Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, "gone"});
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{kError});
+  EXPECT_EQ(f.form.state.DataOffset, 0);
+}
+
+TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsFirst) {
+  PickBoth();
+  outcome = Extraction{1, 4, true};
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kDone}));
+
+  f.messages.shown.clear();
+  outcome = Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, 2, "nothing"});
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kError}));
+}
+
+TEST_F(DecompressCommand, UsesThePickedPathsNotTheEditedTexts) {
+  f.dialogs.answers = {fs::path("/roms/sonic.bin"), fs::path("/out/art.dat")};
+  CmdOrigem_Click(f.form);
+  CmdDestino_Click(f.form);
+  f.text2.SetText("/somewhere/else.bin");
+  f.text3.SetText("");
+  CmdDescomprime_Click(f.form);
+  CmdDescomprime_Click(f.form);
+  const DriverCall expected{"kosinski", "/roms/sonic.bin", "/out/art.dat", 0};
+  EXPECT_EQ(calls, (std::vector<DriverCall>{expected, expected}));
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kDone, kDone}));
+}
+
+TEST(FilePickers, AskWithTheirTitlesAndFiltersAndShowThePath) {
+  FormFixture f;
+  f.dialogs.answers = {fs::path(u8"/roms/Sonic ção.bin"), fs::path(u8"/out/saída.dat")};
+  CmdOrigem_Click(f.form);
+  CmdDestino_Click(f.form);
+  ASSERT_EQ(f.dialogs.requests.size(), 2u);
+  EXPECT_FALSE(f.dialogs.requests[0].save);
+  EXPECT_EQ(f.dialogs.requests[0].request, (FileDialogRequest{"Por favor! Selecione um Rom.", "Rom Binário(*.BIN)|*.BIN"}));
+  EXPECT_TRUE(f.dialogs.requests[1].save);
+  EXPECT_EQ(f.dialogs.requests[1].request, (FileDialogRequest{"Selecione o Nome do Arquivo de Dados.", "(*.DAT)|*.DAT"}));
+  EXPECT_EQ(f.form.state.SourceFile, fs::path(u8"/roms/Sonic ção.bin"));
+  EXPECT_EQ(f.text2.Text(), "/roms/Sonic ção.bin");
+  EXPECT_EQ(f.form.state.DestFile, fs::path(u8"/out/saída.dat"));
+  EXPECT_EQ(f.text3.Text(), "/out/saída.dat");
+}
+
+TEST(FilePickers, CancellingKeepsThePickersOwnPath) {
+  FormFixture f;
+  f.dialogs.answers = {fs::path("/roms/a.bin"), std::nullopt, std::nullopt, std::nullopt};
+  CmdOrigem_Click(f.form);
+  CmdDestino_Click(f.form);  // cancelled: must not take the source path
+  CmdOrigem_Click(f.form);   // cancelled: keeps /roms/a.bin
+  EXPECT_EQ(f.form.state.SourceFile, "/roms/a.bin");
+  EXPECT_EQ(f.text2.Text(), "/roms/a.bin");
+  EXPECT_TRUE(f.form.state.DestFile.empty());
+  EXPECT_EQ(f.text3.Text(), "");
+}
+
+// The real drivers behind the command, on files.
+TEST(DecompressWithRealDrivers, ExtractsKosinskiAndRefusesNemesisForNow) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "rom.bin", testing::Hex("EE EE  17 00 61 62 63 00 F0 00"));
+  FormFixture f;
+  f.form.state.SourceFile = dir / "rom.bin";
+  f.form.state.DestFile = dir / "out.dat";
+  f.displayLoc.SetText("2");
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
+  EXPECT_EQ(testing::ToHex(testing::ReadFile(dir / "out.dat")), "61 62 63");
+
+  f.messages.shown.clear();
+  f.optNem.Select();
+  f.form.state.DestFile = dir / "nemesis.dat";
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{kError});
+  EXPECT_FALSE(fs::exists(dir / "nemesis.dat"));
+}
+
+}  // namespace
+}  // namespace quarvel
