@@ -26,7 +26,7 @@ std::vector<std::uint8_t> MixedBlock() {
       writer.InlineCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(256, size))), count);
       size += count;
     } else {
-      const unsigned count = pick(3, static_cast<unsigned>(std::min<std::size_t>(kind == 9 ? 256 : 9, room)));
+      const unsigned count = pick(3, static_cast<unsigned>(std::min<std::size_t>(kind == 9 ? 40 : 9, room)));
       writer.FullCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(8192, size))), count);
       size += count;
     }
