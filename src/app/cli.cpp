@@ -6,8 +6,7 @@
 #include <map>
 #include <string>
 
-#include "decoders/kosinski.h"
-#include "decoders/nemesis.h"
+#include "decoders/formats.h"
 #include "offset/offset_text.h"
 
 namespace quarvel {
@@ -16,8 +15,6 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
-
-enum class Format { Kosinski, Nemesis };
 
 struct DecompressArgs {
   Format format = Format::Kosinski;
@@ -40,7 +37,7 @@ class Reporter {
   std::ostream& err_;
 };
 
-// The last byte of a Kosinski block that a copy from before its start stopped.
+// The last byte of a block that a copy from before its start stopped.
 std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
   return static_cast<std::uint64_t>(offset) + compressedSize - 1;
 }
@@ -54,12 +51,10 @@ void WarnCopyBeforeStart(Reporter& report, std::uint64_t position, std::size_t d
 int RunDecompress(const DecompressArgs& args, std::ostream& out, Reporter& report) {
   const auto offset = ParseOffsetText(args.offsetText, args.radix);
   if (!offset) return report.Error(DescribeOffsetTextError(offset.error(), args.offsetText, args.radix), kUsage);
-  if (args.format == Format::Nemesis)
-    return report.Error(NemesisDecompress(args.rom, args.out, *offset).error().message, kFailure);
 
   const std::filesystem::path rom(args.rom);
   if (args.out == "-") {
-    const auto block = ReadKosinskiBlock(rom, *offset);
+    const auto block = ReadBlock(args.format, rom, *offset);
     if (!block) {
       if (block.error().kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(report, block.error().position, 0);
       return report.Error(block.error().message, kFailure);
@@ -71,7 +66,7 @@ int RunDecompress(const DecompressArgs& args, std::ostream& out, Reporter& repor
     return out ? kSuccess : report.Error("cannot write the decoded bytes to standard output", kFailure);
   }
 
-  const auto result = KosinskiDecompress(rom, std::filesystem::path(args.out), *offset);
+  const auto result = Decompress(args.format, rom, std::filesystem::path(args.out), *offset);
   if (!result) {
     if (result.error().kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(report, result.error().position, 0);
     return report.Error(result.error().message, kFailure);

@@ -39,11 +39,11 @@ DecodeResult<FileSource> FileSource::Open(const std::filesystem::path& path, std
   if (!file) {
     return Fail(FileError(DecodeErrorKind::CannotOpenSource, "read", path, std::make_error_code(std::errc::io_error)));
   }
-  return FileSource(std::move(file), *start);
+  return FileSource(std::move(file), *start, size);
 }
 
-FileSource::FileSource(std::ifstream file, std::uint64_t start)
-    : file_(std::move(file)), buffer_(kChunkSize), bufferStart_(start), blockStart_(start) {}
+FileSource::FileSource(std::ifstream file, std::uint64_t start, std::uint64_t size)
+    : file_(std::move(file)), buffer_(kChunkSize), bufferStart_(start), blockStart_(start), size_(size) {}
 
 bool FileSource::Refill() {
   if (readFailed_ || !file_) return false;

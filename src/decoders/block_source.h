@@ -25,6 +25,7 @@ class SpanSource {
   }
   std::uint64_t Position() const { return next_; }
   std::uint64_t BlockStart() const { return start_; }
+  std::uint64_t End() const { return data_.size(); }
   bool ReadFailed() const { return false; }
 
  private:
@@ -49,10 +50,11 @@ class FileSource {
   }
   std::uint64_t Position() const { return bufferStart_ + next_; }
   std::uint64_t BlockStart() const { return blockStart_; }
+  std::uint64_t End() const { return size_; }
   bool ReadFailed() const { return readFailed_; }
 
  private:
-  FileSource(std::ifstream file, std::uint64_t start);
+  FileSource(std::ifstream file, std::uint64_t start, std::uint64_t size);
   bool Refill();
 
   std::ifstream file_;
@@ -61,13 +63,15 @@ class FileSource {
   std::size_t end_ = 0;
   std::uint64_t bufferStart_;
   std::uint64_t blockStart_;
+  std::uint64_t size_;
   bool readFailed_ = false;
 };
 
-// The failure for a source that ran out of bytes inside its block.
+// The failure for a source that ran out of bytes inside its block; `what` says how,
+// as in "ends without its end marker".
 template <class Source>
-DecodeError EndOfData(const Source& source) {
-  return TruncatedError(source.BlockStart(), source.Position(), source.ReadFailed());
+DecodeError EndOfData(const Source& source, std::string_view what) {
+  return TruncatedError(source.BlockStart(), source.End(), source.ReadFailed(), what);
 }
 
 }  // namespace quarvel

@@ -24,12 +24,11 @@ DecodeError OffsetBeyondEndError(std::int64_t offset, std::uint64_t size) {
   return {DecodeErrorKind::OffsetBeyondEnd, at, std::move(message)};
 }
 
-DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed) {
-  if (readFailed)
-    return {DecodeErrorKind::CannotOpenSource, end, "reading the file failed at byte " + HexOffset(end)};
+DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed, std::string_view what) {
+  if (readFailed) return {DecodeErrorKind::CannotOpenSource, 0, "reading the ROM image failed"};
   return {DecodeErrorKind::Truncated, end,
-          "the stream of the block at " + HexOffset(blockStart) + " ends without its end marker at byte " +
-              HexOffset(end) + " (the end of the file)"};
+          "the block at " + HexOffset(blockStart) + " " + std::string(what) + " at byte " + HexOffset(end) +
+              ", where the data ends"};
 }
 
 DecodeError OutputTooLargeError(std::uint64_t position, std::size_t capacity) {

@@ -21,7 +21,8 @@ enum class DecodeErrorKind {
   CopyBeforeStart,         // the first command copies from before the start: nothing decoded
   SourceIsDestination,     // writing would overwrite the ROM image
   CannotWriteDestination,  // the destination cannot be written
-  Unsupported,             // the format cannot be decoded yet
+  MalformedCodeTable,      // Nemesis: a code reaches past the code table
+  TooManyTiles,            // Nemesis: more tiles than the output can hold
 };
 
 struct DecodeError {
@@ -38,7 +39,7 @@ std::string HexOffset(std::uint64_t offset);
 
 DecodeError NegativeOffsetError(std::int64_t offset);
 DecodeError OffsetBeyondEndError(std::int64_t offset, std::uint64_t size);
-DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed);
+DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed, std::string_view what);
 DecodeError OutputTooLargeError(std::uint64_t position, std::size_t capacity);
 DecodeError FileError(DecodeErrorKind kind, std::string_view doing, const std::filesystem::path& path,
                       std::error_code error);

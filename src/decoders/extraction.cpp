@@ -4,18 +4,18 @@
 
 namespace quarvel {
 
-std::optional<DecodeError> RefuseSourceAsDestination(const std::filesystem::path& source,
-                                                     const std::filesystem::path& destination) {
-  if (!IsSameFile(source, destination)) return std::nullopt;
-  return DecodeError{DecodeErrorKind::SourceIsDestination, 0,
-                     "the destination '" + PathToUtf8(destination) + "' is the ROM image itself; it is never written"};
-}
-
-std::optional<DecodeError> WriteDestination(const std::filesystem::path& destination,
-                                            std::span<const std::uint8_t> bytes) {
-  if (const auto error = ReplaceFileContents(destination, bytes))
-    return FileError(DecodeErrorKind::CannotWriteDestination, "write", destination, error);
-  return std::nullopt;
+DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                      std::int32_t offset, BlockReader read) {
+  if (IsSameFile(source, destination)) {
+    return Fail(DecodeError{DecodeErrorKind::SourceIsDestination, 0,
+                            "the destination '" + PathToUtf8(destination) +
+                                "' is the ROM image itself; it is never written"});
+  }
+  auto block = read(source, offset);
+  if (!block) return Fail(block.error());
+  if (const auto error = ReplaceFileContents(destination, block->bytes))
+    return Fail(FileError(DecodeErrorKind::CannotWriteDestination, "write", destination, error));
+  return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart};
 }
 
 }  // namespace quarvel

@@ -1,28 +1,35 @@
-// The file side of an extraction: what every format's driver does around its decoder.
+// What every format's decoder gives, and the file side of an extraction around it.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
-#include <span>
+#include <vector>
 
 #include "decoders/decode_error.h"
 
 namespace quarvel {
 
+struct DecodedBlock {
+  std::vector<std::uint8_t> bytes;        // the decoded data, written out as it is
+  std::uint64_t compressedSize = 0;       // bytes of the source that the block takes
+  bool stoppedAtCopyBeforeStart = false;  // Kosinski: ended at a copy from before the start
+                                          // of the output, not at the end marker
+};
+
 // What a driver did, for the caller to report.
 struct Extraction {
   std::size_t decodedSize = 0;
   std::uint64_t compressedSize = 0;
-  bool stoppedAtCopyBeforeStart = false;  // Kosinski: ended at a copy from before the start
+  bool stoppedAtCopyBeforeStart = false;
 };
 
-// A failure when `destination` is the ROM image `source` under any name.
-std::optional<DecodeError> RefuseSourceAsDestination(const std::filesystem::path& source,
-                                                     const std::filesystem::path& destination);
+// Reads the block at an offset of a ROM image file.
+using BlockReader = DecodeResult<DecodedBlock> (*)(const std::filesystem::path& rom, std::int64_t offset);
 
-// Makes `destination` hold exactly `bytes`, or leaves it as it was and says why.
-std::optional<DecodeError> WriteDestination(const std::filesystem::path& destination,
-                                            std::span<const std::uint8_t> bytes);
+// Decodes the block at `offset` of `source` with `read` and makes `destination` hold
+// exactly its bytes. Refuses a destination that is the source under any name; on any
+// failure the destination is left as it was. The source is only read.
+DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                      std::int32_t offset, BlockReader read);
 
 }  // namespace quarvel

@@ -12,15 +12,15 @@ class KosinskiDecoder {
  public:
   explicit KosinskiDecoder(Source& in) : in_(in), out_(kKosinskiCapacity) {}
 
-  DecodeResult<KosinskiBlock> Run() {
-    if (!LoadDescriptor()) return Fail(EndOfData(in_));
+  DecodeResult<DecodedBlock> Run() {
+    if (!LoadDescriptor()) return Fail(Truncated());
     bool stoppedAtCopyBeforeStart = false;
     for (;;) {
       unsigned bit;
-      if (!TakeBit(bit)) return Fail(EndOfData(in_));
+      if (!TakeBit(bit)) return Fail(Truncated());
       if (bit == 1) {
         std::uint8_t literal;
-        if (!in_.Next(literal)) return Fail(EndOfData(in_));
+        if (!in_.Next(literal)) return Fail(Truncated());
         if (length_ == kKosinskiCapacity) return Fail(OutputTooLargeError(in_.Position() - 1, kKosinskiCapacity));
         out_[length_++] = literal;
         continue;
@@ -28,22 +28,22 @@ class KosinskiDecoder {
 
       std::size_t distance;
       std::size_t count;
-      if (!TakeBit(bit)) return Fail(EndOfData(in_));
+      if (!TakeBit(bit)) return Fail(Truncated());
       if (bit == 0) {  // inline copy: two count bits, then the displacement byte
         unsigned high, low;
         std::uint8_t displacement;
-        if (!TakeBit(high) || !TakeBit(low) || !in_.Next(displacement)) return Fail(EndOfData(in_));
+        if (!TakeBit(high) || !TakeBit(low) || !in_.Next(displacement)) return Fail(Truncated());
         count = 2 * high + low + 2;
         distance = 256 - displacement;
       } else {  // full copy: L, H, and E when the count bits of H are 0
         std::uint8_t low, high;
-        if (!in_.Next(low) || !in_.Next(high)) return Fail(EndOfData(in_));
+        if (!in_.Next(low) || !in_.Next(high)) return Fail(Truncated());
         distance = 8192 - 256 * static_cast<std::size_t>(high >> 3) - low;
         if ((high & 7u) != 0) {
           count = (high & 7u) + 2;
         } else {
           std::uint8_t extended;
-          if (!in_.Next(extended)) return Fail(EndOfData(in_));
+          if (!in_.Next(extended)) return Fail(Truncated());
           if (extended == 0) break;     // end marker
           if (extended == 1) continue;  // copies nothing
           count = std::size_t{extended} + 1;
@@ -62,7 +62,7 @@ class KosinskiDecoder {
     const std::uint64_t compressedSize = in_.Position() - in_.BlockStart();
     if (length_ == 0) return Fail(NothingDecoded(stoppedAtCopyBeforeStart));
     out_.resize(length_);
-    return KosinskiBlock{std::move(out_), compressedSize, stoppedAtCopyBeforeStart};
+    return DecodedBlock{std::move(out_), compressedSize, stoppedAtCopyBeforeStart};
   }
 
  private:
@@ -94,6 +94,8 @@ class KosinskiDecoder {
     length_ += count;
   }
 
+  DecodeError Truncated() const { return EndOfData(in_, "ends without its end marker"); }
+
   DecodeError NothingDecoded(bool stoppedAtCopyBeforeStart) const {
     const std::uint64_t block = in_.BlockStart();
     const std::uint64_t last = in_.Position() - 1;  // the last byte of the stopping command
@@ -113,28 +115,24 @@ class KosinskiDecoder {
 };
 
 template <class Source>
-DecodeResult<KosinskiBlock> Decode(DecodeResult<Source> source) {
+DecodeResult<DecodedBlock> Decode(DecodeResult<Source> source) {
   if (!source) return Fail(source.error());
   return KosinskiDecoder<Source>(*source).Run();
 }
 
 }  // namespace
 
-DecodeResult<KosinskiBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset) {
+DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset) {
   return Decode(SpanSource::Open(rom, offset));
 }
 
-DecodeResult<KosinskiBlock> ReadKosinskiBlock(const std::filesystem::path& rom, std::int64_t offset) {
+DecodeResult<DecodedBlock> ReadKosinskiBlock(const std::filesystem::path& rom, std::int64_t offset) {
   return Decode(FileSource::Open(rom, offset));
 }
 
 DecodeResult<Extraction> KosinskiDecompress(const std::filesystem::path& source,
                                             const std::filesystem::path& destination, std::int32_t offset) {
-  if (auto refused = RefuseSourceAsDestination(source, destination)) return Fail(std::move(*refused));
-  auto block = ReadKosinskiBlock(source, offset);
-  if (!block) return Fail(block.error());
-  if (auto failed = WriteDestination(destination, block->bytes)) return Fail(std::move(*failed));
-  return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart};
+  return ExtractBlock(source, destination, offset, ReadKosinskiBlock);
 }
 
 }  // namespace quarvel

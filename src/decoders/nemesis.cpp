@@ -1,11 +1,145 @@
 #include "decoders/nemesis.h"
 
-namespace quarvel {
+#include <algorithm>
 
-DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path&, const std::filesystem::path&,
-                                           std::int32_t offset) {
-  return Fail(DecodeError{DecodeErrorKind::Unsupported, static_cast<std::uint64_t>(offset < 0 ? 0 : offset),
-                          "Nemesis decoding is not available in this version"});
+#include "decoders/block_source.h"
+#include "decoders/nemesis_code_table.h"
+
+namespace quarvel {
+namespace {
+
+// Pixel value p repeated in the k low nibbles: p * kNibbleRuns[k].
+constexpr std::uint32_t kNibbleRuns[9] = {0,         0x1,        0x11,        0x111,       0x1111,
+                                          0x11111,   0x111111,   0x1111111,   0x11111111};
+
+// Decodes the bit stream: a 16-bit window whose next bit is bit (count - 1), topped up
+// by a byte whenever 8 or fewer bits are left after a code.
+template <class Source>
+class NemesisTileDecoder {
+ public:
+  NemesisTileDecoder(Source& in, const NemesisCodeTable& table)
+      : in_(in), table_(table), availableBits_(8 * (in.End() - in.Position())) {}
+
+  DecodeResult<DecodedBlock> Run(unsigned tiles, bool xorMode) {
+    const std::uint64_t streamStart = in_.Position();
+    window_ = TakeByte() << 8;
+    window_ |= TakeByte();
+    count_ = 16;
+
+    std::vector<std::uint8_t> out(std::size_t{tiles} * kNemesisTileBytes);
+    std::uint32_t previous = 0;
+    for (std::uint8_t* row = out.data(); row != out.data() + out.size(); row += 4) {
+      std::uint64_t value = 0;
+      for (unsigned need = 8; need > 0;) {
+        if (runLeft_ == 0 && !NextCode()) return Fail(EndOfData(in_, "needs more bits than the file holds"));
+        const unsigned take = std::min(need, runLeft_);
+        value = value << (4 * take) | pixel_ * kNibbleRuns[take];
+        need -= take;
+        runLeft_ -= take;
+      }
+      auto word = static_cast<std::uint32_t>(value);
+      if (xorMode) word = previous ^= word;
+      row[0] = static_cast<std::uint8_t>(word >> 24);
+      row[1] = static_cast<std::uint8_t>(word >> 16);
+      row[2] = static_cast<std::uint8_t>(word >> 8);
+      row[3] = static_cast<std::uint8_t>(word);
+    }
+    if (in_.ReadFailed()) return Fail(EndOfData(in_, "could not be read"));
+    const std::uint64_t streamBytes = (ConsumedBits() + 7) / 8;
+    return DecodedBlock{std::move(out), streamStart + streamBytes - in_.BlockStart(), false};
+  }
+
+ private:
+  // The next byte of the stream; past the end of the data, zeros for the look-ahead.
+  std::uint32_t TakeByte() {
+    std::uint8_t byte = 0;
+    if (!in_.Next(byte)) byte = 0;
+    ++taken_;
+    return byte;
+  }
+
+  void TopUp() {
+    count_ += 8;
+    window_ = ((window_ << 8) | TakeByte()) & 0xFFFF;
+  }
+
+  std::int64_t ConsumedBits() const { return 8 * taken_ - count_; }
+
+  // A shift by a count of 0 or less leaves the window as it is: only malformed
+  // streams, with codes longer than 8 bits, drain the window that far.
+  std::uint32_t WindowShiftedBy(std::int64_t shift) const {
+    return shift > 0 ? window_ >> shift : window_;
+  }
+
+  // Takes the next code; false when it needs bits past the end of the data.
+  bool NextCode() {
+    const std::uint32_t next8 = WindowShiftedBy(count_ - 8) & 0xFF;
+    if (next8 >= 0xFC) {  // inline: 111111, run field, pixel
+      if (count_ < 15) TopUp();
+      count_ -= 13;
+      const std::uint32_t code = WindowShiftedBy(count_);
+      runLeft_ = ((code & 0x70) >> 4) + 1;
+      pixel_ = code & 0x0F;
+    } else {
+      const NemesisCode& code = table_[next8];
+      // A pattern with no code of its own, looked up through bits past the end of the
+      // data, was chosen by those bits: the block is cut short, not undefined there.
+      if (code.length == 0 && availableBits_ - ConsumedBits() < 8) return false;
+      count_ -= code.length;
+      runLeft_ = code.runField + 1u;
+      pixel_ = code.pixel;
+    }
+    if (count_ <= 8) TopUp();
+    return ConsumedBits() <= availableBits_;
+  }
+
+  Source& in_;
+  const NemesisCodeTable& table_;
+  const std::int64_t availableBits_;
+  std::int64_t taken_ = 0;
+  std::int64_t count_ = 0;
+  std::uint32_t window_ = 0;
+  unsigned runLeft_ = 0;
+  std::uint32_t pixel_ = 0;
+};
+
+template <class Source>
+DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
+  if (!opened) return Fail(opened.error());
+  Source& in = *opened;
+  std::uint8_t high, low;
+  if (!in.Next(high) || !in.Next(low)) return Fail(EndOfData(in, "ends inside its header"));
+  const bool xorMode = (high & 0x80) != 0;
+  const unsigned tiles = (high & 0x7Fu) << 8 | low;
+  if (tiles > kNemesisMaxTiles) {
+    return Fail(DecodeError{DecodeErrorKind::TooManyTiles, in.BlockStart(),
+                            "the block at " + HexOffset(in.BlockStart()) + " claims " + std::to_string(tiles) +
+                                " tiles; at most " + std::to_string(kNemesisMaxTiles) + " can be decoded"});
+  }
+  const auto table = NemesisBuildTable(in);
+  if (!table) return Fail(table.error());
+  return NemesisTileDecoder<Source>(in, *table).Run(tiles, xorMode);
+}
+
+}  // namespace
+
+DecodeResult<NemesisCodeTable> NemesisBuildTable(std::span<const std::uint8_t> description) {
+  auto in = SpanSource::Open(description, 0);
+  if (!in) return Fail(TruncatedError(0, 0, false, "ends inside its code table"));
+  return NemesisBuildTable(*in);
+}
+
+DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std::int64_t offset) {
+  return Decode(SpanSource::Open(rom, offset));
+}
+
+DecodeResult<DecodedBlock> ReadNemesisBlock(const std::filesystem::path& rom, std::int64_t offset) {
+  return Decode(FileSource::Open(rom, offset));
+}
+
+DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path& source,
+                                           const std::filesystem::path& destination, std::int32_t offset) {
+  return ExtractBlock(source, destination, offset, ReadNemesisBlock);
 }
 
 }  // namespace quarvel

@@ -81,3 +81,24 @@ class TempDir {
 };
 
 }  // namespace quarvel::testing
+
+namespace quarvel::testing {
+
+// "10 111111 010 0101" -> the bits most significant first, the last byte padded with
+// zeros; blanks are ignored.
+inline Bytes Bits(std::string_view text) {
+  Bytes bytes;
+  int used = 8;
+  for (const char c : text) {
+    if (c != '0' && c != '1') continue;
+    if (used == 8) {
+      bytes.push_back(0);
+      used = 0;
+    }
+    if (c == '1') bytes.back() |= static_cast<std::uint8_t>(0x80 >> used);
+    ++used;
+  }
+  return bytes;
+}
+
+}  // namespace quarvel::testing

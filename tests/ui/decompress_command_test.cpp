@@ -165,9 +165,10 @@ TEST(FilePickers, CancellingKeepsThePickersOwnPath) {
 }
 
 // The real drivers behind the command, on files.
-TEST(DecompressWithRealDrivers, ExtractsKosinskiAndRefusesNemesisForNow) {
+TEST(DecompressWithRealDrivers, ExtractsBothFormats) {
   testing::TempDir dir;
-  testing::WriteFile(dir / "rom.bin", testing::Hex("EE EE  17 00 61 62 63 00 F0 00"));
+  // Kosinski at 2, Nemesis (one tile of 1s) at 10.
+  testing::WriteFile(dir / "rom.bin", testing::Hex("EE EE  17 00 61 62 63 00 F0 00  00 01 81 71 00 FF 00"));
   FormFixture f;
   f.form.state.SourceFile = dir / "rom.bin";
   f.form.state.DestFile = dir / "out.dat";
@@ -178,10 +179,17 @@ TEST(DecompressWithRealDrivers, ExtractsKosinskiAndRefusesNemesisForNow) {
 
   f.messages.shown.clear();
   f.optNem.Select();
+  f.displayLoc.SetText("A");
   f.form.state.DestFile = dir / "nemesis.dat";
   CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
+  EXPECT_EQ(testing::ReadFile(dir / "nemesis.dat"), testing::Bytes(32, 0x11));
+
+  f.messages.shown.clear();
+  f.displayLoc.SetText("B");  // not a block: the error, and the destination as it was
+  CmdDescomprime_Click(f.form);
   EXPECT_EQ(f.messages.shown, std::vector<Message>{kError});
-  EXPECT_FALSE(fs::exists(dir / "nemesis.dat"));
+  EXPECT_EQ(testing::ReadFile(dir / "nemesis.dat"), testing::Bytes(32, 0x11));
 }
 
 }  // namespace
