@@ -69,6 +69,10 @@ TEST_F(NemesisFile, AFailedDecodeTouchesNoFile) {
   fs::remove(out_);
   ASSERT_FALSE(NemesisDecompress(rom_, out_, 0));
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"rom.bin"});
+
+  WriteFile(rom_, OnesBlock(1));  // the next decode is not hindered by the failed one
+  ASSERT_TRUE(NemesisDecompress(rom_, out_, 0));
+  EXPECT_EQ(ReadFile(out_), Bytes(32, 0x11));
 }
 
 TEST_F(NemesisFile, RefusesToWriteOverTheRom) {
