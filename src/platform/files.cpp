@@ -1,8 +1,6 @@
 #include "platform/files.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -11,89 +9,79 @@ namespace quarvel {
 namespace fs = std::filesystem;
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 // Creates `path` for writing; fails if anything is already there.
-FileHandle CreateNew(const fs::path& path) {
+std::FILE* CreateNew(const fs::path& path) {
 #ifdef _WIN32
-  return FileHandle(_wfopen(path.c_str(), L"wbx"));
+  return _wfopen(path.c_str(), L"wbx");
 #else
-  return FileHandle(std::fopen(path.c_str(), "wbx"));
+  return std::fopen(path.c_str(), "wbx");
 #endif
 }
 
 std::error_code LastError() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
 
-// A file that is removed when it goes out of scope unless it was kept.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!kept_) {
-      std::error_code ignored;
-      fs::remove(path_, ignored);
-    }
-  }
-  const fs::path& path() const { return path_; }
-  void Keep() { kept_ = true; }
-
- private:
-  fs::path path_;
-  bool kept_ = false;
-};
-
-std::error_code WriteAndClose(FileHandle file, std::span<const std::uint8_t> bytes) {
-  errno = 0;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-    return LastError();
-  if (std::fflush(file.get()) != 0) return LastError();
-  if (std::fclose(file.release()) != 0) return LastError();
-  return {};
-}
-
 }  // namespace
 
-std::error_code ReplaceFileContents(const fs::path& destination, std::span<const std::uint8_t> bytes) {
+Expected<std::unique_ptr<FileReplacement>, std::error_code> FileReplacement::Begin(const fs::path& destination) {
   std::error_code error;
   fs::path target = destination;
   if (fs::is_symlink(fs::symlink_status(destination, error))) {
     target = fs::weakly_canonical(destination, error);
-    if (error) return error;
+    if (error) return Fail(error);
   }
-
-  const auto existing = fs::status(target, error);
-  if (error && error != std::errc::no_such_file_or_directory) return error;
-  error.clear();
+  if (fs::is_directory(target, error)) return Fail(std::make_error_code(std::errc::is_a_directory));
 
   std::random_device entropy;
-  FileHandle file;
-  fs::path temporaryPath;
-  for (int attempt = 0; attempt < 8 && !file; ++attempt) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
     fs::path name = ".";
     name += target.filename();
     name += ".tmp-" + std::to_string(entropy());
-    temporaryPath = target.parent_path() / name;
+    fs::path temporary = target.parent_path() / name;
     errno = 0;
-    file = CreateNew(temporaryPath);
-    if (!file && errno != EEXIST) return LastError();
+    if (std::FILE* file = CreateNew(temporary))
+      return std::unique_ptr<FileReplacement>(new FileReplacement(std::move(target), std::move(temporary), file));
+    if (errno != EEXIST) return Fail(LastError());
   }
-  if (!file) return std::make_error_code(std::errc::file_exists);
-  TemporaryFile temporary(temporaryPath);
+  return Fail(std::make_error_code(std::errc::file_exists));
+}
 
-  if (auto failed = WriteAndClose(std::move(file), bytes)) return failed;
+FileReplacement::FileReplacement(fs::path target, fs::path temporary, std::FILE* file)
+    : target_(std::move(target)), temporary_(std::move(temporary)), file_(file) {}
+
+FileReplacement::~FileReplacement() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (!committed_) {
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+  }
+}
+
+std::error_code FileReplacement::Commit(std::span<const std::uint8_t> bytes) {
+  errno = 0;
+  const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+  const bool flushed = written && std::fflush(file_) == 0;
+  const std::error_code writeError = written && flushed ? std::error_code{} : LastError();
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (writeError) return writeError;
+  if (!closed) return LastError();
+
+  std::error_code error;
+  const auto existing = fs::status(target_, error);
   if (fs::exists(existing)) {
-    fs::permissions(temporary.path(), existing.permissions(), error);
+    fs::permissions(temporary_, existing.permissions(), error);
     if (error) return error;
   }
-  fs::rename(temporary.path(), target, error);
+  fs::rename(temporary_, target_, error);
   if (error) return error;
-  temporary.Keep();
+  committed_ = true;
   return {};
+}
+
+std::error_code ReplaceFileContents(const fs::path& destination, std::span<const std::uint8_t> bytes) {
+  auto replacement = FileReplacement::Begin(destination);
+  if (!replacement) return replacement.error();
+  return (*replacement)->Commit(bytes);
 }
 
 std::string PathToUtf8(const fs::path& path) {

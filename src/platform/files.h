@@ -3,15 +3,42 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
 
+#include "common/expected.h"
+
 namespace quarvel {
 
-// Makes `destination` hold exactly `bytes`. The bytes go to a new file in the same
+// Replaces a file in two steps: Begin creates a new file beside it (so that a folder
+// that cannot be written is reported before anything else happens), Commit writes the
+// bytes there and renames the new file over the old one, keeping the old file's
+// permissions and following a symbolic link to the file it names. On any failure, and
+// when Commit is never called, the old file is as it was and the new one is gone.
+class FileReplacement {
+ public:
+  static Expected<std::unique_ptr<FileReplacement>, std::error_code> Begin(const std::filesystem::path& destination);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  std::error_code Commit(std::span<const std::uint8_t> bytes);
+
+ private:
+  FileReplacement(std::filesystem::path target, std::filesystem::path temporary, std::FILE* file);
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  std::FILE* file_;
+  bool committed_ = false;
+};
+
+// Makes `destination` hold exactly `bytes` (Begin and Commit of a FileReplacement). The bytes go to a new file in the same
 // folder, which is then renamed over the destination (keeping the old file's
 // permissions, and following a symbolic link to the file it names). On any failure
 // the destination is as it was and the new file is gone; the error says why.
