@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <string>
 #include <utility>
@@ -9,14 +10,16 @@ namespace quarvel {
 namespace fs = std::filesystem;
 namespace {
 
-// Creates `path` for writing; fails if anything is already there.
-std::FILE* CreateNew(const fs::path& path) {
+std::FILE* Open(const fs::path& path, const char* mode) {
 #ifdef _WIN32
-  return _wfopen(path.c_str(), L"wbx");
+  return _wfopen(path.c_str(), std::wstring(mode, mode + std::strlen(mode)).c_str());
 #else
-  return std::fopen(path.c_str(), "wbx");
+  return std::fopen(path.c_str(), mode);
 #endif
 }
+
+// Creates `path` for writing; fails if anything is already there.
+std::FILE* CreateNew(const fs::path& path) { return Open(path, "wbx"); }
 
 std::error_code LastError() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
 
@@ -82,6 +85,22 @@ std::error_code ReplaceFileContents(const fs::path& destination, std::span<const
   auto replacement = FileReplacement::Begin(destination);
   if (!replacement) return replacement.error();
   return (*replacement)->Commit(bytes);
+}
+
+FileContents ReadWholeFile(const fs::path& path) {
+  FileContents contents;
+  errno = 0;
+  std::FILE* file = Open(path, "rb");
+  if (file == nullptr) {
+    contents.error = LastError();
+    return contents;
+  }
+  std::uint8_t chunk[64 * 1024];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) contents.bytes.insert(contents.bytes.end(), chunk, chunk + got);
+  if (std::ferror(file)) contents.error = LastError();
+  std::fclose(file);
+  return contents;
 }
 
 std::string PathToUtf8(const fs::path& path) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "common/expected.h"
 
@@ -44,6 +45,14 @@ class FileReplacement {
 // the destination is as it was and the new file is gone; the error says why.
 std::error_code ReplaceFileContents(const std::filesystem::path& destination,
                                     std::span<const std::uint8_t> bytes);
+
+struct FileContents {
+  std::vector<std::uint8_t> bytes;  // what was read, all of the file when `error` is empty
+  std::error_code error;            // why the reading stopped early
+};
+
+// Reads the whole of a file.
+FileContents ReadWholeFile(const std::filesystem::path& path);
 
 // Path <-> UTF-8 text, exact for every character on every platform.
 std::string PathToUtf8(const std::filesystem::path& path);

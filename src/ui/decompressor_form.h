@@ -16,7 +16,9 @@ struct FormState {
   std::filesystem::path SourceFile;  // empty until picked
   std::filesystem::path DestFile;
   std::int32_t DataOffset = 0;
-  std::string RomName;
+  std::string RomName;            // base name of the catalogue shown
+  bool CatalogueComplete = true;  // false after a load that could not read the whole file:
+                                  // then the file must not be rewritten from the list
 };
 
 // A format's driver: decodes the block at an offset of the source into the destination.
@@ -40,11 +42,15 @@ struct DecompressorControls {
   OptionButton& OptDec;
   OptionButton& OptKos;
   OptionButton& OptNem;
+  TextBox& DescLoc;
+  ListBox& CompList;  // selecting from code runs CompList_Click
+  ListBox& RomList;   // selecting from code runs RomList_Click
 };
 
 struct DecompressorServices {
   MessageBoxService& messages;
   FileDialogService& dialogs;
+  ProgramDirectoryService& programDirectory;
 };
 
 struct DecompressorForm {

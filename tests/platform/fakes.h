@@ -12,6 +12,12 @@
 
 namespace quarvel::testing {
 
+class FixedProgramDirectory : public ProgramDirectoryService {
+ public:
+  std::filesystem::path directory;
+  std::filesystem::path ProgramDirectory() const override { return directory; }
+};
+
 class FakeTextBox : public TextBox {
  public:
   explicit FakeTextBox(std::string text = {}) : text_(std::move(text)) {}

@@ -1,0 +1,31 @@
+#include "catalogue/entry.h"
+
+#include <algorithm>
+
+#include "catalogue/windows1252.h"
+#include "offset/offset_text.h"
+
+namespace quarvel {
+
+std::string FormatEntry(std::int32_t offset, Format format, std::string_view description) {
+  std::string digits = FormatOffsetText(offset, Radix::Hex);
+  std::string entry(kEntryOffsetLength - digits.size(), '0');
+  entry += digits;
+  entry += format == Format::Kosinski ? " - <K> - " : " - <N> - ";
+  entry += description;
+  std::replace(entry.begin(), entry.end(), '"', '\'');
+  return entry;
+}
+
+std::string_view EntryOffsetText(std::string_view entry) { return FirstCharacters(entry, kEntryOffsetLength); }
+
+std::optional<Format> EntryFormat(std::string_view entry) {
+  const std::string_view head = FirstCharacters(entry, kEntryTypePosition);
+  const std::string_view before = FirstCharacters(entry, kEntryTypePosition - 1);
+  const std::string_view letter = head.substr(before.size());
+  if (letter == "K") return Format::Kosinski;
+  if (letter == "N") return Format::Nemesis;
+  return std::nullopt;
+}
+
+}  // namespace quarvel

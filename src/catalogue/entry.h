@@ -1,0 +1,28 @@
+// A catalogue entry: one line "OOOOOOOO - <K> - description", the offset as 8
+// upper-case hex digits, the type letter K (Kosinski) or N (Nemesis) at character 13.
+// Entries read from files are kept as they are; only these readers interpret them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "decoders/formats.h"
+
+namespace quarvel {
+
+inline constexpr std::size_t kEntryOffsetLength = 8;
+inline constexpr std::size_t kEntryTypePosition = 13;  // counted from 1
+
+// The entry for a block; a double quote in the description, which a catalogue file
+// cannot hold, becomes an apostrophe.
+std::string FormatEntry(std::int32_t offset, Format format, std::string_view description);
+
+// The first 8 characters of an entry (all of it when shorter): its offset digits.
+std::string_view EntryOffsetText(std::string_view entry);
+
+// The format named by character 13, when it is exactly "K" or "N".
+std::optional<Format> EntryFormat(std::string_view entry);
+
+}  // namespace quarvel

@@ -1,0 +1,136 @@
+#include "catalogue/catalogue_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "catalogue/windows1252.h"
+#include "support/bytes.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::Hex;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using Entries = std::vector<std::string>;
+
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+struct ReadCase {
+  const char* name;
+  const char* file;
+  Entries entries;
+};
+
+class ReadRecords : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadRecords, GivesTheEntries) { EXPECT_EQ(ParseCatalogue(Text(GetParam().file)), GetParam().entries); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadRecords,
+    ::testing::Values(
+        ReadCase{"Empty", "", {}},
+        ReadCase{"ThreeRecords", "\"a 1\"\r\n\"b 2\"\r\n\"c 3\"\r\n", {"a 1", "b 2", "c 3"}},
+        ReadCase{"QuotedComma", "\"0001A2B0 - <K> - Rings, big\"\r\n", {"0001A2B0 - <K> - Rings, big"}},
+        ReadCase{"UnquotedComma", "1A2B - <K> - one,   two\r\n", {"1A2B - <K> - one", "two"}},
+        ReadCase{"BlanksBeforeARecord", "   \"a\"\r\n\t\"b\"", {"a", "b"}},
+        ReadCase{"NoFinalLineEnd", "\"a\"\r\n\"b\"", {"a", "b"}},
+        ReadCase{"LoneLineEnds", "\"a\"\n\"b\"\r\"c\"\r\n", {"a", "b", "c"}},
+        ReadCase{"BlankLinesHoldNoRecord", "\r\n\"a\"\r\n\r\n   \r\n\n\"b\"\r\n", {"a", "b"}},
+        ReadCase{"TextAfterTheClosingQuoteIsDropped", "\"a\" junk\r\n\"b\",\"c\"\r\n", {"a", "b", "c"}},
+        ReadCase{"UnterminatedQuoteRunsToTheEnd", "\"a\"\r\n\"b, c\r\nd", {"a", "b, c\r\nd"}},
+        ReadCase{"UnquotedTrailingBlanksDropped", "abc   \r\n", {"abc"}},
+        ReadCase{"EmptyQuotedRecordKept", "\"\"\r\n", {""}},
+        ReadCase{"QuoteInsideUnquoted", "ab\"c\r\n", {"ab\"c"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadRecords, AnyBytesGiveSomeList) {
+  Bytes all;
+  for (int round = 0; round < 4; ++round)
+    for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<std::uint8_t>(byte * 7 + round));
+  for (std::size_t size = 0; size <= all.size(); size += 37) ParseCatalogue(std::span(all).first(size));
+}
+
+TEST(WriteRecords, QuotesEachEntryAndEndsItWithCrLf) {
+  EXPECT_EQ(SerializeCatalogue({}), Bytes{});
+  EXPECT_EQ(SerializeCatalogue({"a", "", "say \"hi\""}), Text("\"a\"\r\n\"\"\r\n\"say 'hi'\"\r\n"));
+}
+
+// Every byte but the three that a record cannot hold, and the window's Portuguese
+// texts, through save and load, against the bytes written out by hand.
+TEST(CatalogueRoundTrip, EveryWindows1252CharacterKeepsItsByte) {
+  Bytes every;
+  for (int byte = 1; byte < 256; ++byte)
+    if (byte != '"' && byte != '\r' && byte != '\n') every.push_back(static_cast<std::uint8_t>(byte));
+  const std::string everyText = Windows1252ToUtf8(every);
+  const Entries entries = {"00000000 - <K> - Digite a descrição dos dados ",
+                           "0001A2B0 - <N> - Localização à mão, ção ü € …", everyText};
+  const Bytes expected = testing::Concat(
+      testing::Concat(Hex("22 30 30 30 30 30 30 30 30 20 2D 20 3C 4B 3E 20 2D 20 44 69 67 69 74 65 20 61 20 64 65 73 63 "
+                          "72 69 E7 E3 6F 20 64 6F 73 20 64 61 64 6F 73 20 22 0D 0A"),
+                      Hex("22 30 30 30 31 41 32 42 30 20 2D 20 3C 4E 3E 20 2D 20 4C 6F 63 61 6C 69 7A 61 E7 E3 6F 20 E0 "
+                          "20 6D E3 6F 2C 20 E7 E3 6F 20 FC 20 80 20 85 22 0D 0A")),
+      testing::Concat(testing::Concat(Hex("22"), every), Hex("22 0D 0A")));
+
+  TempDir dir;
+  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", entries));
+  EXPECT_EQ(ReadFile(dir / "Custom.dat"), expected);
+  const auto load = LoadCatalogue(dir / "Custom.dat");
+  EXPECT_EQ(load.status, CatalogueLoad::Status::Loaded);
+  EXPECT_EQ(load.entries, entries);
+  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", load.entries));
+  EXPECT_EQ(ReadFile(dir / "Custom.dat"), expected);
+}
+
+TEST(LoadCatalogue, TellsMissingFromUnreadable) {
+  TempDir dir;
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").status, CatalogueLoad::Status::Missing);
+  WriteFile(dir / "Sonic1.dat", {});
+  const auto empty = LoadCatalogue(dir / "Sonic1.dat");
+  EXPECT_EQ(empty.status, CatalogueLoad::Status::Loaded);
+  EXPECT_TRUE(empty.entries.empty());
+  fs::create_directory(dir / "Sonic2.dat");
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic2.dat").status, CatalogueLoad::Status::Failed);
+}
+
+// The process may write files of at most `bytes` bytes while it lives.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  rlimit saved_{};
+};
+
+TEST(SaveCatalogue, AWriteThatFailsPartWayLeavesTheOldCatalogue) {
+  TempDir dir;
+  const Entries old = {"00000010 - <K> - old one", "00000020 - <N> - old two"};
+  ASSERT_FALSE(SaveCatalogue(dir / "Sonic1.dat", old));
+  const Entries bigger(200, "00001000 - <K> - a longer catalogue than the file system takes");
+  {
+    FileSizeLimit limit(1000);
+    EXPECT_TRUE(SaveCatalogue(dir / "Sonic1.dat", bigger));
+  }
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, old);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"Sonic1.dat"});
+}
+
+TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
+  TempDir dir;
+  EXPECT_FALSE(CatalogueWriter::Begin(dir / "missing" / "Sonic1.dat"));
+  EXPECT_TRUE(dir.List().empty());
+}
+
+}  // namespace
+}  // namespace quarvel
