@@ -2,78 +2,41 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <map>
 #include <string>
 
-#include "decoders/formats.h"
-#include "offset/offset_text.h"
+#include "app/cli_commands.h"
+#include "catalogue/rom_names.h"
+#include "platform/program_directory.h"
 
 namespace quarvel {
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
+const std::map<std::string, Format> kFormats{{"kosinski", Format::Kosinski}, {"nemesis", Format::Nemesis}};
+const std::map<std::string, Radix> kRadixes{{"hex", Radix::Hex}, {"dec", Radix::Dec}};
 
-struct DecompressArgs {
-  Format format = Format::Kosinski;
-  std::string offsetText;
-  Radix radix = Radix::Hex;
-  std::string rom;
-  std::string out;
-};
-
-class Reporter {
- public:
-  explicit Reporter(std::ostream& err) : err_(err) {}
-  int Error(const std::string& message, int code) {
-    err_ << "quarvel-cli: error: " << message << '\n';
-    return code;
-  }
-  void Warning(const std::string& message) { err_ << "quarvel-cli: warning: " << message << '\n'; }
-
- private:
-  std::ostream& err_;
-};
-
-// The last byte of a block that a copy from before its start stopped.
-std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
-  return static_cast<std::uint64_t>(offset) + compressedSize - 1;
+void AddFormat(CLI::App& command, Format& format) {
+  command.add_option("--format,-f", format, "Compression format: kosinski or nemesis")
+      ->required()
+      ->transform(CLI::CheckedTransformer(kFormats, CLI::ignore_case));
 }
 
-void WarnCopyBeforeStart(Reporter& report, std::uint64_t position, std::size_t decodedSize) {
-  report.Warning("a copy at stream byte " + HexOffset(position) +
-                 " reaches before the start of the output; decoding stopped there with " +
-                 std::to_string(decodedSize) + " bytes");
+void AddOffset(CLI::App& command, cli::OffsetArg& offset) {
+  command.add_option("--offset,-o", offset.text, "Offset of the block's first byte, in the radix of --radix (no 0x)")
+      ->required();
+  command.add_option("--radix,-r", offset.radix, "Radix of the offset: hex (default) or dec")
+      ->transform(CLI::CheckedTransformer(kRadixes, CLI::ignore_case));
 }
 
-int RunDecompress(const DecompressArgs& args, std::ostream& out, Reporter& report) {
-  const auto offset = ParseOffsetText(args.offsetText, args.radix);
-  if (!offset) return report.Error(DescribeOffsetTextError(offset.error(), args.offsetText, args.radix), kUsage);
+// "Catalogues: Sonic 1 (Sonic1.dat), ..."
+std::string CatalogueNames() {
+  std::string names = "Catalogues, by ROM name or file name:";
+  for (const auto& rom : kRomCatalogues) names.append("\n  ").append(rom.listText).append(" (").append(rom.baseName).append(".dat)");
+  return names;
+}
 
-  const std::filesystem::path rom(args.rom);
-  if (args.out == "-") {
-    const auto block = ReadBlock(args.format, rom, *offset);
-    if (!block) {
-      if (block.error().kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(report, block.error().position, 0);
-      return report.Error(block.error().message, kFailure);
-    }
-    if (block->stoppedAtCopyBeforeStart)
-      WarnCopyBeforeStart(report, StopPosition(*offset, block->compressedSize), block->bytes.size());
-    out.write(reinterpret_cast<const char*>(block->bytes.data()), static_cast<std::streamsize>(block->bytes.size()));
-    out.flush();
-    return out ? kSuccess : report.Error("cannot write the decoded bytes to standard output", kFailure);
-  }
-
-  const auto result = Decompress(args.format, rom, std::filesystem::path(args.out), *offset);
-  if (!result) {
-    if (result.error().kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(report, result.error().position, 0);
-    return report.Error(result.error().message, kFailure);
-  }
-  if (result->stoppedAtCopyBeforeStart)
-    WarnCopyBeforeStart(report, StopPosition(*offset, result->compressedSize), result->decodedSize);
-  return kSuccess;
+void AddCatalogueFolder(CLI::App& command, std::string& folder) {
+  command.add_option("--catalogue-dir", folder, "Folder of the catalogue files (default: the program's folder)");
 }
 
 }  // namespace
@@ -87,39 +50,69 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "Examples:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "  quarvel-cli decompress --format nemesis --offset 107184 --radix dec sonic.bin - > tiles.dat\n"
+      "  quarvel-cli catalogue list \"Sonic 1\"\n"
+      "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"
+      "  quarvel-cli catalogue remove Sonic1 3\n"
+      "  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks\n"
       "\n"
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
 
-  DecompressArgs decompress;
-  CLI::App* decompressCommand = app.add_subcommand(
+  Format format = Format::Kosinski;
+  cli::OffsetArg offset;
+  std::string rom, output, catalogue, description, catalogueFolder = ExecutableDirectory(argc > 0 ? argv[0] : nullptr);
+  int number = 0;
+
+  CLI::App* decompress = app.add_subcommand(
       "decompress", "Decode the block at an offset of a ROM image into a file ('-' for standard output)");
-  decompressCommand->footer(
+  decompress->footer(
       "Example:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
-  const std::map<std::string, Format> formats{{"kosinski", Format::Kosinski}, {"nemesis", Format::Nemesis}};
-  const std::map<std::string, Radix> radixes{{"hex", Radix::Hex}, {"dec", Radix::Dec}};
-  decompressCommand->add_option("--format,-f", decompress.format, "Compression format: kosinski or nemesis")
-      ->required()
-      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
-  decompressCommand
-      ->add_option("--offset,-o", decompress.offsetText,
-                   "Offset of the block's first byte, in the radix of --radix (no 0x prefix)")
-      ->required();
-  decompressCommand->add_option("--radix,-r", decompress.radix, "Radix of the offset: hex (default) or dec")
-      ->transform(CLI::CheckedTransformer(radixes, CLI::ignore_case));
-  decompressCommand->add_option("ROM", decompress.rom, "ROM image to read")->required();
-  decompressCommand->add_option("OUT", decompress.out, "File to write, or - for standard output")->required();
+  AddFormat(*decompress, format);
+  AddOffset(*decompress, offset);
+  decompress->add_option("ROM", rom, "ROM image to read")->required();
+  decompress->add_option("OUT", output, "File to write, or - for standard output")->required();
+
+  CLI::App* catalogues = app.add_subcommand("catalogue", "List, add or remove the known block locations of a ROM");
+  catalogues->require_subcommand(1);
+  catalogues->footer(CatalogueNames());
+  CLI::App* list = catalogues->add_subcommand("list", "Print the entries of a catalogue, numbered from 1");
+  list->footer("Example:\n  quarvel-cli catalogue list \"Sonic 1\"");
+  list->add_option("CATALOGUE", catalogue, "ROM name or catalogue file name")->required();
+  AddCatalogueFolder(*list, catalogueFolder);
+  CLI::App* add = catalogues->add_subcommand("add", "Add an entry at the end of a catalogue");
+  add->footer("Example:\n  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"");
+  add->add_option("CATALOGUE", catalogue, "ROM name or catalogue file name")->required();
+  AddOffset(*add, offset);
+  AddFormat(*add, format);
+  add->add_option("--description,-d", description, "Free text describing the block");
+  AddCatalogueFolder(*add, catalogueFolder);
+  CLI::App* remove = catalogues->add_subcommand("remove", "Remove the entry with a number that 'list' shows");
+  remove->footer("Example:\n  quarvel-cli catalogue remove Sonic1 3");
+  remove->add_option("CATALOGUE", catalogue, "ROM name or catalogue file name")->required();
+  remove->add_option("NUMBER", number, "Number of the entry, from 1")->required();
+  AddCatalogueFolder(*remove, catalogueFolder);
+
+  CLI::App* extract = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
+  extract->footer("Example:\n  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks");
+  extract->add_option("--rom", rom, "ROM image to read")->required();
+  extract->add_option("--catalogue", catalogue, "ROM name or catalogue file name")->required();
+  extract->add_option("--out-dir", output, "Folder for the decoded files (made when missing)")->required();
+  AddCatalogueFolder(*extract, catalogueFolder);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e, out, err);
-    return code == 0 ? kSuccess : kUsage;
+    return app.exit(e, out, err) == 0 ? cli::kSuccess : cli::kUsage;
   }
 
-  Reporter report(err);
-  return RunDecompress(decompress, out, report);
+  const cli::Streams streams{out, err};
+  const std::filesystem::path folder(catalogueFolder);
+  if (*decompress) return cli::Decompress(format, offset, rom, output, streams);
+  if (*list) return cli::CatalogueList(folder, catalogue, streams);
+  if (*add) return cli::CatalogueAdd(folder, catalogue, offset, format, description, streams);
+  if (*remove) return cli::CatalogueRemove(folder, catalogue, number, streams);
+  return cli::Extract(folder, catalogue, rom, output, streams);
 }
 
 }  // namespace quarvel

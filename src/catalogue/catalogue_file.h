@@ -15,6 +15,9 @@
 
 namespace quarvel {
 
+// The most entries a catalogue holds.
+inline constexpr std::size_t kMaxCatalogueEntries = 32767;
+
 // The entries of a catalogue file's bytes. Any bytes give some list, never a failure:
 // blanks before a record are skipped; a quoted record runs to the next quote (or the
 // end), and what follows it up to the next comma or line end is dropped; an unquoted

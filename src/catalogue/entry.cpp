@@ -19,6 +19,10 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
 
 std::string_view EntryOffsetText(std::string_view entry) { return FirstCharacters(entry, kEntryOffsetLength); }
 
+std::string_view EntryDescription(std::string_view entry) {
+  return entry.substr(FirstCharacters(entry, kEntryDescriptionPosition - 1).size());
+}
+
 std::optional<Format> EntryFormat(std::string_view entry) {
   const std::string_view head = FirstCharacters(entry, kEntryTypePosition);
   const std::string_view before = FirstCharacters(entry, kEntryTypePosition - 1);

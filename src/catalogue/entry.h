@@ -13,7 +13,8 @@
 namespace quarvel {
 
 inline constexpr std::size_t kEntryOffsetLength = 8;
-inline constexpr std::size_t kEntryTypePosition = 13;  // counted from 1
+inline constexpr std::size_t kEntryTypePosition = 13;         // counted from 1
+inline constexpr std::size_t kEntryDescriptionPosition = 18;  // counted from 1
 
 // The entry for a block; a double quote in the description, which a catalogue file
 // cannot hold, becomes an apostrophe.
@@ -21,6 +22,9 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
 
 // The first 8 characters of an entry (all of it when shorter): its offset digits.
 std::string_view EntryOffsetText(std::string_view entry);
+
+// Everything from character 18 on: the description of an entry made by FormatEntry.
+std::string_view EntryDescription(std::string_view entry);
 
 // The format named by character 13, when it is exactly "K" or "N".
 std::optional<Format> EntryFormat(std::string_view entry);

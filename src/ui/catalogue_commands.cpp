@@ -68,7 +68,7 @@ void AddLoc_Click(DecompressorForm& form) {
   form.state.DataOffset = *offset;
   const Format format = controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
 
-  if (!form.state.CatalogueComplete || controls.CompList.Count() >= kMaxCatalogueEntries) {
+  if (!form.state.CatalogueComplete || controls.CompList.Count() >= static_cast<int>(kMaxCatalogueEntries)) {
     Inform(form, kInvalidOffsetMessage);
     return;
   }

@@ -15,9 +15,6 @@ inline constexpr std::string_view kSelectEntryMessage = "Selecione a Descrição
 inline constexpr std::string_view kConfirmRemovalMessage = "    Você tem certeza que deseja remover esta localização ?";
 inline constexpr std::string_view kConfirmRemovalTitle = "Confirmação para remoção de Localização";
 
-// The most entries a catalogue holds.
-inline constexpr int kMaxCatalogueEntries = 32767;
-
 // ROM chosen: RomName follows the selection (kept when nothing is selected), CompList
 // is filled from the catalogue file and its first entry selected. Shows nothing; a
 // missing file is an empty catalogue.

@@ -1,9 +1,6 @@
-#include "app/cli.h"
-
 #include <gtest/gtest.h>
 
-#include <sstream>
-
+#include "run_cli.h"
 #include "support/bytes.h"
 
 namespace quarvel {
@@ -16,20 +13,7 @@ using testing::TempDir;
 using testing::ToHex;
 using testing::WriteFile;
 
-struct Run {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Run Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "quarvel-cli");
-  std::vector<const char*> argv;
-  for (const auto& arg : args) argv.push_back(arg.c_str());
-  std::ostringstream out, err;
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {code, out.str(), err.str()};
-}
+testing::CliRun Cli(std::vector<std::string> args) { return testing::RunCliWith(std::move(args)); }
 
 class CliDecompress : public ::testing::Test {
  protected:

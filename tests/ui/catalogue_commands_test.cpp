@@ -183,11 +183,11 @@ TEST_F(Catalogue, AnAddThatCannotBeMadeChangesNeitherListNorFile) {
 
 TEST_F(Catalogue, AFullCatalogueTakesNoMoreEntries) {
   ChooseRom(8);
-  for (int i = 0; i < kMaxCatalogueEntries; ++i) f.compList.Append("00000000 - <K> - x");
+  for (std::size_t i = 0; i < kMaxCatalogueEntries; ++i) f.compList.Append("00000000 - <K> - x");
   f.displayLoc2.SetText("10");
   AddLoc_Click(f.form);
   EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kInvalidOffsetMessage)});
-  EXPECT_EQ(f.compList.Count(), kMaxCatalogueEntries);
+  EXPECT_EQ(f.compList.Count(), static_cast<int>(kMaxCatalogueEntries));
   EXPECT_FALSE(fs::exists(dir / "Custom.dat"));
 }
 

@@ -1,0 +1,165 @@
+#include "app/cli_commands.h"
+
+#include "catalogue/catalogue_extract.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/entry.h"
+#include "catalogue/rom_names.h"
+#include "platform/files.h"
+
+namespace quarvel::cli {
+namespace {
+
+Expected<std::int32_t, int> ParseOffset(const OffsetArg& offset, const Streams& streams) {
+  const auto value = ParseOffsetText(offset.text, offset.radix);
+  if (!value) return Fail(streams.Error(DescribeOffsetTextError(value.error(), offset.text, offset.radix), kUsage));
+  return *value;
+}
+
+void WarnCopyBeforeStart(const Streams& streams, std::uint64_t position, std::size_t decodedSize) {
+  streams.Warning("a copy at stream byte " + HexOffset(position) +
+                  " reaches before the start of the output; decoding stopped there with " +
+                  std::to_string(decodedSize) + " bytes");
+}
+
+// The last byte of a block that a copy from before its start stopped.
+std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
+  return static_cast<std::uint64_t>(offset) + compressedSize - 1;
+}
+
+int ReportFailure(const DecodeError& error, const Streams& streams) {
+  if (error.kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(streams, error.position, 0);
+  return streams.Error(error.message, kFailure);
+}
+
+struct OpenCatalogue {
+  RomCatalogue rom;
+  std::filesystem::path file;
+  CatalogueLoad load;
+};
+
+std::string KnownCatalogues() {
+  std::string names;
+  for (const auto& rom : kRomCatalogues) {
+    if (!names.empty()) names += ", ";
+    names.append("\"").append(rom.listText).append("\" (").append(rom.baseName).append(")");
+  }
+  return names;
+}
+
+Expected<OpenCatalogue, int> Open(const std::filesystem::path& folder, const std::string& name, const Streams& streams) {
+  const auto rom = FindRomCatalogue(name);
+  if (!rom) return Fail(streams.Error("there is no catalogue '" + name + "'; the catalogues are " + KnownCatalogues(), kUsage));
+  OpenCatalogue catalogue{*rom, CatalogueFilePath(folder, rom->baseName), {}};
+  catalogue.load = LoadCatalogue(catalogue.file);
+  if (catalogue.load.status == CatalogueLoad::Status::Failed)
+    return Fail(streams.Error("cannot read the catalogue file '" + PathToUtf8(catalogue.file) + "'", kFailure));
+  return catalogue;
+}
+
+int Save(const OpenCatalogue& catalogue, const std::vector<std::string>& entries, const Streams& streams) {
+  if (const auto error = SaveCatalogue(catalogue.file, entries))
+    return streams.Error("cannot write the catalogue file '" + PathToUtf8(catalogue.file) + "': " + error.message(),
+                         kFailure);
+  return kSuccess;
+}
+
+}  // namespace
+
+int Streams::Error(const std::string& message, int code) const {
+  err << "quarvel-cli: error: " << message << '\n';
+  return code;
+}
+
+void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
+
+int Decompress(Format format, const OffsetArg& offsetArg, const std::string& romArg, const std::string& outArg,
+               const Streams& streams) {
+  const auto offset = ParseOffset(offsetArg, streams);
+  if (!offset) return offset.error();
+  const std::filesystem::path rom(romArg);
+
+  if (outArg == "-") {
+    const auto block = ReadBlock(format, rom, *offset);
+    if (!block) return ReportFailure(block.error(), streams);
+    if (block->stoppedAtCopyBeforeStart)
+      WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
+    streams.out.write(reinterpret_cast<const char*>(block->bytes.data()),
+                      static_cast<std::streamsize>(block->bytes.size()));
+    streams.out.flush();
+    return streams.out ? kSuccess : streams.Error("cannot write the decoded bytes to standard output", kFailure);
+  }
+
+  const auto result = quarvel::Decompress(format, rom, std::filesystem::path(outArg), *offset);
+  if (!result) return ReportFailure(result.error(), streams);
+  if (result->stoppedAtCopyBeforeStart)
+    WarnCopyBeforeStart(streams, StopPosition(*offset, result->compressedSize), result->decodedSize);
+  return kSuccess;
+}
+
+int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {
+  const auto catalogue = Open(folder, rom, streams);
+  if (!catalogue) return catalogue.error();
+  const auto& entries = catalogue->load.entries;
+  for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
+  return kSuccess;
+}
+
+int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offsetArg, Format format,
+                 const std::string& description, const Streams& streams) {
+  const auto offset = ParseOffset(offsetArg, streams);
+  if (!offset) return offset.error();
+  auto catalogue = Open(folder, rom, streams);
+  if (!catalogue) return catalogue.error();
+  auto entries = catalogue->load.entries;
+  if (entries.size() >= kMaxCatalogueEntries)
+    return streams.Error("the catalogue is full: it holds " + std::to_string(kMaxCatalogueEntries) + " entries", kFailure);
+  entries.push_back(FormatEntry(*offset, format, description));
+  return Save(*catalogue, entries, streams);
+}
+
+int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams) {
+  const auto catalogue = Open(folder, rom, streams);
+  if (!catalogue) return catalogue.error();
+  auto entries = catalogue->load.entries;
+  if (number < 1 || static_cast<std::size_t>(number) > entries.size()) {
+    return streams.Error("the catalogue '" + std::string(catalogue->rom.listText) + "' has " +
+                             std::to_string(entries.size()) + " entries; there is no entry " + std::to_string(number),
+                         kFailure);
+  }
+  entries.erase(entries.begin() + (number - 1));
+  return Save(*catalogue, entries, streams);
+}
+
+int Extract(const std::filesystem::path& folder, const std::string& name, const std::string& rom,
+            const std::string& outDir, const Streams& streams) {
+  const auto catalogue = Open(folder, name, streams);
+  if (!catalogue) return catalogue.error();
+  if (catalogue->load.status == CatalogueLoad::Status::Missing)
+    return streams.Error("there is no catalogue file '" + PathToUtf8(catalogue->file) + "'", kFailure);
+  std::error_code error;
+  std::filesystem::create_directories(outDir, error);
+  if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);
+
+  const std::size_t total = catalogue->load.entries.size();
+  std::vector<std::size_t> failed;
+  ExtractCatalogue(rom, catalogue->load.entries, outDir, [&](const EntryExtraction& done) {
+    std::string step = "[";
+    step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");
+    if (!done.result) {
+      failed.push_back(done.number);
+      streams.Error(step.append("entry '").append(done.entry).append("': ").append(done.result.error()), kFailure);
+      return;
+    }
+    streams.out << step << PathToUtf8(done.file) << ": " << done.result->decodedSize << " bytes"
+                << (done.result->stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
+    streams.out.flush();
+  });
+
+  streams.out << total << (total == 1 ? " entry: " : " entries: ") << total - failed.size() << " extracted, "
+              << failed.size() << " failed";
+  for (std::size_t i = 0; i < failed.size(); ++i) streams.out << (i == 0 ? " (entry " : ", ") << failed[i];
+  streams.out << (failed.empty() ? "\n" : ")\n");
+  return failed.empty() ? kSuccess : kFailure;
+}
+
+}  // namespace quarvel::cli

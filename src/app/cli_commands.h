@@ -1,0 +1,43 @@
+// The work of each quarvel-cli command, apart from the parsing of its arguments.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+#include "decoders/formats.h"
+#include "offset/offset_text.h"
+
+namespace quarvel::cli {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kFailure = 1;
+inline constexpr int kUsage = 2;
+
+// Where a command writes: `out` for data and listings, `err` for errors, warnings and
+// progress.
+struct Streams {
+  std::ostream& out;
+  std::ostream& err;
+
+  int Error(const std::string& message, int code) const;
+  void Warning(const std::string& message) const;
+};
+
+struct OffsetArg {
+  std::string text;
+  Radix radix = Radix::Hex;
+};
+
+int Decompress(Format format, const OffsetArg& offset, const std::string& rom, const std::string& out,
+               const Streams& streams);
+
+int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams);
+int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offset, Format format,
+                 const std::string& description, const Streams& streams);
+int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams);
+
+int Extract(const std::filesystem::path& folder, const std::string& catalogue, const std::string& rom,
+            const std::string& outDir, const Streams& streams);
+
+}  // namespace quarvel::cli

@@ -1,0 +1,35 @@
+// Extracting every block that a catalogue lists, each into a file of its own.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/expected.h"
+#include "decoders/extraction.h"
+#include "decoders/formats.h"
+
+namespace quarvel {
+
+// "0001A2B0_kosinski_Green_Hill_art.dat": the offset digits, the format and the
+// description, with every character that some file system refuses, and blanks, made
+// "_", and the description cut to 60 characters.
+std::string ExtractFileName(std::string_view offsetDigits, Format format, std::string_view description);
+
+struct EntryExtraction {
+  std::size_t number = 0;  // counted from 1
+  std::string entry;
+  std::filesystem::path file;                   // empty when the entry is not a valid one
+  Expected<Extraction, std::string> result = Fail(std::string());
+};
+
+// Decodes the block of each entry from `rom` into its own file in `folder` (two
+// entries that would share a name get "_2", "_3"...), calling `report` after each.
+// An entry without a hex offset and a "K" or "N" fails on its own; the others go on.
+void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
+                      const std::filesystem::path& folder, const std::function<void(const EntryExtraction&)>& report);
+
+}  // namespace quarvel
