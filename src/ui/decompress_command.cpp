@@ -1,7 +1,5 @@
 #include "ui/decompress_command.h"
 
-#include "decoders/kosinski.h"
-#include "decoders/nemesis.h"
 #include "offset/offset_text.h"
 #include "platform/files.h"
 
@@ -12,21 +10,29 @@ void Inform(MessageBoxService& messages, std::string_view text, std::optional<st
   messages.Show({std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)});
 }
 
+// Asks for a file; a failure of the dialog itself is reported and counts as a Cancel.
+std::optional<std::filesystem::path> Pick(DecompressorForm& form, bool save, std::string_view title,
+                                          std::string_view filter) {
+  const FileDialogRequest request{std::string(title), std::string(filter)};
+  try {
+    return save ? form.services.dialogs.ShowSave(request) : form.services.dialogs.ShowOpen(request);
+  } catch (const std::exception&) {
+    Inform(form.services.messages, kDialogFailedMessage);
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
-Drivers RealDrivers() { return {KosinskiDecompress, NemesisDecompress}; }
-
 void CmdOrigem_Click(DecompressorForm& form) {
-  const auto chosen =
-      form.services.dialogs.ShowOpen({std::string(kSourceDialogTitle), std::string(kSourceDialogFilter)});
+  const auto chosen = Pick(form, false, kSourceDialogTitle, kSourceDialogFilter);
   if (!chosen) return;
   form.state.SourceFile = *chosen;
   form.controls.Text2.SetText(PathToUtf8(*chosen));
 }
 
 void CmdDestino_Click(DecompressorForm& form) {
-  const auto chosen =
-      form.services.dialogs.ShowSave({std::string(kDestinationDialogTitle), std::string(kDestinationDialogFilter)});
+  const auto chosen = Pick(form, true, kDestinationDialogTitle, kDestinationDialogFilter);
   if (!chosen) return;
   form.state.DestFile = *chosen;
   form.controls.Text3.SetText(PathToUtf8(*chosen));

@@ -16,8 +16,10 @@ inline constexpr std::string_view kMissingFilesMessage = "Por Favor selecione os
 inline constexpr std::string_view kDoneMessage = "Descompressão Concluída";
 inline constexpr std::string_view kErrorMessage = "Ocorreu um erro durante a descompressão";
 inline constexpr std::string_view kWeirdOffsetMessage = "Argh, weird offset!";
+inline constexpr std::string_view kDialogFailedMessage = "Não foi possível abrir a janela de seleção de arquivos.";
 
-// "Origem": picks the ROM image into SourceFile and Text2. A cancelled dialog changes nothing.
+// "Origem": picks the ROM image into SourceFile and Text2. A cancelled dialog changes
+// nothing; a dialog that fails is reported in a message box and changes nothing.
 void CmdOrigem_Click(DecompressorForm& form);
 
 // "Destino": picks the destination into DestFile and Text3. A cancelled dialog changes nothing.

@@ -60,4 +60,7 @@ struct DecompressorForm {
   FormState state;
 };
 
+// Before the window is first shown: chooses the first ROM, which loads its catalogue.
+void Form_Load(DecompressorForm& form);
+
 }  // namespace quarvel

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,7 @@ class ScriptedFileDialogs : public FileDialogService {
   };
   std::vector<Request> requests;
   std::deque<std::optional<std::filesystem::path>> answers;
+  bool broken = false;  // every dialog fails to open
 
   std::optional<std::filesystem::path> ShowOpen(const FileDialogRequest& request) override {
     return Answer(false, request);
@@ -110,6 +112,7 @@ class ScriptedFileDialogs : public FileDialogService {
  private:
   std::optional<std::filesystem::path> Answer(bool save, const FileDialogRequest& request) {
     requests.push_back({save, request});
+    if (broken) throw std::runtime_error("the dialog cannot be shown");
     if (answers.empty()) return std::nullopt;
     auto answer = answers.front();
     answers.pop_front();

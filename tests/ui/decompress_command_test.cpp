@@ -164,6 +164,18 @@ TEST(FilePickers, CancellingKeepsThePickersOwnPath) {
   EXPECT_EQ(f.text3.Text(), "");
 }
 
+TEST(FilePickers, ADialogThatFailsIsReportedAndChangesNothing) {
+  FormFixture f;
+  f.form.state.SourceFile = "/roms/a.bin";
+  f.dialogs.broken = true;
+  CmdOrigem_Click(f.form);
+  CmdDestino_Click(f.form);
+  const Message failed{std::string(kDialogFailedMessage), MessageButtons::Ok, MessageIcon::Information, {}};
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{failed, failed}));
+  EXPECT_EQ(f.form.state.SourceFile, "/roms/a.bin");
+  EXPECT_TRUE(f.form.state.DestFile.empty());
+}
+
 // The real drivers behind the command, on files.
 TEST(DecompressWithRealDrivers, ExtractsBothFormats) {
   testing::TempDir dir;
