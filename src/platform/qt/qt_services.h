@@ -1,0 +1,92 @@
+// The platform services over Qt Widgets: message boxes, file dialogs, the program's
+// folder, and the controls the window's handlers read and set.
+#pragma once
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+#include "platform/services.h"
+
+namespace quarvel {
+
+QString ToQString(std::string_view utf8);
+std::string FromQString(const QString& text);
+
+// "Rom Binário(*.BIN)|*.BIN" -> "Rom Binário(*.BIN) (*.BIN *.bin)": the patterns of
+// each pair in upper and lower case, so that the dialog matches both on every platform.
+QString ToQtFilter(std::string_view filter);
+
+class QtMessageBox : public MessageBoxService {
+ public:
+  explicit QtMessageBox(QWidget* parent) : parent_(parent) {}
+  MessageAnswer Show(const Message& message) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// The open dialog takes existing files; the save dialog takes new names too and asks
+// no overwrite confirmation.
+class QtFileDialogs : public FileDialogService {
+ public:
+  explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
+  std::optional<std::filesystem::path> ShowOpen(const FileDialogRequest& request) override;
+  std::optional<std::filesystem::path> ShowSave(const FileDialogRequest& request) override;
+
+ private:
+  QWidget* parent_;
+};
+
+class QtProgramDirectory : public ProgramDirectoryService {
+ public:
+  std::filesystem::path ProgramDirectory() const override;
+};
+
+class QtTextBox : public TextBox {
+ public:
+  explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+
+ private:
+  QLineEdit* edit_;
+};
+
+class QtOptionButton : public OptionButton {
+ public:
+  explicit QtOptionButton(QRadioButton* button) : button_(button) {}
+  bool IsSelected() const override;
+  void Select() override;  // runs no click handler
+
+ private:
+  QRadioButton* button_;
+};
+
+// A list whose click handler runs once for each selection, by the user or from code;
+// clearing and removing leave no selection and run nothing.
+class QtListBox : public ListBox {
+ public:
+  QtListBox(QListWidget* list, std::function<void()> onClick);
+  ~QtListBox() override;
+  QtListBox(const QtListBox&) = delete;
+  QtListBox& operator=(const QtListBox&) = delete;
+  void Clear() override;
+  void Append(const std::string& item) override;
+  void RemoveAt(int index) override;
+  int Count() const override;
+  std::string ItemAt(int index) const override;
+  int SelectedIndex() const override;
+  void SetSelectedIndex(int index) override;
+
+ private:
+  QListWidget* list_;
+  std::function<void()> onClick_;
+  QMetaObject::Connection userSelection_;
+};
+
+}  // namespace quarvel

@@ -1,0 +1,174 @@
+#include "ui/decompressor_window.h"
+
+#include <QGroupBox>
+
+#include "catalogue/rom_names.h"
+#include "ui/catalogue_commands.h"
+#include "ui/decompress_command.h"
+#include "ui/radix_switch.h"
+
+namespace quarvel {
+namespace {
+
+// Places are kept in twips, 15 to a pixel, as the layout is drawn up.
+QRect Twips(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
+
+QFont SansFont(bool bold = false) {
+  QFont font;
+  font.setFamilies({"Liberation Sans", "Arial", "DejaVu Sans", "sans-serif"});
+  font.setPixelSize(11);
+  font.setBold(bold);
+  return font;
+}
+
+QFont FixedPitchFont() {
+  QFont font;
+  font.setFamilies({"Liberation Mono", "DejaVu Sans Mono", "monospace"});
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPixelSize(12);
+  return font;
+}
+
+template <class Widget>
+Widget* Place(Widget* widget, const char* name, QRect place) {
+  widget->setObjectName(name);
+  widget->setGeometry(place);
+  return widget;
+}
+
+QGroupBox* Frame(QWidget* parent, const char* name, const char* caption, QRect place) {
+  return Place(new QGroupBox(QString::fromUtf8(caption), parent), name, place);
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption, QRect place) {
+  auto* button = Place(new QPushButton(QString::fromUtf8(caption), parent), name, place);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit* TextField(QWidget* parent, const char* name, const char* text, QRect place) {
+  return Place(new QLineEdit(QString::fromUtf8(text), parent), name, place);
+}
+
+QRadioButton* Option(QWidget* parent, const char* name, const char* caption, QRect place) {
+  return Place(new QRadioButton(QString::fromUtf8(caption), parent), name, place);
+}
+
+QLabel* Label(QWidget* parent, const char* name, const char* text, QRect place, Qt::Alignment alignment,
+              bool bold = false) {
+  auto* label = Place(new QLabel(QString::fromUtf8(text), parent), name, place);
+  label->setAlignment(alignment | Qt::AlignVCenter);
+  if (bold) label->setFont(SansFont(true));
+  return label;
+}
+
+}  // namespace
+
+struct Decompressor::Adapters {
+  QtTextBox text2, text3, displayLoc, displayLoc2, descLoc;
+  QtOptionButton optHex, optDec, optKos, optNem;
+  QtListBox compList, romList;
+};
+
+Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialogs,
+                           ProgramDirectoryService& programDirectory) {
+  setObjectName("Decompressor");
+  setWindowTitle(kWindowCaption);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(SansFont());
+  setFixedSize(451, 469);
+  BuildControls();
+
+  adapters_.reset(new Adapters{QtTextBox(Text2), QtTextBox(Text3), QtTextBox(DisplayLoc), QtTextBox(DisplayLoc2),
+                               QtTextBox(DescLoc), QtOptionButton(OptHex), QtOptionButton(OptDec),
+                               QtOptionButton(OptKos), QtOptionButton(OptNem),
+                               QtListBox(CompList, [this] { CompList_Click(*form_); }),
+                               QtListBox(RomList, [this] { RomList_Click(*form_); })});
+  auto& a = *adapters_;
+  form_.reset(new DecompressorForm{
+      {a.text2, a.text3, a.displayLoc, a.displayLoc2, a.optHex, a.optDec, a.optKos, a.optNem, a.descLoc, a.compList,
+       a.romList},
+      {messages, dialogs, programDirectory},
+      RealDrivers(),
+      {}});
+  Wire();
+}
+
+Decompressor::~Decompressor() = default;
+
+void Decompressor::BuildControls() {
+  constexpr auto kLeft = Qt::AlignLeft;
+  constexpr auto kCentre = Qt::AlignHCenter;
+
+  QGroupBox* frame3 = Frame(this, "Frame3", "Localização dos dados no Rom:", Twips(120, 1680, 2655, 1335));
+  CmdDescomprime = Button(frame3, "CmdDescomprime", "Descomprime", Twips(360, 840, 1815, 255));
+  DisplayLoc = TextField(frame3, "DisplayLoc", "0", Twips(360, 360, 1815, 285));
+  DisplayLoc->setFont(FixedPitchFont());
+  DisplayLoc->setAlignment(Qt::AlignRight);
+
+  QGroupBox* frame5 = Frame(this, "Frame5", "Adicionar Localização:", Twips(2880, 1680, 3735, 1335));
+  DisplayLoc2 = TextField(frame5, "DisplayLoc2", "0", Twips(240, 840, 1215, 285));
+  DisplayLoc2->setAlignment(Qt::AlignRight);
+  AddLoc = Button(frame5, "AddLoc", "Adicionar Localização", Twips(1560, 840, 1935, 285));
+  DescLoc = TextField(frame5, "DescLoc", "Digite a descrição dos dados ", Twips(240, 480, 3255, 285));
+  DescLoc->setMaxLength(40);
+
+  QGroupBox* frame4 = Frame(this, "Frame4", "Localizações Conhecidas", Twips(120, 3000, 6495, 2775));
+  CompList = Place(new QListWidget(frame4), "CompList", Twips(1800, 480, 4575, 1815));
+  DelLoc = Button(frame4, "DelLoc", "Remover Localização", Twips(2400, 2400, 1935, 255));
+  RomList = Place(new QListWidget(frame4), "RomList", Twips(120, 480, 1695, 1815));
+  for (const auto& rom : kRomCatalogues) RomList->addItem(ToQString(rom.listText));
+  Label(frame4, "Label3", "Localização /  Tipo /  Descrição", Twips(1920, 240, 4215, 255), kLeft);
+  Label(frame4, "Label2", "Rom", Twips(120, 240, 1575, 255), kCentre);
+
+  QGroupBox* frame2 = Frame(this, "Frame2", "Offset Input:", Twips(120, 1080, 3105, 495));
+  OptHex = Option(frame2, "OptHex", "Hex", Twips(1800, 240, 735, 195));
+  OptDec = Option(frame2, "OptDec", "Dec", Twips(360, 240, 855, 195));
+  OptHex->setChecked(true);
+
+  QGroupBox* frame1 = Frame(this, "Frame1", "Compressão Tipo:", Twips(3360, 1080, 3240, 495));
+  OptNem = Option(frame1, "OptNem", "Nemesis", Twips(1680, 240, 975, 195));
+  OptKos = Option(frame1, "OptKos", "Kosinski", Twips(240, 240, 1095, 195));
+  OptKos->setChecked(true);
+
+  Text3 = TextField(this, "Text3", "", Twips(240, 600, 4935, 285));
+  Text2 = TextField(this, "Text2", "", Twips(255, 120, 4920, 285));
+  CmdDestino = Button(this, "CmdDestino", "Destino", Twips(5280, 600, 1335, 255));
+  CmdOrigem = Button(this, "CmdOrigem", "Origem", Twips(5280, 120, 1335, 255));
+
+  Label(this, "Label5", "Quarvel", Twips(2640, 5880, 1320, 255), kCentre);
+  Label(this, "Label6", "Descompressor", Twips(2400, 6120, 1935, 255), kCentre, true);
+  Label(this, "Label9", "Versão 2.00", Twips(2520, 6480, 1695, 255), kCentre);
+  Label(this, "Label7", "Formatos:", Twips(240, 6720, 1335, 255), kCentre, true);
+  Label(this, "Label1", "Kosinski", Twips(1680, 6720, 1095, 255), kCentre);
+  Label(this, "Label8", "e", Twips(4200, 6720, 855, 255), kCentre, true);
+  Label(this, "Label4", "Nemesis", Twips(5040, 6720, 1575, 255), kCentre);
+
+  const QWidget* order[] = {CmdOrigem, CmdDestino, Text2,   Text3,   OptKos, OptNem,  OptDec, OptHex,
+                            DisplayLoc, CmdDescomprime, RomList, CompList, DelLoc, DescLoc, AddLoc, DisplayLoc2};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+  CmdOrigem->setFocus();
+}
+
+void Decompressor::Wire() {
+  auto on = [this](QPushButton* button, void (*handler)(DecompressorForm&)) {
+    connect(button, &QPushButton::clicked, this, [this, handler] { handler(*form_); });
+  };
+  on(CmdOrigem, CmdOrigem_Click);
+  on(CmdDestino, CmdDestino_Click);
+  on(CmdDescomprime, CmdDescomprime_Click);
+  on(AddLoc, AddLoc_Click);
+  on(DelLoc, DelLoc_Click);
+  connect(OptHex, &QRadioButton::toggled, this, [this](bool chosen) {
+    if (chosen) OptHex_Click(*form_);
+  });
+  connect(OptDec, &QRadioButton::toggled, this, [this](bool chosen) {
+    if (chosen) OptDec_Click(*form_);
+  });
+}
+
+void Decompressor::Load() { Form_Load(*form_); }
+
+}  // namespace quarvel

@@ -1,0 +1,45 @@
+// The window: every control at its fixed place, wired to the handlers.
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <memory>
+
+#include "platform/qt/qt_services.h"
+#include "ui/decompressor_form.h"
+
+namespace quarvel {
+
+inline constexpr char kWindowCaption[] = "Quarvel Descompressor v 2.00";
+
+class Decompressor : public QWidget {
+ public:
+  // The services are the caller's and must outlive the window.
+  Decompressor(MessageBoxService& messages, FileDialogService& dialogs, ProgramDirectoryService& programDirectory);
+  ~Decompressor() override;
+
+  // Runs Form_Load; call once, before the window is first shown.
+  void Load();
+
+  DecompressorForm& form() { return *form_; }
+
+  // The controls, by their names.
+  QPushButton *CmdOrigem, *CmdDestino, *CmdDescomprime, *AddLoc, *DelLoc;
+  QLineEdit *Text2, *Text3, *DisplayLoc, *DisplayLoc2, *DescLoc;
+  QRadioButton *OptHex, *OptDec, *OptKos, *OptNem;
+  QListWidget *CompList, *RomList;
+
+ private:
+  struct Adapters;
+  void BuildControls();
+  void Wire();
+
+  std::unique_ptr<Adapters> adapters_;
+  std::unique_ptr<DecompressorForm> form_;
+};
+
+}  // namespace quarvel

@@ -1,0 +1,237 @@
+// The real window, driven by clicks and keys, with dialogs answered and message
+// boxes recorded by the in-memory services.
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QTest>
+
+#include "catalogue/catalogue_file.h"
+#include "platform/fakes.h"
+#include "support/bytes.h"
+#include "ui/catalogue_commands.h"
+#include "ui/decompress_command.h"
+#include "ui/decompressor_window.h"
+
+using namespace quarvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+Message Info(std::string_view text, std::optional<std::string> title = std::nullopt) {
+  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)};
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+  struct Harness {
+    explicit Harness(const fs::path& folder) { directory.directory = folder; }
+    testing::RecordingMessageBox messages;
+    testing::ScriptedFileDialogs dialogs;
+    testing::FixedProgramDirectory directory;
+    Decompressor window{messages, dialogs, directory};
+  };
+
+  static void ClickItem(QListWidget* list, int row) {
+    list->scrollToItem(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+  }
+
+  static void Type(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+  }
+
+ private slots:
+  void initTestCase() { QApplication::setStyle(QStyleFactory::create("Fusion")); }
+
+  void StartsWithTheInitialValuesWithoutACatalogue() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    auto& w = h.window;
+    QCOMPARE(w.windowTitle(), QString("Quarvel Descompressor v 2.00"));
+    QCOMPARE(w.size(), QSize(451, 469));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w.RomList->count(), 9);
+    QCOMPARE(w.RomList->currentRow(), 0);
+    QCOMPARE(w.CompList->count(), 0);
+    QCOMPARE(w.DisplayLoc->text(), QString("0"));
+    QCOMPARE(w.DisplayLoc2->text(), QString("0"));
+    QCOMPARE(w.DescLoc->text(), QString::fromUtf8("Digite a descrição dos dados "));
+    QVERIFY(w.OptHex->isChecked() && !w.OptDec->isChecked());
+    QVERIFY(w.OptKos->isChecked() && !w.OptNem->isChecked());
+    QVERIFY(w.Text2->text().isEmpty() && w.Text3->text().isEmpty());
+    QVERIFY(h.messages.shown.empty());
+    QCOMPARE(w.form().state.RomName, std::string("Sonic1"));
+  }
+
+  void StartsOnTheFirstEntryOfTheSonic1Catalogue() {
+    testing::TempDir dir;
+    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"FFFF8000 - <N> - Sprites", "0001A2B0 - <K> - Rings"}));
+    Harness h(dir.path());
+    h.window.Load();
+    QCOMPARE(h.window.CompList->count(), 2);
+    QCOMPARE(h.window.CompList->currentRow(), 0);
+    QVERIFY(h.window.CompList->item(0)->isSelected());
+    QCOMPARE(h.window.DisplayLoc->text(), QString("FFFF8000"));
+    QVERIFY(h.window.OptNem->isChecked());
+  }
+
+  void ASelectionFromCodeRunsTheClickHandlerOnce() {
+    testing::TempDir dir;
+    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"hand written"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(kInvalidEntryMessage)});
+    h.messages.shown.clear();
+    ClickItem(h.window.RomList, 1);  // a user's click on another ROM
+    ClickItem(h.window.RomList, 0);  // and back: one load, one selection, one message
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(kInvalidEntryMessage)});
+  }
+
+  void DecompressesByClicksWithAccentedPaths() {
+    testing::TempDir dir;
+    const fs::path rom = dir / fs::path(u8"Jogo à mão.bin");
+    const fs::path out = dir / fs::path(u8"saída ção.dat");
+    testing::WriteFile(rom, testing::Hex("EE EE  17 00 61 62 63 00 F0 00"));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {rom, out};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
+    QCOMPARE(h.window.Text2->text(), QString::fromStdU16String(rom.u16string()));
+    QCOMPARE(h.window.Text3->text(), QString::fromStdU16String(out.u16string()));
+    QCOMPARE(h.dialogs.requests.size(), std::size_t{2});
+    QVERIFY(!h.dialogs.requests[0].save && h.dialogs.requests[1].save);
+    Type(h.window.DisplayLoc, "2");
+    QTest::mouseClick(h.window.CmdDescomprime, Qt::LeftButton);
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDoneMessage)});
+    QCOMPARE(testing::ToHex(testing::ReadFile(out)), std::string("61 62 63"));
+
+    h.dialogs.answers = {std::nullopt};  // a cancelled picker keeps its path
+    QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
+    QCOMPARE(h.window.form().state.DestFile, out);
+  }
+
+  void SwitchesRadixOnlyOnAChange() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.window.DisplayLoc->setText("1A2B");
+    h.window.DisplayLoc2->setText("10");
+    QTest::mouseClick(h.window.OptDec, Qt::LeftButton);
+    QCOMPARE(h.window.DisplayLoc->text(), QString("6699"));
+    QCOMPARE(h.window.DisplayLoc2->text(), QString("16"));
+    QTest::mouseClick(h.window.OptDec, Qt::LeftButton);  // already chosen: nothing converts
+    QCOMPARE(h.window.DisplayLoc->text(), QString("6699"));
+    QTest::mouseClick(h.window.OptHex, Qt::LeftButton);
+    QCOMPARE(h.window.DisplayLoc->text(), QString("1A2B"));
+    QCOMPARE(h.window.DisplayLoc2->text(), QString("10"));
+  }
+
+  void AddsAndRemovesEntriesOnDisk() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    ClickItem(h.window.RomList, 8);
+    QCOMPARE(h.window.form().state.RomName, std::string("Custom"));
+    Type(h.window.DisplayLoc2, "1a2b0");
+    h.window.DescLoc->setText(QString::fromUtf8("Anéis"));
+    QTest::mouseClick(h.window.AddLoc, Qt::LeftButton);
+    QCOMPARE(testing::ReadFile(dir / "Custom.dat"),
+             testing::Bytes({'"', '0', '0', '0', '1', 'A', '2', 'B', '0', ' ', '-', ' ', '<', 'K', '>', ' ', '-', ' ',
+                             'A', 'n', 0xE9, 'i', 's', '"', '\r', '\n'}));
+    QCOMPARE(h.window.CompList->count(), 1);
+
+    ClickItem(h.window.CompList, 0);
+    QCOMPARE(h.window.DisplayLoc->text(), QString("1A2B0"));
+    h.messages.answers = {MessageAnswer::Yes};
+    QTest::mouseClick(h.window.DelLoc, Qt::LeftButton);
+    const Message confirm{std::string(kConfirmRemovalMessage), MessageButtons::YesNo, MessageIcon::None,
+                          std::string(kConfirmRemovalTitle)};
+    QCOMPARE(h.messages.shown, std::vector<Message>{confirm});
+    QCOMPARE(h.window.CompList->count(), 0);
+    QCOMPARE(fs::file_size(dir / "Custom.dat"), std::uintmax_t{0});
+  }
+
+  void RemovalReselectsTheNeighbour() {
+    testing::TempDir dir;
+    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat",
+                           {"00000001 - <K> - a", "00000002 - <N> - b", "00000003 - <K> - c", "00000004 - <N> - d"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    ClickItem(h.window.CompList, 1);
+    h.messages.answers = {MessageAnswer::Yes};
+    QTest::mouseClick(h.window.DelLoc, Qt::LeftButton);
+    QCOMPARE(h.window.CompList->currentRow(), 1);
+    QVERIFY(h.window.CompList->item(1)->isSelected());
+    QCOMPARE(h.window.DisplayLoc->text(), QString("3"));
+  }
+
+  void DescriptionRefusesA41stCharacter() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    Type(h.window.DescLoc, QString(45, 'x'));
+    QCOMPARE(h.window.DescLoc->text().size(), 40);
+  }
+
+  void TabFollowsTheFocusOrder() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    QApplication::setActiveWindow(&h.window);
+    QVERIFY(QTest::qWaitForWindowActive(&h.window));
+    auto& w = h.window;
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.CmdOrigem));
+    // The chain holds every control that takes the focus, in the order of the layout;
+    // Tab stops once in each pair of options, arrows move within it.
+    const std::vector<QWidget*> chain = {w.CmdOrigem, w.CmdDestino, w.Text2,   w.Text3,    w.OptKos,
+                                         w.OptNem,    w.OptDec,     w.OptHex,  w.DisplayLoc, w.CmdDescomprime,
+                                         w.RomList,   w.CompList,   w.DelLoc,  w.DescLoc,  w.AddLoc,
+                                         w.DisplayLoc2};
+    QWidget* at = w.CmdOrigem;
+    for (QWidget* next : chain) {
+      while (at != next && !(at->focusPolicy() & Qt::TabFocus && chain.end() != std::find(chain.begin(), chain.end(), at)))
+        at = at->nextInFocusChain();
+      QCOMPARE(at->objectName(), next->objectName());
+      at = at->nextInFocusChain();
+    }
+    QStringList visited;
+    for (int i = 0; i < 15; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited.join(' '), QString("CmdDestino Text2 Text3 OptKos OptDec DisplayLoc CmdDescomprime RomList "
+                                        "CompList DelLoc DescLoc AddLoc DisplayLoc2 CmdOrigem CmdDestino"));
+  }
+
+  void EnterAndEscapeClickNothing() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    for (QPushButton* button : {h.window.CmdDescomprime, h.window.DelLoc, h.window.AddLoc}) {
+      QSignalSpy clicks(button, &QPushButton::clicked);
+      button->setFocus();
+      QTest::keyClick(button, Qt::Key_Return);
+      QTest::keyClick(button, Qt::Key_Enter);
+      QTest::keyClick(button, Qt::Key_Escape);
+      QCOMPARE(clicks.count(), 0);
+    }
+    QVERIFY(h.messages.shown.empty());
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "decompressor_window_test.moc"
