@@ -1,7 +1,9 @@
 // The real window, driven by clicks and keys, with dialogs answered and message
 // boxes recorded by the in-memory services.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -233,5 +235,57 @@ class WindowTest : public QObject {
   }
 };
 
-QTEST_MAIN(WindowTest)
+// The Qt services themselves: what the user sees of a message box, and the filters.
+class QtServicesTest : public QObject {
+  Q_OBJECT
+
+  // Shows `message` with QtMessageBox, checks the box that opens and presses `press`.
+  static MessageAnswer ShowAndPress(const Message& message, QMessageBox::StandardButton press, QString& title,
+                                    QString& text, QMessageBox::Icon& icon, QMessageBox::StandardButton& preset) {
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      preset = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+      box->button(press)->click();
+    });
+    QtMessageBox service(nullptr);
+    return service.Show(message);
+  }
+
+ private slots:
+  void MessageBoxesShowTheirTextTitleIconAndButtons() {
+    QString title, text;
+    QMessageBox::Icon icon{};
+    QMessageBox::StandardButton preset{};
+    QCOMPARE(ShowAndPress(Info(kDoneMessage), QMessageBox::Ok, title, text, icon, preset), MessageAnswer::Ok);
+    QCOMPARE(title, QString("Quarvel Descompressor v1.00"));
+    QCOMPARE(text, QString::fromUtf8("Descompressão Concluída"));
+    QCOMPARE(icon, QMessageBox::Information);
+
+    const Message confirm{std::string(kConfirmRemovalMessage), MessageButtons::YesNo, MessageIcon::None,
+                          std::string(kConfirmRemovalTitle)};
+    QCOMPARE(ShowAndPress(confirm, QMessageBox::No, title, text, icon, preset), MessageAnswer::No);
+    QCOMPARE(title, QString::fromUtf8("Confirmação para remoção de Localização"));
+    QCOMPARE(text, QString::fromUtf8("    Você tem certeza que deseja remover esta localização ?"));
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(preset, QMessageBox::Yes);
+    QCOMPARE(ShowAndPress(confirm, QMessageBox::Yes, title, text, icon, preset), MessageAnswer::Yes);
+  }
+
+  void FiltersMatchUpperAndLowerCase() {
+    QCOMPARE(ToQtFilter("Rom Binário(*.BIN)|*.BIN"), QString::fromUtf8("Rom Binário(*.BIN) (*.BIN *.bin)"));
+    QCOMPARE(ToQtFilter("(*.DAT)|*.DAT"), QString("(*.DAT) (*.DAT *.dat)"));
+    QCOMPARE(ToQtFilter("A|*.a;*.B|C|*.c"), QString("A (*.a *.A *.B *.b);;C (*.c *.C)"));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  WindowTest window;
+  QtServicesTest services;
+  return QTest::qExec(&window, argc, argv) | QTest::qExec(&services, argc, argv);
+}
 #include "decompressor_window_test.moc"
