@@ -1,41 +1,13 @@
 // Kosinski decoding speed, from memory, on a 64 KiB block of mixed literals and copies.
 #include <benchmark/benchmark.h>
 
-#include <random>
-
 #include "decoders/kosinski.h"
-#include "decoders/kosinski_writer.h"
+#include "mixed_block.h"
 
 namespace {
 
-// Text-like data: runs of fresh bytes between copies of earlier stretches, so that
-// all three command kinds occur in realistic proportions.
-std::vector<std::uint8_t> MixedBlock() {
-  std::mt19937 random(1234);
-  auto pick = [&](unsigned low, unsigned high) { return std::uniform_int_distribution<unsigned>(low, high)(random); };
-  quarvel::KosinskiWriter writer;
-  std::size_t size = 0;
-  while (size < quarvel::kKosinskiCapacity) {
-    const std::size_t room = quarvel::kKosinskiCapacity - size;
-    const unsigned kind = size < 16 ? 0 : pick(0, 9);
-    if (kind < 4 || room < 10) {
-      writer.Literal(static_cast<std::uint8_t>(pick(0, 255)));
-      size += 1;
-    } else if (kind < 7) {
-      const unsigned count = pick(2, 5);
-      writer.InlineCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(256, size))), count);
-      size += count;
-    } else {
-      const unsigned count = pick(3, static_cast<unsigned>(std::min<std::size_t>(kind == 9 ? 40 : 9, room)));
-      writer.FullCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(8192, size))), count);
-      size += count;
-    }
-  }
-  return writer.Finish();
-}
-
 void BM_KosinskiDecode64KiB(benchmark::State& state) {
-  const auto stream = MixedBlock();
+  const auto stream = quarvel::bench::MixedKosinskiBlock();
   std::size_t decoded = 0;
   for (auto _ : state) {
     auto block = quarvel::DecodeKosinski(stream, 0);

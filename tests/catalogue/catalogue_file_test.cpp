@@ -129,6 +129,8 @@ TEST(SaveCatalogue, AWriteThatFailsPartWayLeavesTheOldCatalogue) {
 TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
   TempDir dir;
   EXPECT_FALSE(CatalogueWriter::Begin(dir / "missing" / "Sonic1.dat"));
+  EXPECT_FALSE(CatalogueWriter::Begin("/proc/Sonic1.dat"));  // no files can be made there
+  EXPECT_TRUE(SaveCatalogue("/proc/Sonic1.dat", {"00000010 - <K> - a"}));
   EXPECT_TRUE(dir.List().empty());
 }
 

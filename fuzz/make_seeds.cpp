@@ -1,0 +1,88 @@
+// Writes the seed corpus of every fuzz target: valid inputs of each kind, one file each,
+// into DIR/<target>/.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_file.h"
+#include "decoders/kosinski_writer.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Write(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes) {
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes KosinskiRandom(unsigned seed, std::size_t size) {
+  std::mt19937 random(seed);
+  auto pick = [&](unsigned low, unsigned high) { return std::uniform_int_distribution<unsigned>(low, high)(random); };
+  quarvel::KosinskiWriter writer;
+  for (std::size_t done = 0; done < size;) {
+    const unsigned kind = done == 0 ? 0 : pick(0, 3);
+    if (kind == 0) {
+      writer.Literal(static_cast<std::uint8_t>(pick(0, 255)));
+      ++done;
+    } else if (kind == 1) {
+      const unsigned count = pick(2, 5);
+      writer.InlineCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(256, done))), count);
+      done += count;
+    } else {
+      const unsigned count = pick(3, kind == 2 ? 9 : 64);
+      writer.FullCopy(pick(1, static_cast<unsigned>(std::min<std::size_t>(8192, done))), count, kind == 3);
+      done += count;
+    }
+  }
+  return writer.Finish();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds DIR\n");
+    return 2;
+  }
+  const std::filesystem::path root = argv[1];
+
+  // The first byte picks the offset (0 to 3): seeds start at offset 0.
+  const auto kosinski = root / "kosinski";
+  Write(kosinski, "literals", {0x17, 0x00, 0x61, 0x62, 0x63, 0x00, 0xF0, 0x00});
+  Write(kosinski, "inline", {0x59, 0x00, 0x61, 0xFF, 0x00, 0x00, 0x00});
+  Write(kosinski, "extended", {0x2B, 0x00, 0x41, 0x42, 0xFE, 0xF8, 0x05, 0x00, 0x00, 0x00});
+  Write(kosinski, "random-small", KosinskiRandom(1, 300));
+  Write(kosinski, "random-large", KosinskiRandom(2, 6000));
+
+  const auto nemesis = root / "nemesis";
+  const Bytes table = {0x80, 0x02, 0x00, 0x81, 0x02, 0x01, 0x8F, 0x72, 0x02, 0xFF};
+  Bytes plain = {0x00, 0x02};
+  Bytes xorMode = {0x80, 0x02};
+  plain.insert(plain.end(), table.begin(), table.end());
+  xorMode.insert(xorMode.end(), table.begin(), table.end());
+  for (int i = 0; i < 16; ++i) {
+    for (const std::uint8_t byte : {0x1B, 0x55, 0xE7, 0xF8}) {  // 00 01 10 11..., inline codes
+      plain.push_back(byte);
+      xorMode.push_back(byte);
+    }
+  }
+  Write(nemesis, "plain", plain);
+  Write(nemesis, "xor", xorMode);
+  Write(nemesis, "empty", {0x00, 0x00, 0xFF});
+  Write(nemesis, "ones", {0x00, 0x01, 0x81, 0x71, 0x00, 0xFF, 0x00});
+
+  const auto catalogue = root / "catalogue";
+  Write(catalogue, "saved", quarvel::SerializeCatalogue({"0001A2B0 - <K> - Rings", "FFFF8000 - <N> - Sprites"}));
+  Write(catalogue, "hand-written", Text("00000010 - <K> - a, b\r\n\"x\" junk\n  \"unterminated"));
+
+  const auto offset = root / "offset_text";
+  for (const char* text : {"1A2B", "ffffffff", " -5 ", "+2147483647", "0001A2B0"}) Write(offset, text, Text(text));
+  return 0;
+}
