@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "decoders/kosinski.h"
-#include "decoders/kosinski_writer.h"
+#include "encoders/kosinski_writer.h"
 
 namespace quarvel::bench {
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "catalogue/catalogue_file.h"
-#include "decoders/kosinski_writer.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/kosinski_writer.h"
+#include "encoders/nemesis_compressor.h"
 
 namespace {
 
@@ -81,6 +83,15 @@ int main(int argc, char** argv) {
   const auto catalogue = root / "catalogue";
   Write(catalogue, "saved", quarvel::SerializeCatalogue({"0001A2B0 - <K> - Rings", "FFFF8000 - <N> - Sprites"}));
   Write(catalogue, "hand-written", Text("00000010 - <K> - a, b\r\n\"x\" junk\n  \"unterminated"));
+
+  // What the compressors make, for the decoders; and data for the round trip.
+  Bytes tiles;
+  for (int i = 0; i < 64 * 32; ++i) tiles.push_back(static_cast<std::uint8_t>(i / 24 % 5 * 0x12));
+  Write(kosinski, "compressed-tiles", *quarvel::CompressKosinski(tiles));
+  Write(nemesis, "compressed-tiles", *quarvel::CompressNemesis(tiles));
+  const auto roundtrip = root / "roundtrip";
+  Write(roundtrip, "tiles", tiles);
+  Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));
 
   const auto offset = root / "offset_text";
   for (const char* text : {"1A2B", "ffffffff", " -5 ", "+2147483647", "0001A2B0"}) Write(offset, text, Text(text));

@@ -50,6 +50,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "Examples:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "  quarvel-cli decompress --format nemesis --offset 107184 --radix dec sonic.bin - > tiles.dat\n"
+      "  quarvel-cli compress --format kosinski level.dat level.kos\n"
       "  quarvel-cli catalogue list \"Sonic 1\"\n"
       "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"
       "  quarvel-cli catalogue remove Sonic1 3\n"
@@ -70,8 +71,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
   AddFormat(*decompress, format);
   AddOffset(*decompress, offset);
-  decompress->add_option("ROM", rom, "ROM image to read")->required();
+  decompress->add_option("ROM", rom, "ROM image to read, or - for standard input")->required();
   decompress->add_option("OUT", output, "File to write, or - for standard output")->required();
+
+  CLI::App* compress = app.add_subcommand("compress", "Compress a file into a Kosinski or Nemesis block ('-' for "
+                                                      "standard input or output)");
+  compress->footer(
+      "Example:\n"
+      "  quarvel-cli compress --format nemesis tiles.dat tiles.nem\n"
+      "Kosinski takes 1 to 65,536 bytes; Nemesis takes whole 32-byte tiles, at most 8,192.");
+  AddFormat(*compress, format);
+  compress->add_option("IN", rom, "File to compress, or - for standard input")->required();
+  compress->add_option("OUT", output, "File to write, or - for standard output")->required();
 
   CLI::App* catalogues = app.add_subcommand("catalogue", "List, add or remove the known block locations of a ROM");
   catalogues->require_subcommand(1);
@@ -109,6 +120,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   const cli::Streams streams{out, err};
   const std::filesystem::path folder(catalogueFolder);
   if (*decompress) return cli::Decompress(format, offset, rom, output, streams);
+  if (*compress) return cli::Compress(format, rom, output, streams);
   if (*list) return cli::CatalogueList(folder, catalogue, streams);
   if (*add) return cli::CatalogueAdd(folder, catalogue, offset, format, description, streams);
   if (*remove) return cli::CatalogueRemove(folder, catalogue, number, streams);

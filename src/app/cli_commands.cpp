@@ -1,9 +1,14 @@
 #include "app/cli_commands.h"
 
+#include <iostream>
+#include <iterator>
+
 #include "catalogue/catalogue_extract.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/nemesis_compressor.h"
 #include "platform/files.h"
 
 namespace quarvel::cli {
@@ -24,6 +29,18 @@ void WarnCopyBeforeStart(const Streams& streams, std::uint64_t position, std::si
 // The last byte of a block that a copy from before its start stopped.
 std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
   return static_cast<std::uint64_t>(offset) + compressedSize - 1;
+}
+
+// Writes `bytes` to standard output for "-", else replaces the file `out` whole.
+int Write(std::span<const std::uint8_t> bytes, const std::string& out, const Streams& streams) {
+  if (out == "-") {
+    streams.out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    streams.out.flush();
+    return streams.out ? kSuccess : streams.Error("cannot write to standard output", kFailure);
+  }
+  if (const auto error = ReplaceFileContents(out, bytes))
+    return streams.Error("cannot write '" + out + "': " + error.message(), kFailure);
+  return kSuccess;
 }
 
 int ReportFailure(const DecodeError& error, const Streams& streams) {
@@ -76,24 +93,39 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
                const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
-  const std::filesystem::path rom(romArg);
 
-  if (outArg == "-") {
-    const auto block = ReadBlock(format, rom, *offset);
-    if (!block) return ReportFailure(block.error(), streams);
-    if (block->stoppedAtCopyBeforeStart)
-      WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
-    streams.out.write(reinterpret_cast<const char*>(block->bytes.data()),
-                      static_cast<std::streamsize>(block->bytes.size()));
-    streams.out.flush();
-    return streams.out ? kSuccess : streams.Error("cannot write the decoded bytes to standard output", kFailure);
+  if (romArg != "-" && outArg != "-") {
+    const auto result = quarvel::Decompress(format, romArg, outArg, *offset);
+    if (!result) return ReportFailure(result.error(), streams);
+    if (result->stoppedAtCopyBeforeStart)
+      WarnCopyBeforeStart(streams, StopPosition(*offset, result->compressedSize), result->decodedSize);
+    return kSuccess;
   }
 
-  const auto result = quarvel::Decompress(format, rom, std::filesystem::path(outArg), *offset);
-  if (!result) return ReportFailure(result.error(), streams);
-  if (result->stoppedAtCopyBeforeStart)
-    WarnCopyBeforeStart(streams, StopPosition(*offset, result->compressedSize), result->decodedSize);
-  return kSuccess;
+  std::vector<std::uint8_t> input;
+  if (romArg == "-") input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  const auto block = romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, romArg, *offset);
+  if (!block) return ReportFailure(block.error(), streams);
+  if (block->stoppedAtCopyBeforeStart)
+    WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
+  return Write(block->bytes, outArg, streams);
+}
+
+int Compress(Format format, const std::string& in, const std::string& out, const Streams& streams) {
+  std::vector<std::uint8_t> data;
+  if (in == "-") {
+    data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    const FileContents contents = ReadWholeFile(in);
+    if (contents.error) return streams.Error("cannot read '" + in + "': " + contents.error.message(), kFailure);
+    data = contents.bytes;
+  }
+  if (in != "-" && out != "-" && IsSameFile(in, out))
+    return streams.Error("the output '" + out + "' is the input itself; write it to another file", kFailure);
+
+  const auto compressed = format == Format::Kosinski ? CompressKosinski(data) : CompressNemesis(data);
+  if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
+  return Write(*compressed, out, streams);
 }
 
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {

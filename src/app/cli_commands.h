@@ -32,6 +32,8 @@ struct OffsetArg {
 int Decompress(Format format, const OffsetArg& offset, const std::string& rom, const std::string& out,
                const Streams& streams);
 
+int Compress(Format format, const std::string& in, const std::string& out, const Streams& streams);
+
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams);
 int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offset, Format format,
                  const std::string& description, const Streams& streams);

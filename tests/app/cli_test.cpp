@@ -137,6 +137,39 @@ TEST_F(CliDecompress, AFirstCommandCopyingFromBeforeTheStartWarnsThenFails) {
   EXPECT_NE(run.err.find("error: the block at 0x0 decodes to nothing"), std::string::npos) << run.err;
 }
 
+TEST_F(CliDecompress, CompressesWhatDecompressBringsBack) {
+  testing::Bytes tiles(64 * 32);
+  for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i] = static_cast<std::uint8_t>(i / 40 % 3 * 0x11);
+  WriteFile(dir_ / "tiles.dat", tiles);
+  for (const char* format : {"kosinski", "nemesis"}) {
+    auto run = Cli({"compress", "--format", format, Path("tiles.dat"), Path("packed.bin")});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_LT(fs::file_size(dir_ / "packed.bin"), tiles.size());
+    run = Cli({"decompress", "--format", format, "--offset", "0", Path("packed.bin"), Path("back.dat")});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir_ / "back.dat"), tiles) << format;
+  }
+}
+
+TEST_F(CliDecompress, CompressSaysWhyItCannot) {
+  WriteFile(dir_ / "empty.dat", {});
+  WriteFile(dir_ / "odd.dat", testing::Bytes(33, 1));
+  struct Case {
+    std::vector<std::string> args;
+    const char* errorPart;
+  };
+  for (const auto& c : {Case{{"compress", "-f", "kosinski", Path("empty.dat"), Path("x")}, "cannot hold empty data"},
+                        Case{{"compress", "-f", "nemesis", Path("odd.dat"), Path("x")}, "not a whole number of 32-byte tiles"},
+                        Case{{"compress", "-f", "kosinski", Path("missing.dat"), Path("x")}, "cannot read"},
+                        Case{{"compress", "-f", "kosinski", Path("odd.dat"), Path("odd.dat")}, "is the input itself"}}) {
+    const auto run = Cli(c.args);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "x"));
+  EXPECT_EQ(ReadFile(dir_ / "odd.dat"), testing::Bytes(33, 1));
+}
+
 TEST(CliHelp, ListsTheCommandsWithExamples) {
   for (const auto& args : {std::vector<std::string>{"--help"}, std::vector<std::string>{"decompress", "--help"}}) {
     const auto run = Cli(args);

@@ -7,7 +7,7 @@
 
 #include "decoders/formats.h"
 #include "decoders/kosinski.h"
-#include "decoders/kosinski_writer.h"
+#include "encoders/kosinski_writer.h"
 #include "decoders/nemesis.h"
 #include "support/bytes.h"
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "decoders/kosinski_writer.h"
+#include "encoders/kosinski_writer.h"
 #include "support/bytes.h"
 
 namespace quarvel {

@@ -1,4 +1,4 @@
-#include "decoders/kosinski_writer.h"
+#include "encoders/kosinski_writer.h"
 
 #include <cassert>
 #include <utility>

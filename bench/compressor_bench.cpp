@@ -1,0 +1,60 @@
+// Compression speed: Kosinski's optimal parse over 64 KiB of several kinds, and
+// Nemesis over 1,000 tiles.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "decoders/kosinski.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/kosinski_matches.h"
+#include "encoders/nemesis_compressor.h"
+#include "mixed_block.h"
+
+namespace {
+
+std::vector<std::uint8_t> Data(int kind) {
+  std::mt19937 random(17);
+  std::vector<std::uint8_t> data(quarvel::kKosinskiCapacity);
+  switch (kind) {
+    case 0: return quarvel::DecodeKosinski(quarvel::bench::MixedKosinskiBlock(), 0)->bytes;
+    case 1: for (auto& b : data) b = static_cast<std::uint8_t>(random()); break;
+    case 2: break;  // zeros
+    case 3: for (auto& b : data) b = static_cast<std::uint8_t>(random() % 4); break;
+  }
+  return data;
+}
+
+void BM_KosinskiCompress64KiB(benchmark::State& state) {
+  const auto data = Data(static_cast<int>(state.range(0)));
+  std::size_t size = 0;
+  for (auto _ : state) {
+    auto stream = quarvel::CompressKosinski(data);
+    size = stream->size();
+    benchmark::DoNotOptimize(stream->data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+  state.counters["stream_bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_KosinskiCompress64KiB)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->ArgName("mixed|random|zeros|four_values")->Unit(benchmark::kMillisecond);
+
+void BM_NemesisCompress1000Tiles(benchmark::State& state) {
+  std::mt19937 random(5);
+  std::vector<std::uint8_t> tiles(1000 * 32);
+  for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i] = static_cast<std::uint8_t>(i / 64 % 3 == 0 ? random() % 256 : 0x11 * (i / 96 % 16));
+  for (auto _ : state) {
+    auto block = quarvel::CompressNemesis(tiles);
+    benchmark::DoNotOptimize(block->data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * tiles.size()));
+}
+BENCHMARK(BM_NemesisCompress1000Tiles)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+void BM_KosinskiMatches64KiB(benchmark::State& state) {
+  const auto data = Data(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(quarvel::FindKosinskiMatches(data).data());
+}
+BENCHMARK(BM_KosinskiMatches64KiB)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+}  // namespace
