@@ -41,7 +41,7 @@ void AddCatalogueFolder(CLI::App& command, std::string& folder) {
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   CLI::App app{"Quarvel Descompressor: extracts Kosinski and Nemesis compressed blocks from Mega Drive ROM images.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli 2.00");
@@ -55,6 +55,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"
       "  quarvel-cli catalogue remove Sonic1 3\n"
       "  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks\n"
+      "  quarvel-cli scan sonic.bin --format nemesis\n"
       "\n"
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
 
@@ -104,6 +105,22 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   remove->add_option("NUMBER", number, "Number of the entry, from 1")->required();
   AddCatalogueFolder(*remove, catalogueFolder);
 
+  cli::ScanFormats scanFormats = cli::ScanFormats::Both;
+  bool json = false;
+  const std::map<std::string, cli::ScanFormats> scanChoices{
+      {"kosinski", cli::ScanFormats::Kosinski}, {"nemesis", cli::ScanFormats::Nemesis}, {"both", cli::ScanFormats::Both}};
+  CLI::App* scan = app.add_subcommand("scan", "List the offsets where plausible compressed blocks start");
+  scan->footer(
+      "Example:\n"
+      "  quarvel-cli scan sonic.bin --format nemesis --json\n"
+      "Every offset is tried. A Kosinski block must reach its end marker with no copy from before its start\n"
+      "and decode to 32 bytes or more; a Nemesis block must have a well-formed code table and decode every\n"
+      "tile through codes it defines. Of overlapping candidates the stronger is listed.");
+  scan->add_option("ROM", rom, "ROM image to scan")->required();
+  scan->add_option("--format,-f", scanFormats, "kosinski, nemesis or both (default)")
+      ->transform(CLI::CheckedTransformer(scanChoices, CLI::ignore_case));
+  scan->add_flag("--json", json, "Print the candidates as JSON");
+
   CLI::App* extract = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
   extract->footer("Example:\n  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks");
   extract->add_option("--rom", rom, "ROM image to read")->required();
@@ -117,10 +134,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     return app.exit(e, out, err) == 0 ? cli::kSuccess : cli::kUsage;
   }
 
-  const cli::Streams streams{out, err};
+  const cli::Streams streams{out, err, errIsTerminal};
   const std::filesystem::path folder(catalogueFolder);
   if (*decompress) return cli::Decompress(format, offset, rom, output, streams);
   if (*compress) return cli::Compress(format, rom, output, streams);
+  if (*scan) return cli::Scan(rom, scanFormats, json, streams);
   if (*list) return cli::CatalogueList(folder, catalogue, streams);
   if (*add) return cli::CatalogueAdd(folder, catalogue, offset, format, description, streams);
   if (*remove) return cli::CatalogueRemove(folder, catalogue, number, streams);

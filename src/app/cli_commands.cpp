@@ -1,5 +1,6 @@
 #include "app/cli_commands.h"
 
+#include <cstdio>
 #include <iostream>
 #include <iterator>
 
@@ -7,9 +8,11 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "decoders/nemesis.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "platform/files.h"
+#include "scan/block_scan.h"
 
 namespace quarvel::cli {
 namespace {
@@ -126,6 +129,50 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   const auto compressed = format == Format::Kosinski ? CompressKosinski(data) : CompressNemesis(data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
   return Write(*compressed, out, streams);
+}
+
+int Scan(const std::string& romArg, ScanFormats formats, bool json, const Streams& streams) {
+  const FileContents rom = ReadWholeFile(romArg);
+  if (rom.error) return streams.Error("cannot read '" + romArg + "': " + rom.error.message(), kFailure);
+
+  ScanProgress progress;
+  if (streams.errIsTerminal) {
+    progress = [&streams](std::uint64_t done, std::uint64_t total) {
+      const int width = 40;
+      const auto filled = total == 0 ? width : static_cast<int>(done * width / total);
+      streams.err << "\rScanning [" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(width - filled), '.') << "] "
+                  << (total == 0 ? 100 : done * 100 / total) << "%" << std::flush;
+      return true;
+    };
+  }
+  const auto found = ScanRom(rom.bytes, {formats != ScanFormats::Nemesis, formats != ScanFormats::Kosinski}, progress);
+  if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+
+  char line[160];
+  if (json) streams.out << "[";
+  bool first = true;
+  if (!json) streams.out << "offset      format    decoded   tiles  compressed  confidence\n";
+  for (const auto& c : *found) {
+    const bool nemesis = c.format == Format::Nemesis;
+    const std::string tiles = nemesis ? std::to_string(c.decodedSize / kNemesisTileBytes) : (json ? "null" : "-");
+    if (json) {
+      std::snprintf(line, sizeof line,
+                    "%s\n  {\"offset\": %llu, \"offset_hex\": \"%s\", \"format\": \"%s\", \"decoded_size\": %zu, "
+                    "\"tiles\": %s, \"compressed_size\": %llu, \"confidence\": %.2f}",
+                    first ? "" : ",", static_cast<unsigned long long>(c.offset), HexOffset(c.offset).c_str(),
+                    std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
+                    static_cast<unsigned long long>(c.compressedSize), c.confidence);
+    } else {
+      std::snprintf(line, sizeof line, "%-10s  %-8s  %7zu  %6s  %10llu  %10.2f\n", HexOffset(c.offset).c_str(),
+                    std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
+                    static_cast<unsigned long long>(c.compressedSize), c.confidence);
+    }
+    streams.out << line;
+    first = false;
+  }
+  if (json) streams.out << (first ? "]\n" : "\n]\n");
+  return kSuccess;
 }
 
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {

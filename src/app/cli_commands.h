@@ -19,6 +19,7 @@ inline constexpr int kUsage = 2;
 struct Streams {
   std::ostream& out;
   std::ostream& err;
+  bool errIsTerminal = false;  // then long work draws a progress bar on `err`
 
   int Error(const std::string& message, int code) const;
   void Warning(const std::string& message) const;
@@ -38,6 +39,9 @@ int CatalogueList(const std::filesystem::path& folder, const std::string& rom, c
 int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offset, Format format,
                  const std::string& description, const Streams& streams);
 int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams);
+
+enum class ScanFormats { Kosinski, Nemesis, Both };
+int Scan(const std::string& rom, ScanFormats formats, bool json, const Streams& streams);
 
 int Extract(const std::filesystem::path& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);

@@ -16,6 +16,12 @@ struct DecodedBlock {
                                           // of the output, not at the end marker
 };
 
+// The sizes of a block that a probe found.
+struct BlockProbe {
+  std::size_t decodedSize = 0;
+  std::uint64_t compressedSize = 0;
+};
+
 // What a driver did, for the caller to report.
 struct Extraction {
   std::size_t decodedSize = 0;

@@ -7,65 +7,70 @@
 namespace quarvel {
 namespace {
 
-template <class Source>
-class KosinskiDecoder {
- public:
-  explicit KosinskiDecoder(Source& in) : in_(in), out_(kKosinskiCapacity) {}
+// How a walk through a stream ended.
+enum class Stop { EndMarker, CopyBeforeStart, Truncated, TooLarge };
 
-  DecodeResult<DecodedBlock> Run() {
-    if (!LoadDescriptor()) return Fail(Truncated());
-    bool stoppedAtCopyBeforeStart = false;
+struct Walk {
+  Stop stop;
+  std::size_t length;  // bytes decoded
+  std::uint64_t last;  // the last byte read: of the end marker, of the stopping copy, or of the
+                       // command that would overflow
+};
+
+// Walks the commands of a stream, storing the output when `kStore` (into a buffer of
+// kKosinskiCapacity bytes), or only counting it.
+template <class Source, bool kStore>
+class KosinskiWalker {
+ public:
+  KosinskiWalker(Source& in, std::uint8_t* out) : in_(in), out_(out) {}
+
+  Walk Run() {
+    if (!LoadDescriptor()) return Ended(Stop::Truncated);
     for (;;) {
       unsigned bit;
-      if (!TakeBit(bit)) return Fail(Truncated());
+      if (!TakeBit(bit)) return Ended(Stop::Truncated);
       if (bit == 1) {
         std::uint8_t literal;
-        if (!in_.Next(literal)) return Fail(Truncated());
-        if (length_ == kKosinskiCapacity) return Fail(OutputTooLargeError(in_.Position() - 1, kKosinskiCapacity));
-        out_[length_++] = literal;
+        if (!in_.Next(literal)) return Ended(Stop::Truncated);
+        if (length_ == kKosinskiCapacity) return Ended(Stop::TooLarge);
+        if constexpr (kStore) out_[length_] = literal;
+        ++length_;
         continue;
       }
 
       std::size_t distance;
       std::size_t count;
-      if (!TakeBit(bit)) return Fail(Truncated());
+      if (!TakeBit(bit)) return Ended(Stop::Truncated);
       if (bit == 0) {  // inline copy: two count bits, then the displacement byte
         unsigned high, low;
         std::uint8_t displacement;
-        if (!TakeBit(high) || !TakeBit(low) || !in_.Next(displacement)) return Fail(Truncated());
+        if (!TakeBit(high) || !TakeBit(low) || !in_.Next(displacement)) return Ended(Stop::Truncated);
         count = 2 * high + low + 2;
         distance = 256 - displacement;
       } else {  // full copy: L, H, and E when the count bits of H are 0
         std::uint8_t low, high;
-        if (!in_.Next(low) || !in_.Next(high)) return Fail(Truncated());
+        if (!in_.Next(low) || !in_.Next(high)) return Ended(Stop::Truncated);
         distance = 8192 - 256 * static_cast<std::size_t>(high >> 3) - low;
         if ((high & 7u) != 0) {
           count = (high & 7u) + 2;
         } else {
           std::uint8_t extended;
-          if (!in_.Next(extended)) return Fail(Truncated());
-          if (extended == 0) break;     // end marker
+          if (!in_.Next(extended)) return Ended(Stop::Truncated);
+          if (extended == 0) return Ended(Stop::EndMarker);
           if (extended == 1) continue;  // copies nothing
           count = std::size_t{extended} + 1;
         }
       }
-
-      if (distance > length_) {
-        stoppedAtCopyBeforeStart = true;
-        break;
-      }
-      if (count > kKosinskiCapacity - length_)
-        return Fail(OutputTooLargeError(in_.Position() - 1, kKosinskiCapacity));
-      Copy(distance, count);
+      if (distance > length_) return Ended(Stop::CopyBeforeStart);
+      if (count > kKosinskiCapacity - length_) return Ended(Stop::TooLarge);
+      if constexpr (kStore) Copy(distance, count);
+      length_ += count;
     }
-
-    const std::uint64_t compressedSize = in_.Position() - in_.BlockStart();
-    if (length_ == 0) return Fail(NothingDecoded(stoppedAtCopyBeforeStart));
-    out_.resize(length_);
-    return DecodedBlock{std::move(out_), compressedSize, stoppedAtCopyBeforeStart};
   }
 
  private:
+  Walk Ended(Stop stop) const { return {stop, length_, stop == Stop::Truncated ? in_.End() : in_.Position() - 1}; }
+
   bool LoadDescriptor() {
     std::uint8_t low, high;
     if (!in_.Next(low) || !in_.Next(high)) return false;
@@ -84,40 +89,47 @@ class KosinskiDecoder {
   // Copies byte by byte forward, so that a copy longer than its distance repeats
   // the bytes it has just written.
   void Copy(std::size_t distance, std::size_t count) {
-    std::uint8_t* to = out_.data() + length_;
+    std::uint8_t* to = out_ + length_;
     const std::uint8_t* from = to - distance;
     if (distance >= count) {
       std::memcpy(to, from, count);
     } else {
       for (std::size_t i = 0; i < count; ++i) to[i] = from[i];
     }
-    length_ += count;
-  }
-
-  DecodeError Truncated() const { return EndOfData(in_, "ends without its end marker"); }
-
-  DecodeError NothingDecoded(bool stoppedAtCopyBeforeStart) const {
-    const std::uint64_t block = in_.BlockStart();
-    const std::uint64_t last = in_.Position() - 1;  // the last byte of the stopping command
-    if (stoppedAtCopyBeforeStart) {
-      return {DecodeErrorKind::CopyBeforeStart, last,
-              "the block at " + HexOffset(block) + " decodes to nothing: its first command copies from before its start"};
-    }
-    return {DecodeErrorKind::EmptyResult, last,
-            "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"};
   }
 
   Source& in_;
-  std::vector<std::uint8_t> out_;
+  std::uint8_t* out_;
   std::size_t length_ = 0;
   unsigned descriptor_ = 0;
   unsigned bitsLeft_ = 0;
 };
 
 template <class Source>
-DecodeResult<DecodedBlock> Decode(DecodeResult<Source> source) {
-  if (!source) return Fail(source.error());
-  return KosinskiDecoder<Source>(*source).Run();
+DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
+  if (!opened) return Fail(opened.error());
+  Source& in = *opened;
+  std::vector<std::uint8_t> out(kKosinskiCapacity);
+  const Walk walk = KosinskiWalker<Source, true>(in, out.data()).Run();
+  const std::uint64_t block = in.BlockStart();
+  switch (walk.stop) {
+    case Stop::Truncated: return Fail(EndOfData(in, "ends without its end marker"));
+    case Stop::TooLarge: return Fail(OutputTooLargeError(walk.last, kKosinskiCapacity));
+    case Stop::EndMarker:
+    case Stop::CopyBeforeStart: break;
+  }
+  const bool stopped = walk.stop == Stop::CopyBeforeStart;
+  if (walk.length == 0) {
+    if (stopped) {
+      return Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, walk.last,
+                              "the block at " + HexOffset(block) +
+                                  " decodes to nothing: its first command copies from before its start"});
+    }
+    return Fail(DecodeError{DecodeErrorKind::EmptyResult, walk.last,
+                            "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"});
+  }
+  out.resize(walk.length);
+  return DecodedBlock{std::move(out), walk.last + 1 - block, stopped};
 }
 
 }  // namespace
@@ -133,6 +145,14 @@ DecodeResult<DecodedBlock> ReadKosinskiBlock(const std::filesystem::path& rom, s
 DecodeResult<Extraction> KosinskiDecompress(const std::filesystem::path& source,
                                             const std::filesystem::path& destination, std::int32_t offset) {
   return ExtractBlock(source, destination, offset, ReadKosinskiBlock);
+}
+
+std::optional<BlockProbe> ProbeKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (offset >= rom.size()) return std::nullopt;
+  auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset));
+  const Walk walk = KosinskiWalker<SpanSource, false>(in, nullptr).Run();
+  if (walk.stop != Stop::EndMarker || walk.length == 0) return std::nullopt;
+  return BlockProbe{walk.length, walk.last + 1 - offset};
 }
 
 }  // namespace quarvel

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -31,5 +32,9 @@ DecodeResult<DecodedBlock> ReadKosinskiBlock(const std::filesystem::path& rom, s
 // Extracts the block at `offset` of `source` into `destination` (see ExtractBlock).
 DecodeResult<Extraction> KosinskiDecompress(const std::filesystem::path& source,
                                             const std::filesystem::path& destination, std::int32_t offset);
+
+// Whether a block that ends at its end marker, with no copy from before its start and
+// something to decode, starts at `offset`: its sizes, found without decoding a byte.
+std::optional<BlockProbe> ProbeKosinski(std::span<const std::uint8_t> rom, std::size_t offset);
 
 }  // namespace quarvel

@@ -1,6 +1,8 @@
 #include "decoders/nemesis.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "decoders/block_source.h"
 #include "decoders/nemesis_code_table.h"
@@ -17,8 +19,21 @@ constexpr std::uint32_t kNibbleRuns[9] = {0,         0x1,        0x11,        0x
 template <class Source>
 class NemesisTileDecoder {
  public:
-  NemesisTileDecoder(Source& in, const NemesisCodeTable& table)
-      : in_(in), table_(table), availableBits_(8 * (in.End() - in.Position())) {}
+  // A strict decoder fails at a pattern that no code of the table defines, and marks in
+  // `used` the table entries that it looks up.
+  NemesisTileDecoder(Source& in, const NemesisCodeTable& table, std::array<bool, 256>* used = nullptr)
+      : in_(in), table_(table), availableBits_(8 * (in.End() - in.Position())), used_(used) {}
+
+  // The stream bytes that `tiles` take, or nothing when the stream fails; no pixel is kept.
+  std::optional<std::uint64_t> Measure(unsigned tiles) {
+    window_ = TakeByte() << 8;
+    window_ |= TakeByte();
+    count_ = 16;
+    for (std::size_t pixels = std::size_t{tiles} * 64, done = 0; done < pixels; done += runLeft_) {
+      if (!NextCode()) return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(ConsumedBits() + 7) / 8;
+  }
 
   DecodeResult<DecodedBlock> Run(unsigned tiles, bool xorMode) {
     const std::uint64_t streamStart = in_.Position();
@@ -82,6 +97,10 @@ class NemesisTileDecoder {
       pixel_ = code & 0x0F;
     } else {
       const NemesisCode& code = table_[next8];
+      if (used_ != nullptr) {
+        if (code.length == 0) return false;
+        (*used_)[next8] = true;
+      }
       // A pattern with no code of its own, looked up through bits past the end of the
       // data, was chosen by those bits: the block is cut short, not undefined there.
       if (code.length == 0 && availableBits_ - ConsumedBits() < 8) return false;
@@ -101,6 +120,7 @@ class NemesisTileDecoder {
   std::uint32_t window_ = 0;
   unsigned runLeft_ = 0;
   std::uint32_t pixel_ = 0;
+  std::array<bool, 256>* used_;
 };
 
 template <class Source>
@@ -135,6 +155,24 @@ DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std:
 
 DecodeResult<DecodedBlock> ReadNemesisBlock(const std::filesystem::path& rom, std::int64_t offset) {
   return Decode(FileSource::Open(rom, offset));
+}
+
+std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (offset + 3 > rom.size()) return std::nullopt;
+  const unsigned tiles = (rom[offset] & 0x7Fu) << 8 | rom[offset + 1];
+  if (tiles == 0 || tiles > kNemesisMaxTiles) return std::nullopt;
+  auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset + 2));
+  const auto shape = ReadWellFormedNemesisTable(in);
+  if (!shape) return std::nullopt;
+  const std::uint64_t streamStart = in.Position();
+  std::array<bool, 256> used{};
+  const auto streamBytes = NemesisTileDecoder<SpanSource>(in, shape->table, &used).Measure(tiles);
+  if (!streamBytes) return std::nullopt;
+  unsigned codesUsed = 0;
+  for (const auto& [first, end] : shape->ranges)
+    codesUsed += std::any_of(used.begin() + first, used.begin() + end, [](bool u) { return u; }) ? 1 : 0;
+  return NemesisProbe{tiles,         streamStart + *streamBytes - offset, shape->codes, codesUsed,
+                      shape->coveredEntries, shape->startsWithPalette, (rom[offset] & 0x80) != 0};
 }
 
 DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path& source,

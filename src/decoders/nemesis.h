@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "decoders/extraction.h"
@@ -30,5 +31,20 @@ DecodeResult<DecodedBlock> ReadNemesisBlock(const std::filesystem::path& rom, st
 // Extracts the block at `offset` of `source` into `destination` (see ExtractBlock).
 DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path& source,
                                            const std::filesystem::path& destination, std::int32_t offset);
+
+struct NemesisProbe {
+  unsigned tiles = 0;
+  std::uint64_t compressedSize = 0;
+  unsigned codes = 0;           // codes in the table
+  unsigned codesUsed = 0;       // of them, the ones that the stream uses
+  unsigned coveredEntries = 0;  // of the 252 eight-bit patterns that codes can begin
+  bool startsWithPalette = false;
+  bool xorMode = false;
+};
+
+// Whether a well-formed block starts at `offset`: 1 to 8,192 tiles, a table whose codes
+// are 1 to 8 bits long, runs of 1 to 8, prefix-free and clear of the inline prefix, and a
+// stream that decodes every tile through codes that the table defines. Keeps no pixel.
+std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset);
 
 }  // namespace quarvel

@@ -7,7 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "decoders/decode_error.h"
 
@@ -60,6 +63,49 @@ DecodeResult<NemesisCodeTable> NemesisBuildTable(Source& in) {
     for (std::uint32_t entry = first; entry < end && entry < table.size(); ++entry)
       table[entry] = {static_cast<std::uint8_t>(length), runField, pixel};
   }
+}
+
+struct WellFormedTable {
+  NemesisCodeTable table;
+  unsigned codes = 0;
+  unsigned coveredEntries = 0;
+  std::vector<std::pair<unsigned, unsigned>> ranges;  // of each code: its first entry and one past its last
+  bool startsWithPalette = false;  // as encoders write it; else the first codes are pixel 0's
+};
+
+// Reads a description as a careful encoder writes it, or nothing: every code 1 to 8
+// bits long with a run field of 0 to 7 and a value that fits its length, no code a
+// prefix of another, none beginning with six 1 bits, at least one code.
+template <class Source>
+std::optional<WellFormedTable> ReadWellFormedNemesisTable(Source& in) {
+  WellFormedTable shape{};
+  std::uint8_t pixel = 0;
+  for (;;) {
+    std::uint8_t byte;
+    if (!in.Next(byte)) return std::nullopt;
+    if (byte == 0xFF) break;
+    if (byte >= 0x80) {
+      pixel = byte & 0x0F;
+      shape.startsWithPalette = shape.startsWithPalette || shape.codes == 0;
+      if (!in.Next(byte)) return std::nullopt;
+    }
+    const unsigned length = byte & 0x0Fu;
+    const unsigned run = byte >> 4;
+    std::uint8_t code;
+    if (length < 1 || length > 8 || run > 7 || !in.Next(code) || code >> length != 0) return std::nullopt;
+    const unsigned first = unsigned{code} << (8 - length);
+    const unsigned end = first + (1u << (8 - length));
+    if (end > 252) return std::nullopt;
+    for (unsigned entry = first; entry < end; ++entry) {
+      if (shape.table[entry].length != 0) return std::nullopt;
+      shape.table[entry] = {static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(run), pixel};
+    }
+    ++shape.codes;
+    shape.coveredEntries += end - first;
+    shape.ranges.emplace_back(first, end);
+  }
+  if (shape.codes == 0) return std::nullopt;
+  return shape;
 }
 
 // The same over a description held in memory, starting at its first byte.

@@ -1,0 +1,105 @@
+#include "scan/block_scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <thread>
+
+#include "decoders/kosinski.h"
+#include "decoders/nemesis.h"
+
+namespace quarvel {
+namespace {
+
+constexpr std::size_t kChunk = 16 * 1024;  // offsets a worker takes at a time
+constexpr std::size_t kKosinskiMinimum = 32;
+
+double Clamp(double value) { return std::clamp(value, 0.0, 1.0); }
+
+std::optional<ScanCandidate> KosinskiAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  const auto probe = ProbeKosinski(rom, offset);
+  if (!probe || probe->decodedSize < kKosinskiMinimum || probe->decodedSize < probe->compressedSize)
+    return std::nullopt;
+  const double size = static_cast<double>(probe->decodedSize);
+  const double ratio = size / static_cast<double>(probe->compressedSize);
+  const double confidence = 0.6 * Clamp(std::log2(size / 16) / 8) + 0.4 * Clamp((ratio - 1) / 2);
+  return ScanCandidate{offset, Format::Kosinski, probe->decodedSize, probe->compressedSize, confidence};
+}
+
+std::optional<ScanCandidate> NemesisAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  const auto probe = ProbeNemesis(rom, offset);
+  if (!probe) return std::nullopt;
+  // A table built from the frequencies of the data fills the code space, has every code
+  // used by the stream, and starts with a palette byte.
+  const double confidence = 0.25 * probe->codesUsed / probe->codes + 0.25 * probe->coveredEntries / 252.0 +
+                            0.2 * (probe->startsWithPalette ? 1 : 0) + 0.15 * Clamp(std::log2(probe->tiles) / 6) +
+                            0.15 * Clamp(probe->codes / 8.0);
+  return ScanCandidate{offset, Format::Nemesis, std::size_t{probe->tiles} * kNemesisTileBytes, probe->compressedSize,
+                       confidence};
+}
+
+// Keeps the strongest of overlapping candidates.
+std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
+  std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
+    if (a.confidence != b.confidence) return a.confidence > b.confidence;
+    if (a.compressedSize != b.compressedSize) return a.compressedSize > b.compressedSize;
+    return a.offset < b.offset;
+  });
+  std::map<std::uint64_t, std::uint64_t> kept;  // start -> end
+  std::vector<ScanCandidate> result;
+  for (const auto& candidate : all) {
+    const std::uint64_t start = candidate.offset, end = candidate.offset + candidate.compressedSize;
+    auto after = kept.lower_bound(start);
+    if (after != kept.end() && after->first < end) continue;
+    if (after != kept.begin() && std::prev(after)->second > start) continue;
+    kept.emplace(start, end);
+    result.push_back(candidate);
+  }
+  std::sort(result.begin(), result.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
+                                                  const ScanProgress& progress) {
+  const std::size_t total = rom.size();
+  std::atomic<std::size_t> nextChunk{0};
+  std::atomic<std::size_t> done{0};
+  std::atomic<bool> stop{false};
+
+  const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::vector<ScanCandidate>> found(threads);
+  auto work = [&](std::vector<ScanCandidate>& mine) {
+    for (;;) {
+      const std::size_t first = nextChunk.fetch_add(kChunk);
+      if (first >= total || stop.load(std::memory_order_relaxed)) return;
+      const std::size_t last = std::min(total, first + kChunk);
+      for (std::size_t offset = first; offset < last; ++offset) {
+        if (options.kosinski)
+          if (auto candidate = KosinskiAt(rom, offset)) mine.push_back(*candidate);
+        if (options.nemesis)
+          if (auto candidate = NemesisAt(rom, offset)) mine.push_back(*candidate);
+      }
+      done.fetch_add(last - first);
+    }
+  };
+
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(found[t]));
+  while (progress && done.load() < total && !stop.load()) {
+    if (!progress(done.load(), total)) stop = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  for (auto& worker : workers) worker.join();
+  if (stop) return std::nullopt;
+  if (progress) progress(total, total);
+
+  std::vector<ScanCandidate> all;
+  for (auto& part : found) all.insert(all.end(), part.begin(), part.end());
+  return Resolve(std::move(all));
+}
+
+}  // namespace quarvel

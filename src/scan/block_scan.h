@@ -1,0 +1,41 @@
+// Finding compressed blocks that no catalogue lists: every offset of a ROM image is
+// tried as the start of a Kosinski and of a Nemesis block, and the plausible ones kept.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "decoders/formats.h"
+
+namespace quarvel {
+
+struct ScanCandidate {
+  std::uint64_t offset = 0;
+  Format format = Format::Kosinski;
+  std::size_t decodedSize = 0;     // bytes; for Nemesis 32 a tile
+  std::uint64_t compressedSize = 0;
+  double confidence = 0;           // 0 to 1
+};
+
+struct ScanOptions {
+  bool kosinski = true;
+  bool nemesis = true;
+  unsigned threads = 0;  // 0: one per core
+};
+
+// Told how many offsets are done of how many, from the calling thread, now and then;
+// answers false to stop the scan.
+using ScanProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// A Kosinski candidate reaches its end marker with no copy from before its start and
+// decodes to at least 32 bytes, no fewer than its stream takes; a Nemesis candidate has
+// a well-formed code table and decodes every tile through codes it defines. Where
+// candidates overlap, the one with the higher confidence (then the longer stream) is
+// kept. The result is in offset order; nothing when the progress callback stopped it.
+std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
+                                                  const ScanProgress& progress = {});
+
+}  // namespace quarvel

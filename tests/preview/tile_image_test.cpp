@@ -1,0 +1,136 @@
+#include "preview/tile_image.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "support/bytes.h"
+
+namespace quarvel {
+namespace {
+
+using testing::Bytes;
+
+// The parts of an 8-bit indexed PNG file, read back.
+struct ReadPng {
+  unsigned width = 0, height = 0;
+  std::vector<Rgb> palette;
+  std::vector<std::uint8_t> pixels;
+};
+
+std::uint32_t Word(const Bytes& b, std::size_t at) {
+  return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 | std::uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+ReadPng Read(const Bytes& png) {
+  ReadPng image;
+  EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+  Bytes packed;
+  for (std::size_t at = 8; at < png.size();) {
+    const std::uint32_t length = Word(png, at);
+    const std::string type(png.begin() + static_cast<std::ptrdiff_t>(at + 4), png.begin() + static_cast<std::ptrdiff_t>(at + 8));
+    const Bytes data(png.begin() + static_cast<std::ptrdiff_t>(at + 8),
+                     png.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+    EXPECT_EQ(Word(png, at + 8 + length), crc32(0, png.data() + at + 4, length + 4)) << type;
+    if (type == "IHDR") {
+      image.width = Word(data, 0);
+      image.height = Word(data, 4);
+      EXPECT_EQ(Bytes(data.begin() + 8, data.end()), (Bytes{8, 3, 0, 0, 0}));
+    } else if (type == "PLTE") {
+      for (std::size_t i = 0; i + 2 < data.size(); i += 3) image.palette.push_back({data[i], data[i + 1], data[i + 2]});
+    } else if (type == "IDAT") {
+      packed.insert(packed.end(), data.begin(), data.end());
+    }
+    at += 12 + length;
+  }
+  uLongf size = (image.width + 1) * image.height;
+  Bytes raw(size);
+  EXPECT_EQ(uncompress(raw.data(), &size, packed.data(), static_cast<uLong>(packed.size())), Z_OK);
+  for (unsigned y = 0; y < image.height; ++y) {
+    EXPECT_EQ(raw[y * (image.width + 1)], 0);  // no filter
+    image.pixels.insert(image.pixels.end(), raw.begin() + y * (image.width + 1) + 1, raw.begin() + (y + 1) * (image.width + 1));
+  }
+  return image;
+}
+
+// Three tiles: tile t has pixel (x, y) = (x + y + t) % 16.
+Bytes ThreeTiles() {
+  Bytes data;
+  for (unsigned t = 0; t < 3; ++t)
+    for (unsigned y = 0; y < 8; ++y)
+      for (unsigned x = 0; x < 8; x += 2) data.push_back(static_cast<std::uint8_t>((x + y + t) % 16 << 4 | (x + 1 + y + t) % 16));
+  return data;
+}
+
+TEST(TilePng, HoldsEveryPixelWherePaletteTileOrderAndZoomPutIt) {
+  Bytes palette;
+  for (unsigned i = 0; i < 16; ++i) {
+    const unsigned word = (i % 8) << 1 | (7 - i % 8) << 5 | (i / 8 * 7) << 9;  // red up, green down, blue on the second half
+    palette.push_back(static_cast<std::uint8_t>(word >> 8));
+    palette.push_back(static_cast<std::uint8_t>(word));
+  }
+  const auto colours = ParseMegaDrivePalette(palette);
+  ASSERT_TRUE(colours);
+  for (const unsigned zoom : {1u, 3u}) {
+    const auto image = RenderTiles(ThreeTiles(), *colours, 2, zoom);  // two tiles a row: a second row with one
+    ASSERT_TRUE(image) << image.error();
+    const ReadPng png = Read(EncodePng(*image));
+    ASSERT_EQ(png.width, 16 * zoom);
+    ASSERT_EQ(png.height, 16 * zoom);
+    ASSERT_EQ(png.palette.size(), 16u);
+    for (unsigned i = 0; i < 16; ++i) {
+      const auto level = [](unsigned v) { return static_cast<std::uint8_t>((v * 255 + 3) / 7); };
+      EXPECT_EQ(png.palette[i], (Rgb{level(i % 8), level(7 - i % 8), level(i / 8 * 7)})) << i;
+    }
+    for (unsigned y = 0; y < png.height; ++y) {
+      for (unsigned x = 0; x < png.width; ++x) {
+        const unsigned tx = x / zoom / 8, ty = y / zoom / 8, tile = ty * 2 + tx;
+        const unsigned expected = tile < 3 ? (x / zoom % 8 + y / zoom % 8 + tile) % 16 : 0;
+        ASSERT_EQ(png.pixels[y * png.width + x], expected) << "zoom " << zoom << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(TileImage, OneRowWhenThereAreFewerTilesThanColumns) {
+  const auto image = RenderTiles(ThreeTiles(), GreyPalette(), 16, 1);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 24u);
+  EXPECT_EQ(image->height, 8u);
+  EXPECT_EQ(image->palette[15], (Rgb{255, 255, 255}));
+  EXPECT_EQ(image->palette[1], (Rgb{17, 17, 17}));
+}
+
+TEST(TileImage, APartTileIsFilledWithZero) {
+  const auto image = RenderTiles(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x12}, GreyPalette(), 16, 1);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width, 8u);
+  EXPECT_EQ(image->pixels[0], 15);
+  EXPECT_EQ(image->pixels[8], 1);
+  EXPECT_EQ(image->pixels[9], 2);
+  EXPECT_EQ(image->pixels[10], 0);
+  EXPECT_EQ(image->pixels[63], 0);
+}
+
+TEST(TileImage, RefusesWhatCannotBeDrawn) {
+  EXPECT_FALSE(RenderTiles({}, GreyPalette(), 16, 1));
+  EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 0, 1));
+  EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 16, 0));
+  EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 16, 9));
+}
+
+TEST(MegaDrivePalette, TakesTheFirstSixteenWordsAndNeedsThemAll) {
+  Bytes words(40, 0);
+  words[0] = 0x0E;  // blue 7
+  words[1] = 0xEE;  // green 7, red 7
+  words[3] = 0x02;  // red 1
+  const auto palette = ParseMegaDrivePalette(words);
+  ASSERT_TRUE(palette);
+  EXPECT_EQ((*palette)[0], (Rgb{255, 255, 255}));
+  EXPECT_EQ((*palette)[1], (Rgb{36, 0, 0}));
+  const auto shortOne = ParseMegaDrivePalette(Bytes(31, 0));
+  ASSERT_FALSE(shortOne);
+  EXPECT_NE(shortOne.error().find("31"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quarvel

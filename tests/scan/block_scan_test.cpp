@@ -1,0 +1,84 @@
+#include "scan/block_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "test_roms.h"
+
+namespace quarvel {
+namespace {
+
+using testing::Filler;
+
+std::string Describe(const ScanCandidate& c) {
+  return HexOffset(c.offset) + " " + std::string(FormatName(c.format)) + " " + std::to_string(c.decodedSize) +
+         " bytes from " + std::to_string(c.compressedSize) + ", confidence " + std::to_string(c.confidence);
+}
+
+// Each kind of filler, a MiB of it with five blocks: every block is found, and at most
+// one false candidate a MiB of filler comes up; the false ones are printed.
+TEST(BlockScan, FindsEveryBlockAmongEachKindOfFiller) {
+  constexpr std::size_t kSize = 1 << 20;
+  for (const Filler filler : {Filler::Zeros, Filler::Random, Filler::Code68000, Filler::RawTiles}) {
+    std::vector<testing::PlacedBlock> placed;
+    const auto rom = testing::RomWithBlocks(filler, kSize, 42, placed);
+    const auto found = ScanRom(rom, {});
+    ASSERT_TRUE(found);
+    std::size_t blockBytes = 0;
+    for (const auto& block : placed) {
+      blockBytes += block.compressedSize;
+      const auto hit = std::find_if(found->begin(), found->end(), [&](const auto& c) { return c.offset == block.offset; });
+      ASSERT_NE(hit, found->end()) << testing::FillerName(filler) << ": no candidate at " << HexOffset(block.offset);
+      EXPECT_EQ(hit->format, block.format);
+      EXPECT_EQ(hit->decodedSize, block.decodedSize);
+      EXPECT_EQ(hit->compressedSize, block.compressedSize);
+    }
+    std::vector<ScanCandidate> falseOnes;
+    for (const auto& c : *found) {
+      const bool real = std::any_of(placed.begin(), placed.end(), [&](const auto& b) { return b.offset == c.offset; });
+      if (!real) falseOnes.push_back(c);
+    }
+    std::cout << "  " << testing::FillerName(filler) << ": " << falseOnes.size() << " false candidates\n";
+    for (const auto& c : falseOnes) std::cout << "    " << Describe(c) << "\n";
+    const double fillerMiB = static_cast<double>(kSize - blockBytes) / (1 << 20);
+    EXPECT_LE(static_cast<double>(falseOnes.size()), fillerMiB) << testing::FillerName(filler);
+  }
+}
+
+TEST(BlockScan, ScansOneFormatWhenAsked) {
+  std::vector<testing::PlacedBlock> placed;
+  const auto rom = testing::RomWithBlocks(Filler::Zeros, 1 << 18, 7, placed);
+  for (const Format format : {Format::Kosinski, Format::Nemesis}) {
+    const auto found = ScanRom(rom, {format == Format::Kosinski, format == Format::Nemesis, 1});
+    ASSERT_TRUE(found);
+    for (const auto& c : *found) EXPECT_EQ(c.format, format);
+    EXPECT_EQ(found->size(), static_cast<std::size_t>(std::count_if(
+                                 placed.begin(), placed.end(), [&](const auto& b) { return b.format == format; })));
+  }
+}
+
+TEST(BlockScan, ReportsProgressAndStopsWhenTold) {
+  const auto rom = testing::Filled(Filler::Random, 1 << 20, 3);
+  std::uint64_t lastDone = 0;
+  bool sawTotal = false;
+  const auto found = ScanRom(rom, {}, [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_GE(done, lastDone);
+    EXPECT_EQ(total, rom.size());
+    lastDone = done;
+    sawTotal = sawTotal || done == total;
+    return true;
+  });
+  ASSERT_TRUE(found);
+  EXPECT_TRUE(sawTotal);
+  EXPECT_FALSE(ScanRom(rom, {}, [](std::uint64_t, std::uint64_t) { return false; }));
+}
+
+TEST(BlockScan, AnEmptyRomHasNoBlocks) {
+  const auto found = ScanRom({}, {});
+  ASSERT_TRUE(found);
+  EXPECT_TRUE(found->empty());
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,116 @@
+// ROM images for the scan: blocks made by the compressors, at known offsets, among
+// filler of several kinds.
+#pragma once
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decoders/formats.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/nemesis_compressor.h"
+#include "support/bytes.h"
+
+namespace quarvel::testing {
+
+enum class Filler { Zeros, Random, Code68000, RawTiles };
+
+inline const char* FillerName(Filler filler) {
+  switch (filler) {
+    case Filler::Zeros: return "zeros";
+    case Filler::Random: return "random bytes";
+    case Filler::Code68000: return "68000-code-like bytes";
+    case Filler::RawTiles: return "uncompressed tiles";
+  }
+  return "";
+}
+
+// Tile art: `tiles` tiles of shapes in a few colours.
+inline Bytes TileArt(std::size_t tiles, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes art;
+  const unsigned colours = 2 + random() % 14;
+  for (std::size_t t = 0; t < tiles; ++t) {
+    const unsigned shape = random() % 4, a = random() % colours, b = random() % colours;
+    for (unsigned row = 0; row < 8; ++row) {
+      for (unsigned column = 0; column < 8; column += 2) {
+        auto pixel = [&](unsigned x) {
+          switch (shape) {
+            case 0: return a;
+            case 1: return (x + row) % 4 < 2 ? a : b;
+            case 2: return x * x + row * row < 30 ? a : b;
+            default: return static_cast<unsigned>((x + row + t) % colours);
+          }
+        };
+        art.push_back(static_cast<std::uint8_t>(pixel(column) << 4 | pixel(column + 1)));
+      }
+    }
+  }
+  return art;
+}
+
+inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes;
+  switch (filler) {
+    case Filler::Zeros: bytes.assign(size, 0); break;
+    case Filler::Random:
+      for (std::size_t i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(random()));
+      break;
+    case Filler::Code68000: {
+      // Common instruction words (moves, lea, bsr, bra, rts, tst, cmp) with operands.
+      const std::uint16_t words[] = {0x4E75, 0x4E71, 0x3028, 0x2F00, 0x41F9, 0x6100, 0x6000, 0x4A40, 0x0C40,
+                                     0x3140, 0x2028, 0x4EB9, 0x6700, 0x6600, 0x5340, 0xD040, 0x323C, 0x7000};
+      while (bytes.size() < size) {
+        const std::uint16_t word = words[random() % std::size(words)];
+        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+        bytes.push_back(static_cast<std::uint8_t>(word));
+        for (unsigned operand = random() % 3; operand > 0; --operand) {
+          bytes.push_back(random() % 3 == 0 ? 0xFF : 0x00);
+          bytes.push_back(static_cast<std::uint8_t>(random() % 64 * 2));
+        }
+      }
+      bytes.resize(size);
+      break;
+    }
+    case Filler::RawTiles:
+      bytes = TileArt(size / 32 + 1, seed);
+      bytes.resize(size);
+      break;
+  }
+  return bytes;
+}
+
+struct PlacedBlock {
+  std::size_t offset;
+  Format format;
+  std::size_t decodedSize;
+  std::size_t compressedSize;
+};
+
+// `size` bytes of filler with a Kosinski block of tile art, a Kosinski block of text-like
+// data and Nemesis blocks of 12, 64 and 300 tiles placed among it, at even offsets.
+inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
+  Bytes rom = Filled(filler, size, seed);
+  std::string text;
+  std::mt19937 random(seed);
+  const char* words[] = {"ring ", "spring ", "monitor ", "badnik ", "loop ", "zone ", "act ", "boss "};
+  while (text.size() < 3000) text += words[random() % 8];
+  const std::vector<std::pair<Format, Bytes>> blocks = {
+      {Format::Kosinski, TileArt(40, seed + 1)},
+      {Format::Kosinski, Bytes(text.begin(), text.end())},
+      {Format::Nemesis, TileArt(12, seed + 2)},
+      {Format::Nemesis, TileArt(64, seed + 3)},
+      {Format::Nemesis, TileArt(300, seed + 4)},
+  };
+  std::size_t at = 0x1000;
+  for (const auto& [format, data] : blocks) {
+    const auto packed = format == Format::Kosinski ? *CompressKosinski(data) : *CompressNemesis(data);
+    std::copy(packed.begin(), packed.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
+    placed.push_back({at, format, data.size(), packed.size()});
+    at += (packed.size() + size / 6) & ~std::size_t{1};
+  }
+  return rom;
+}
+
+}  // namespace quarvel::testing
