@@ -56,6 +56,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli catalogue remove Sonic1 3\n"
       "  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks\n"
       "  quarvel-cli scan sonic.bin --format nemesis\n"
+      "  quarvel-cli preview --format nemesis --offset 24000 --zoom 2 sonic.bin art.png\n"
       "\n"
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
 
@@ -105,6 +106,22 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   remove->add_option("NUMBER", number, "Number of the entry, from 1")->required();
   AddCatalogueFolder(*remove, catalogueFolder);
 
+  cli::PreviewArgs look;
+  CLI::App* preview = app.add_subcommand("preview", "Draw the block at an offset as 8x8 tiles into a PNG picture");
+  preview->footer(
+      "Example:\n"
+      "  quarvel-cli preview --format nemesis --offset 24000 --palette sonic.pal --zoom 2 sonic.bin art.png\n"
+      "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0); without it the\n"
+      "pixels are shades of grey. Kosinski data is drawn as tiles too.");
+  AddFormat(*preview, format);
+  AddOffset(*preview, offset);
+  preview->add_option("--palette,-p", look.palette, "Mega Drive palette file (default: a grey ramp)");
+  preview->add_option("--columns,-c", look.columns, "Tiles a row (default 16)")->check(CLI::Range(1, 256));
+  preview->add_option("--zoom,-z", look.zoom, "Pixels a tile pixel takes across and down, 1 to 8 (default 1)")
+      ->check(CLI::Range(1, 8));
+  preview->add_option("ROM", rom, "ROM image to read")->required();
+  preview->add_option("OUT", output, "PNG file to write, or - for standard output")->required();
+
   cli::ScanFormats scanFormats = cli::ScanFormats::Both;
   bool json = false;
   const std::map<std::string, cli::ScanFormats> scanChoices{
@@ -139,6 +156,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   if (*decompress) return cli::Decompress(format, offset, rom, output, streams);
   if (*compress) return cli::Compress(format, rom, output, streams);
   if (*scan) return cli::Scan(rom, scanFormats, json, streams);
+  if (*preview) return cli::Preview(format, offset, rom, look, output, streams);
   if (*list) return cli::CatalogueList(folder, catalogue, streams);
   if (*add) return cli::CatalogueAdd(folder, catalogue, offset, format, description, streams);
   if (*remove) return cli::CatalogueRemove(folder, catalogue, number, streams);

@@ -12,6 +12,7 @@
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "platform/files.h"
+#include "preview/tile_image.h"
 #include "scan/block_scan.h"
 
 namespace quarvel::cli {
@@ -129,6 +130,27 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   const auto compressed = format == Format::Kosinski ? CompressKosinski(data) : CompressNemesis(data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
   return Write(*compressed, out, streams);
+}
+
+int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
+            const std::string& out, const Streams& streams) {
+  const auto offset = ParseOffset(offsetArg, streams);
+  if (!offset) return offset.error();
+  Palette palette = GreyPalette();
+  if (!look.palette.empty()) {
+    const FileContents file = ReadWholeFile(look.palette);
+    if (file.error) return streams.Error("cannot read '" + look.palette + "': " + file.error.message(), kFailure);
+    const auto parsed = ParseMegaDrivePalette(file.bytes);
+    if (!parsed) return streams.Error("'" + look.palette + "' is not a palette: " + parsed.error(), kFailure);
+    palette = *parsed;
+  }
+  const auto block = ReadBlock(format, romArg, *offset);
+  if (!block) return ReportFailure(block.error(), streams);
+  if (block->stoppedAtCopyBeforeStart)
+    WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
+  const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
+  if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
+  return Write(EncodePng(*image), out, streams);
 }
 
 int Scan(const std::string& romArg, ScanFormats formats, bool json, const Streams& streams) {

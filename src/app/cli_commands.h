@@ -40,6 +40,14 @@ int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, co
                  const std::string& description, const Streams& streams);
 int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams);
 
+struct PreviewArgs {
+  std::string palette;  // a Mega Drive palette file; empty: grey
+  unsigned columns = 16;
+  unsigned zoom = 1;
+};
+int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
+            const std::string& out, const Streams& streams);
+
 enum class ScanFormats { Kosinski, Nemesis, Both };
 int Scan(const std::string& rom, ScanFormats formats, bool json, const Streams& streams);
 
