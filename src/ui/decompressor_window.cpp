@@ -1,11 +1,19 @@
 #include "ui/decompressor_window.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QShortcut>
 
 #include "catalogue/rom_names.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 #include "ui/radix_switch.h"
+#include "ui/scan_results_dialog.h"
+#include "ui/tile_preview.h"
+#include "ui/tools_commands.h"
 
 namespace quarvel {
 namespace {
@@ -167,6 +175,58 @@ void Decompressor::Wire() {
   connect(OptDec, &QRadioButton::toggled, this, [this](bool chosen) {
     if (chosen) OptDec_Click(*form_);
   });
+
+  PreviewAction = new QAction("Visualizar", this);
+  ScanAction = new QAction("Procurar blocos no ROM", this);
+  connect(PreviewAction, &QAction::triggered, this, [this] { OpenPreview(); });
+  connect(ScanAction, &QAction::triggered, this, [this] { ScanForBlocks(); });
+  CompList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(CompList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const int row = CompList->row(CompList->itemAt(at));
+    if (row >= 0 && row != form_->controls.CompList.SelectedIndex()) form_->controls.CompList.SetSelectedIndex(row);
+    PreviewAction->setEnabled(row >= 0);
+    QMenu menu(this);
+    menu.addAction(PreviewAction);
+    menu.addAction(ScanAction);
+    menu.exec(CompList->viewport()->mapToGlobal(at));
+    PreviewAction->setEnabled(true);
+  });
+  auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  connect(f5, &QShortcut::activated, this, [this] { OpenPreview(); });
+}
+
+void Decompressor::OpenPreview() {
+  auto block = DecodeForPreview(*form_);
+  if (!block) return;
+  const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
+                            .arg(DisplayLoc->text(), OptKos->isChecked() ? "Kosinski" : "Nemesis",
+                                 QFileInfo(Text2->text()).fileName());
+  auto& services = form_->services;
+  auto* preview = new TilePreview(std::move(block->bytes), title, services.messages, services.dialogs, this);
+  preview->show();
+  lastPreview_ = preview;
+}
+
+void Decompressor::ScanForBlocks() {
+  const auto rom = ReadRomForScan(*form_);
+  if (!rom) return;
+  QProgressDialog progress(QString::fromUtf8("Procurando blocos no Rom..."), "Cancelar", 0, 1000, this);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(300);
+  const auto found = ScanRom(*rom, {}, [&progress](std::uint64_t done, std::uint64_t total) {
+    progress.setValue(static_cast<int>(total == 0 ? 1000 : done * 1000 / total));
+    QCoreApplication::processEvents();
+    return !progress.wasCanceled();
+  });
+  progress.reset();
+  if (!found) return;
+  if (found->empty()) {
+    form_->services.messages.Show(
+        {std::string(kNoBlocksFoundMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+    return;
+  }
+  ScanResultsDialog results(*found, this);
+  if (results.exec() == QDialog::Accepted) AddScannedBlocks(*form_, results.Chosen());
 }
 
 void Decompressor::Load() { Form_Load(*form_); }

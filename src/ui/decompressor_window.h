@@ -1,7 +1,9 @@
 // The window: every control at its fixed place, wired to the handlers.
 #pragma once
 
+#include <QAction>
 #include <QLabel>
+#include <QPointer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,6 +29,17 @@ class Decompressor : public QWidget {
 
   DecompressorForm& form() { return *form_; }
 
+  // F5 and "Visualizar": the block at DisplayLoc as tiles, in a window of its own.
+  void OpenPreview();
+  // "Procurar blocos no ROM": scans the picked ROM and offers what it finds.
+  void ScanForBlocks();
+  // The preview window opened last, while it is open.
+  QWidget* LastPreview() const { return lastPreview_; }
+
+  // The context menu of CompList.
+  QAction* PreviewAction;
+  QAction* ScanAction;
+
   // The controls, by their names.
   QPushButton *CmdOrigem, *CmdDestino, *CmdDescomprime, *AddLoc, *DelLoc;
   QLineEdit *Text2, *Text3, *DisplayLoc, *DisplayLoc2, *DescLoc;
@@ -40,6 +53,7 @@ class Decompressor : public QWidget {
 
   std::unique_ptr<Adapters> adapters_;
   std::unique_ptr<DecompressorForm> form_;
+  QPointer<QWidget> lastPreview_;
 };
 
 }  // namespace quarvel

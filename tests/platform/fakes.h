@@ -5,11 +5,23 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/services.h"
+
+namespace quarvel {
+
+// How a test failure shows a message.
+inline void PrintTo(const Message& message, std::ostream* out) {
+  *out << "\"" << message.text << "\" (" << (message.buttons == MessageButtons::Ok ? "OK" : "Yes/No") << ", "
+       << (message.icon == MessageIcon::Information ? "information" : "no icon") << ", title "
+       << (message.title ? "\"" + *message.title + "\"" : std::string("none")) << ")";
+}
+
+}  // namespace quarvel
 
 namespace quarvel::testing {
 

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <functional>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -13,6 +15,10 @@
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 #include "ui/decompressor_window.h"
+#include "ui/scan_results_dialog.h"
+#include "ui/tile_preview.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/nemesis_compressor.h"
 
 using namespace quarvel;
 namespace fs = std::filesystem;
@@ -39,6 +45,20 @@ class WindowTest : public QObject {
   static void ClickItem(QListWidget* list, int row) {
     list->scrollToItem(list->item(row));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+  }
+
+  // Runs `act` on the modal dialog of type Dialog as soon as it is shown.
+  template <class Dialog>
+  static void WhenShown(std::function<void(Dialog*)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+      if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+      }
+    });
+    poll->start(10);
   }
 
   static void Type(QLineEdit* field, const QString& text) {
@@ -216,6 +236,80 @@ class WindowTest : public QObject {
     }
     QCOMPARE(visited.join(' '), QString("CmdDestino Text2 Text3 OptKos OptDec DisplayLoc CmdDescomprime RomList "
                                         "CompList DelLoc DescLoc AddLoc DisplayLoc2 CmdOrigem CmdDestino"));
+  }
+
+  // A ROM with a Kosinski block at 0x100 and a 4-tile Nemesis block at 0x800.
+  static fs::path SmallRom(const fs::path& folder) {
+    testing::Bytes tiles;
+    for (unsigned i = 0; i < 128; ++i) tiles.push_back(static_cast<std::uint8_t>(i % 12 < 6 ? 0x12 : 0x30));
+    testing::Bytes rom(0x1000, 0);
+    const auto kosinski = *CompressKosinski(tiles);
+    const auto nemesis = *CompressNemesis(tiles);
+    std::copy(kosinski.begin(), kosinski.end(), rom.begin() + 0x100);
+    std::copy(nemesis.begin(), nemesis.end(), rom.begin() + 0x800);
+    testing::WriteFile(folder / "rom.bin", rom);
+    return folder / "rom.bin";
+  }
+
+  void PreviewOpensWithF5AndFromTheListAndCloses() {
+    testing::TempDir dir;
+    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - art"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {SmallRom(dir.path())};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+
+    h.window.PreviewAction->trigger();  // the entry selected at start-up: 4 Nemesis tiles
+    auto* preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
+    QVERIFY(preview != nullptr);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->image().width, 4u * 8 * 2);  // four tiles in a row, zoom 2
+    preview->Zoom->setValue(1);
+    preview->Columns->setValue(2);
+    QCOMPARE(preview->image().width, 16u);
+    QCOMPARE(preview->image().height, 16u);
+
+    h.dialogs.answers = {dir / "art.png"};
+    QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    QCOMPARE(testing::ReadFile(dir / "art.png").at(1), std::uint8_t{'P'});
+    preview->close();
+    QTRY_VERIFY(h.window.LastPreview() == nullptr);
+
+    Type(h.window.DisplayLoc, "100");
+    h.window.OptKos->setChecked(true);
+    h.window.activateWindow();
+    QApplication::setActiveWindow(&h.window);
+    QVERIFY(QTest::qWaitForWindowActive(&h.window));
+    QTest::keyClick(&h.window, Qt::Key_F5);
+    preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
+    QVERIFY(preview != nullptr);
+    QCOMPARE(preview->image().width, 4u * 8 * 2);
+    QVERIFY(!fs::exists(dir / "out.dat"));
+    QVERIFY(h.messages.shown.empty());
+    preview->close();
+  }
+
+  void ScanAddsTheCheckedBlocksToTheCatalogue() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    ClickItem(h.window.RomList, 8);
+    h.dialogs.answers = {SmallRom(dir.path())};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    int offered = 0;
+    WhenShown<ScanResultsDialog>([&](ScanResultsDialog* results) {
+      offered = results->Blocks->count();
+      results->Blocks->item(0)->setCheckState(Qt::Unchecked);  // keep only the Nemesis block
+      results->Add->click();
+    });
+    h.window.ScanAction->trigger();
+    QCOMPARE(offered, 2);
+    QCOMPARE(LoadCatalogue(dir / "Custom.dat").entries,
+             std::vector<std::string>{"00000800 - <N> - Nemesis, 4 tiles"});
+    QCOMPARE(h.window.CompList->count(), 1);
+    QVERIFY(h.messages.shown.empty());
   }
 
   void EnterAndEscapeClickNothing() {

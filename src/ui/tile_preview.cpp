@@ -1,0 +1,113 @@
+#include "ui/tile_preview.h"
+
+#include <QHBoxLayout>
+#include <QImage>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "platform/files.h"
+#include "platform/qt/qt_services.h"
+
+namespace quarvel {
+namespace {
+
+constexpr char kGrey[] = "Tons de cinza";
+constexpr char kLoadPalette[] = "Carregar paleta...";
+constexpr std::string_view kPaletteDialogTitle = "Selecione uma paleta do Mega Drive.";
+constexpr std::string_view kPaletteFilter = "Paleta do Mega Drive(*.BIN;*.PAL)|*.BIN;*.PAL";
+constexpr std::string_view kSaveDialogTitle = "Salvar a imagem como PNG.";
+constexpr std::string_view kPngFilter = "Imagem PNG(*.PNG)|*.PNG";
+constexpr std::string_view kBadPaletteMessage = "O arquivo não contém uma paleta do Mega Drive (16 cores, 32 bytes).";
+constexpr std::string_view kPngNotSavedMessage = "Não foi possível salvar a imagem.";
+
+}  // namespace
+
+TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, MessageBoxService& messages,
+                         FileDialogService& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), data_(std::move(data)), messages_(messages), dialogs_(dialogs) {
+  setObjectName("TilePreview");
+  setWindowTitle(title);
+  setAttribute(Qt::WA_DeleteOnClose);
+
+  Zoom = new QSpinBox(this);
+  Zoom->setObjectName("Zoom");
+  Zoom->setRange(1, static_cast<int>(kMaxZoom));
+  Zoom->setValue(2);
+  Zoom->setSuffix("x");
+  Columns = new QSpinBox(this);
+  Columns->setObjectName("Columns");
+  Columns->setRange(1, 256);
+  Columns->setValue(16);
+  PaletteChoice = new QComboBox(this);
+  PaletteChoice->setObjectName("PaletteChoice");
+  PaletteChoice->addItems({QString::fromUtf8(kGrey), QString::fromUtf8(kLoadPalette)});
+  SavePng = new QPushButton(QString::fromUtf8("Salvar PNG..."), this);
+  SavePng->setObjectName("SavePng");
+  SavePng->setAutoDefault(false);
+  Picture = new QLabel(this);
+  Picture->setObjectName("Picture");
+  Picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  auto* controls = new QHBoxLayout;
+  controls->addWidget(new QLabel("Zoom:", this));
+  controls->addWidget(Zoom);
+  controls->addWidget(new QLabel("Tiles por linha:", this));
+  controls->addWidget(Columns);
+  controls->addWidget(new QLabel("Paleta:", this));
+  controls->addWidget(PaletteChoice);
+  controls->addStretch();
+  controls->addWidget(SavePng);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidget(Picture);
+  scroll->setWidgetResizable(false);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(controls);
+  layout->addWidget(scroll);
+  resize(640, 480);
+
+  connect(Zoom, &QSpinBox::valueChanged, this, [this] { Redraw(); });
+  connect(Columns, &QSpinBox::valueChanged, this, [this] { Redraw(); });
+  connect(PaletteChoice, &QComboBox::activated, this, [this](int index) { ChoosePalette(index); });
+  connect(SavePng, &QPushButton::clicked, this, [this] { Save(); });
+  Redraw();
+}
+
+void TilePreview::Redraw() {
+  auto image = RenderTiles(data_, loaded_, static_cast<unsigned>(Columns->value()), static_cast<unsigned>(Zoom->value()));
+  if (!image) return;
+  image_ = std::move(*image);
+  QImage picture(image_.pixels.data(), static_cast<int>(image_.width), static_cast<int>(image_.height),
+                 static_cast<qsizetype>(image_.width), QImage::Format_Indexed8);
+  QList<QRgb> colours;
+  for (const Rgb& c : image_.palette) colours.append(qRgb(c.r, c.g, c.b));
+  picture.setColorTable(colours);
+  Picture->setPixmap(QPixmap::fromImage(picture));
+  Picture->resize(Picture->pixmap().size());
+}
+
+void TilePreview::ChoosePalette(int index) {
+  if (index == 0) {
+    loaded_ = GreyPalette();
+  } else {
+    const auto chosen = dialogs_.ShowOpen({std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
+    if (chosen) {
+      const FileContents file = ReadWholeFile(*chosen);
+      const auto palette = ParseMegaDrivePalette(file.bytes);
+      if (file.error || !palette)
+        messages_.Show({std::string(kBadPaletteMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+      else
+        loaded_ = *palette;
+    }
+  }
+  Redraw();
+}
+
+void TilePreview::Save() {
+  const auto chosen = dialogs_.ShowSave({std::string(kSaveDialogTitle), std::string(kPngFilter)});
+  if (!chosen) return;
+  if (ReplaceFileContents(*chosen, EncodePng(image_)))
+    messages_.Show({std::string(kPngNotSavedMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+}
+
+}  // namespace quarvel

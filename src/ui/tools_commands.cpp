@@ -1,0 +1,82 @@
+#include "ui/tools_commands.h"
+
+#include "catalogue/catalogue_file.h"
+#include "catalogue/entry.h"
+#include "catalogue/rom_names.h"
+#include "decoders/nemesis.h"
+#include "offset/offset_text.h"
+#include "platform/files.h"
+#include "ui/decompress_command.h"
+
+namespace quarvel {
+namespace {
+
+void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt) {
+  form.services.messages.Show({std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)});
+}
+
+}  // namespace
+
+std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
+  if (form.state.SourceFile.empty()) {
+    Inform(form, kPickSourceFirstMessage);
+    return std::nullopt;
+  }
+  const Radix radix = form.controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec;
+  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), radix);
+  if (!offset) {
+    Inform(form, kErrorMessage, std::string(kApplicationTitle));
+    return std::nullopt;
+  }
+  const Format format = form.controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
+  auto block = ReadBlock(format, form.state.SourceFile, *offset);
+  const bool weird = block ? block->stoppedAtCopyBeforeStart : block.error().kind == DecodeErrorKind::CopyBeforeStart;
+  if (weird) form.services.messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
+  if (!block) {
+    Inform(form, kErrorMessage, std::string(kApplicationTitle));
+    return std::nullopt;
+  }
+  return std::move(*block);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) {
+  if (form.state.SourceFile.empty()) {
+    Inform(form, kPickSourceFirstMessage);
+    return std::nullopt;
+  }
+  FileContents rom = ReadWholeFile(form.state.SourceFile);
+  if (rom.error) {
+    Inform(form, kUnreadableRomMessage);
+    return std::nullopt;
+  }
+  return std::move(rom.bytes);
+}
+
+std::string ScanEntryDescription(const ScanCandidate& candidate) {
+  if (candidate.format == Format::Nemesis) return "Nemesis, " + std::to_string(candidate.decodedSize / kNemesisTileBytes) + " tiles";
+  return "Kosinski, " + std::to_string(candidate.decodedSize) + " bytes";
+}
+
+void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen) {
+  auto& list = form.controls.CompList;
+  if (chosen.empty()) return;
+  if (!form.state.CatalogueComplete ||
+      static_cast<std::size_t>(list.Count()) + chosen.size() > kMaxCatalogueEntries) {
+    Inform(form, kCatalogueNotSavedMessage);
+    return;
+  }
+  std::vector<std::string> entries;
+  for (int i = 0; i < list.Count(); ++i) entries.push_back(list.ItemAt(i));
+  for (const auto& candidate : chosen) {
+    entries.push_back(FormatEntry(static_cast<std::int32_t>(candidate.offset), candidate.format,
+                                  ScanEntryDescription(candidate)));
+  }
+  const auto path = CatalogueFilePath(form.services.programDirectory.ProgramDirectory(), form.state.RomName);
+  if (SaveCatalogue(path, entries)) {
+    Inform(form, kCatalogueNotSavedMessage);
+    return;
+  }
+  for (std::size_t i = static_cast<std::size_t>(list.Count()); i < entries.size(); ++i) list.Append(entries[i]);
+}
+
+}  // namespace quarvel

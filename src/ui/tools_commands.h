@@ -1,0 +1,38 @@
+// The window's tools beyond its fixed layout: seeing a block as tiles (F5 and
+// "Visualizar") and scanning the ROM for blocks ("Procurar blocos no ROM").
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decoders/extraction.h"
+#include "scan/block_scan.h"
+#include "ui/decompressor_form.h"
+
+namespace quarvel {
+
+inline constexpr std::string_view kPickSourceFirstMessage = "Selecione primeiro o Rom com o botão Origem.";
+inline constexpr std::string_view kUnreadableRomMessage = "Não foi possível ler o Rom.";
+inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontrado no Rom.";
+inline constexpr std::string_view kCatalogueNotSavedMessage = "Não foi possível gravar o arquivo de localizações.";
+
+// The block at DisplayLoc, in the chosen radix and format, of the picked ROM, decoded
+// for a preview; the destination file is never written. Failures are shown as the
+// decompress command shows them, and give nothing.
+std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
+
+// The picked ROM's bytes, for a scan; nothing, after a message, when there is no ROM
+// or it cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form);
+
+// "Nemesis, 12 tiles" or "Kosinski, 1280 bytes": the description of a found block.
+std::string ScanEntryDescription(const ScanCandidate& candidate);
+
+// Appends an entry for each chosen block to the catalogue shown and rewrites its file
+// once. Refused, with nothing changed, when the catalogue could not be read whole or
+// would grow past 32,767 entries, or when its file cannot be written.
+void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen);
+
+}  // namespace quarvel

@@ -1,0 +1,95 @@
+#include "ui/tools_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue_file.h"
+#include "form_fixture.h"
+#include "support/bytes.h"
+#include "ui/decompress_command.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+Message Info(std::string_view text, std::optional<std::string> title = std::nullopt) {
+  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)};
+}
+
+class Tools : public ::testing::Test {
+ protected:
+  Tools() {
+    f.programDirectory.directory = dir.path();
+    // Kosinski "abc" at 2, a one-tile Nemesis block at 10, a stop at a copy before the start at 17.
+    testing::WriteFile(dir / "rom.bin", testing::Hex("EE EE  17 00 61 62 63 00 F0 00  00 01 81 71 00 FF 00  41 00 61 FE 00 F0 00"));
+    f.form.state.SourceFile = dir / "rom.bin";
+    f.form.state.DestFile = dir / "out.dat";
+  }
+
+  testing::TempDir dir;
+  testing::FormFixture f;
+};
+
+TEST_F(Tools, PreviewDecodesTheBlockAtTheOffsetAndWritesNothing) {
+  f.displayLoc.SetText("2");
+  auto block = DecodeForPreview(f.form);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(testing::ToHex(block->bytes), "61 62 63");
+  f.optNem.Select();
+  f.optDec.Select();
+  f.displayLoc.SetText("10");
+  block = DecodeForPreview(f.form);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(block->bytes, testing::Bytes(32, 0x11));
+  EXPECT_TRUE(f.messages.shown.empty());
+  EXPECT_FALSE(fs::exists(dir / "out.dat"));
+}
+
+TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
+  const Message error = Info(kErrorMessage, std::string(kApplicationTitle));
+  f.displayLoc.SetText("xyz");
+  EXPECT_FALSE(DecodeForPreview(f.form));
+  f.displayLoc.SetText("100");  // past the end
+  EXPECT_FALSE(DecodeForPreview(f.form));
+  f.displayLoc.SetText("11");  // a copy before the start: the warning, and what came before
+  const auto stopped = DecodeForPreview(f.form);
+  ASSERT_TRUE(stopped);
+  EXPECT_EQ(testing::ToHex(stopped->bytes), "61");
+  f.form.state.SourceFile.clear();
+  EXPECT_FALSE(DecodeForPreview(f.form));
+  const Message weird{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{error, error, weird, Info(kPickSourceFirstMessage)}));
+}
+
+TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
+  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - old"}));
+  f.romList.SetSelectedIndex(8);
+  const std::vector<ScanCandidate> chosen = {{0x1000, Format::Kosinski, 1280, 300, 0.9},
+                                             {0x2000, Format::Nemesis, 384, 200, 1.0}};
+  AddScannedBlocks(f.form, chosen);
+  const std::vector<std::string> expected = {"00000010 - <K> - old", "00001000 - <K> - Kosinski, 1280 bytes",
+                                             "00002000 - <N> - Nemesis, 12 tiles"};
+  EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries, expected);
+  ASSERT_EQ(f.compList.Count(), 3);
+  EXPECT_EQ(f.compList.ItemAt(2), expected[2]);
+  EXPECT_EQ(f.compList.SelectedIndex(), 0);
+}
+
+TEST_F(Tools, ScannedBlocksAreRefusedWhenTheCatalogueCannotTakeThem) {
+  fs::create_directory(dir / "Sonic1.dat");  // a catalogue that cannot be read
+  f.romList.SetSelectedIndex(0);
+  AddScannedBlocks(f.form, {{0x1000, Format::Kosinski, 1280, 300, 0.9}});
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kCatalogueNotSavedMessage)});
+  EXPECT_EQ(f.compList.Count(), 0);
+  EXPECT_TRUE(fs::is_directory(dir / "Sonic1.dat"));
+}
+
+TEST_F(Tools, TheRomIsReadForAScan) {
+  EXPECT_EQ(ReadRomForScan(f.form)->size(), 24u);
+  f.form.state.SourceFile = dir / "missing.bin";
+  EXPECT_FALSE(ReadRomForScan(f.form));
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kUnreadableRomMessage)});
+}
+
+}  // namespace
+}  // namespace quarvel
