@@ -1,0 +1,141 @@
+// Writes demo.bin, a small ROM image of the project's own tile art and data compressed
+// at a few offsets among filler, and, when the folder has none yet, a Custom catalogue
+// that lists its blocks, and demo.pal, a palette for its art: a ready example for the
+// window and the command line.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_file.h"
+#include "catalogue/entry.h"
+#include "encoders/kosinski_compressor.h"
+#include "encoders/nemesis_compressor.h"
+#include "platform/files.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// 5 x 7 letters, a string a row.
+const char* const kLetters[][7] = {
+    {".###.", "#...#", "#...#", "#...#", "#.#.#", "#..#.", ".##.#"},  // Q
+    {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."},  // U
+    {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"},  // A
+    {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"},  // R
+    {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."},  // V
+    {"#####", "#....", "#....", "####.", "#....", "#....", "#####"},  // E
+    {"#....", "#....", "#....", "#....", "#....", "#....", "#####"},  // L
+};
+
+// A tile from a function of (x, y) giving pixel values 0 to 15.
+template <class Pixel>
+void AddTile(Bytes& tiles, Pixel pixel) {
+  for (unsigned y = 0; y < 8; ++y)
+    for (unsigned x = 0; x < 8; x += 2) tiles.push_back(static_cast<std::uint8_t>(pixel(x, y) << 4 | pixel(x + 1, y)));
+}
+
+// "QUARVEL" in letters shaded from top to bottom, then rings, diamonds and a gradient.
+Bytes LogoTiles() {
+  Bytes tiles;
+  for (const auto& letter : kLetters) {
+    AddTile(tiles, [&](unsigned x, unsigned y) -> unsigned {
+      if (x < 1 || x > 5 || y > 6) return 0;
+      return letter[y][x - 1] == '#' ? 9 + y : (x + y) % 2 ? 1 : 0;
+    });
+  }
+  for (unsigned t = 0; t < 9; ++t) {
+    AddTile(tiles, [&](unsigned x, unsigned y) -> unsigned {
+      const int dx = 2 * static_cast<int>(x) - 7, dy = 2 * static_cast<int>(y) - 7, r = dx * dx + dy * dy;
+      if (t < 3) return r >= 20 && r <= 40 ? 12 + t : 0;               // rings
+      if (t < 6) return std::abs(dx) + std::abs(dy) < 8 ? 4 + t : 2;   // diamonds
+      return (x + y + 2 * t) % 16;                                      // gradient
+    });
+  }
+  return tiles;
+}
+
+// A landscape of hills and sky, 16 x 4 tiles.
+Bytes SceneTiles() {
+  Bytes tiles;
+  for (unsigned ty = 0; ty < 4; ++ty) {
+    for (unsigned tx = 0; tx < 16; ++tx) {
+      AddTile(tiles, [&](unsigned x, unsigned y) -> unsigned {
+        const unsigned px = tx * 8 + x, py = ty * 8 + y;
+        const unsigned hill = 18 + static_cast<unsigned>(6 * (1 + ((px / 16) % 2 ? px % 16 : 15 - px % 16)) / 8);
+        if (py > hill) return (px + py) % 4 == 0 ? 5 : 6;  // grass
+        return py < 8 ? 15 : py < 16 ? 14 : 13;            // sky
+      });
+    }
+  }
+  return tiles;
+}
+
+// A Mega Drive palette for the demo art: black, greys, greens for grass, yellows to reds
+// for the letters, blues for the sky.
+Bytes DemoPalette() {
+  const unsigned rgb[16][3] = {{0, 0, 0}, {2, 2, 2}, {3, 3, 3}, {1, 1, 4}, {2, 2, 6}, {1, 5, 1}, {0, 3, 0}, {4, 4, 4},
+                               {5, 5, 5}, {7, 7, 0}, {7, 6, 0}, {7, 5, 0}, {7, 3, 0}, {4, 6, 7}, {3, 5, 7}, {2, 4, 7}};
+  Bytes words;
+  for (const auto& c : rgb) {
+    const unsigned word = c[2] << 9 | c[1] << 5 | c[0] << 1;
+    words.push_back(static_cast<std::uint8_t>(word >> 8));
+    words.push_back(static_cast<std::uint8_t>(word));
+  }
+  return words;
+}
+
+void Place(Bytes& rom, std::size_t at, const Bytes& block) { std::copy(block.begin(), block.end(), rom.begin() + at); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_demo FOLDER\n");
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1];
+  const std::string text =
+      "Quarvel Descompressor: este bloco Kosinski guarda um texto de exemplo. "
+      "Escolha outra localizacao na lista e pressione F5 para ver a arte.";
+
+  Bytes rom(0x8000);
+  for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<std::uint8_t>(i % 64 < 32 ? 0xFF : i * 37);
+  struct Block {
+    std::size_t offset;
+    quarvel::Format format;
+    Bytes data;
+    const char* description;
+  };
+  const Block blocks[] = {
+      {0x0400, quarvel::Format::Nemesis, LogoTiles(), "Demo: logotipo (Nemesis)"},
+      {0x2000, quarvel::Format::Kosinski, SceneTiles(), "Demo: paisagem (Kosinski)"},
+      {0x4800, quarvel::Format::Nemesis, SceneTiles(), "Demo: paisagem (Nemesis)"},
+      {0x6000, quarvel::Format::Kosinski, Bytes(text.begin(), text.end()), "Demo: texto (Kosinski)"},
+  };
+  std::vector<std::string> entries;
+  for (const auto& block : blocks) {
+    const auto packed = block.format == quarvel::Format::Kosinski ? quarvel::CompressKosinski(block.data)
+                                                                  : quarvel::CompressNemesis(block.data);
+    Place(rom, block.offset, *packed);
+    entries.push_back(quarvel::FormatEntry(static_cast<std::int32_t>(block.offset), block.format, block.description));
+  }
+
+  if (const auto error = quarvel::ReplaceFileContents(folder / "demo.bin", rom)) {
+    std::fprintf(stderr, "make_demo: cannot write demo.bin: %s\n", error.message().c_str());
+    return 1;
+  }
+  if (const auto error = quarvel::ReplaceFileContents(folder / "demo.pal", DemoPalette())) {
+    std::fprintf(stderr, "make_demo: cannot write demo.pal: %s\n", error.message().c_str());
+    return 1;
+  }
+  const auto catalogue = folder / "Custom.dat";
+  if (!std::filesystem::exists(catalogue)) {
+    if (const auto error = quarvel::SaveCatalogue(catalogue, entries)) {
+      std::fprintf(stderr, "make_demo: cannot write Custom.dat: %s\n", error.message().c_str());
+      return 1;
+    }
+  }
+  return 0;
+}

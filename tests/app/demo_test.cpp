@@ -1,0 +1,50 @@
+// The demo ROM image that the build writes beside the programs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "catalogue/catalogue_file.h"
+#include "catalogue/entry.h"
+#include "decoders/formats.h"
+#include "offset/offset_text.h"
+#include "scan/block_scan.h"
+#include "support/bytes.h"
+
+namespace quarvel {
+namespace {
+
+int MakeDemo(const std::filesystem::path& folder) {
+  return std::system((std::string("\"") + QUARVEL_BIN_DIR + "/make_demo\" \"" + folder.string() + "\"").c_str());
+}
+
+TEST(Demo, EveryListedBlockDecodesAndTheScanFindsThemAll) {
+  testing::TempDir dir;
+  ASSERT_EQ(MakeDemo(dir.path()), 0);
+  const auto rom = testing::ReadFile(dir / "demo.bin");
+  const auto entries = LoadCatalogue(dir / "Custom.dat").entries;
+  ASSERT_EQ(entries.size(), 4u);
+  const auto found = ScanRom(rom, {});
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found->size(), entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto offset = ParseOffsetText(EntryOffsetText(entries[i]), Radix::Hex);
+    const auto format = EntryFormat(entries[i]);
+    ASSERT_TRUE(offset && format) << entries[i];
+    const auto block = DecodeBlock(*format, rom, *offset);
+    ASSERT_TRUE(block) << entries[i] << ": " << block.error().message;
+    EXPECT_EQ((*found)[i].offset, static_cast<std::uint64_t>(*offset)) << entries[i];
+    EXPECT_EQ((*found)[i].format, *format) << entries[i];
+  }
+  EXPECT_EQ(testing::ReadFile(dir / "demo.pal").size(), 32u);
+}
+
+TEST(Demo, KeepsACustomCatalogueThatIsThere) {
+  testing::TempDir dir;
+  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - mine"}));
+  ASSERT_EQ(MakeDemo(dir.path()), 0);
+  EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries, std::vector<std::string>{"00000010 - <K> - mine"});
+  EXPECT_TRUE(std::filesystem::exists(dir / "demo.bin"));
+}
+
+}  // namespace
+}  // namespace quarvel
