@@ -26,6 +26,11 @@ struct Message {
   bool operator==(const Message&) const = default;
 };
 
+// A box with an information icon and one OK button.
+inline Message Information(std::string_view text, std::optional<std::string> title = std::nullopt) {
+  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)};
+}
+
 // A modal message box: returns once the user has closed it, with the button chosen.
 class MessageBoxService {
  public:

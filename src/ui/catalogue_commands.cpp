@@ -10,13 +10,7 @@
 namespace quarvel {
 namespace {
 
-void Inform(DecompressorForm& form, std::string_view text) {
-  form.services.messages.Show({std::string(text), MessageButtons::Ok, MessageIcon::Information, {}});
-}
-
-Radix ChosenRadix(const DecompressorForm& form) {
-  return form.controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec;
-}
+void Inform(DecompressorForm& form, std::string_view text) { form.services.messages.Show(Information(text)); }
 
 std::filesystem::path CurrentCataloguePath(const DecompressorForm& form) {
   return CatalogueFilePath(form.services.programDirectory.ProgramDirectory(), form.state.RomName);
@@ -54,19 +48,19 @@ void CompList_Click(DecompressorForm& form) {
     Inform(form, kInvalidEntryMessage);
     return;
   }
-  controls.DisplayLoc.SetText(FormatOffsetText(*offset, ChosenRadix(form)));
+  controls.DisplayLoc.SetText(FormatOffsetText(*offset, ChosenRadix(form.controls)));
   if (const auto format = EntryFormat(entry)) (*format == Format::Kosinski ? controls.OptKos : controls.OptNem).Select();
 }
 
 void AddLoc_Click(DecompressorForm& form) {
   auto& controls = form.controls;
-  const auto offset = ParseOffsetText(controls.DisplayLoc2.Text(), ChosenRadix(form));
+  const auto offset = ParseOffsetText(controls.DisplayLoc2.Text(), ChosenRadix(form.controls));
   if (!offset) {
     Inform(form, kInvalidOffsetMessage);
     return;
   }
   form.state.DataOffset = *offset;
-  const Format format = controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
+  const Format format = ChosenFormat(controls);
 
   if (!form.state.CatalogueComplete || controls.CompList.Count() >= static_cast<int>(kMaxCatalogueEntries)) {
     Inform(form, kInvalidOffsetMessage);

@@ -6,9 +6,6 @@
 namespace quarvel {
 namespace {
 
-void Inform(MessageBoxService& messages, std::string_view text, std::optional<std::string> title = std::nullopt) {
-  messages.Show({std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)});
-}
 
 // Asks for a file; a failure of the dialog itself is reported and counts as a Cancel.
 std::optional<std::filesystem::path> Pick(DecompressorForm& form, bool save, std::string_view title,
@@ -17,7 +14,7 @@ std::optional<std::filesystem::path> Pick(DecompressorForm& form, bool save, std
   try {
     return save ? form.services.dialogs.ShowSave(request) : form.services.dialogs.ShowOpen(request);
   } catch (const std::exception&) {
-    Inform(form.services.messages, kDialogFailedMessage);
+    form.services.messages.Show(Information(kDialogFailedMessage));
     return std::nullopt;
   }
 }
@@ -42,27 +39,21 @@ void CmdDescomprime_Click(DecompressorForm& form) {
   auto& state = form.state;
   auto& messages = form.services.messages;
   if (state.DestFile.empty() || state.SourceFile.empty()) {
-    Inform(messages, kMissingFilesMessage);
+    messages.Show(Information(kMissingFilesMessage));
     return;
   }
 
-  const Radix radix = form.controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec;
-  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), radix);
+  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
   if (!offset) {
-    Inform(messages, kErrorMessage, std::string(kApplicationTitle));
+    messages.Show(Information(kErrorMessage, std::string(kApplicationTitle)));
     return;
   }
   state.DataOffset = *offset;
 
-  const Driver& driver = form.controls.OptKos.IsSelected() ? form.drivers.kosinski : form.drivers.nemesis;
+  const Driver& driver = ChosenFormat(form.controls) == Format::Kosinski ? form.drivers.kosinski : form.drivers.nemesis;
   const auto result = driver(state.SourceFile, state.DestFile, state.DataOffset);
-  const bool weirdOffset = result ? result->stoppedAtCopyBeforeStart
-                                  : result.error().kind == DecodeErrorKind::CopyBeforeStart;
-  if (weirdOffset) messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
-  if (result)
-    Inform(messages, kDoneMessage);
-  else
-    Inform(messages, kErrorMessage, std::string(kApplicationTitle));
+  WarnIfStoppedAtCopyBeforeStart(messages, result);
+  messages.Show(result ? Information(kDoneMessage) : Information(kErrorMessage, std::string(kApplicationTitle)));
 }
 
 }  // namespace quarvel

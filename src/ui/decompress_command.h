@@ -18,6 +18,14 @@ inline constexpr std::string_view kErrorMessage = "Ocorreu um erro durante a des
 inline constexpr std::string_view kWeirdOffsetMessage = "Argh, weird offset!";
 inline constexpr std::string_view kDialogFailedMessage = "Não foi possível abrir a janela de seleção de arquivos.";
 
+// Shows "Argh, weird offset!" when a decode (a result or its error) stopped at a copy
+// from before the start of its output.
+template <class Result>
+void WarnIfStoppedAtCopyBeforeStart(MessageBoxService& messages, const Result& result) {
+  const bool stopped = result ? result->stoppedAtCopyBeforeStart : result.error().kind == DecodeErrorKind::CopyBeforeStart;
+  if (stopped) messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
+}
+
 // "Origem": picks the ROM image into SourceFile and Text2. A cancelled dialog changes
 // nothing; a dialog that fails is reported in a message box and changes nothing.
 void CmdOrigem_Click(DecompressorForm& form);

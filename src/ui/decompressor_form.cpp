@@ -7,6 +7,12 @@ namespace quarvel {
 
 Drivers RealDrivers() { return {KosinskiDecompress, NemesisDecompress}; }
 
+Radix ChosenRadix(const DecompressorControls& controls) { return controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec; }
+
+Format ChosenFormat(const DecompressorControls& controls) {
+  return controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
+}
+
 void Form_Load(DecompressorForm& form) { form.controls.RomList.SetSelectedIndex(0); }
 
 }  // namespace quarvel

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "decoders/extraction.h"
+#include "decoders/formats.h"
+#include "offset/offset_text.h"
 #include "platform/services.h"
 
 namespace quarvel {
@@ -59,6 +61,10 @@ struct DecompressorForm {
   Drivers drivers = RealDrivers();
   FormState state;
 };
+
+// The radix that "Hex" and "Dec" choose, and the format that "Kosinski" and "Nemesis" choose.
+Radix ChosenRadix(const DecompressorControls& controls);
+Format ChosenFormat(const DecompressorControls& controls);
 
 // Before the window is first shown: chooses the first ROM, which loads its catalogue.
 void Form_Load(DecompressorForm& form);

@@ -222,7 +222,7 @@ void Decompressor::ScanForBlocks() {
   if (!found) return;
   if (found->empty()) {
     form_->services.messages.Show(
-        {std::string(kNoBlocksFoundMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+        Information(kNoBlocksFoundMessage));
     return;
   }
   ScanResultsDialog results(*found, this);

@@ -95,7 +95,7 @@ void TilePreview::ChoosePalette(int index) {
       const FileContents file = ReadWholeFile(*chosen);
       const auto palette = ParseMegaDrivePalette(file.bytes);
       if (file.error || !palette)
-        messages_.Show({std::string(kBadPaletteMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+        messages_.Show(Information(kBadPaletteMessage));
       else
         loaded_ = *palette;
     }
@@ -107,7 +107,7 @@ void TilePreview::Save() {
   const auto chosen = dialogs_.ShowSave({std::string(kSaveDialogTitle), std::string(kPngFilter)});
   if (!chosen) return;
   if (ReplaceFileContents(*chosen, EncodePng(image_)))
-    messages_.Show({std::string(kPngNotSavedMessage), MessageButtons::Ok, MessageIcon::Information, {}});
+    messages_.Show(Information(kPngNotSavedMessage));
 }
 
 }  // namespace quarvel

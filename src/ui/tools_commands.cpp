@@ -12,7 +12,7 @@ namespace quarvel {
 namespace {
 
 void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt) {
-  form.services.messages.Show({std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)});
+  form.services.messages.Show(Information(text, std::move(title)));
 }
 
 }  // namespace
@@ -22,16 +22,13 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
     Inform(form, kPickSourceFirstMessage);
     return std::nullopt;
   }
-  const Radix radix = form.controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec;
-  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), radix);
+  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
   if (!offset) {
     Inform(form, kErrorMessage, std::string(kApplicationTitle));
     return std::nullopt;
   }
-  const Format format = form.controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
-  auto block = ReadBlock(format, form.state.SourceFile, *offset);
-  const bool weird = block ? block->stoppedAtCopyBeforeStart : block.error().kind == DecodeErrorKind::CopyBeforeStart;
-  if (weird) form.services.messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
+  auto block = ReadBlock(ChosenFormat(form.controls), form.state.SourceFile, *offset);
+  WarnIfStoppedAtCopyBeforeStart(form.services.messages, block);
   if (!block) {
     Inform(form, kErrorMessage, std::string(kApplicationTitle));
     return std::nullopt;
