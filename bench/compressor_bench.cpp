@@ -38,9 +38,7 @@ void BM_KosinskiCompress64KiB(benchmark::State& state) {
 BENCHMARK(BM_KosinskiCompress64KiB)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->ArgName("mixed|random|zeros|four_values")->Unit(benchmark::kMillisecond);
 
 void BM_NemesisCompress1000Tiles(benchmark::State& state) {
-  std::mt19937 random(5);
-  std::vector<std::uint8_t> tiles(1000 * 32);
-  for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i] = static_cast<std::uint8_t>(i / 64 % 3 == 0 ? random() % 256 : 0x11 * (i / 96 % 16));
+  const auto tiles = quarvel::bench::ThousandTiles();
   for (auto _ : state) {
     auto block = quarvel::CompressNemesis(tiles);
     benchmark::DoNotOptimize(block->data());

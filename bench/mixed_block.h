@@ -1,4 +1,5 @@
-// A 64 KiB Kosinski block of mixed literals and copies, for the benchmarks.
+// The benchmarks' inputs: a 64 KiB Kosinski block of mixed literals and copies,
+// and 1,000 tiles of mixed noise and flat colour.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +35,15 @@ inline std::vector<std::uint8_t> MixedKosinskiBlock() {
     }
   }
   return writer.Finish();
+}
+
+// Every third pair of rows noise, the rest flat colour changing every three rows.
+inline std::vector<std::uint8_t> ThousandTiles() {
+  std::mt19937 random(5);
+  std::vector<std::uint8_t> tiles(1000 * 32);
+  for (std::size_t i = 0; i < tiles.size(); ++i)
+    tiles[i] = static_cast<std::uint8_t>(i / 64 % 3 == 0 ? random() % 256 : 0x11 * (i / 96 % 16));
+  return tiles;
 }
 
 }  // namespace quarvel::bench
