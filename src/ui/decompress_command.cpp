@@ -4,32 +4,35 @@
 #include "platform/files.h"
 
 namespace quarvel {
-namespace {
 
-
-// Asks for a file; a failure of the dialog itself is reported and counts as a Cancel.
-std::optional<std::filesystem::path> Pick(DecompressorForm& form, bool save, std::string_view title,
-                                          std::string_view filter) {
-  const FileDialogRequest request{std::string(title), std::string(filter)};
+std::optional<std::filesystem::path> PickFile(FileDialogService& dialogs, MessageBoxService& messages,
+                                              FileDialogKind kind, const FileDialogRequest& request) {
   try {
-    return save ? form.services.dialogs.ShowSave(request) : form.services.dialogs.ShowOpen(request);
+    return kind == FileDialogKind::Save ? dialogs.ShowSave(request) : dialogs.ShowOpen(request);
   } catch (const std::exception&) {
-    form.services.messages.Show(Information(kDialogFailedMessage));
+    messages.Show(Information(kDialogFailedMessage));
     return std::nullopt;
   }
+}
+
+namespace {
+
+std::optional<std::filesystem::path> Pick(DecompressorForm& form, FileDialogKind kind, std::string_view title,
+                                          std::string_view filter) {
+  return PickFile(form.services.dialogs, form.services.messages, kind, {std::string(title), std::string(filter)});
 }
 
 }  // namespace
 
 void CmdOrigem_Click(DecompressorForm& form) {
-  const auto chosen = Pick(form, false, kSourceDialogTitle, kSourceDialogFilter);
+  const auto chosen = Pick(form, FileDialogKind::Open, kSourceDialogTitle, kSourceDialogFilter);
   if (!chosen) return;
   form.state.SourceFile = *chosen;
   form.controls.Text2.SetText(PathToUtf8(*chosen));
 }
 
 void CmdDestino_Click(DecompressorForm& form) {
-  const auto chosen = Pick(form, true, kDestinationDialogTitle, kDestinationDialogFilter);
+  const auto chosen = Pick(form, FileDialogKind::Save, kDestinationDialogTitle, kDestinationDialogFilter);
   if (!chosen) return;
   form.state.DestFile = *chosen;
   form.controls.Text3.SetText(PathToUtf8(*chosen));

@@ -18,6 +18,13 @@ inline constexpr std::string_view kErrorMessage = "Ocorreu um erro durante a des
 inline constexpr std::string_view kWeirdOffsetMessage = "Argh, weird offset!";
 inline constexpr std::string_view kDialogFailedMessage = "Não foi possível abrir a janela de seleção de arquivos.";
 
+enum class FileDialogKind { Open, Save };
+
+// Asks for a file; a failure of the dialog itself is reported in a message box and
+// counts as a Cancel.
+std::optional<std::filesystem::path> PickFile(FileDialogService& dialogs, MessageBoxService& messages,
+                                              FileDialogKind kind, const FileDialogRequest& request);
+
 // Shows "Argh, weird offset!" when a decode (a result or its error) stopped at a copy
 // from before the start of its output.
 template <class Result>

@@ -221,8 +221,7 @@ void Decompressor::ScanForBlocks() {
   progress.reset();
   if (!found) return;
   if (found->empty()) {
-    form_->services.messages.Show(
-        Information(kNoBlocksFoundMessage));
+    form_->services.messages.Show(Information(kNoBlocksFoundMessage));
     return;
   }
   ScanResultsDialog results(*found, this);

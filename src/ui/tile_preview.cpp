@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/qt/qt_services.h"
+#include "ui/decompress_command.h"
 
 namespace quarvel {
 namespace {
@@ -90,7 +91,8 @@ void TilePreview::ChoosePalette(int index) {
   if (index == 0) {
     loaded_ = GreyPalette();
   } else {
-    const auto chosen = dialogs_.ShowOpen({std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
+    const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Open,
+                                  {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
     if (chosen) {
       const FileContents file = ReadWholeFile(*chosen);
       const auto palette = ParseMegaDrivePalette(file.bytes);
@@ -104,7 +106,7 @@ void TilePreview::ChoosePalette(int index) {
 }
 
 void TilePreview::Save() {
-  const auto chosen = dialogs_.ShowSave({std::string(kSaveDialogTitle), std::string(kPngFilter)});
+  const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
   if (!chosen) return;
   if (ReplaceFileContents(*chosen, EncodePng(image_)))
     messages_.Show(Information(kPngNotSavedMessage));

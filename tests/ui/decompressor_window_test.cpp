@@ -273,6 +273,12 @@ class WindowTest : public QObject {
     h.dialogs.answers = {dir / "art.png"};
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(testing::ReadFile(dir / "art.png").at(1), std::uint8_t{'P'});
+    h.dialogs.broken = true;  // a dialog that fails is reported, and the preview stays
+    QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDialogFailedMessage)});
+    QVERIFY(preview->isVisible());
+    h.messages.shown.clear();
+    h.dialogs.broken = false;
     preview->close();
     QTRY_VERIFY(h.window.LastPreview() == nullptr);
 
