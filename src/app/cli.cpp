@@ -153,10 +153,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   const cli::Streams streams{out, err, errIsTerminal};
   const std::filesystem::path folder(catalogueFolder);
-  if (*decompress) return cli::Decompress(format, offset, rom, output, streams);
-  if (*compress) return cli::Compress(format, rom, output, streams);
+  if (*decompress) return cli::Decompress(format, offset, rom, output, folder, streams);
+  if (*compress) return cli::Compress(format, rom, output, folder, streams);
   if (*scan) return cli::Scan(rom, scanFormats, json, streams);
-  if (*preview) return cli::Preview(format, offset, rom, look, output, streams);
+  if (*preview) return cli::Preview(format, offset, rom, look, output, folder, streams);
   if (*list) return cli::CatalogueList(folder, catalogue, streams);
   if (*add) return cli::CatalogueAdd(folder, catalogue, offset, format, description, streams);
   if (*remove) return cli::CatalogueRemove(folder, catalogue, number, streams);

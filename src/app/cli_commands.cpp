@@ -8,6 +8,7 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "decoders/kosinski.h"
 #include "decoders/nemesis.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
@@ -35,28 +36,56 @@ std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
   return static_cast<std::uint64_t>(offset) + compressedSize - 1;
 }
 
+// The catalogues of `folder`: no command writes its output over one of them.
+ProtectedFiles CataloguesProtected(const std::filesystem::path& folder) {
+  ProtectedFiles files;
+  ProtectCatalogues(files, folder);
+  return files;
+}
+
+// Reads the input `name` ("-": standard input) of at most `limit` bytes, and protects
+// it as `what` from what the command writes. `limitReason` tells why a larger input is
+// refused.
+Expected<std::vector<std::uint8_t>, int> ReadInput(const std::string& name, std::uint64_t limit,
+                                                   std::string_view limitReason, ProtectedFiles& protect,
+                                                   std::string what, const Streams& streams) {
+  const bool standardInput = name == "-";
+  if (standardInput)
+    protect.Add(IdentityOfStandardInput(), "the file read from standard input");
+  else
+    protect.Add(PathFromUtf8(name), std::move(what));
+  auto bytes = standardInput ? ReadStandardInput(limit) : ReadWholeFile(PathFromUtf8(name), limit);
+  if (!bytes) {
+    std::string message = bytes.error().message;
+    if (bytes.error().code == std::errc::file_too_large) message.append("; ").append(limitReason);
+    return Fail(streams.Error(message, kFailure));
+  }
+  return std::move(*bytes);
+}
+
+// Checks, before any work, that `out` may be written: "-" always may.
+int CheckOutput(const std::string& out, const ProtectedFiles& protect, const Streams& streams) {
+  if (out == "-") return kSuccess;
+  const auto writable = CheckReplaceable(PathFromUtf8(out), {&protect});
+  return writable ? kSuccess : streams.Error(writable.error().message, kFailure);
+}
+
 // Writes `bytes` to standard output for "-", else replaces the file `out` whole.
-int Write(std::span<const std::uint8_t> bytes, const std::string& out, const Streams& streams) {
+int Write(std::span<const std::uint8_t> bytes, const std::string& out, const ProtectedFiles& protect,
+          const Streams& streams) {
   if (out == "-") {
     streams.out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     streams.out.flush();
     return streams.out ? kSuccess : streams.Error("cannot write to standard output", kFailure);
   }
-  if (const auto error = ReplaceFileContents(out, bytes))
-    return streams.Error("cannot write '" + out + "': " + error.message(), kFailure);
-  return kSuccess;
+  const auto written = ReplaceFileContents(PathFromUtf8(out), bytes, {&protect});
+  return written ? kSuccess : streams.Error(written.error().message, kFailure);
 }
 
 int ReportFailure(const DecodeError& error, const Streams& streams) {
   if (error.kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(streams, error.position, 0);
   return streams.Error(error.message, kFailure);
 }
-
-struct OpenCatalogue {
-  RomCatalogue rom;
-  std::filesystem::path file;
-  CatalogueLoad load;
-};
 
 std::string KnownCatalogues() {
   std::string names;
@@ -67,21 +96,25 @@ std::string KnownCatalogues() {
   return names;
 }
 
-Expected<OpenCatalogue, int> Open(const std::filesystem::path& folder, const std::string& name, const Streams& streams) {
+// The catalogue that `name` names, by ROM name or file name.
+Expected<std::filesystem::path, int> CataloguePath(const std::filesystem::path& folder, const std::string& name,
+                                                   const Streams& streams) {
   const auto rom = FindRomCatalogue(name);
   if (!rom) return Fail(streams.Error("there is no catalogue '" + name + "'; the catalogues are " + KnownCatalogues(), kUsage));
-  OpenCatalogue catalogue{*rom, CatalogueFilePath(folder, rom->baseName), {}};
-  catalogue.load = LoadCatalogue(catalogue.file);
-  if (catalogue.load.status == CatalogueLoad::Status::Failed)
-    return Fail(streams.Error("cannot read the catalogue file '" + PathToUtf8(catalogue.file) + "'", kFailure));
-  return catalogue;
+  return CatalogueFilePath(folder, rom->baseName);
 }
 
-int Save(const OpenCatalogue& catalogue, const std::vector<std::string>& entries, const Streams& streams) {
-  if (const auto error = SaveCatalogue(catalogue.file, entries))
-    return streams.Error("cannot write the catalogue file '" + PathToUtf8(catalogue.file) + "': " + error.message(),
-                         kFailure);
-  return kSuccess;
+// Changes the catalogue `name` with `change`, under its lock, and saves it.
+template <class Change>
+int EditCatalogue(const std::filesystem::path& folder, const std::string& name, const Streams& streams, Change change) {
+  const auto path = CataloguePath(folder, name, streams);
+  if (!path) return path.error();
+  auto edit = CatalogueEdit::Begin(*path);
+  if (!edit) return streams.Error(edit.error().message, kFailure);
+  auto entries = edit->Entries();
+  if (const int changed = change(entries); changed != kSuccess) return changed;
+  const auto saved = edit->Save(entries);
+  return saved ? kSuccess : streams.Error(saved.error().message, kFailure);
 }
 
 }  // namespace
@@ -94,68 +127,75 @@ int Streams::Error(const std::string& message, int code) const {
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
 
 int Decompress(Format format, const OffsetArg& offsetArg, const std::string& romArg, const std::string& outArg,
-               const Streams& streams) {
+               const std::filesystem::path& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
-
-  if (romArg != "-" && outArg != "-") {
-    const auto result = quarvel::Decompress(format, romArg, outArg, *offset);
-    if (!result) return ReportFailure(result.error(), streams);
-    if (result->stoppedAtCopyBeforeStart)
-      WarnCopyBeforeStart(streams, StopPosition(*offset, result->compressedSize), result->decodedSize);
-    return kSuccess;
-  }
-
+  ProtectedFiles protect = CataloguesProtected(catalogues);
   std::vector<std::uint8_t> input;
-  if (romArg == "-") input.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  const auto block = romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, romArg, *offset);
+  if (romArg == "-") {
+    auto read = ReadInput(romArg, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), protect,
+                          "the ROM image itself", streams);
+    if (!read) return read.error();
+    input = std::move(*read);
+  } else {
+    protect.Add(PathFromUtf8(romArg), "the ROM image itself");
+  }
+  if (const int checked = CheckOutput(outArg, protect, streams); checked != kSuccess) return checked;
+
+  const auto block = romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset);
   if (!block) return ReportFailure(block.error(), streams);
   if (block->stoppedAtCopyBeforeStart)
     WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
-  return Write(block->bytes, outArg, streams);
+  return Write(block->bytes, outArg, protect, streams);
 }
 
-int Compress(Format format, const std::string& in, const std::string& out, const Streams& streams) {
-  std::vector<std::uint8_t> data;
-  if (in == "-") {
-    data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    const FileContents contents = ReadWholeFile(in);
-    if (contents.error) return streams.Error("cannot read '" + in + "': " + contents.error.message(), kFailure);
-    data = contents.bytes;
-  }
-  if (in != "-" && out != "-" && IsSameFile(in, out))
-    return streams.Error("the output '" + out + "' is the input itself; write it to another file", kFailure);
+int Compress(Format format, const std::string& in, const std::string& out, const std::filesystem::path& catalogues,
+             const Streams& streams) {
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  const bool kosinski = format == Format::Kosinski;
+  const std::uint64_t limit = kosinski ? kKosinskiCapacity : std::uint64_t{kNemesisMaxTiles} * kNemesisTileBytes;
+  const auto data = ReadInput(in, limit,
+                              kosinski ? "a Kosinski block holds at most 65,536 bytes"
+                                       : "a Nemesis block holds at most 8,192 tiles (262,144 bytes)",
+                              protect, "the input itself", streams);
+  if (!data) return data.error();
+  if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const auto compressed = format == Format::Kosinski ? CompressKosinski(data) : CompressNemesis(data);
+  const auto compressed = kosinski ? CompressKosinski(*data) : CompressNemesis(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
-  return Write(*compressed, out, streams);
+  return Write(*compressed, out, protect, streams);
 }
 
 int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
-            const std::string& out, const Streams& streams) {
+            const std::string& out, const std::filesystem::path& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  protect.Add(PathFromUtf8(romArg), "the ROM image itself");
   Palette palette = GreyPalette();
   if (!look.palette.empty()) {
-    const FileContents file = ReadWholeFile(look.palette);
-    if (file.error) return streams.Error("cannot read '" + look.palette + "': " + file.error.message(), kFailure);
-    const auto parsed = ParseMegaDrivePalette(file.bytes);
+    const auto file = ReadInput(look.palette, kPaletteFileLimit, "a palette file is read up to " + SizeText(kPaletteFileLimit),
+                                protect, "the palette being read", streams);
+    if (!file) return file.error();
+    const auto parsed = ParseMegaDrivePalette(*file);
     if (!parsed) return streams.Error("'" + look.palette + "' is not a palette: " + parsed.error(), kFailure);
     palette = *parsed;
   }
-  const auto block = ReadBlock(format, romArg, *offset);
+  if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
+  const auto block = ReadBlock(format, PathFromUtf8(romArg), *offset);
   if (!block) return ReportFailure(block.error(), streams);
   if (block->stoppedAtCopyBeforeStart)
     WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
   const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
   if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
-  return Write(EncodePng(*image), out, streams);
+  return Write(EncodePng(*image), out, protect, streams);
 }
 
 int Scan(const std::string& romArg, ScanFormats formats, bool json, const Streams& streams) {
-  const FileContents rom = ReadWholeFile(romArg);
-  if (rom.error) return streams.Error("cannot read '" + romArg + "': " + rom.error.message(), kFailure);
+  ProtectedFiles unused;
+  const auto rom = ReadInput(romArg, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), unused,
+                             "the ROM image itself", streams);
+  if (!rom) return rom.error();
 
   ScanProgress progress;
   if (streams.errIsTerminal) {
@@ -168,7 +208,7 @@ int Scan(const std::string& romArg, ScanFormats formats, bool json, const Stream
       return true;
     };
   }
-  const auto found = ScanRom(rom.bytes, {formats != ScanFormats::Nemesis, formats != ScanFormats::Kosinski}, progress);
+  const auto found = ScanRom(*rom, {formats != ScanFormats::Nemesis, formats != ScanFormats::Kosinski}, progress);
   if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
 
   char line[160];
@@ -198,9 +238,11 @@ int Scan(const std::string& romArg, ScanFormats formats, bool json, const Stream
 }
 
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {
-  const auto catalogue = Open(folder, rom, streams);
-  if (!catalogue) return catalogue.error();
-  const auto& entries = catalogue->load.entries;
+  const auto path = CataloguePath(folder, rom, streams);
+  if (!path) return path.error();
+  const auto catalogue = LoadCatalogue(*path);
+  if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
+  const auto& entries = catalogue.entries;
   for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
   return kSuccess;
 }
@@ -209,41 +251,44 @@ int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, co
                  const std::string& description, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
-  auto catalogue = Open(folder, rom, streams);
-  if (!catalogue) return catalogue.error();
-  auto entries = catalogue->load.entries;
-  if (entries.size() >= kMaxCatalogueEntries)
-    return streams.Error("the catalogue is full: it holds " + std::to_string(kMaxCatalogueEntries) + " entries", kFailure);
-  entries.push_back(FormatEntry(*offset, format, description));
-  return Save(*catalogue, entries, streams);
+  if (const auto problem = DescriptionProblem(description)) return streams.Error(*problem, kUsage);
+  return EditCatalogue(folder, rom, streams, [&](std::vector<std::string>& entries) {
+    if (entries.size() >= kMaxCatalogueEntries)
+      return streams.Error("the catalogue is full: it holds " + std::to_string(kMaxCatalogueEntries) + " entries", kFailure);
+    entries.push_back(FormatEntry(*offset, format, description));
+    return kSuccess;
+  });
 }
 
 int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams) {
-  const auto catalogue = Open(folder, rom, streams);
-  if (!catalogue) return catalogue.error();
-  auto entries = catalogue->load.entries;
-  if (number < 1 || static_cast<std::size_t>(number) > entries.size()) {
-    return streams.Error("the catalogue '" + std::string(catalogue->rom.listText) + "' has " +
-                             std::to_string(entries.size()) + " entries; there is no entry " + std::to_string(number),
-                         kFailure);
-  }
-  entries.erase(entries.begin() + (number - 1));
-  return Save(*catalogue, entries, streams);
+  return EditCatalogue(folder, rom, streams, [&](std::vector<std::string>& entries) {
+    if (number < 1 || static_cast<std::size_t>(number) > entries.size()) {
+      return streams.Error("the catalogue '" + std::string(FindRomCatalogue(rom)->listText) + "' has " +
+                               std::to_string(entries.size()) + " entries; there is no entry " + std::to_string(number),
+                           kFailure);
+    }
+    entries.erase(entries.begin() + (number - 1));
+    return kSuccess;
+  });
 }
 
 int Extract(const std::filesystem::path& folder, const std::string& name, const std::string& rom,
             const std::string& outDir, const Streams& streams) {
-  const auto catalogue = Open(folder, name, streams);
-  if (!catalogue) return catalogue.error();
-  if (catalogue->load.status == CatalogueLoad::Status::Missing)
-    return streams.Error("there is no catalogue file '" + PathToUtf8(catalogue->file) + "'", kFailure);
+  const auto path = CataloguePath(folder, name, streams);
+  if (!path) return path.error();
+  const auto catalogue = LoadCatalogue(*path);
+  if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
+  if (catalogue.status == CatalogueLoad::Status::Missing)
+    return streams.Error("there is no catalogue file '" + PathToUtf8(*path) + "'", kFailure);
   std::error_code error;
-  std::filesystem::create_directories(outDir, error);
+  std::filesystem::create_directories(PathFromUtf8(outDir), error);
   if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);
 
-  const std::size_t total = catalogue->load.entries.size();
+  ProtectedFiles protect = CataloguesProtected(folder);
+  const std::size_t total = catalogue.entries.size();
   std::vector<std::size_t> failed;
-  ExtractCatalogue(rom, catalogue->load.entries, outDir, [&](const EntryExtraction& done) {
+  ExtractCatalogue(PathFromUtf8(rom), catalogue.entries, PathFromUtf8(outDir), {&protect, false},
+                   [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");
     if (!done.result) {

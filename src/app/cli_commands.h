@@ -30,10 +30,13 @@ struct OffsetArg {
   Radix radix = Radix::Hex;
 };
 
+// The commands that write a file never write it over one of their inputs or over a
+// catalogue file of `catalogues`.
 int Decompress(Format format, const OffsetArg& offset, const std::string& rom, const std::string& out,
-               const Streams& streams);
+               const std::filesystem::path& catalogues, const Streams& streams);
 
-int Compress(Format format, const std::string& in, const std::string& out, const Streams& streams);
+int Compress(Format format, const std::string& in, const std::string& out, const std::filesystem::path& catalogues,
+             const Streams& streams);
 
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams);
 int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offset, Format format,
@@ -46,7 +49,7 @@ struct PreviewArgs {
   unsigned zoom = 1;
 };
 int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
-            const std::string& out, const Streams& streams);
+            const std::string& out, const std::filesystem::path& catalogues, const Streams& streams);
 
 enum class ScanFormats { Kosinski, Nemesis, Both };
 int Scan(const std::string& rom, ScanFormats formats, bool json, const Streams& streams);

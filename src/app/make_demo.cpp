@@ -122,20 +122,16 @@ int main(int argc, char** argv) {
     entries.push_back(quarvel::FormatEntry(static_cast<std::int32_t>(block.offset), block.format, block.description));
   }
 
-  if (const auto error = quarvel::ReplaceFileContents(folder / "demo.bin", rom)) {
-    std::fprintf(stderr, "make_demo: cannot write demo.bin: %s\n", error.message().c_str());
+  const auto fail = [](const quarvel::FileFailure& failure) {
+    std::fprintf(stderr, "make_demo: %s\n", failure.message.c_str());
     return 1;
-  }
-  if (const auto error = quarvel::ReplaceFileContents(folder / "demo.pal", DemoPalette())) {
-    std::fprintf(stderr, "make_demo: cannot write demo.pal: %s\n", error.message().c_str());
-    return 1;
-  }
+  };
+  if (const auto written = quarvel::ReplaceFileContents(folder / "demo.bin", rom); !written) return fail(written.error());
+  if (const auto written = quarvel::ReplaceFileContents(folder / "demo.pal", DemoPalette()); !written)
+    return fail(written.error());
   const auto catalogue = folder / "Custom.dat";
   if (!std::filesystem::exists(catalogue)) {
-    if (const auto error = quarvel::SaveCatalogue(catalogue, entries)) {
-      std::fprintf(stderr, "make_demo: cannot write Custom.dat: %s\n", error.message().c_str());
-      return 1;
-    }
+    if (const auto saved = quarvel::SaveCatalogue(catalogue, entries); !saved) return fail(saved.error());
   }
   return 0;
 }

@@ -40,7 +40,8 @@ std::string ExtractFileName(std::string_view offsetDigits, Format format, std::s
 }
 
 void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
-                      const std::filesystem::path& folder, const std::function<void(const EntryExtraction&)>& report) {
+                      const std::filesystem::path& folder, const ReplaceOptions& options,
+                      const std::function<void(const EntryExtraction&)>& report) {
   std::set<std::string> used;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     EntryExtraction outcome{i + 1, entries[i], {}, Fail(std::string())};
@@ -58,7 +59,7 @@ void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::s
       name = first.substr(0, first.size() - 4) + "_" + std::to_string(copy) + ".dat";
     used.insert(name);
     outcome.file = folder / PathFromUtf8(name);
-    auto result = Decompress(*format, rom, outcome.file, *offset);
+    auto result = Decompress(*format, rom, outcome.file, *offset, options);
     if (result)
       outcome.result = *result;
     else

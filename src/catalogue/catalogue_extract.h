@@ -28,8 +28,10 @@ struct EntryExtraction {
 
 // Decodes the block of each entry from `rom` into its own file in `folder` (two
 // entries that would share a name get "_2", "_3"...), calling `report` after each.
-// An entry without a hex offset and a "K" or "N" fails on its own; the others go on.
+// An entry without a hex offset and a "K" or "N" fails on its own, and so does one
+// whose file `options` refuses (see FileReplacement); the others go on.
 void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
-                      const std::filesystem::path& folder, const std::function<void(const EntryExtraction&)>& report);
+                      const std::filesystem::path& folder, const ReplaceOptions& options,
+                      const std::function<void(const EntryExtraction&)>& report);
 
 }  // namespace quarvel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "catalogue/rom_names.h"
 #include "catalogue/windows1252.h"
 
 namespace quarvel {
@@ -35,10 +36,10 @@ std::vector<std::string> ParseCatalogue(std::span<const std::uint8_t> bytes) {
     while (at < bytes.size() && IsBlank(bytes[at])) ++at;
     if (at == bytes.size()) break;
     if (bytes[at] == '"') {
-      const auto close = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(at) + 1, bytes.end(), '"');
-      const std::size_t end = static_cast<std::size_t>(close - bytes.begin());
+      std::size_t end = at + 1;
+      while (end < bytes.size() && bytes[end] != '"' && !IsLineEnd(bytes[end])) ++end;
       entries.push_back(Windows1252ToUtf8(bytes.subspan(at + 1, end - at - 1)));
-      at = std::min(end + 1, bytes.size());
+      at = end < bytes.size() && bytes[end] == '"' ? end + 1 : end;
       SkipSeparator(bytes, at);
       continue;
     }
@@ -65,25 +66,64 @@ std::vector<std::uint8_t> SerializeCatalogue(const std::vector<std::string>& ent
 
 CatalogueLoad LoadCatalogue(const std::filesystem::path& path) {
   std::error_code error;
-  if (!std::filesystem::exists(path, error) && !error) return {CatalogueLoad::Status::Missing, {}};
-  const FileContents contents = ReadWholeFile(path);
-  return {contents.error ? CatalogueLoad::Status::Failed : CatalogueLoad::Status::Loaded,
-          ParseCatalogue(contents.bytes)};
+  if (!std::filesystem::exists(path, error) && !error) return {CatalogueLoad::Status::Missing, {}, {}};
+  const auto contents = ReadWholeFile(path, kCatalogueFileLimit);
+  if (!contents) {
+    const FileFailure& failure = contents.error();
+    return {CatalogueLoad::Status::Failed, {},
+            failure.code == std::errc::file_too_large
+                ? "the catalogue file " + failure.message
+                : "cannot read the catalogue file '" + PathToUtf8(path) + "': " + failure.code.message()};
+  }
+  return {CatalogueLoad::Status::Loaded, ParseCatalogue(*contents), {}};
 }
 
-Expected<CatalogueWriter, std::error_code> CatalogueWriter::Begin(const std::filesystem::path& path) {
+std::filesystem::path CatalogueLockPath(const std::filesystem::path& catalogue) {
+  std::filesystem::path name = ".";
+  name += catalogue.filename();
+  name += ".lock";
+  return catalogue.parent_path() / name;
+}
+
+void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& rom : kRomCatalogues) {
+    names.push_back(std::string(rom.baseName) + ".dat");
+  }
+  files.AddNames(folder, std::move(names), "a catalogue file of known locations");
+}
+
+FileResult<CatalogueWriter> CatalogueWriter::Begin(const std::filesystem::path& path) {
   auto replacement = FileReplacement::Begin(path);
   if (!replacement) return Fail(replacement.error());
   return CatalogueWriter(std::move(*replacement));
 }
 
-std::error_code CatalogueWriter::Commit(const std::vector<std::string>& entries) {
+FileResult<void> CatalogueWriter::Commit(const std::vector<std::string>& entries) {
   return replacement_->Commit(SerializeCatalogue(entries));
 }
 
-std::error_code SaveCatalogue(const std::filesystem::path& path, const std::vector<std::string>& entries) {
+FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& path) {
+  auto lock = FileLock::Acquire(CatalogueLockPath(path));
+  if (!lock) return Fail(lock.error());
+  CatalogueLoad load = LoadCatalogue(path);
+  if (load.status == CatalogueLoad::Status::Failed) return Fail(FileFailure{load.problem, {}});
+  return CatalogueEdit(path, std::move(*lock), std::move(load.entries));
+}
+
+FileResult<void> CatalogueEdit::Save(const std::vector<std::string>& entries) {
+  auto writer = CatalogueWriter::Begin(path_);
+  if (!writer) return Fail(writer.error());
+  auto saved = writer->Commit(entries);
+  if (saved) entries_ = entries;
+  return saved;
+}
+
+FileResult<void> SaveCatalogue(const std::filesystem::path& path, const std::vector<std::string>& entries) {
+  auto lock = FileLock::Acquire(CatalogueLockPath(path));
+  if (!lock) return Fail(lock.error());
   auto writer = CatalogueWriter::Begin(path);
-  if (!writer) return writer.error();
+  if (!writer) return Fail(writer.error());
   return writer->Commit(entries);
 }
 

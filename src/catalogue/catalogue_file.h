@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "common/expected.h"
@@ -17,12 +17,15 @@ namespace quarvel {
 
 // The most entries a catalogue holds.
 inline constexpr std::size_t kMaxCatalogueEntries = 32767;
+// The largest catalogue file read: 32,767 entries of 256 bytes fit with room to spare.
+inline constexpr std::uint64_t kCatalogueFileLimit = 8ull << 20;
 
 // The entries of a catalogue file's bytes. Any bytes give some list, never a failure:
-// blanks before a record are skipped; a quoted record runs to the next quote (or the
-// end), and what follows it up to the next comma or line end is dropped; an unquoted
-// one runs to the next comma or line end, without its trailing blanks, and is left out
-// when empty. CR LF, a lone CR and a lone LF each end a line.
+// blanks before a record are skipped; a quoted record runs to the next quote, or to
+// the end of its line when the quote is missing, and what follows the quote up to the
+// next comma or line end is dropped; an unquoted one runs to the next comma or line
+// end, without its trailing blanks, and is left out when empty. CR LF, a lone CR and a
+// lone LF each end a line.
 std::vector<std::string> ParseCatalogue(std::span<const std::uint8_t> bytes);
 
 // The bytes of a file holding `entries`; a double quote inside an entry becomes an
@@ -33,27 +36,56 @@ struct CatalogueLoad {
   enum class Status {
     Loaded,   // the whole file was read
     Missing,  // there is no file: an empty catalogue
-    Failed,   // the file exists but could not be read whole: `entries` is what was read
+    Failed,   // the file exists but could not be read whole (or is larger than a catalogue can be)
   };
   Status status = Status::Missing;
   std::vector<std::string> entries;
+  std::string problem;  // with Failed: why, naming the file
 };
 
 CatalogueLoad LoadCatalogue(const std::filesystem::path& path);
 
-// Rewrites a catalogue file whole: Begin fails, leaving the file as it was, when its
-// folder cannot be written; Commit writes the entries, or leaves the old file intact.
+// The lock file that serialises the changes of a catalogue: ".Sonic1.dat.lock" beside it.
+std::filesystem::path CatalogueLockPath(const std::filesystem::path& catalogue);
+
+// The catalogue files of `folder`, as files that no command replaces.
+void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folder);
+
+// Rewrites a catalogue file whole: Begin fails, leaving the file as it was, when the
+// file or its folder cannot be written; Commit writes the entries, or leaves the old
+// file intact. Takes no lock: see CatalogueEdit.
 class CatalogueWriter {
  public:
-  static Expected<CatalogueWriter, std::error_code> Begin(const std::filesystem::path& path);
-  std::error_code Commit(const std::vector<std::string>& entries);
+  static FileResult<CatalogueWriter> Begin(const std::filesystem::path& path);
+  FileResult<void> Commit(const std::vector<std::string>& entries);
 
  private:
   explicit CatalogueWriter(std::unique_ptr<FileReplacement> replacement) : replacement_(std::move(replacement)) {}
   std::unique_ptr<FileReplacement> replacement_;
 };
 
-// Begin and Commit in one.
-std::error_code SaveCatalogue(const std::filesystem::path& path, const std::vector<std::string>& entries);
+// One read-modify-write of a catalogue file, with its lock held from the read to the
+// end of the save, so that two programs changing one catalogue never lose an entry.
+class CatalogueEdit {
+ public:
+  // Waits for the catalogue's lock, then reads the file. Fails when the lock cannot be
+  // had (a folder where no file can be made) or the file exists but cannot be read.
+  static FileResult<CatalogueEdit> Begin(const std::filesystem::path& path);
+
+  // What the file holds now; empty when there is no file.
+  const std::vector<std::string>& Entries() const { return entries_; }
+  // Replaces the file whole with `entries`.
+  FileResult<void> Save(const std::vector<std::string>& entries);
+
+ private:
+  CatalogueEdit(std::filesystem::path path, FileLock lock, std::vector<std::string> entries)
+      : path_(std::move(path)), lock_(std::move(lock)), entries_(std::move(entries)) {}
+  std::filesystem::path path_;
+  FileLock lock_;
+  std::vector<std::string> entries_;
+};
+
+// Replaces a catalogue file whole with `entries`, under its lock.
+FileResult<void> SaveCatalogue(const std::filesystem::path& path, const std::vector<std::string>& entries);
 
 }  // namespace quarvel

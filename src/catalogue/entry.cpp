@@ -17,6 +17,14 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
   return entry;
 }
 
+std::optional<std::string> DescriptionProblem(std::string_view description) {
+  if (description.find_first_of("\r\n") != std::string_view::npos)
+    return std::string("the description holds a line break; an entry is one line");
+  if (const auto character = FirstCharacterNotInWindows1252(description))
+    return "the description holds '" + *character + "', which a catalogue file (Windows-1252 text) cannot store";
+  return std::nullopt;
+}
+
 std::string_view EntryOffsetText(std::string_view entry) { return FirstCharacters(entry, kEntryOffsetLength); }
 
 std::string_view EntryDescription(std::string_view entry) {

@@ -20,6 +20,10 @@ inline constexpr std::size_t kEntryDescriptionPosition = 18;  // counted from 1
 // cannot hold, becomes an apostrophe.
 std::string FormatEntry(std::int32_t offset, Format format, std::string_view description);
 
+// Why `description` cannot be stored in an entry, when it cannot: a line break, or a
+// character that a catalogue file (Windows-1252) cannot hold, named in the text.
+std::optional<std::string> DescriptionProblem(std::string_view description);
+
 // The first 8 characters of an entry (all of it when shorter): its offset digits.
 std::string_view EntryOffsetText(std::string_view entry);
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ std::string Windows1252ToUtf8(std::span<const std::uint8_t> bytes);
 
 // A character that Windows-1252 cannot hold, or a byte that is not UTF-8, becomes "?".
 std::vector<std::uint8_t> Utf8ToWindows1252(std::string_view text);
+
+// The first character of `text` that Windows-1252 cannot hold, as UTF-8 ("Ω"); U+FFFD
+// for bytes that are not UTF-8. Nothing when every character fits.
+std::optional<std::string> FirstCharacterNotInWindows1252(std::string_view text);
 
 // Splits UTF-8 text into characters (code points): the first `count` of them.
 std::string_view FirstCharacters(std::string_view text, std::size_t count);

@@ -1,8 +1,9 @@
 // A value or the error that kept it from being made: the small part of C++23's
-// std::expected that this project needs.
+// std::expected that this project needs. Expected<void, E> is a success or an error.
 #pragma once
 
 #include <cassert>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -20,7 +21,7 @@ Unexpected<std::decay_t<E>> Fail(E&& error) {
 }
 
 template <class T, class E>
-class Expected {
+class [[nodiscard]] Expected {
  public:
   Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
   template <class G>
@@ -41,6 +42,21 @@ class Expected {
 
  private:
   std::variant<T, E> state_;
+};
+
+template <class E>
+class [[nodiscard]] Expected<void, E> {
+ public:
+  Expected() = default;
+  template <class G>
+  Expected(Unexpected<G> failure) : error_(std::in_place, std::move(failure.error)) {}
+
+  bool has_value() const { return !error_.has_value(); }
+  explicit operator bool() const { return has_value(); }
+  const E& error() const { assert(!has_value()); return *error_; }
+
+ private:
+  std::optional<E> error_;
 };
 
 }  // namespace quarvel

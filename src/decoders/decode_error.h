@@ -29,6 +29,8 @@ struct DecodeError {
   DecodeErrorKind kind;
   std::uint64_t position = 0;  // the byte of the source where the failure was found
   std::string message;         // what went wrong and where, in English, without a final period
+  bool stoppedAtCopyBeforeStart = false;  // Kosinski: the decode had ended at a copy from before
+                                          // the start of its output (the failure came with it or after)
 };
 
 template <class T>

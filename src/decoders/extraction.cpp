@@ -1,20 +1,24 @@
 #include "decoders/extraction.h"
 
-#include "platform/files.h"
-
 namespace quarvel {
 
 DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                      std::int32_t offset, BlockReader read) {
-  if (IsSameFile(source, destination)) {
-    return Fail(DecodeError{DecodeErrorKind::SourceIsDestination, 0,
-                            "the destination '" + PathToUtf8(destination) +
-                                "' is the ROM image itself; it is never written"});
-  }
+                                      std::int32_t offset, BlockReader read, const ReplaceOptions& options) {
+  ProtectedFiles protect = options.protect != nullptr ? *options.protect : ProtectedFiles{};
+  protect.Add(source, "the ROM image itself");
+  if (auto refusal = protect.Refusal(destination))
+    return Fail(DecodeError{DecodeErrorKind::SourceIsDestination, 0, std::move(*refusal)});
+  ReplaceOptions checked = options;
+  checked.protect = &protect;
+  if (const auto writable = CheckReplaceable(destination, checked); !writable)
+    return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, writable.error().message});
+
   auto block = read(source, offset);
   if (!block) return Fail(block.error());
-  if (const auto error = ReplaceFileContents(destination, block->bytes))
-    return Fail(FileError(DecodeErrorKind::CannotWriteDestination, "write", destination, error));
+  if (const auto written = ReplaceFileContents(destination, block->bytes, checked); !written) {
+    return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, written.error().message,
+                            block->stoppedAtCopyBeforeStart});
+  }
   return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart};
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoders/decode_error.h"
+#include "platform/files.h"
 
 namespace quarvel {
 
@@ -33,9 +34,10 @@ struct Extraction {
 using BlockReader = DecodeResult<DecodedBlock> (*)(const std::filesystem::path& rom, std::int64_t offset);
 
 // Decodes the block at `offset` of `source` with `read` and makes `destination` hold
-// exactly its bytes. Refuses a destination that is the source under any name; on any
-// failure the destination is left as it was. The source is only read.
+// exactly its bytes. Refuses a destination that is the source under any name or link,
+// or that `options` protects or refuses (see FileReplacement); on any failure the
+// destination is left as it was. The source is only read.
 DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                      std::int32_t offset, BlockReader read);
+                                      std::int32_t offset, BlockReader read, const ReplaceOptions& options = {});
 
 }  // namespace quarvel

@@ -16,9 +16,10 @@ DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path&
 }
 
 DecodeResult<Extraction> Decompress(Format format, const std::filesystem::path& source,
-                                    const std::filesystem::path& destination, std::int32_t offset) {
-  return format == Format::Kosinski ? KosinskiDecompress(source, destination, offset)
-                                    : NemesisDecompress(source, destination, offset);
+                                    const std::filesystem::path& destination, std::int32_t offset,
+                                    const ReplaceOptions& options) {
+  return ExtractBlock(source, destination, offset, format == Format::Kosinski ? ReadKosinskiBlock : ReadNemesisBlock,
+                      options);
 }
 
 }  // namespace quarvel

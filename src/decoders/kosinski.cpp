@@ -123,7 +123,8 @@ DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
     if (stopped) {
       return Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, walk.last,
                               "the block at " + HexOffset(block) +
-                                  " decodes to nothing: its first command copies from before its start"});
+                                  " decodes to nothing: its first command copies from before its start",
+                              true});
     }
     return Fail(DecodeError{DecodeErrorKind::EmptyResult, walk.last,
                             "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"});

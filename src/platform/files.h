@@ -1,11 +1,13 @@
-// File operations with the guarantees the tool promises: the ROM image is only ever
-// read, and a file is either replaced whole or left exactly as it was.
+// File operations with the guarantees the tool promises: what a command reads is never
+// written, only a regular file that the user may write (or a new name) is replaced, a
+// replaced file is either replaced whole or left exactly as it was, and nothing is
+// read without a bound.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,43 +18,111 @@
 
 namespace quarvel {
 
-// Replaces a file in two steps: Begin creates a new file beside it (so that a folder
-// that cannot be written is reported before anything else happens), Commit writes the
-// bytes there and renames the new file over the old one, keeping the old file's
-// permissions and following a symbolic link to the file it names. On any failure, and
-// when Commit is never called, the old file is as it was and the new one is gone.
+// Why a file operation failed: a sentence in English that names the file, without a
+// final period ("the folder '/x' is not writable"), and the system's reason if any.
+struct FileFailure {
+  std::string message;
+  std::error_code code;
+};
+
+template <class T>
+using FileResult = Expected<T, FileFailure>;
+
+// The most a ROM image is read: more than any cartridge or disc image section holds.
+inline constexpr std::uint64_t kRomImageLimit = 64ull << 20;
+
+// "64 MiB", "65,536 bytes": a size as the messages write it.
+std::string SizeText(std::uint64_t bytes);
+
+// A file on its file system, the same through every name and link that reaches it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The file that `path` names, through links; nothing when there is none.
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
+// The file that standard input reads; nothing when it is closed.
+std::optional<FileIdentity> IdentityOfStandardInput();
+
+// The files that a command must not replace: those it reads, and those that hold the
+// tool's own data. Each is named with what it is, for the message.
+class ProtectedFiles {
+ public:
+  // `what` completes "'PATH' is ...", as in "the ROM image being read". A path that
+  // names no file protects nothing.
+  void Add(const std::filesystem::path& path, std::string what);
+  void Add(std::optional<FileIdentity> file, std::string what);
+  // Every file of `folder` with one of `names` (compared ignoring ASCII case), also
+  // those that do not exist yet.
+  void AddNames(const std::filesystem::path& folder, std::vector<std::string> names, std::string what);
+
+  // Why `destination` must not be replaced, when it must not:
+  // "'/roms/s1.bin' is the ROM image being read; it is never written".
+  std::optional<std::string> Refusal(const std::filesystem::path& destination) const;
+
+ private:
+  struct File {
+    FileIdentity identity;
+    std::string what;
+  };
+  struct Names {
+    FileIdentity folder;
+    std::vector<std::string> names;
+    std::string what;
+  };
+  std::vector<File> files_;
+  std::vector<Names> names_;
+};
+
+struct ReplaceOptions {
+  const ProtectedFiles* protect = nullptr;
+  bool followLink = true;  // false: a symbolic link at the destination is refused
+};
+
+// Replaces a file in two steps. Begin refuses a destination that is protected, that is
+// not a regular file (a folder, a device, a FIFO, a socket), or that the user may not
+// write, and creates a new file beside it, so that a folder where no file can be made
+// is reported before anything is written. Commit writes the bytes there, flushes them
+// to the disk, gives the new file the old one's mode (and its owner and group, where
+// the user may set them) and renames it over the old one, then flushes the folder. On
+// any failure, and when Commit is never called, the old file is as it was and the new
+// one is gone. Temporary files that a killed run left for the same destination are
+// removed on the way.
 class FileReplacement {
  public:
-  static Expected<std::unique_ptr<FileReplacement>, std::error_code> Begin(const std::filesystem::path& destination);
+  static FileResult<std::unique_ptr<FileReplacement>> Begin(const std::filesystem::path& destination,
+                                                             const ReplaceOptions& options = {});
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
-  std::error_code Commit(std::span<const std::uint8_t> bytes);
+  FileResult<void> Commit(std::span<const std::uint8_t> bytes);
 
  private:
-  FileReplacement(std::filesystem::path target, std::filesystem::path temporary, std::FILE* file);
+  struct Existing;
+  FileReplacement(std::filesystem::path target, std::filesystem::path temporary, int descriptor,
+                  std::unique_ptr<Existing> existing);
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
-  std::FILE* file_;
+  int descriptor_;
+  std::unique_ptr<Existing> existing_;
   bool committed_ = false;
 };
 
-// Makes `destination` hold exactly `bytes` (Begin and Commit of a FileReplacement). The bytes go to a new file in the same
-// folder, which is then renamed over the destination (keeping the old file's
-// permissions, and following a symbolic link to the file it names). On any failure
-// the destination is as it was and the new file is gone; the error says why.
-std::error_code ReplaceFileContents(const std::filesystem::path& destination,
-                                    std::span<const std::uint8_t> bytes);
+// The checks of Begin, without creating anything.
+FileResult<void> CheckReplaceable(const std::filesystem::path& destination, const ReplaceOptions& options = {});
 
-struct FileContents {
-  std::vector<std::uint8_t> bytes;  // what was read, all of the file when `error` is empty
-  std::error_code error;            // why the reading stopped early
-};
+// Begin and Commit in one: `destination` holds exactly `bytes`, or is as it was.
+FileResult<void> ReplaceFileContents(const std::filesystem::path& destination, std::span<const std::uint8_t> bytes,
+                                     const ReplaceOptions& options = {});
 
-// Reads the whole of a file.
-FileContents ReadWholeFile(const std::filesystem::path& path);
+// The whole of a file, or of standard input, of at most `limit` bytes: a larger one
+// is a failure found as soon as the limit is passed, whatever the file is.
+FileResult<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::uint64_t limit);
+FileResult<std::vector<std::uint8_t>> ReadStandardInput(std::uint64_t limit);
 
 // Path <-> UTF-8 text, exact for every character on every platform.
 std::string PathToUtf8(const std::filesystem::path& path);
@@ -60,5 +130,22 @@ std::filesystem::path PathFromUtf8(std::string_view text);
 
 // True when both paths name one existing file, through whatever names or links.
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// An exclusive advisory lock on a lock file, held while the object lives; other
+// programs that take the same lock wait for it. The lock file exists only while the
+// lock is held.
+class FileLock {
+ public:
+  // Creates the lock file when missing and waits for the lock.
+  static FileResult<FileLock> Acquire(const std::filesystem::path& lockFile);
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&&) = delete;
+  ~FileLock();
+
+ private:
+  FileLock(std::filesystem::path path, int descriptor) : path_(std::move(path)), descriptor_(descriptor) {}
+  std::filesystem::path path_;
+  int descriptor_;
+};
 
 }  // namespace quarvel

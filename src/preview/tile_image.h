@@ -22,6 +22,9 @@ using Palette = std::array<Rgb, 16>;
 // Pixel value i as the grey 17 * i: black to white.
 Palette GreyPalette();
 
+// The largest palette file read.
+inline constexpr std::uint64_t kPaletteFileLimit = 1u << 20;
+
 // A Mega Drive palette: 16 big-endian words 0000 BBB0 GGG0 RRR0, the first 16 when there
 // are more; each 3-bit level v is v * 255 / 7, rounded. Fails below 32 bytes.
 Expected<Palette, std::string> ParseMegaDrivePalette(std::span<const std::uint8_t> bytes);

@@ -1,5 +1,7 @@
 #include "ui/catalogue_commands.h"
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "catalogue/catalogue_file.h"
@@ -12,17 +14,65 @@ namespace {
 
 void Inform(DecompressorForm& form, std::string_view text) { form.services.messages.Show(Information(text)); }
 
+// CompList filled with `entries`, and the item `select` selected, which runs CompList_Click.
+void ShowEntries(DecompressorForm& form, const std::vector<std::string>& entries, int select) {
+  auto& list = form.controls.CompList;
+  list.Clear();
+  for (const auto& entry : entries) list.Append(entry);
+  if (select != ListBox::kNoSelection) list.SetSelectedIndex(select);
+}
+
+}  // namespace
+
 std::filesystem::path CurrentCataloguePath(const DecompressorForm& form) {
   return CatalogueFilePath(form.services.programDirectory.ProgramDirectory(), form.state.RomName);
 }
 
-std::vector<std::string> Entries(const ListBox& list) {
+std::vector<std::string> ListedEntries(const ListBox& list) {
   std::vector<std::string> entries;
   for (int i = 0; i < list.Count(); ++i) entries.push_back(list.ItemAt(i));
   return entries;
 }
 
-}  // namespace
+std::optional<CatalogueEdit> BeginCatalogueEdit(DecompressorForm& form, std::string_view failure) {
+  auto& list = form.controls.CompList;
+  const std::vector<std::string> listed = ListedEntries(list);
+  std::vector<std::string> stored;
+  {
+    auto edit = CatalogueEdit::Begin(CurrentCataloguePath(form));
+    if (!edit) {
+      Inform(form, failure);
+      return std::nullopt;
+    }
+    if (edit->Entries() == listed) return std::move(*edit);
+    stored = edit->Entries();
+  }  // the lock is not held while the message box is open
+
+  const int selected = list.SelectedIndex();
+  int keep = ListBox::kNoSelection;
+  if (selected != ListBox::kNoSelection) {
+    const auto found = std::find(stored.begin(), stored.end(), listed[static_cast<std::size_t>(selected)]);
+    if (found != stored.end()) keep = static_cast<int>(found - stored.begin());
+  }
+  form.state.CatalogueComplete = true;
+  ShowEntries(form, stored, keep);
+  Inform(form, kCatalogueChangedMessage);
+  return std::nullopt;
+}
+
+bool SaveChange(DecompressorForm& form, std::string_view failure,
+                const std::function<void(std::vector<std::string>&)>& change) {
+  bool saved = false;
+  {
+    auto edit = BeginCatalogueEdit(form, failure);
+    if (!edit) return false;
+    std::vector<std::string> entries = edit->Entries();
+    change(entries);
+    saved = edit->Save(entries).has_value();
+  }  // the lock is not held while the message box is open
+  if (!saved) Inform(form, failure);
+  return saved;
+}
 
 void RomList_Click(DecompressorForm& form) {
   auto& controls = form.controls;
@@ -33,9 +83,8 @@ void RomList_Click(DecompressorForm& form) {
   controls.CompList.Clear();
   const CatalogueLoad load = LoadCatalogue(CurrentCataloguePath(form));
   form.state.CatalogueComplete = load.status != CatalogueLoad::Status::Failed;
-  for (const auto& entry : load.entries) controls.CompList.Append(entry);
-  if (load.status == CatalogueLoad::Status::Loaded && controls.CompList.Count() > 0)
-    controls.CompList.SetSelectedIndex(0);
+  const bool selectFirst = load.status == CatalogueLoad::Status::Loaded && !load.entries.empty();
+  ShowEntries(form, load.entries, selectFirst ? 0 : ListBox::kNoSelection);
 }
 
 void CompList_Click(DecompressorForm& form) {
@@ -61,18 +110,17 @@ void AddLoc_Click(DecompressorForm& form) {
   }
   form.state.DataOffset = *offset;
   const Format format = ChosenFormat(controls);
+  const std::string description = controls.DescLoc.Text();
 
-  if (!form.state.CatalogueComplete || controls.CompList.Count() >= static_cast<int>(kMaxCatalogueEntries)) {
+  if (!form.state.CatalogueComplete || controls.CompList.Count() >= static_cast<int>(kMaxCatalogueEntries) ||
+      DescriptionProblem(description)) {
     Inform(form, kInvalidOffsetMessage);
     return;
   }
-  auto writer = CatalogueWriter::Begin(CurrentCataloguePath(form));
-  if (!writer) {
-    Inform(form, kInvalidOffsetMessage);
+  const std::string entry = FormatEntry(form.state.DataOffset, format, description);
+  if (!SaveChange(form, kInvalidOffsetMessage, [&](std::vector<std::string>& entries) { entries.push_back(entry); }))
     return;
-  }
-  controls.CompList.Append(FormatEntry(form.state.DataOffset, format, controls.DescLoc.Text()));
-  if (writer->Commit(Entries(controls.CompList))) Inform(form, kInvalidOffsetMessage);
+  controls.CompList.Append(entry);
 }
 
 void DelLoc_Click(DecompressorForm& form) {
@@ -86,11 +134,10 @@ void DelLoc_Click(DecompressorForm& form) {
                                                    MessageIcon::None, std::string(kConfirmRemovalTitle)});
   if (answer != MessageAnswer::Yes) return;
 
-  list.RemoveAt(removed);
-  if (SaveCatalogue(CurrentCataloguePath(form), Entries(list))) {
-    Inform(form, kSelectEntryMessage);
+  if (!SaveChange(form, kSelectEntryMessage,
+                  [removed](std::vector<std::string>& entries) { entries.erase(entries.begin() + removed); }))
     return;
-  }
+  list.RemoveAt(removed);
   const int left = list.Count();
   if (left > 0) list.SetSelectedIndex(removed == left ? removed - 1 : removed);
 }

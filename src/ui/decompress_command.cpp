@@ -2,6 +2,7 @@
 
 #include "offset/offset_text.h"
 #include "platform/files.h"
+#include "ui/tools_commands.h"
 
 namespace quarvel {
 
@@ -52,6 +53,10 @@ void CmdDescomprime_Click(DecompressorForm& form) {
     return;
   }
   state.DataOffset = *offset;
+  if (FilesNeverWritten(form).Refusal(state.DestFile)) {
+    messages.Show(Information(kErrorMessage, std::string(kApplicationTitle)));
+    return;
+  }
 
   const Driver& driver = ChosenFormat(form.controls) == Format::Kosinski ? form.drivers.kosinski : form.drivers.nemesis;
   const auto result = driver(state.SourceFile, state.DestFile, state.DataOffset);

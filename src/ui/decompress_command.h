@@ -26,10 +26,12 @@ std::optional<std::filesystem::path> PickFile(FileDialogService& dialogs, Messag
                                               FileDialogKind kind, const FileDialogRequest& request);
 
 // Shows "Argh, weird offset!" when a decode (a result or its error) stopped at a copy
-// from before the start of its output.
+// from before the start of its output, also when writing its bytes failed after.
 template <class Result>
 void WarnIfStoppedAtCopyBeforeStart(MessageBoxService& messages, const Result& result) {
-  const bool stopped = result ? result->stoppedAtCopyBeforeStart : result.error().kind == DecodeErrorKind::CopyBeforeStart;
+  const bool stopped = result ? result->stoppedAtCopyBeforeStart
+                              : result.error().stoppedAtCopyBeforeStart ||
+                                    result.error().kind == DecodeErrorKind::CopyBeforeStart;
   if (stopped) messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
 }
 

@@ -202,7 +202,8 @@ void Decompressor::OpenPreview() {
                             .arg(DisplayLoc->text(), OptKos->isChecked() ? "Kosinski" : "Nemesis",
                                  QFileInfo(Text2->text()).fileName());
   auto& services = form_->services;
-  auto* preview = new TilePreview(std::move(block->bytes), title, services.messages, services.dialogs, this);
+  auto* preview = new TilePreview(std::move(block->bytes), title, services.messages, services.dialogs,
+                                  FilesNeverWritten(*form_), this);
   preview->show();
   lastPreview_ = preview;
 }

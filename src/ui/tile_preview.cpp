@@ -25,8 +25,12 @@ constexpr std::string_view kPngNotSavedMessage = "Não foi possível salvar a im
 }  // namespace
 
 TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, MessageBoxService& messages,
-                         FileDialogService& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), data_(std::move(data)), messages_(messages), dialogs_(dialogs) {
+                         FileDialogService& dialogs, ProtectedFiles neverWritten, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      data_(std::move(data)),
+      messages_(messages),
+      dialogs_(dialogs),
+      neverWritten_(std::move(neverWritten)) {
   setObjectName("TilePreview");
   setWindowTitle(title);
   setAttribute(Qt::WA_DeleteOnClose);
@@ -94,9 +98,9 @@ void TilePreview::ChoosePalette(int index) {
     const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Open,
                                   {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
     if (chosen) {
-      const FileContents file = ReadWholeFile(*chosen);
-      const auto palette = ParseMegaDrivePalette(file.bytes);
-      if (file.error || !palette)
+      const auto file = ReadWholeFile(*chosen, kPaletteFileLimit);
+      const auto palette = file ? ParseMegaDrivePalette(*file) : Expected<Palette, std::string>(Fail(std::string()));
+      if (!palette)
         messages_.Show(Information(kBadPaletteMessage));
       else
         loaded_ = *palette;
@@ -108,7 +112,7 @@ void TilePreview::ChoosePalette(int index) {
 void TilePreview::Save() {
   const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
   if (!chosen) return;
-  if (ReplaceFileContents(*chosen, EncodePng(image_)))
+  if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_}))
     messages_.Show(Information(kPngNotSavedMessage));
 }
 

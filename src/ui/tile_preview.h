@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/services.h"
 #include "preview/tile_image.h"
 
@@ -17,9 +18,10 @@ namespace quarvel {
 
 class TilePreview : public QWidget {
  public:
-  // The services are the caller's and must outlive the window.
+  // The services are the caller's and must outlive the window. "Salvar PNG..." never
+  // replaces one of `neverWritten` (the ROM image, the catalogues).
   TilePreview(std::vector<std::uint8_t> data, const QString& title, MessageBoxService& messages,
-              FileDialogService& dialogs, QWidget* parent = nullptr);
+              FileDialogService& dialogs, ProtectedFiles neverWritten = {}, QWidget* parent = nullptr);
 
   QSpinBox* Zoom;
   QSpinBox* Columns;
@@ -37,6 +39,7 @@ class TilePreview : public QWidget {
   std::vector<std::uint8_t> data_;
   MessageBoxService& messages_;
   FileDialogService& dialogs_;
+  ProtectedFiles neverWritten_;
   Palette loaded_ = GreyPalette();
   TileImage image_;
 };

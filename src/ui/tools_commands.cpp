@@ -6,6 +6,7 @@
 #include "decoders/nemesis.h"
 #include "offset/offset_text.h"
 #include "platform/files.h"
+#include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 
 namespace quarvel {
@@ -41,12 +42,12 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
     Inform(form, kPickSourceFirstMessage);
     return std::nullopt;
   }
-  FileContents rom = ReadWholeFile(form.state.SourceFile);
-  if (rom.error) {
+  auto rom = ReadWholeFile(form.state.SourceFile, kRomImageLimit);
+  if (!rom) {
     Inform(form, kUnreadableRomMessage);
     return std::nullopt;
   }
-  return std::move(rom.bytes);
+  return std::move(*rom);
 }
 
 std::string ScanEntryDescription(const ScanCandidate& candidate) {
@@ -62,18 +63,22 @@ void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& 
     Inform(form, kCatalogueNotSavedMessage);
     return;
   }
-  std::vector<std::string> entries;
-  for (int i = 0; i < list.Count(); ++i) entries.push_back(list.ItemAt(i));
+  std::vector<std::string> added;
   for (const auto& candidate : chosen) {
-    entries.push_back(FormatEntry(static_cast<std::int32_t>(candidate.offset), candidate.format,
-                                  ScanEntryDescription(candidate)));
+    added.push_back(FormatEntry(static_cast<std::int32_t>(candidate.offset), candidate.format,
+                                ScanEntryDescription(candidate)));
   }
-  const auto path = CatalogueFilePath(form.services.programDirectory.ProgramDirectory(), form.state.RomName);
-  if (SaveCatalogue(path, entries)) {
-    Inform(form, kCatalogueNotSavedMessage);
+  if (!SaveChange(form, kCatalogueNotSavedMessage,
+                  [&](std::vector<std::string>& entries) { entries.insert(entries.end(), added.begin(), added.end()); }))
     return;
-  }
-  for (std::size_t i = static_cast<std::size_t>(list.Count()); i < entries.size(); ++i) list.Append(entries[i]);
+  for (const auto& entry : added) list.Append(entry);
+}
+
+ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {
+  ProtectedFiles files;
+  if (!form.state.SourceFile.empty()) files.Add(form.state.SourceFile, "the ROM image itself");
+  ProtectCatalogues(files, form.services.programDirectory.ProgramDirectory());
+  return files;
 }
 
 }  // namespace quarvel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoders/extraction.h"
+#include "platform/files.h"
 #include "scan/block_scan.h"
 #include "ui/decompressor_form.h"
 
@@ -34,5 +35,8 @@ std::string ScanEntryDescription(const ScanCandidate& candidate);
 // once. Refused, with nothing changed, when the catalogue could not be read whole or
 // would grow past 32,767 entries, or when its file cannot be written.
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen);
+
+// The files that nothing the window saves may replace: the picked ROM and the catalogues.
+ProtectedFiles FilesNeverWritten(const DecompressorForm& form);
 
 }  // namespace quarvel

@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LoneLineEnds", "\"a\"\n\"b\"\r\"c\"\r\n", {"a", "b", "c"}},
         ReadCase{"BlankLinesHoldNoRecord", "\r\n\"a\"\r\n\r\n   \r\n\n\"b\"\r\n", {"a", "b"}},
         ReadCase{"TextAfterTheClosingQuoteIsDropped", "\"a\" junk\r\n\"b\",\"c\"\r\n", {"a", "b", "c"}},
-        ReadCase{"UnterminatedQuoteRunsToTheEnd", "\"a\"\r\n\"b, c\r\nd", {"a", "b, c\r\nd"}},
+        ReadCase{"UnterminatedQuoteEndsWithItsLine", "\"a\"\r\n\"b, c\r\nd\r\n\"e\n", {"a", "b, c", "d", "e"}},
         ReadCase{"UnquotedTrailingBlanksDropped", "abc   \r\n", {"abc"}},
         ReadCase{"EmptyQuotedRecordKept", "\"\"\r\n", {""}},
         ReadCase{"QuoteInsideUnquoted", "ab\"c\r\n", {"ab\"c"}}),
@@ -77,12 +77,12 @@ TEST(CatalogueRoundTrip, EveryWindows1252CharacterKeepsItsByte) {
       testing::Concat(testing::Concat(Hex("22"), every), Hex("22 0D 0A")));
 
   TempDir dir;
-  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", entries));
+  ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", entries));
   EXPECT_EQ(ReadFile(dir / "Custom.dat"), expected);
   const auto load = LoadCatalogue(dir / "Custom.dat");
   EXPECT_EQ(load.status, CatalogueLoad::Status::Loaded);
   EXPECT_EQ(load.entries, entries);
-  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", load.entries));
+  ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", load.entries));
   EXPECT_EQ(ReadFile(dir / "Custom.dat"), expected);
 }
 
@@ -116,11 +116,11 @@ class FileSizeLimit {
 TEST(SaveCatalogue, AWriteThatFailsPartWayLeavesTheOldCatalogue) {
   TempDir dir;
   const Entries old = {"00000010 - <K> - old one", "00000020 - <N> - old two"};
-  ASSERT_FALSE(SaveCatalogue(dir / "Sonic1.dat", old));
+  ASSERT_TRUE(SaveCatalogue(dir / "Sonic1.dat", old));
   const Entries bigger(200, "00001000 - <K> - a longer catalogue than the file system takes");
   {
     FileSizeLimit limit(1000);
-    EXPECT_TRUE(SaveCatalogue(dir / "Sonic1.dat", bigger));
+    EXPECT_FALSE(SaveCatalogue(dir / "Sonic1.dat", bigger));
   }
   EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, old);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"Sonic1.dat"});
@@ -130,7 +130,7 @@ TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
   TempDir dir;
   EXPECT_FALSE(CatalogueWriter::Begin(dir / "missing" / "Sonic1.dat"));
   EXPECT_FALSE(CatalogueWriter::Begin("/proc/Sonic1.dat"));  // no files can be made there
-  EXPECT_TRUE(SaveCatalogue("/proc/Sonic1.dat", {"00000010 - <K> - a"}));
+  EXPECT_FALSE(SaveCatalogue("/proc/Sonic1.dat", {"00000010 - <K> - a"}));
   EXPECT_TRUE(dir.List().empty());
 }
 

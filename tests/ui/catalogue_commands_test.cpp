@@ -29,7 +29,7 @@ class Catalogue : public ::testing::Test {
   Catalogue() { f.programDirectory.directory = dir.path(); }
 
   void WriteCatalogue(const char* baseName, const Entries& entries) {
-    ASSERT_FALSE(SaveCatalogue(dir / (std::string(baseName) + ".dat"), entries));
+    ASSERT_TRUE(SaveCatalogue(dir / (std::string(baseName) + ".dat"), entries));
   }
   // Chooses a ROM of the list, as a click does.
   void ChooseRom(int position) { f.romList.SetSelectedIndex(position); }
@@ -267,15 +267,15 @@ TEST_F(Catalogue, RemovingTheOnlyEntryLeavesAnEmptyFile) {
   EXPECT_EQ(fs::file_size(dir / "Sonic1.dat"), 0u);
 }
 
-TEST_F(Catalogue, ARemovalThatCannotBeSavedKeepsTheFile) {
+TEST_F(Catalogue, ARemovalThatCannotBeSavedKeepsTheFileAndTheList) {
   WriteCatalogue("Sonic1", kThree);
   ChooseRom(0);
   fs::rename(dir.path(), dir.path().string() + "-moved");
   DelLoc_Click(f.form);
   fs::rename(dir.path().string() + "-moved", dir.path());
   EXPECT_EQ(f.messages.shown, (std::vector<Message>{kConfirmRemoval, Info(kSelectEntryMessage)}));
-  EXPECT_EQ(Listed(), (Entries{kThree[1], kThree[2]}));
-  EXPECT_EQ(f.compList.SelectedIndex(), ListBox::kNoSelection);
+  EXPECT_EQ(Listed(), kThree);
+  EXPECT_EQ(f.compList.SelectedIndex(), 0);
   EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, kThree);
 }
 

@@ -94,7 +94,7 @@ class WindowTest : public QObject {
 
   void StartsOnTheFirstEntryOfTheSonic1Catalogue() {
     testing::TempDir dir;
-    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"FFFF8000 - <N> - Sprites", "0001A2B0 - <K> - Rings"}));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"FFFF8000 - <N> - Sprites", "0001A2B0 - <K> - Rings"}));
     Harness h(dir.path());
     h.window.Load();
     QCOMPARE(h.window.CompList->count(), 2);
@@ -106,7 +106,7 @@ class WindowTest : public QObject {
 
   void ASelectionFromCodeRunsTheClickHandlerOnce() {
     testing::TempDir dir;
-    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"hand written"}));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"hand written"}));
     Harness h(dir.path());
     h.window.Load();
     h.window.show();
@@ -187,7 +187,7 @@ class WindowTest : public QObject {
 
   void RemovalReselectsTheNeighbour() {
     testing::TempDir dir;
-    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat",
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat",
                            {"00000001 - <K> - a", "00000002 - <N> - b", "00000003 - <K> - c", "00000004 - <N> - d"}));
     Harness h(dir.path());
     h.window.Load();
@@ -253,7 +253,7 @@ class WindowTest : public QObject {
 
   void PreviewOpensWithF5AndFromTheListAndCloses() {
     testing::TempDir dir;
-    QVERIFY(!SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - art"}));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - art"}));
     Harness h(dir.path());
     h.window.Load();
     h.window.show();

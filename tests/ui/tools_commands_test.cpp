@@ -62,7 +62,7 @@ TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
 }
 
 TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
-  ASSERT_FALSE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - old"}));
+  ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - old"}));
   f.romList.SetSelectedIndex(8);
   const std::vector<ScanCandidate> chosen = {{0x1000, Format::Kosinski, 1280, 300, 0.9},
                                              {0x2000, Format::Nemesis, 384, 200, 1.0}};
