@@ -10,8 +10,6 @@ DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const
     return Fail(DecodeError{DecodeErrorKind::SourceIsDestination, 0, std::move(*refusal)});
   ReplaceOptions checked = options;
   checked.protect = &protect;
-  if (const auto writable = CheckReplaceable(destination, checked); !writable)
-    return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, writable.error().message});
 
   auto block = read(source, offset);
   if (!block) return Fail(block.error());

@@ -6,7 +6,9 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QShortcut>
+#include <QValidator>
 
+#include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
@@ -70,6 +72,15 @@ QLabel* Label(QWidget* parent, const char* name, const char* text, QRect place, 
   return label;
 }
 
+// Takes only the text that a catalogue entry can hold: no character that Windows-1252 lacks.
+class CatalogueTextValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    return DescriptionProblem(FromQString(input)) ? Invalid : Acceptable;
+  }
+};
+
 }  // namespace
 
 struct Decompressor::Adapters {
@@ -121,6 +132,7 @@ void Decompressor::BuildControls() {
   AddLoc = Button(frame5, "AddLoc", "Adicionar Localização", Twips(1560, 840, 1935, 285));
   DescLoc = TextField(frame5, "DescLoc", "Digite a descrição dos dados ", Twips(240, 480, 3255, 285));
   DescLoc->setMaxLength(40);
+  DescLoc->setValidator(new CatalogueTextValidator(DescLoc));
 
   QGroupBox* frame4 = Frame(this, "Frame4", "Localizações Conhecidas", Twips(120, 3000, 6495, 2775));
   CompList = Place(new QListWidget(frame4), "CompList", Twips(1800, 480, 4575, 1815));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "catalogue/catalogue_file.h"
 #include "run_cli.h"
 #include "support/bytes.h"
@@ -42,6 +44,7 @@ TEST_F(CliCatalogue, AddsListsAndRemoves) {
 
 TEST_F(CliCatalogue, SaysWhatIsWrong) {
   ASSERT_TRUE(SaveCatalogue(dir_ / "Sonic1.dat", {"00000010 - <K> - a"}));
+  testing::WriteFile(dir_ / "Sonic2.dat", Bytes(kCatalogueFileLimit + 1, 'x'));
   struct Case {
     std::vector<std::string> args;
     int code;
@@ -52,7 +55,13 @@ TEST_F(CliCatalogue, SaysWhatIsWrong) {
                         Case{{"catalogue", "add", "Sonic1", "-o", "0x10", "-f", "kosinski"}, 2, "'0x10'"},
                         Case{{"catalogue", "add", "Sonic1", "-o", "10"}, 2, "--format"},
                         Case{{"extract", "--rom", "x.bin", "--catalogue", "Custom", "--out-dir", "o"}, 1,
-                             "there is no catalogue file"}}) {
+                             "there is no catalogue file"},
+                        Case{{"catalogue", "add", "Sonic1", "-o", "10", "-f", "kosinski", "-d", "Ωmega"}, 2,
+                             "the description holds 'Ω', which a catalogue file (Windows-1252 text) cannot store"},
+                        Case{{"catalogue", "add", "Sonic1", "-o", "10", "-f", "kosinski", "-d", "two\nlines"}, 2,
+                             "the description holds a line break"},
+                        Case{{"catalogue", "add", "Sonic 2", "-o", "10", "-f", "kosinski"}, 1,
+                             "Sonic2.dat' is larger than 8 MiB"}}) {
     const auto run = Cli(c.args);
     EXPECT_EQ(run.code, c.code) << c.args[1];
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
@@ -66,6 +75,14 @@ TEST_F(CliCatalogue, ACatalogueThatCannotBeReadIsNotChanged) {
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("cannot read the catalogue file"), std::string::npos) << run.err;
   EXPECT_TRUE(fs::is_directory(dir_ / "Sonic2.dat"));
+}
+
+TEST_F(CliCatalogue, ParallelAddsKeepEveryEntry) {
+  const std::string command = "for i in $(seq 40); do \"" QUARVEL_BIN_DIR "/quarvel-cli\" catalogue add Custom -o $i "
+                              "-f kosinski --catalogue-dir '" + dir_.path().string() + "' & done; wait";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(LoadCatalogue(dir_ / "Custom.dat").entries.size(), 40u);
+  EXPECT_EQ(dir_.List(), std::vector<std::string>{"Custom.dat"});
 }
 
 // A ROM with a Kosinski block at 0x10 and a one-tile Nemesis block at 0x40.
@@ -96,6 +113,18 @@ TEST_F(CliCatalogue, ExtractsEveryEntryIntoItsOwnFile) {
   EXPECT_NE(run.err.find("[3/5] entry 'hand written': not an entry of the form"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("[4/5] entry '00000050 - <K> - not a block': "), std::string::npos) << run.err;
   EXPECT_NE(run.out.find("5 entries: 3 extracted, 2 failed (entry 3, 4)\n"), std::string::npos) << run.out;
+
+  // A link in the folder is not followed out of it.
+  testing::WriteFile(dir_ / "elsewhere.txt", Hex("AA"));
+  fs::remove(out / "00000010_kosinski_Green_Hill_art_1.dat");
+  fs::create_symlink(dir_ / "elsewhere.txt", out / "00000010_kosinski_Green_Hill_art_1.dat");
+  const auto again = Cli({"extract", "--rom", (dir_ / "rom.bin").string(), "--catalogue", "Sonic 1", "--out-dir",
+                          out.string()});
+  EXPECT_NE(again.err.find("[1/5] entry '00000010 - <K> - Green Hill: art/1': '" +
+                           (out / "00000010_kosinski_Green_Hill_art_1.dat").string() + "' is a symbolic link"),
+            std::string::npos)
+      << again.err;
+  EXPECT_EQ(ReadFile(dir_ / "elsewhere.txt"), Hex("AA"));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "run_cli.h"
 #include "support/bytes.h"
+#include "support/process.h"
 
 namespace quarvel {
 namespace {
@@ -118,6 +121,58 @@ TEST_F(CliDecompress, RefusesToWriteOverTheRom) {
   EXPECT_NE(run.err.find("is the ROM image itself"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile(rom_), before);
 }
+
+// Commands whose output would land on a file they must never write: each fails with
+// exit status 1 and says why, and the ROM image is as it was.
+struct NeverReplaced {
+  const char* name;
+  std::vector<std::string> args;  // "ROM" and "OUT" stand for the scratch ROM image and the output
+  const char* out;                // the output's name in the scratch folder; "" for the ROM itself
+  bool romOnStandardInput;
+  const char* errorPart;
+};
+
+class CliNeverReplaces : public CliDecompress, public ::testing::WithParamInterface<NeverReplaced> {};
+
+TEST_P(CliNeverReplaces, TheRomOrAnyOtherProtectedFile) {
+  const auto& c = GetParam();
+  const fs::path out = std::string(c.out).empty() ? rom_ : dir_ / c.out;
+  fs::create_symlink(rom_, dir_ / "link.png");
+  mkfifo((dir_ / "fifo").c_str(), 0644);
+  const auto before = ReadFile(rom_);
+  std::vector<std::string> args;
+  for (const auto& arg : c.args) args.push_back(arg == "ROM" ? rom_.string() : arg == "OUT" ? out.string() : arg);
+  testing::CliRun run;
+  if (c.romOnStandardInput) {
+    testing::StandardInputFrom input(rom_);
+    run = Cli(args);
+  } else {
+    run = Cli(args);
+  }
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(rom_), before);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.png"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, CliNeverReplaces,
+    ::testing::Values(
+        NeverReplaced{"PreviewOverTheRom", {"preview", "-f", "kosinski", "-o", "10", "ROM", "OUT"}, "", false,
+                      "rom.bin' is the ROM image itself; it is never written"},
+        NeverReplaced{"PreviewThroughALinkToTheRom", {"preview", "-f", "kosinski", "-o", "10", "ROM", "OUT"},
+                      "link.png", false, "link.png' is the ROM image itself"},
+        NeverReplaced{"DecompressFromStandardInputOverIt", {"decompress", "-f", "kosinski", "-o", "10", "-", "OUT"}, "",
+                      true, "rom.bin' is the file read from standard input"},
+        NeverReplaced{"CompressFromStandardInputOverIt", {"compress", "-f", "kosinski", "-", "OUT"}, "", true,
+                      "is the file read from standard input"},
+        NeverReplaced{"DecompressIntoAFifo", {"decompress", "-f", "kosinski", "-o", "10", "ROM", "OUT"}, "fifo", false,
+                      "fifo' is not a regular file; only a regular file or a new name is replaced (use '-'"},
+        NeverReplaced{"DecompressOverACatalogue",
+                      {"decompress", "-f", "kosinski", "-o", "10", "ROM", QUARVEL_BIN_DIR "/Sonic3K.dat"}, "", false,
+                      "Sonic3K.dat' is a catalogue file of known locations; it is never written"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliDecompress, ACopyBeforeTheStartWarnsAndSucceeds) {
   WriteFile(rom_, Hex("41 00  61  FE  00 F0 00"));

@@ -1,11 +1,10 @@
 #include "catalogue/catalogue_file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "catalogue/windows1252.h"
 #include "support/bytes.h"
+#include "support/process.h"
 
 namespace quarvel {
 namespace {
@@ -97,21 +96,7 @@ TEST(LoadCatalogue, TellsMissingFromUnreadable) {
   EXPECT_EQ(LoadCatalogue(dir / "Sonic2.dat").status, CatalogueLoad::Status::Failed);
 }
 
-// The process may write files of at most `bytes` bytes while it lives.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
+using testing::FileSizeLimit;
 
 TEST(SaveCatalogue, AWriteThatFailsPartWayLeavesTheOldCatalogue) {
   TempDir dir;

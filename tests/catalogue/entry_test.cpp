@@ -49,6 +49,25 @@ TEST(Windows1252, WhatItCannotHoldBecomesAQuestionMark) {
   EXPECT_EQ(Utf8ToWindows1252("\xC3"), std::vector<std::uint8_t>{'?'});
 }
 
+TEST(DescriptionProblem, NamesWhatAnEntryCannotHold) {
+  struct Case {
+    const char* description;
+    const char* problemPart;  // "" when the description is fine
+  };
+  for (const auto& c : {Case{"Anéis ç € … Ÿ", ""}, Case{"Ωmega", "holds 'Ω', which a catalogue file"},
+                        Case{"a\rb", "a line break"}, Case{"a\nb", "a line break"},
+                        Case{"over\xC0\xAFlong", "holds '\xEF\xBF\xBD'"}, Case{"\xED\xA0\x80", "holds '\xEF\xBF\xBD'"},
+                        Case{"\xF4\x90\x80\x80", "holds '\xEF\xBF\xBD'"}, Case{"日本", "holds '日'"}}) {
+    const auto problem = DescriptionProblem(c.description);
+    if (std::string_view(c.problemPart).empty()) {
+      EXPECT_FALSE(problem) << c.description;
+    } else {
+      ASSERT_TRUE(problem) << c.description;
+      EXPECT_NE(problem->find(c.problemPart), std::string::npos) << *problem;
+    }
+  }
+}
+
 TEST(RomNames, FindsByListTextOrBaseName) {
   EXPECT_EQ(FindRomCatalogue("Sonic & Knuckles")->baseName, "SonicK");
   EXPECT_EQ(FindRomCatalogue("sonic3k")->baseName, "Sonic3K");

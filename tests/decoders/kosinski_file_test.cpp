@@ -53,6 +53,11 @@ TEST_F(KosinskiFile, StopAtACopyBeforeTheStartWritesWhatCameBefore) {
   ASSERT_TRUE(result);
   EXPECT_TRUE(result->stoppedAtCopyBeforeStart);
   EXPECT_EQ(ToHex(ReadFile(out_)), "61");
+
+  const auto unwritten = KosinskiDecompress(rom_, dir_ / "missing" / "out.dat", 0);  // the warning is not lost
+  ASSERT_FALSE(unwritten);
+  EXPECT_EQ(unwritten.error().kind, DecodeErrorKind::CannotWriteDestination);
+  EXPECT_TRUE(unwritten.error().stoppedAtCopyBeforeStart);
 }
 
 TEST_F(KosinskiFile, TheSourceIsNeverTheDestination) {

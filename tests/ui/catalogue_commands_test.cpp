@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
 #include "support/bytes.h"
+#include "support/process.h"
 
 namespace quarvel {
 namespace {
@@ -179,6 +180,38 @@ TEST_F(Catalogue, AnAddThatCannotBeMadeChangesNeitherListNorFile) {
   EXPECT_EQ(f.messages.shown, (std::vector<Message>{Info(kInvalidOffsetMessage), Info(kInvalidOffsetMessage)}));
   EXPECT_EQ(Listed(), kThree);
   EXPECT_EQ(ReadFile(dir / "Sonic1.dat"), before);
+}
+
+TEST_F(Catalogue, AnAddWhoseFileCannotBeWrittenLeavesTheListAsTheFile) {
+  WriteCatalogue("Sonic1", kThree);
+  ChooseRom(0);
+  f.displayLoc2.SetText("10");
+  {
+    testing::FileSizeLimit limit(10);  // the new file cannot be written whole
+    AddLoc_Click(f.form);
+  }
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kInvalidOffsetMessage)});
+  EXPECT_EQ(Listed(), kThree);
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, kThree);
+}
+
+// Another program changed the file after it was loaded: nothing is applied, the list
+// shows the file again, and the entry that was selected stays selected.
+TEST_F(Catalogue, AChangeMadeElsewhereReloadsTheListAndAppliesNothing) {
+  const Entries changed = {kThree[0], "00000020 - <N> - added elsewhere", kThree[1], kThree[2]};
+  for (const bool adding : {true, false}) {
+    WriteCatalogue("Sonic1", kThree);
+    ChooseRom(0);
+    f.compList.SetSelectedIndex(1);
+    WriteCatalogue("Sonic1", changed);
+    f.messages.shown.clear();
+    adding ? AddLoc_Click(f.form) : DelLoc_Click(f.form);
+    EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, changed);
+    EXPECT_EQ(Listed(), changed);
+    EXPECT_EQ(f.compList.SelectedIndex(), 2);
+    EXPECT_EQ(f.messages.shown.back(), Info(kCatalogueChangedMessage));
+    EXPECT_EQ(f.messages.shown.size(), adding ? 1u : 2u);  // a removal asks first
+  }
 }
 
 TEST_F(Catalogue, AFullCatalogueTakesNoMoreEntries) {

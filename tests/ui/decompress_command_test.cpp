@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
 #include "support/bytes.h"
 
@@ -121,6 +122,25 @@ TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsFirst) {
   outcome = Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, 2, "nothing"});
   CmdDescomprime_Click(f.form);
   EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kError}));
+
+  f.messages.shown.clear();  // decoded up to the copy, then the destination could not be written
+  outcome = Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, "full", true});
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kError}));
+}
+
+TEST_F(DecompressCommand, ACatalogueIsNeverTheDestination) {
+  testing::TempDir dir;
+  f.programDirectory.directory = dir.path();
+  ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - mine"}));
+  f.form.state.SourceFile = "/roms/sonic.bin";
+  for (const fs::path& destination : {dir / "Custom.dat", dir / "Sonic1.dat"}) {
+    f.form.state.DestFile = destination;
+    CmdDescomprime_Click(f.form);
+  }
+  EXPECT_TRUE(calls.empty());
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kError, kError}));
+  EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries, std::vector<std::string>{"00000010 - <K> - mine"});
 }
 
 TEST_F(DecompressCommand, UsesThePickedPathsNotTheEditedTexts) {

@@ -205,6 +205,12 @@ class WindowTest : public QObject {
     Harness h(dir.path());
     Type(h.window.DescLoc, QString(45, 'x'));
     QCOMPARE(h.window.DescLoc->text().size(), 40);
+    Type(h.window.DescLoc, "");
+    for (const QChar c : QString::fromUtf8("Ωmega ção €")) {  // what a catalogue file cannot hold is refused
+      QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+      QApplication::sendEvent(h.window.DescLoc, &key);
+    }
+    QCOMPARE(h.window.DescLoc->text(), QString::fromUtf8("mega ção €"));
   }
 
   void TabFollowsTheFocusOrder() {
