@@ -1,22 +1,36 @@
-// Kosinski decoding of any bytes: never a crash, a bounded output, the same answer twice.
+// Kosinski decoding of any bytes, at several offsets: never a crash and a bounded
+// output; the file path that every command takes gives what decoding from memory
+// gives; a block at offset k decodes as the bytes from k on do; and the scan's probe
+// finds exactly the blocks that end at their end marker.
 #include <cstdlib>
 #include <span>
 
 #include "decoders/kosinski.h"
+#include "scratch_file.h"
+
+using quarvel::DecodedBlock;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static quarvel::fuzz::ScratchFile file;
   const std::span<const std::uint8_t> rom(data, size);
-  const std::int64_t offset = size > 0 ? data[0] % 4 : 0;
-  const auto first = quarvel::DecodeKosinski(rom, offset);
-  const auto second = quarvel::DecodeKosinski(rom, offset);
-  if (first.has_value() != second.has_value()) std::abort();
-  if (!first) {
-    if (first.error().kind != second.error().kind || first.error().position != second.error().position) std::abort();
-    return 0;
+  file.Hold(rom);
+  const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
+    return a.bytes == b.bytes && a.compressedSize == b.compressedSize &&
+           a.stoppedAtCopyBeforeStart == b.stoppedAtCopyBeforeStart;
+  };
+  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
+    if (offset > size) break;
+    const auto block = quarvel::DecodeKosinski(rom, static_cast<std::int64_t>(offset));
+    quarvel::fuzz::RequireSame(block, quarvel::ReadKosinskiBlock(file.Path(), static_cast<std::int64_t>(offset)), 0,
+                               same);
+    if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeKosinski(rom.subspan(offset), 0), offset, same);
+
+    const auto probe = quarvel::ProbeKosinski(rom, offset);
+    if (probe.has_value() != (block && !block->stoppedAtCopyBeforeStart)) std::abort();
+    if (probe && (probe->decodedSize != block->bytes.size() || probe->compressedSize != block->compressedSize)) std::abort();
+    if (block && (block->bytes.empty() || block->bytes.size() > quarvel::kKosinskiCapacity ||
+                  block->compressedSize == 0 || block->compressedSize > size - offset))
+      std::abort();
   }
-  const auto& block = *first;
-  if (block.bytes.empty() || block.bytes.size() > quarvel::kKosinskiCapacity) std::abort();
-  if (block.compressedSize == 0 || block.compressedSize > size - static_cast<std::size_t>(offset)) std::abort();
-  if (block.bytes != second->bytes || block.compressedSize != second->compressedSize) std::abort();
   return 0;
 }

@@ -1,28 +1,38 @@
-// Nemesis decoding of any bytes, the code table and the tiles: never a crash, whole
-// tiles within the 8,192-tile limit, the same answer twice.
+// Nemesis decoding of any bytes, at several offsets: never a crash, whole tiles within
+// the 8,192-tile limit; the file path that every command takes gives what decoding
+// from memory gives; a block at offset k decodes as the bytes from k on do; and what
+// the scan's probe accepts decodes, to the sizes the probe found.
 #include <cstdlib>
 #include <span>
 
 #include "decoders/nemesis.h"
-#include "decoders/nemesis_code_table.h"
+#include "scratch_file.h"
+
+using quarvel::DecodedBlock;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static quarvel::fuzz::ScratchFile file;
   const std::span<const std::uint8_t> rom(data, size);
-  (void)quarvel::NemesisBuildTable(rom);
+  file.Hold(rom);
+  const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
+    return a.bytes == b.bytes && a.compressedSize == b.compressedSize;
+  };
+  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
+    if (offset > size) break;
+    const auto block = quarvel::DecodeNemesis(rom, static_cast<std::int64_t>(offset));
+    quarvel::fuzz::RequireSame(block, quarvel::ReadNemesisBlock(file.Path(), static_cast<std::int64_t>(offset)), 0,
+                               same);
+    if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeNemesis(rom.subspan(offset), 0), offset, same);
 
-  const auto first = quarvel::DecodeNemesis(rom, 0);
-  const auto second = quarvel::DecodeNemesis(rom, 0);
-  if (first.has_value() != second.has_value()) std::abort();
-  if (!first) {
-    if (first.error().kind != second.error().kind || first.error().position != second.error().position) std::abort();
-    return 0;
+    if (const auto probe = quarvel::ProbeNemesis(rom, offset)) {
+      if (!block || block->bytes.size() != probe->tiles * quarvel::kNemesisTileBytes ||
+          block->compressedSize != probe->compressedSize)
+        std::abort();
+    }
+    if (!block) continue;
+    const std::size_t tiles = (std::size_t{data[offset]} & 0x7F) << 8 | data[offset + 1];
+    if (block->bytes.size() != tiles * quarvel::kNemesisTileBytes || tiles > quarvel::kNemesisMaxTiles) std::abort();
+    if (block->compressedSize > size - offset) std::abort();
   }
-  const auto& bytes = first->bytes;
-  if (bytes.size() % quarvel::kNemesisTileBytes != 0) std::abort();
-  if (bytes.size() > quarvel::kNemesisMaxTiles * quarvel::kNemesisTileBytes) std::abort();
-  const std::size_t tiles = (std::size_t{data[0]} & 0x7F) << 8 | data[1];
-  if (bytes.size() != tiles * quarvel::kNemesisTileBytes) std::abort();
-  if (first->compressedSize > size) std::abort();
-  if (bytes != second->bytes) std::abort();
   return 0;
 }

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path root = argv[1];
 
-  // The first byte picks the offset (0 to 3): seeds start at offset 0.
+  // Each input is decoded at offsets 0, 1 and 3: seeds start at offset 0.
   const auto kosinski = root / "kosinski";
   Write(kosinski, "literals", {0x17, 0x00, 0x61, 0x62, 0x63, 0x00, 0xF0, 0x00});
   Write(kosinski, "inline", {0x59, 0x00, 0x61, 0xFF, 0x00, 0x00, 0x00});
@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
   const auto catalogue = root / "catalogue";
   Write(catalogue, "saved", quarvel::SerializeCatalogue({"0001A2B0 - <K> - Rings", "FFFF8000 - <N> - Sprites"}));
   Write(catalogue, "hand-written", Text("00000010 - <K> - a, b\r\n\"x\" junk\n  \"unterminated"));
+  const auto catalogueFile = root / "catalogue_file";
+  Write(catalogueFile, "saved", quarvel::SerializeCatalogue({"0001A2B0 - <K> - Anéis", "FFFF8000 - <N> - Sprites"}));
+  Write(catalogueFile, "hand-written", Text("00000010 - <K> - a, b\r\n\"x\" junk\n  \"unterminated\r\n\"next\""));
 
   // What the compressors make, for the decoders; and data for the round trip.
   Bytes tiles;

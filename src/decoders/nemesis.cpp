@@ -14,6 +14,9 @@ namespace {
 constexpr std::uint32_t kNibbleRuns[9] = {0,         0x1,        0x11,        0x111,       0x1111,
                                           0x11111,   0x111111,   0x1111111,   0x11111111};
 
+// The run of a code that takes no bits: longer than any block.
+constexpr unsigned kEndlessRun = kNemesisMaxTiles * 64 + 1;
+
 // Decodes the bit stream: a 16-bit window whose next bit is bit (count - 1), topped up
 // by a byte whenever 8 or fewer bits are left after a code.
 template <class Source>
@@ -105,7 +108,9 @@ class NemesisTileDecoder {
       // data, was chosen by those bits: the block is cut short, not undefined there.
       if (code.length == 0 && availableBits_ - ConsumedBits() < 8) return false;
       count_ -= code.length;
-      runLeft_ = code.runField + 1u;
+      // Otherwise it takes no bits, so the same pattern comes up again and again: the
+      // rest of the block is that pixel, without taking it one run at a time.
+      runLeft_ = code.length == 0 ? kEndlessRun : code.runField + 1u;
       pixel_ = code.pixel;
     }
     if (count_ <= 8) TopUp();
