@@ -279,6 +279,15 @@ class WindowTest : public QObject {
     h.dialogs.answers = {dir / "art.png"};
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(testing::ReadFile(dir / "art.png").at(1), std::uint8_t{'P'});
+    const auto rom = testing::ReadFile(dir / "rom.bin");
+    for (const fs::path& never : {dir / "rom.bin", dir / "Sonic1.dat"}) {  // the ROM and the catalogues are kept
+      h.dialogs.answers = {never};
+      QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    }
+    QCOMPARE(testing::ReadFile(dir / "rom.bin"), rom);
+    QCOMPARE(LoadCatalogue(dir / "Sonic1.dat").entries, std::vector<std::string>{"00000800 - <N> - art"});
+    QCOMPARE(h.messages.shown.size(), std::size_t{2});
+    h.messages.shown.clear();
     h.dialogs.broken = true;  // a dialog that fails is reported, and the preview stays
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDialogFailedMessage)});
