@@ -70,8 +70,9 @@ void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& prefi
     const std::string rest = name.substr(prefix.size());
     const auto dash = rest.find('-');
     if (dash == std::string::npos || dash == 0) continue;
+    const std::string number = rest.substr(0, dash);
     char* stop = nullptr;
-    const long pid = std::strtol(rest.substr(0, dash).c_str(), &stop, 10);
+    const long pid = std::strtol(number.c_str(), &stop, 10);
     if (*stop != '\0' || pid <= 0) continue;
     if (kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH) {
       std::error_code ignored;
