@@ -23,7 +23,7 @@ void BM_Scan4MiB(benchmark::State& state) {
   const auto rom = FourMiBRom();
   const auto threads = static_cast<unsigned>(state.range(0));
   std::size_t found = 0;
-  for (auto _ : state) found = quarvel::ScanRom(rom, {true, true, threads})->size();
+  for (auto _ : state) found = quarvel::ScanRom(rom, {quarvel::FormatSet::All(), threads})->size();
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rom.size()));
   state.counters["candidates"] = static_cast<double>(found);
 }

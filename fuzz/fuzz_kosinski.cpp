@@ -6,6 +6,7 @@
 #include <span>
 
 #include "decoders/kosinski.h"
+#include "files/extraction.h"
 #include "scratch_file.h"
 
 using quarvel::DecodedBlock;
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
     if (offset > size) break;
     const auto block = quarvel::DecodeKosinski(rom, static_cast<std::int64_t>(offset));
-    quarvel::fuzz::RequireSame(block, quarvel::ReadKosinskiBlock(file.Path(), static_cast<std::int64_t>(offset)), 0,
+    quarvel::fuzz::RequireSame(block, quarvel::ReadBlock(quarvel::Format::Kosinski, file.Path(), static_cast<std::int64_t>(offset)), 0,
                                same);
     if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeKosinski(rom.subspan(offset), 0), offset, same);
 

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "decoders/nemesis.h"
+#include "files/extraction.h"
 #include "scratch_file.h"
 
 using quarvel::DecodedBlock;
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
     if (offset > size) break;
     const auto block = quarvel::DecodeNemesis(rom, static_cast<std::int64_t>(offset));
-    quarvel::fuzz::RequireSame(block, quarvel::ReadNemesisBlock(file.Path(), static_cast<std::int64_t>(offset)), 0,
+    quarvel::fuzz::RequireSame(block, quarvel::ReadBlock(quarvel::Format::Nemesis, file.Path(), static_cast<std::int64_t>(offset)), 0,
                                same);
     if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeNemesis(rom.subspan(offset), 0), offset, same);
 

@@ -12,7 +12,9 @@
 #include "decoders/nemesis.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
-#include "platform/files.h"
+#include "files/extraction.h"
+#include "files/files.h"
+#include "files/palette_file.h"
 #include "preview/tile_image.h"
 #include "scan/block_scan.h"
 
@@ -174,12 +176,10 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   protect.Add(PathFromUtf8(romArg), "the ROM image itself");
   Palette palette = GreyPalette();
   if (!look.palette.empty()) {
-    const auto file = ReadInput(look.palette, kPaletteFileLimit, "a palette file is read up to " + SizeText(kPaletteFileLimit),
-                                protect, "the palette being read", streams);
-    if (!file) return file.error();
-    const auto parsed = ParseMegaDrivePalette(*file);
-    if (!parsed) return streams.Error("'" + look.palette + "' is not a palette: " + parsed.error(), kFailure);
-    palette = *parsed;
+    protect.Add(PathFromUtf8(look.palette), "the palette being read");
+    const auto read = ReadPaletteFile(PathFromUtf8(look.palette));
+    if (!read) return streams.Error(read.error(), kFailure);
+    palette = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
   const auto block = ReadBlock(format, PathFromUtf8(romArg), *offset);
@@ -191,7 +191,7 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   return Write(EncodePng(*image), out, protect, streams);
 }
 
-int Scan(const std::string& romArg, ScanFormats formats, bool json, const Streams& streams) {
+int Scan(const std::string& romArg, FormatSet formats, bool json, const Streams& streams) {
   ProtectedFiles unused;
   const auto rom = ReadInput(romArg, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), unused,
                              "the ROM image itself", streams);
@@ -208,7 +208,7 @@ int Scan(const std::string& romArg, ScanFormats formats, bool json, const Stream
       return true;
     };
   }
-  const auto found = ScanRom(*rom, {formats != ScanFormats::Nemesis, formats != ScanFormats::Kosinski}, progress);
+  const auto found = ScanRom(*rom, {formats, 0}, progress);
   if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
 
   char line[160];

@@ -51,8 +51,7 @@ struct PreviewArgs {
 int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
             const std::string& out, const std::filesystem::path& catalogues, const Streams& streams);
 
-enum class ScanFormats { Kosinski, Nemesis, Both };
-int Scan(const std::string& rom, ScanFormats formats, bool json, const Streams& streams);
+int Scan(const std::string& rom, FormatSet formats, bool json, const Streams& streams);
 
 int Extract(const std::filesystem::path& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);

@@ -12,7 +12,7 @@
 #include "catalogue/entry.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace {
 

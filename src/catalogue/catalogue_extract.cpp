@@ -5,7 +5,7 @@
 #include "catalogue/entry.h"
 #include "catalogue/windows1252.h"
 #include "offset/offset_text.h"
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace quarvel {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/expected.h"
-#include "decoders/extraction.h"
+#include "files/extraction.h"
 #include "decoders/formats.h"
 
 namespace quarvel {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/expected.h"
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace quarvel {
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string>
 
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace quarvel {
 namespace {

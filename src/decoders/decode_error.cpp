@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/files.h"
-
 namespace quarvel {
 
 std::string HexOffset(std::uint64_t offset) {
@@ -34,11 +32,6 @@ DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool rea
 DecodeError OutputTooLargeError(std::uint64_t position, std::size_t capacity) {
   return {DecodeErrorKind::OutputTooLarge, position,
           "the output would exceed " + std::to_string(capacity) + " bytes (stream byte " + HexOffset(position) + ")"};
-}
-
-DecodeError FileError(DecodeErrorKind kind, std::string_view doing, const std::filesystem::path& path,
-                      std::error_code error) {
-  return {kind, 0, "cannot " + std::string(doing) + " '" + PathToUtf8(path) + "': " + error.message()};
 }
 
 }  // namespace quarvel

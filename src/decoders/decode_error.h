@@ -2,10 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "common/expected.h"
 
@@ -43,7 +41,5 @@ DecodeError NegativeOffsetError(std::int64_t offset);
 DecodeError OffsetBeyondEndError(std::int64_t offset, std::uint64_t size);
 DecodeError TruncatedError(std::uint64_t blockStart, std::uint64_t end, bool readFailed, std::string_view what);
 DecodeError OutputTooLargeError(std::uint64_t position, std::size_t capacity);
-DecodeError FileError(DecodeErrorKind kind, std::string_view doing, const std::filesystem::path& path,
-                      std::error_code error);
 
 }  // namespace quarvel

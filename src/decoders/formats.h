@@ -1,26 +1,69 @@
-// The compression formats, by value: one entry point per operation for callers that
-// let the user choose the format.
+// The compression formats: one table that names each format once, with everything the
+// tool does with it. The command line, the scan, the preview, the catalogue entries
+// and the window ask it; a new format is a new row.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "decoders/extraction.h"
+#include "common/expected.h"
+#include "decoders/byte_source.h"
+#include "decoders/decoded_block.h"
 
 namespace quarvel {
 
 enum class Format { Kosinski, Nemesis };
 
+// A block that a scan takes for one of a format, and how sure it is of it (0 to 1).
+struct ScanHit {
+  std::size_t decodedSize = 0;
+  std::uint64_t compressedSize = 0;
+  double confidence = 0;
+};
+
+struct FormatInfo {
+  Format format;
+  std::string_view name;   // "kosinski": on the command line and in extracted file names
+  std::string_view title;  // "Kosinski": in listings and descriptions
+  char letter;             // 'K': the type letter of a catalogue entry
+  bool tiles;              // decodes to 8x8 tiles of 32 bytes, counted as tiles in listings
+  std::uint64_t largestData;  // the most decoded bytes a block holds, what the compressor takes
+  std::string_view largestText;  // the same in words: "65,536 bytes"
+  DecodeResult<DecodedBlock> (*decode)(ByteSource& source);
+  Expected<std::vector<std::uint8_t>, std::string> (*compress)(std::span<const std::uint8_t> data);
+  std::optional<ScanHit> (*scan)(std::span<const std::uint8_t> rom, std::size_t offset);
+};
+
+// Every format, in the order the tool lists them.
+std::span<const FormatInfo> Formats();
+const FormatInfo& InfoOf(Format format);
+// By command-line name, ignoring case; by catalogue letter, exactly.
+const FormatInfo* FormatNamed(std::string_view name);
+const FormatInfo* FormatOfLetter(char letter);
+
 // "kosinski" or "nemesis".
 std::string_view FormatName(Format format);
 
+// A set of formats, for choosing some of them (the scan).
+class FormatSet {
+ public:
+  FormatSet() = default;  // none
+  FormatSet(std::initializer_list<Format> formats) {
+    for (const Format f : formats) Add(f);
+  }
+  static FormatSet All();
+  void Add(Format format) { bits_ |= 1u << static_cast<unsigned>(format); }
+  bool Has(Format format) const { return (bits_ >> static_cast<unsigned>(format) & 1u) != 0; }
+
+ private:
+  unsigned bits_ = 0;
+};
+
+// Decodes the block at `offset` of `rom` in `format`.
 DecodeResult<DecodedBlock> DecodeBlock(Format format, std::span<const std::uint8_t> rom, std::int64_t offset);
-DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset);
-DecodeResult<Extraction> Decompress(Format format, const std::filesystem::path& source,
-                                    const std::filesystem::path& destination, std::int32_t offset,
-                                    const ReplaceOptions& options = {});
 
 }  // namespace quarvel

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "decoders/block_source.h"
+#include "decoders/byte_source.h"
 
 namespace quarvel {
 namespace {
@@ -105,12 +105,11 @@ class KosinskiWalker {
   unsigned bitsLeft_ = 0;
 };
 
-template <class Source>
-DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
-  if (!opened) return Fail(opened.error());
-  Source& in = *opened;
+}  // namespace
+
+DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& in) {
   std::vector<std::uint8_t> out(kKosinskiCapacity);
-  const Walk walk = KosinskiWalker<Source, true>(in, out.data()).Run();
+  const Walk walk = KosinskiWalker<ByteSource, true>(in, out.data()).Run();
   const std::uint64_t block = in.BlockStart();
   switch (walk.stop) {
     case Stop::Truncated: return Fail(EndOfData(in, "ends without its end marker"));
@@ -133,19 +132,10 @@ DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
   return DecodedBlock{std::move(out), walk.last + 1 - block, stopped};
 }
 
-}  // namespace
-
 DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset) {
-  return Decode(SpanSource::Open(rom, offset));
-}
-
-DecodeResult<DecodedBlock> ReadKosinskiBlock(const std::filesystem::path& rom, std::int64_t offset) {
-  return Decode(FileSource::Open(rom, offset));
-}
-
-DecodeResult<Extraction> KosinskiDecompress(const std::filesystem::path& source,
-                                            const std::filesystem::path& destination, std::int32_t offset) {
-  return ExtractBlock(source, destination, offset, ReadKosinskiBlock);
+  auto in = SpanSource::Open(rom, offset);
+  if (!in) return Fail(in.error());
+  return DecodeKosinski(*in);
 }
 
 std::optional<BlockProbe> ProbeKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {

@@ -6,12 +6,12 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <vector>
 
-#include "decoders/extraction.h"
+#include "decoders/byte_source.h"
+#include "decoders/decoded_block.h"
 
 namespace quarvel {
 
@@ -26,12 +26,9 @@ inline constexpr std::size_t kKosinskiCapacity = 65536;
 // stopped it).
 DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset);
 
-// The same, from the file `rom`, reading only as far as the block goes.
-DecodeResult<DecodedBlock> ReadKosinskiBlock(const std::filesystem::path& rom, std::int64_t offset);
-
-// Extracts the block at `offset` of `source` into `destination` (see ExtractBlock).
-DecodeResult<Extraction> KosinskiDecompress(const std::filesystem::path& source,
-                                            const std::filesystem::path& destination, std::int32_t offset);
+// The same, for the block that starts at the next byte of `source`, reading only as far
+// as the block goes.
+DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& source);
 
 // Whether a block that ends at its end marker, with no copy from before its start and
 // something to decode, starts at `offset`: its sizes, found without decoding a byte.

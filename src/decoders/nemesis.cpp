@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "decoders/block_source.h"
+#include "decoders/byte_source.h"
 #include "decoders/nemesis_code_table.h"
 
 namespace quarvel {
@@ -128,10 +128,9 @@ class NemesisTileDecoder {
   std::array<bool, 256>* used_;
 };
 
-template <class Source>
-DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
-  if (!opened) return Fail(opened.error());
-  Source& in = *opened;
+}  // namespace
+
+DecodeResult<DecodedBlock> DecodeNemesis(ByteSource& in) {
   std::uint8_t high, low;
   if (!in.Next(high) || !in.Next(low)) return Fail(EndOfData(in, "ends inside its header"));
   const bool xorMode = (high & 0x80) != 0;
@@ -143,10 +142,8 @@ DecodeResult<DecodedBlock> Decode(DecodeResult<Source> opened) {
   }
   const auto table = NemesisBuildTable(in);
   if (!table) return Fail(table.error());
-  return NemesisTileDecoder<Source>(in, *table).Run(tiles, xorMode);
+  return NemesisTileDecoder<ByteSource>(in, *table).Run(tiles, xorMode);
 }
-
-}  // namespace
 
 DecodeResult<NemesisCodeTable> NemesisBuildTable(std::span<const std::uint8_t> description) {
   auto in = SpanSource::Open(description, 0);
@@ -155,11 +152,9 @@ DecodeResult<NemesisCodeTable> NemesisBuildTable(std::span<const std::uint8_t> d
 }
 
 DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std::int64_t offset) {
-  return Decode(SpanSource::Open(rom, offset));
-}
-
-DecodeResult<DecodedBlock> ReadNemesisBlock(const std::filesystem::path& rom, std::int64_t offset) {
-  return Decode(FileSource::Open(rom, offset));
+  auto in = SpanSource::Open(rom, offset);
+  if (!in) return Fail(in.error());
+  return DecodeNemesis(*in);
 }
 
 std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset) {
@@ -178,11 +173,6 @@ std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std:
     codesUsed += std::any_of(used.begin() + first, used.begin() + end, [](bool u) { return u; }) ? 1 : 0;
   return NemesisProbe{tiles,         streamStart + *streamBytes - offset, shape->codes, codesUsed,
                       shape->coveredEntries, shape->startsWithPalette, (rom[offset] & 0x80) != 0};
-}
-
-DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path& source,
-                                           const std::filesystem::path& destination, std::int32_t offset) {
-  return ExtractBlock(source, destination, offset, ReadNemesisBlock);
 }
 
 }  // namespace quarvel

@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 
-#include "decoders/extraction.h"
+#include "decoders/byte_source.h"
+#include "decoders/decoded_block.h"
 
 namespace quarvel {
 
@@ -25,12 +25,9 @@ inline constexpr std::size_t kNemesisTileBytes = 32;
 // Never reads outside `rom` and never writes outside its own output.
 DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std::int64_t offset);
 
-// The same, from the file `rom`, reading only as far as the block goes.
-DecodeResult<DecodedBlock> ReadNemesisBlock(const std::filesystem::path& rom, std::int64_t offset);
-
-// Extracts the block at `offset` of `source` into `destination` (see ExtractBlock).
-DecodeResult<Extraction> NemesisDecompress(const std::filesystem::path& source,
-                                           const std::filesystem::path& destination, std::int32_t offset);
+// The same, for the block that starts at the next byte of `source`, reading only as far
+// as the block goes.
+DecodeResult<DecodedBlock> DecodeNemesis(ByteSource& source);
 
 struct NemesisProbe {
   unsigned tiles = 0;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "decoders/byte_source.h"
 #include "decoders/decode_error.h"
 
 namespace quarvel {

@@ -3,42 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <map>
 #include <thread>
-
-#include "decoders/kosinski.h"
-#include "decoders/nemesis.h"
 
 namespace quarvel {
 namespace {
 
 constexpr std::size_t kChunk = 16 * 1024;  // offsets a worker takes at a time
-constexpr std::size_t kKosinskiMinimum = 32;
-
-double Clamp(double value) { return std::clamp(value, 0.0, 1.0); }
-
-std::optional<ScanCandidate> KosinskiAt(std::span<const std::uint8_t> rom, std::size_t offset) {
-  const auto probe = ProbeKosinski(rom, offset);
-  if (!probe || probe->decodedSize < kKosinskiMinimum || probe->decodedSize < probe->compressedSize)
-    return std::nullopt;
-  const double size = static_cast<double>(probe->decodedSize);
-  const double ratio = size / static_cast<double>(probe->compressedSize);
-  const double confidence = 0.6 * Clamp(std::log2(size / 16) / 8) + 0.4 * Clamp((ratio - 1) / 2);
-  return ScanCandidate{offset, Format::Kosinski, probe->decodedSize, probe->compressedSize, confidence};
-}
-
-std::optional<ScanCandidate> NemesisAt(std::span<const std::uint8_t> rom, std::size_t offset) {
-  const auto probe = ProbeNemesis(rom, offset);
-  if (!probe) return std::nullopt;
-  // A table built from the frequencies of the data fills the code space, has every code
-  // used by the stream, and starts with a palette byte.
-  const double confidence = 0.25 * probe->codesUsed / probe->codes + 0.25 * probe->coveredEntries / 252.0 +
-                            0.2 * (probe->startsWithPalette ? 1 : 0) + 0.15 * Clamp(std::log2(probe->tiles) / 6) +
-                            0.15 * Clamp(probe->codes / 8.0);
-  return ScanCandidate{offset, Format::Nemesis, std::size_t{probe->tiles} * kNemesisTileBytes, probe->compressedSize,
-                       confidence};
-}
 
 // Keeps the strongest of overlapping candidates.
 std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
@@ -78,10 +49,11 @@ std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> 
       if (first >= total || stop.load(std::memory_order_relaxed)) return;
       const std::size_t last = std::min(total, first + kChunk);
       for (std::size_t offset = first; offset < last; ++offset) {
-        if (options.kosinski)
-          if (auto candidate = KosinskiAt(rom, offset)) mine.push_back(*candidate);
-        if (options.nemesis)
-          if (auto candidate = NemesisAt(rom, offset)) mine.push_back(*candidate);
+        for (const FormatInfo& format : Formats()) {
+          if (!options.formats.Has(format.format)) continue;
+          if (const auto hit = format.scan(rom, offset))
+            mine.push_back({offset, format.format, hit->decodedSize, hit->compressedSize, hit->confidence});
+        }
       }
       done.fetch_add(last - first);
     }

@@ -21,8 +21,7 @@ struct ScanCandidate {
 };
 
 struct ScanOptions {
-  bool kosinski = true;
-  bool nemesis = true;
+  FormatSet formats = FormatSet::All();
   unsigned threads = 0;  // 0: one per core
 };
 
@@ -30,9 +29,7 @@ struct ScanOptions {
 // answers false to stop the scan.
 using ScanProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-// A Kosinski candidate reaches its end marker with no copy from before its start and
-// decodes to at least 32 bytes, no fewer than its stream takes; a Nemesis candidate has
-// a well-formed code table and decodes every tile through codes it defines. Where
+// Each format's scan probe decides what is a candidate (see format_probes.h). Where
 // candidates overlap, the one with the higher confidence (then the longer stream) is
 // kept. The result is in offset order; nothing when the progress callback stopped it.
 std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,

@@ -1,7 +1,7 @@
 #include "ui/decompress_command.h"
 
 #include "offset/offset_text.h"
-#include "platform/files.h"
+#include "files/files.h"
 #include "ui/tools_commands.h"
 
 namespace quarvel {

@@ -1,7 +1,6 @@
 #include "ui/decompressor_form.h"
 
-#include "decoders/kosinski.h"
-#include "decoders/nemesis.h"
+#include "files/extraction.h"
 
 namespace quarvel {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "decoders/extraction.h"
+#include "files/extraction.h"
 #include "decoders/formats.h"
 #include "offset/offset_text.h"
 #include "platform/services.h"

@@ -6,7 +6,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "platform/files.h"
+#include "files/files.h"
+#include "files/palette_file.h"
 #include "platform/qt/qt_services.h"
 #include "ui/decompress_command.h"
 
@@ -98,8 +99,7 @@ void TilePreview::ChoosePalette(int index) {
     const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Open,
                                   {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
     if (chosen) {
-      const auto file = ReadWholeFile(*chosen, kPaletteFileLimit);
-      const auto palette = file ? ParseMegaDrivePalette(*file) : Expected<Palette, std::string>(Fail(std::string()));
+      const auto palette = ReadPaletteFile(*chosen);
       if (!palette)
         messages_.Show(Information(kBadPaletteMessage));
       else

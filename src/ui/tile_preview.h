@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "platform/files.h"
+#include "files/files.h"
 #include "platform/services.h"
 #include "preview/tile_image.h"
 

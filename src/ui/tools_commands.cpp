@@ -5,7 +5,7 @@
 #include "catalogue/rom_names.h"
 #include "decoders/nemesis.h"
 #include "offset/offset_text.h"
-#include "platform/files.h"
+#include "files/files.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 

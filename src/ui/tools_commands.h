@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "decoders/extraction.h"
-#include "platform/files.h"
+#include "files/extraction.h"
+#include "files/files.h"
 #include "scan/block_scan.h"
 #include "ui/decompressor_form.h"
 

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "decoders/formats.h"
+#include "files/extraction.h"
 #include "decoders/kosinski.h"
 #include "encoders/kosinski_writer.h"
 #include "decoders/nemesis.h"

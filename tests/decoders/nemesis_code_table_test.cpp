@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "decoders/block_source.h"
+#include "decoders/byte_source.h"
 #include "support/bytes.h"
 
 namespace quarvel {

@@ -50,7 +50,7 @@ TEST(BlockScan, ScansOneFormatWhenAsked) {
   std::vector<testing::PlacedBlock> placed;
   const auto rom = testing::RomWithBlocks(Filler::Zeros, 1 << 18, 7, placed);
   for (const Format format : {Format::Kosinski, Format::Nemesis}) {
-    const auto found = ScanRom(rom, {format == Format::Kosinski, format == Format::Nemesis, 1});
+    const auto found = ScanRom(rom, {FormatSet{format}, 1});
     ASSERT_TRUE(found);
     for (const auto& c : *found) EXPECT_EQ(c.format, format);
     EXPECT_EQ(found->size(), static_cast<std::size_t>(std::count_if(

@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QStringList>
 
-#include "platform/files.h"
+#include "files/files.h"
 
 namespace quarvel {
 

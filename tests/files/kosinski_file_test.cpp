@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "decoders/kosinski.h"
+#include "files/extraction.h"
 #include "support/bytes.h"
 
 namespace quarvel {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "decoders/nemesis.h"
+#include "files/extraction.h"
 #include "support/bytes.h"
 
 namespace quarvel {

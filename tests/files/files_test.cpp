@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "files/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -1,0 +1,22 @@
+// What a format's decoder gives, and what its probe finds.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace quarvel {
+
+struct DecodedBlock {
+  std::vector<std::uint8_t> bytes;        // the decoded data, written out as it is
+  std::uint64_t compressedSize = 0;       // bytes of the source that the block takes
+  bool stoppedAtCopyBeforeStart = false;  // Kosinski: ended at a copy from before the start
+                                          // of the output, not at the end marker
+};
+
+// The sizes of a block that a probe found.
+struct BlockProbe {
+  std::size_t decodedSize = 0;
+  std::uint64_t compressedSize = 0;
+};
+
+}  // namespace quarvel
