@@ -39,13 +39,14 @@ class ByteSource {
   }
   void SetReadFailed() { readFailed_ = true; }
 
+  const std::uint8_t* window_ = nullptr;
+  const std::uint8_t* next_ = nullptr;
+  const std::uint8_t* end_ = nullptr;
+
  private:
   // Puts the next bytes in the window; false when there are none, or they could not be read.
   virtual bool Refill() { return false; }
 
-  const std::uint8_t* window_ = nullptr;
-  const std::uint8_t* next_ = nullptr;
-  const std::uint8_t* end_ = nullptr;
   std::uint64_t windowStart_ = 0;
   std::uint64_t blockStart_;
   std::uint64_t size_;
@@ -57,6 +58,13 @@ class SpanSource final : public ByteSource {
  public:
   // Fails when `offset` is negative or not inside `data`.
   static DecodeResult<SpanSource> Open(std::span<const std::uint8_t> data, std::int64_t offset);
+
+  // As ByteSource::Next, for a decoder that knows it reads memory: nothing to refill.
+  bool Next(std::uint8_t& byte) {
+    if (next_ == end_) return false;
+    byte = *next_++;
+    return true;
+  }
 
  private:
   SpanSource(std::span<const std::uint8_t> data, std::size_t start);

@@ -105,11 +105,11 @@ class KosinskiWalker {
   unsigned bitsLeft_ = 0;
 };
 
-}  // namespace
-
-DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& in) {
+// Instantiated for SpanSource too, which reads memory without a refill.
+template <class Source>
+DecodeResult<DecodedBlock> Decode(Source& in) {
   std::vector<std::uint8_t> out(kKosinskiCapacity);
-  const Walk walk = KosinskiWalker<ByteSource, true>(in, out.data()).Run();
+  const Walk walk = KosinskiWalker<Source, true>(in, out.data()).Run();
   const std::uint64_t block = in.BlockStart();
   switch (walk.stop) {
     case Stop::Truncated: return Fail(EndOfData(in, "ends without its end marker"));
@@ -132,10 +132,14 @@ DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& in) {
   return DecodedBlock{std::move(out), walk.last + 1 - block, stopped};
 }
 
+}  // namespace
+
+DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& in) { return Decode(in); }
+
 DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset) {
   auto in = SpanSource::Open(rom, offset);
   if (!in) return Fail(in.error());
-  return DecodeKosinski(*in);
+  return Decode(*in);
 }
 
 std::optional<BlockProbe> ProbeKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {

@@ -128,9 +128,9 @@ class NemesisTileDecoder {
   std::array<bool, 256>* used_;
 };
 
-}  // namespace
-
-DecodeResult<DecodedBlock> DecodeNemesis(ByteSource& in) {
+// Instantiated for SpanSource too, which reads memory without a refill.
+template <class Source>
+DecodeResult<DecodedBlock> Decode(Source& in) {
   std::uint8_t high, low;
   if (!in.Next(high) || !in.Next(low)) return Fail(EndOfData(in, "ends inside its header"));
   const bool xorMode = (high & 0x80) != 0;
@@ -142,8 +142,12 @@ DecodeResult<DecodedBlock> DecodeNemesis(ByteSource& in) {
   }
   const auto table = NemesisBuildTable(in);
   if (!table) return Fail(table.error());
-  return NemesisTileDecoder<ByteSource>(in, *table).Run(tiles, xorMode);
+  return NemesisTileDecoder<Source>(in, *table).Run(tiles, xorMode);
 }
+
+}  // namespace
+
+DecodeResult<DecodedBlock> DecodeNemesis(ByteSource& in) { return Decode(in); }
 
 DecodeResult<NemesisCodeTable> NemesisBuildTable(std::span<const std::uint8_t> description) {
   auto in = SpanSource::Open(description, 0);
@@ -154,7 +158,7 @@ DecodeResult<NemesisCodeTable> NemesisBuildTable(std::span<const std::uint8_t> d
 DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std::int64_t offset) {
   auto in = SpanSource::Open(rom, offset);
   if (!in) return Fail(in.error());
-  return DecodeNemesis(*in);
+  return Decode(*in);
 }
 
 std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset) {
