@@ -8,6 +8,7 @@
 #include "encoders/kosinski_compressor.h"
 #include "encoders/kosinski_matches.h"
 #include "encoders/nemesis_compressor.h"
+#include "encoders/kosinski_samples.h"
 #include "mixed_block.h"
 
 namespace {
@@ -46,6 +47,21 @@ void BM_NemesisCompress1000Tiles(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * tiles.size()));
 }
 BENCHMARK(BM_NemesisCompress1000Tiles)->Unit(benchmark::kMillisecond);
+
+// The optimal parse against the greedy one on samples of many shapes: the stream sizes.
+void BM_KosinskiOptimalAgainstGreedy(benchmark::State& state) {
+  const auto sample = quarvel::testing::Samples()[static_cast<std::size_t>(state.range(0))];
+  std::size_t optimal = 0;
+  for (auto _ : state) optimal = quarvel::CompressKosinski(sample.data)->size();
+  state.SetLabel(sample.name);
+  state.counters["bytes"] = static_cast<double>(sample.data.size());
+  state.counters["optimal"] = static_cast<double>(optimal);
+  state.counters["greedy"] = static_cast<double>(quarvel::testing::CompressGreedy(sample.data).size());
+}
+BENCHMARK(BM_KosinskiOptimalAgainstGreedy)
+    ->DenseRange(0, static_cast<int>(quarvel::testing::Samples().size()) - 1)
+    ->ArgName("sample")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -8,10 +8,6 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
-#include "decoders/kosinski.h"
-#include "decoders/nemesis.h"
-#include "encoders/kosinski_compressor.h"
-#include "encoders/nemesis_compressor.h"
 #include "files/extraction.h"
 #include "files/files.h"
 #include "files/palette_file.h"
@@ -33,9 +29,19 @@ void WarnCopyBeforeStart(const Streams& streams, std::uint64_t position, std::si
                   std::to_string(decodedSize) + " bytes");
 }
 
-// The last byte of a block that a copy from before its start stopped.
-std::uint64_t StopPosition(std::int32_t offset, std::uint64_t compressedSize) {
-  return static_cast<std::uint64_t>(offset) + compressedSize - 1;
+// The decoded block, after a warning when a copy from before its start stopped it; or
+// the exit status after the error (and that warning) when it could not be decoded.
+Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, std::int32_t offset, const Streams& streams) {
+  if (!block) {
+    const DecodeError& error = block.error();
+    if (error.kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(streams, error.position, 0);
+    return Fail(streams.Error(error.message, kFailure));
+  }
+  if (block->stoppedAtCopyBeforeStart) {
+    const std::uint64_t stop = static_cast<std::uint64_t>(offset) + block->compressedSize - 1;
+    WarnCopyBeforeStart(streams, stop, block->bytes.size());
+  }
+  return std::move(*block);
 }
 
 // The catalogues of `folder`: no command writes its output over one of them.
@@ -82,11 +88,6 @@ int Write(std::span<const std::uint8_t> bytes, const std::string& out, const Pro
   }
   const auto written = ReplaceFileContents(PathFromUtf8(out), bytes, {&protect});
   return written ? kSuccess : streams.Error(written.error().message, kFailure);
-}
-
-int ReportFailure(const DecodeError& error, const Streams& streams) {
-  if (error.kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(streams, error.position, 0);
-  return streams.Error(error.message, kFailure);
 }
 
 std::string KnownCatalogues() {
@@ -144,26 +145,24 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
   }
   if (const int checked = CheckOutput(outArg, protect, streams); checked != kSuccess) return checked;
 
-  const auto block = romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset);
-  if (!block) return ReportFailure(block.error(), streams);
-  if (block->stoppedAtCopyBeforeStart)
-    WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
+  const auto block = Decoded(
+      romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset), *offset,
+      streams);
+  if (!block) return block.error();
   return Write(block->bytes, outArg, protect, streams);
 }
 
 int Compress(Format format, const std::string& in, const std::string& out, const std::filesystem::path& catalogues,
              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  const bool kosinski = format == Format::Kosinski;
-  const std::uint64_t limit = kosinski ? kKosinskiCapacity : std::uint64_t{kNemesisMaxTiles} * kNemesisTileBytes;
-  const auto data = ReadInput(in, limit,
-                              kosinski ? "a Kosinski block holds at most 65,536 bytes"
-                                       : "a Nemesis block holds at most 8,192 tiles (262,144 bytes)",
+  const FormatInfo& info = InfoOf(format);
+  const auto data = ReadInput(in, info.largestData,
+                              "a " + std::string(info.title) + " block holds at most " + std::string(info.largestText),
                               protect, "the input itself", streams);
   if (!data) return data.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const auto compressed = kosinski ? CompressKosinski(*data) : CompressNemesis(*data);
+  const auto compressed = info.compress(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
   return Write(*compressed, out, protect, streams);
 }
@@ -182,10 +181,8 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
     palette = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
-  const auto block = ReadBlock(format, PathFromUtf8(romArg), *offset);
-  if (!block) return ReportFailure(block.error(), streams);
-  if (block->stoppedAtCopyBeforeStart)
-    WarnCopyBeforeStart(streams, StopPosition(*offset, block->compressedSize), block->bytes.size());
+  const auto block = Decoded(ReadBlock(format, PathFromUtf8(romArg), *offset), *offset, streams);
+  if (!block) return block.error();
   const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
   if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
   return Write(EncodePng(*image), out, protect, streams);
@@ -216,8 +213,7 @@ int Scan(const std::string& romArg, FormatSet formats, bool json, const Streams&
   bool first = true;
   if (!json) streams.out << "offset      format    decoded   tiles  compressed  confidence\n";
   for (const auto& c : *found) {
-    const bool nemesis = c.format == Format::Nemesis;
-    const std::string tiles = nemesis ? std::to_string(c.decodedSize / kNemesisTileBytes) : (json ? "null" : "-");
+    const std::string tiles = InfoOf(c.format).tiles ? std::to_string(c.decodedSize / kTileBytes) : (json ? "null" : "-");
     if (json) {
       std::snprintf(line, sizeof line,
                     "%s\n  {\"offset\": %llu, \"offset_hex\": \"%s\", \"format\": \"%s\", \"decoded_size\": %zu, "
@@ -291,13 +287,17 @@ int Extract(const std::filesystem::path& folder, const std::string& name, const 
                    [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");
-    if (!done.result) {
+    if (!done.result || !*done.result) {
       failed.push_back(done.number);
-      streams.Error(step.append("entry '").append(done.entry).append("': ").append(done.result.error()), kFailure);
+      step.append("entry '").append(done.entry).append("': ");
+      streams.Error(step + (done.result ? done.result->error().message
+                                        : std::string("not an entry of the form 'OOOOOOOO - <K> - description'")),
+                    kFailure);
       return;
     }
-    streams.out << step << PathToUtf8(done.file) << ": " << done.result->decodedSize << " bytes"
-                << (done.result->stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
+    const Extraction& extraction = **done.result;
+    streams.out << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes"
+                << (extraction.stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
     streams.out.flush();
   });
 

@@ -44,11 +44,10 @@ void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::s
                       const std::function<void(const EntryExtraction&)>& report) {
   std::set<std::string> used;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    EntryExtraction outcome{i + 1, entries[i], {}, Fail(std::string())};
+    EntryExtraction outcome{i + 1, entries[i], {}, std::nullopt};
     const auto offset = ParseOffsetText(EntryOffsetText(entries[i]), Radix::Hex);
     const auto format = EntryFormat(entries[i]);
     if (!offset || !format) {
-      outcome.result = Fail(std::string("not an entry of the form 'OOOOOOOO - <K> - description'"));
       report(outcome);
       continue;
     }
@@ -59,11 +58,7 @@ void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::s
       name = first.substr(0, first.size() - 4) + "_" + std::to_string(copy) + ".dat";
     used.insert(name);
     outcome.file = folder / PathFromUtf8(name);
-    auto result = Decompress(*format, rom, outcome.file, *offset, options);
-    if (result)
-      outcome.result = *result;
-    else
-      outcome.result = Fail(result.error().message);
+    outcome.result = Decompress(*format, rom, outcome.file, *offset, options);
     report(outcome);
   }
 }

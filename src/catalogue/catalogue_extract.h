@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,14 +23,15 @@ std::string ExtractFileName(std::string_view offsetDigits, Format format, std::s
 struct EntryExtraction {
   std::size_t number = 0;  // counted from 1
   std::string entry;
-  std::filesystem::path file;                   // empty when the entry is not a valid one
-  Expected<Extraction, std::string> result = Fail(std::string());
+  std::filesystem::path file;                      // empty when the entry names no block
+  std::optional<DecodeResult<Extraction>> result;  // nothing when the entry names no block
 };
 
 // Decodes the block of each entry from `rom` into its own file in `folder` (two
 // entries that would share a name get "_2", "_3"...), calling `report` after each.
-// An entry without a hex offset and a "K" or "N" fails on its own, and so does one
-// whose file `options` refuses (see FileReplacement); the others go on.
+// An entry without a hex offset and a format letter names no block and fails on its
+// own, and so does one whose file `options` refuses (see FileReplacement); the others
+// go on.
 void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
                       const std::filesystem::path& folder, const ReplaceOptions& options,
                       const std::function<void(const EntryExtraction&)>& report);

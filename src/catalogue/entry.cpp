@@ -11,7 +11,7 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
   std::string digits = FormatOffsetText(offset, Radix::Hex);
   std::string entry(kEntryOffsetLength - digits.size(), '0');
   entry += digits;
-  entry += format == Format::Kosinski ? " - <K> - " : " - <N> - ";
+  entry.append(" - <").append(1, InfoOf(format).letter).append("> - ");
   entry += description;
   std::replace(entry.begin(), entry.end(), '"', '\'');
   return entry;
@@ -35,9 +35,9 @@ std::optional<Format> EntryFormat(std::string_view entry) {
   const std::string_view head = FirstCharacters(entry, kEntryTypePosition);
   const std::string_view before = FirstCharacters(entry, kEntryTypePosition - 1);
   const std::string_view letter = head.substr(before.size());
-  if (letter == "K") return Format::Kosinski;
-  if (letter == "N") return Format::Nemesis;
-  return std::nullopt;
+  const FormatInfo* format = letter.size() == 1 ? FormatOfLetter(letter[0]) : nullptr;
+  if (format == nullptr) return std::nullopt;
+  return format->format;
 }
 
 }  // namespace quarvel

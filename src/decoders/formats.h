@@ -18,6 +18,9 @@ namespace quarvel {
 
 enum class Format { Kosinski, Nemesis };
 
+// An 8x8 tile of 4-bit pixels: 32 bytes.
+inline constexpr std::size_t kTileBytes = 32;
+
 // A block that a scan takes for one of a format, and how sure it is of it (0 to 1).
 struct ScanHit {
   std::size_t decodedSize = 0;
@@ -30,7 +33,7 @@ struct FormatInfo {
   std::string_view name;   // "kosinski": on the command line and in extracted file names
   std::string_view title;  // "Kosinski": in listings and descriptions
   char letter;             // 'K': the type letter of a catalogue entry
-  bool tiles;              // decodes to 8x8 tiles of 32 bytes, counted as tiles in listings
+  bool tiles;              // decodes to whole tiles, counted as tiles in listings
   std::uint64_t largestData;  // the most decoded bytes a block holds, what the compressor takes
   std::string_view largestText;  // the same in words: "65,536 bytes"
   DecodeResult<DecodedBlock> (*decode)(ByteSource& source);

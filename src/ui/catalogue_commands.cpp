@@ -12,8 +12,6 @@
 namespace quarvel {
 namespace {
 
-void Inform(DecompressorForm& form, std::string_view text) { form.services.messages.Show(Information(text)); }
-
 // CompList filled with `entries`, and the item `select` selected, which runs CompList_Click.
 void ShowEntries(DecompressorForm& form, const std::vector<std::string>& entries, int select) {
   auto& list = form.controls.CompList;

@@ -41,27 +41,22 @@ void CmdDestino_Click(DecompressorForm& form) {
 
 void CmdDescomprime_Click(DecompressorForm& form) {
   auto& state = form.state;
-  auto& messages = form.services.messages;
+  const auto failed = [&form] { Inform(form, kErrorMessage, std::string(kApplicationTitle)); };
   if (state.DestFile.empty() || state.SourceFile.empty()) {
-    messages.Show(Information(kMissingFilesMessage));
+    Inform(form, kMissingFilesMessage);
     return;
   }
 
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
-  if (!offset) {
-    messages.Show(Information(kErrorMessage, std::string(kApplicationTitle)));
-    return;
-  }
+  if (!offset) return failed();
   state.DataOffset = *offset;
-  if (FilesNeverWritten(form).Refusal(state.DestFile)) {
-    messages.Show(Information(kErrorMessage, std::string(kApplicationTitle)));
-    return;
-  }
+  if (FilesNeverWritten(form).Refusal(state.DestFile)) return failed();
 
   const Driver& driver = ChosenFormat(form.controls) == Format::Kosinski ? form.drivers.kosinski : form.drivers.nemesis;
   const auto result = driver(state.SourceFile, state.DestFile, state.DataOffset);
-  WarnIfStoppedAtCopyBeforeStart(messages, result);
-  messages.Show(result ? Information(kDoneMessage) : Information(kErrorMessage, std::string(kApplicationTitle)));
+  WarnIfStoppedAtCopyBeforeStart(form.services.messages, result);
+  if (!result) return failed();
+  Inform(form, kDoneMessage);
 }
 
 }  // namespace quarvel

@@ -12,6 +12,10 @@ Format ChosenFormat(const DecompressorControls& controls) {
   return controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
 }
 
+void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title) {
+  form.services.messages.Show(Information(text, std::move(title)));
+}
+
 void Form_Load(DecompressorForm& form) { form.controls.RomList.SetSelectedIndex(0); }
 
 }  // namespace quarvel

@@ -66,6 +66,9 @@ struct DecompressorForm {
 Radix ChosenRadix(const DecompressorControls& controls);
 Format ChosenFormat(const DecompressorControls& controls);
 
+// Shows a box with an information icon, OK, `text` and `title` (none: the application title).
+void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt);
+
 // Before the window is first shown: chooses the first ROM, which loads its catalogue.
 void Form_Load(DecompressorForm& form);
 

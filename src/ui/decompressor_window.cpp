@@ -211,7 +211,7 @@ void Decompressor::OpenPreview() {
   auto block = DecodeForPreview(*form_);
   if (!block) return;
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
-                            .arg(DisplayLoc->text(), OptKos->isChecked() ? "Kosinski" : "Nemesis",
+                            .arg(DisplayLoc->text(), ToQString(InfoOf(ChosenFormat(form_->controls)).title),
                                  QFileInfo(Text2->text()).fileName());
   auto& services = form_->services;
   auto* preview = new TilePreview(std::move(block->bytes), title, services.messages, services.dialogs,
@@ -234,7 +234,7 @@ void Decompressor::ScanForBlocks() {
   progress.reset();
   if (!found) return;
   if (found->empty()) {
-    form_->services.messages.Show(Information(kNoBlocksFoundMessage));
+    Inform(*form_, kNoBlocksFoundMessage);
     return;
   }
   ScanResultsDialog results(*found, this);

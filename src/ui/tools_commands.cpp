@@ -3,20 +3,12 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
-#include "decoders/nemesis.h"
 #include "offset/offset_text.h"
 #include "files/files.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 
 namespace quarvel {
-namespace {
-
-void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt) {
-  form.services.messages.Show(Information(text, std::move(title)));
-}
-
-}  // namespace
 
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
   if (form.state.SourceFile.empty()) {
@@ -51,8 +43,10 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
 }
 
 std::string ScanEntryDescription(const ScanCandidate& candidate) {
-  if (candidate.format == Format::Nemesis) return "Nemesis, " + std::to_string(candidate.decodedSize / kNemesisTileBytes) + " tiles";
-  return "Kosinski, " + std::to_string(candidate.decodedSize) + " bytes";
+  const FormatInfo& format = InfoOf(candidate.format);
+  std::string text(format.title);
+  if (format.tiles) return text + ", " + std::to_string(candidate.decodedSize / kTileBytes) + " tiles";
+  return text + ", " + std::to_string(candidate.decodedSize) + " bytes";
 }
 
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen) {

@@ -25,6 +25,11 @@ inline void PrintTo(const Message& message, std::ostream* out) {
 
 namespace quarvel::testing {
 
+// The box that the handlers show most: an information icon, OK, and the given title.
+inline Message Info(std::string_view text, std::optional<std::string> title = std::nullopt) {
+  return Information(text, std::move(title));
+}
+
 class FixedProgramDirectory : public ProgramDirectoryService {
  public:
   std::filesystem::path directory;

@@ -15,9 +15,7 @@ using testing::Bytes;
 using testing::ReadFile;
 using Entries = std::vector<std::string>;
 
-Message Info(std::string_view text) {
-  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, {}};
-}
+using testing::Info;
 
 const Message kConfirmRemoval{std::string(kConfirmRemovalMessage), MessageButtons::YesNo, MessageIcon::None,
                               std::string(kConfirmRemovalTitle)};

@@ -25,9 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Message Info(std::string_view text, std::optional<std::string> title = std::nullopt) {
-  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)};
-}
+using testing::Info;
 
 }  // namespace
 

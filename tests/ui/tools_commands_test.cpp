@@ -12,9 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Message Info(std::string_view text, std::optional<std::string> title = std::nullopt) {
-  return {std::string(text), MessageButtons::Ok, MessageIcon::Information, std::move(title)};
-}
+using testing::Info;
 
 class Tools : public ::testing::Test {
  protected:
