@@ -2,7 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
+#include <optional>
 #include <map>
 #include <string>
 
@@ -16,13 +19,15 @@ namespace {
 
 // What the commands' options are parsed into.
 struct Arguments {
-  Format format = Format::Kosinski;
+  std::string formatName;
   cli::OffsetArg offset;
   std::string rom, output, catalogue, description, catalogueFolder;
   int number = 0;
   cli::PreviewArgs look;
   std::string scanFormat = "both";
-  bool json = false;
+  cli::ScanArgs scan;
+
+  Format format() const { return FormatNamed(formatName)->format; }
 };
 
 std::filesystem::path Folder(const Arguments& a) { return PathFromUtf8(a.catalogueFolder); }
@@ -44,20 +49,55 @@ std::string FormatNames(std::string_view last) {
   return names;
 }
 
-void AddFormat(CLI::App& command, Format& format) {
-  std::map<std::string, Format> choices;
-  for (const auto& info : Formats()) choices.emplace(info.name, info.format);
+// A choice among words: the value as its word is written, or an error that lists them.
+CLI::Validator OneOf(std::vector<std::string> words) {
+  std::string list;
+  for (const auto& word : words) list.append(list.empty() ? "" : "|").append(word);
+  return CLI::Validator(
+      [words, list](std::string& value) {
+        for (const auto& word : words) {
+          if (std::equal(value.begin(), value.end(), word.begin(), word.end(),
+                         [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; })) {
+            value = word;
+            return std::string();
+          }
+        }
+        return "'" + value + "' is not one of " + list;
+      },
+      "");
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string list;
+  for (const auto& word : words) list.append(list.empty() ? "" : "|").append(word);
+  return list;
+}
+
+std::vector<std::string> FormatWords() {
+  std::vector<std::string> words;
+  for (const auto& info : Formats()) words.emplace_back(info.name);
+  return words;
+}
+
+void AddFormat(CLI::App& command, std::string& format) {
   command.add_option("--format,-f", format, "Compression format: " + FormatNames("or"))
       ->required()
-      ->transform(CLI::CheckedTransformer(choices, CLI::ignore_case));
+      ->type_name(Joined(FormatWords()))
+      ->transform(OneOf(FormatWords()));
 }
 
 void AddOffset(CLI::App& command, cli::OffsetArg& offset) {
-  const std::map<std::string, Radix> radixes{{"hex", Radix::Hex}, {"dec", Radix::Dec}};
-  command.add_option("--offset,-o", offset.text, "Offset of the block's first byte, in the radix of --radix (no 0x)")
-      ->required();
-  command.add_option("--radix,-r", offset.radix, "Radix of the offset: hex (default) or dec")
-      ->transform(CLI::CheckedTransformer(radixes, CLI::ignore_case));
+  command
+      .add_option("--offset,-o", offset.text,
+                  "Offset of the block's first byte, in the radix of --radix; with 0x in front, hexadecimal")
+      ->required()
+      ->type_name("OFFSET");
+  command
+      .add_option_function<std::string>(
+          "--radix,-r", [&offset](const std::string& radix) { offset.radix = radix == "dec" ? Radix::Dec : Radix::Hex; },
+          "Radix of the offset: hex (default) or dec")
+      ->type_name("hex|dec")
+      ->transform(OneOf({"hex", "dec"}));
 }
 
 void AddCatalogueFolder(CLI::App& command, std::string& folder) {
@@ -78,12 +118,12 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
       "Example:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
-  AddFormat(*command, a.format);
+  AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-            return cli::Decompress(a.format, a.offset, a.rom, a.output, Folder(a), s);
+            return cli::Decompress(a.format(), a.offset, a.rom, a.output, Folder(a), s);
           }};
 }
 
@@ -93,11 +133,11 @@ Command AddCompress(CLI::App& app, Arguments& a) {
   std::string limits;
   for (const auto& info : Formats()) limits.append(limits.empty() ? "" : "; ").append(info.title).append(" takes at most ").append(info.largestText);
   command->footer("Example:\n  quarvel-cli compress --format nemesis tiles.dat tiles.nem\n" + limits + ".");
-  AddFormat(*command, a.format);
+  AddFormat(*command, a.formatName);
   command->add_option("IN", a.rom, "File to compress, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-            return cli::Compress(a.format, a.rom, a.output, Folder(a), s);
+            return cli::Compress(a.format(), a.rom, a.output, Folder(a), s);
           }};
 }
 
@@ -113,7 +153,7 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   add->footer("Example:\n  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"");
   add->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
   AddOffset(*add, a.offset);
-  AddFormat(*add, a.format);
+  AddFormat(*add, a.formatName);
   add->add_option("--description,-d", a.description, "Free text describing the block");
   AddCatalogueFolder(*add, a.catalogueFolder);
   CLI::App* remove = command->add_subcommand("remove", "Remove the entry with a number that 'list' shows");
@@ -123,7 +163,7 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   AddCatalogueFolder(*remove, a.catalogueFolder);
   return {command, [&a, list, add](const cli::Streams& s) {
     if (*list) return cli::CatalogueList(Folder(a), a.catalogue, s);
-    if (*add) return cli::CatalogueAdd(Folder(a), a.catalogue, a.offset, a.format, a.description, s);
+    if (*add) return cli::CatalogueAdd(Folder(a), a.catalogue, a.offset, a.format(), a.description, s);
     return cli::CatalogueRemove(Folder(a), a.catalogue, a.number, s);
   }};
 }
@@ -135,16 +175,16 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "  quarvel-cli preview --format nemesis --offset 24000 --palette sonic.pal --zoom 2 sonic.bin art.png\n"
       "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0); without it the\n"
       "pixels are shades of grey. Data of every format is drawn as tiles.");
-  AddFormat(*command, a.format);
+  AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
   command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)");
   command->add_option("--columns,-c", a.look.columns, "Tiles a row (default 16)")->check(CLI::Range(1, 256));
   command->add_option("--zoom,-z", a.look.zoom, "Pixels a tile pixel takes across and down, 1 to 8 (default 1)")
       ->check(CLI::Range(1, 8));
-  command->add_option("ROM", a.rom, "ROM image to read")->required();
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "PNG file to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-    return cli::Preview(a.format, a.offset, a.rom, a.look, a.output, Folder(a), s);
+    return cli::Preview(a.format(), a.offset, a.rom, a.look, a.output, Folder(a), s);
   }};
 }
 
@@ -156,22 +196,30 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "Every offset is tried. A Kosinski block must reach its end marker with no copy from before its start\n"
       "and decode to 32 bytes or more; a Nemesis block must have a well-formed code table and decode every\n"
       "tile through codes it defines. Of overlapping candidates the stronger is listed.");
-  command->add_option("ROM", a.rom, "ROM image to scan")->required();
-  std::vector<std::string> choices{"both"};
-  for (const auto& info : Formats()) choices.emplace_back(info.name);
+  command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
+  std::vector<std::string> choices = FormatWords();
+  choices.emplace_back("both");
   command->add_option("--format,-f", a.scanFormat, FormatNames("or") + ", or both (default)")
-      ->transform(CLI::IsMember(choices, CLI::ignore_case));
-  command->add_flag("--json", a.json, "Print the candidates as JSON");
+      ->type_name(Joined(choices))
+      ->transform(OneOf(choices));
+  command->add_flag("--json", a.scan.json,
+                    "Print one JSON object: {\"format_version\": 1, \"rom\", \"size\", \"blocks\": [...]}");
+  command->add_option("--add-to", a.scan.addTo,
+                      "Add the blocks found to this catalogue (ROM name or file name), but for those it lists")
+      ->type_name("CATALOGUE");
+  command->add_option("--min-confidence", a.scan.minConfidence, "The least confidence of a block to add (default 0.5)")
+      ->check(CLI::Range(0.0, 1.0));
+  AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
     const FormatInfo* only = FormatNamed(a.scanFormat);
-    return cli::Scan(a.rom, only != nullptr ? FormatSet{only->format} : FormatSet::All(), a.json, s);
+    return cli::Scan(a.rom, only != nullptr ? FormatSet{only->format} : FormatSet::All(), a.scan, Folder(a), s);
   }};
 }
 
 Command AddExtract(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
   command->footer("Example:\n  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks");
-  command->add_option("--rom", a.rom, "ROM image to read")->required();
+  command->add_option("--rom", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required();
   command->add_option("--out-dir", a.output, "Folder for the decoded files (made when missing)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);
@@ -180,12 +228,55 @@ Command AddExtract(CLI::App& app, Arguments& a) {
           }};
 }
 
+// The number of edits that turn `a` into `b`.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "unknown command 'decompres'; did you mean 'decompress'?": for a word that stands
+// where a command must, and is none.
+std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* const* argv) {
+  CLI::App* level = &app;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.empty() || word.front() == '-') continue;
+    const auto commands = level->get_subcommands([](CLI::App*) { return true; });
+    if (commands.empty()) return std::nullopt;
+    CLI::App* next = nullptr;
+    const std::string* nearest = nullptr;
+    std::size_t nearestDistance = 3;
+    for (CLI::App* command : commands) {
+      if (command->get_name() == word) next = command;
+      const std::size_t distance = EditDistance(word, command->get_name());
+      if (distance < nearestDistance) nearestDistance = distance, nearest = &command->get_name();
+    }
+    if (next == nullptr)
+      return "unknown command '" + word + "'" + (nearest != nullptr ? "; did you mean '" + *nearest + "'?" : "");
+    level = next;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   CLI::App app{"Quarvel Descompressor: extracts Kosinski and Nemesis compressed blocks from Mega Drive ROM images.",
                "quarvel-cli"};
-  app.set_version_flag("--version", "quarvel-cli 2.00");
+  app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return "quarvel-cli: error: " + std::string(e.what()) + "\nRun 'quarvel-cli --help' for the commands and options.\n";
+  });
   app.require_subcommand(1);
   app.footer(
       "Examples:\n"
@@ -206,6 +297,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments),
                               AddCatalogue(app, arguments),  AddExtract(app, arguments),
                               AddScan(app, arguments),       AddPreview(app, arguments)};
+  if (const auto unknown = UnknownCommand(app, argc, argv)) {
+    err << "quarvel-cli: error: " << *unknown << '\n';
+    return cli::kUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

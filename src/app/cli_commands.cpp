@@ -1,5 +1,8 @@
 #include "app/cli_commands.h"
 
+#include <nlohmann/json.hpp>
+
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -17,9 +20,15 @@
 namespace quarvel::cli {
 namespace {
 
+// The offset in the radix of --radix; "0x" in front makes it hexadecimal, as the tool
+// prints offsets.
 Expected<std::int32_t, int> ParseOffset(const OffsetArg& offset, const Streams& streams) {
-  const auto value = ParseOffsetText(offset.text, offset.radix);
-  if (!value) return Fail(streams.Error(DescribeOffsetTextError(value.error(), offset.text, offset.radix), kUsage));
+  std::string_view text = offset.text;
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const Radix radix = prefixed ? Radix::Hex : offset.radix;
+  const auto value = ParseOffsetText(prefixed ? text.substr(2) : offset.text, radix);
+  if (!value) return Fail(streams.Error(DescribeOffsetTextError(value.error(), offset.text, radix), kUsage));
   return *value;
 }
 
@@ -71,6 +80,13 @@ Expected<std::vector<std::uint8_t>, int> ReadInput(const std::string& name, std:
   return std::move(*bytes);
 }
 
+// A whole ROM image, "-" for standard input, of at most kRomImageLimit bytes.
+Expected<std::vector<std::uint8_t>, int> ReadRom(const std::string& name, ProtectedFiles& protect,
+                                                 const Streams& streams) {
+  return ReadInput(name, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), protect,
+                   "the ROM image itself", streams);
+}
+
 // Checks, before any work, that `out` may be written: "-" always may.
 int CheckOutput(const std::string& out, const ProtectedFiles& protect, const Streams& streams) {
   if (out == "-") return kSuccess;
@@ -97,6 +113,25 @@ std::string KnownCatalogues() {
     names.append("\"").append(rom.listText).append("\" (").append(rom.baseName).append(")");
   }
   return names;
+}
+
+// The blocks a scan found, as one JSON object.
+void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& rom, std::size_t size,
+                   std::ostream& out) {
+  nlohmann::ordered_json blocks = nlohmann::ordered_json::array();
+  for (const auto& c : found) {
+    const FormatInfo& format = InfoOf(c.format);
+    blocks.push_back({{"offset", c.offset},
+                      {"offset_hex", HexOffset(c.offset)},
+                      {"format", format.name},
+                      {"decoded_size", c.decodedSize},
+                      {"tiles", format.tiles ? nlohmann::ordered_json(c.decodedSize / kTileBytes) : nullptr},
+                      {"compressed_size", c.compressedSize},
+                      {"confidence", std::round(c.confidence * 100) / 100}});
+  }
+  const nlohmann::ordered_json result = {
+      {"format_version", 1}, {"rom", rom}, {"size", size}, {"blocks", std::move(blocks)}};
+  out << result.dump(2) << '\n';
 }
 
 // The catalogue that `name` names, by ROM name or file name.
@@ -136,8 +171,7 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
   ProtectedFiles protect = CataloguesProtected(catalogues);
   std::vector<std::uint8_t> input;
   if (romArg == "-") {
-    auto read = ReadInput(romArg, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), protect,
-                          "the ROM image itself", streams);
+    auto read = ReadRom(romArg, protect, streams);
     if (!read) return read.error();
     input = std::move(*read);
   } else {
@@ -172,7 +206,14 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  protect.Add(PathFromUtf8(romArg), "the ROM image itself");
+  std::vector<std::uint8_t> input;
+  if (romArg == "-") {
+    auto read = ReadRom(romArg, protect, streams);
+    if (!read) return read.error();
+    input = std::move(*read);
+  } else {
+    protect.Add(PathFromUtf8(romArg), "the ROM image itself");
+  }
   Palette palette = GreyPalette();
   if (!look.palette.empty()) {
     protect.Add(PathFromUtf8(look.palette), "the palette being read");
@@ -181,17 +222,22 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
     palette = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
-  const auto block = Decoded(ReadBlock(format, PathFromUtf8(romArg), *offset), *offset, streams);
+  const auto block = Decoded(
+      romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset), *offset,
+      streams);
   if (!block) return block.error();
   const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
   if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
   return Write(EncodePng(*image), out, protect, streams);
 }
 
-int Scan(const std::string& romArg, FormatSet formats, bool json, const Streams& streams) {
+int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, const std::filesystem::path& catalogues,
+         const Streams& streams) {
+  if (!args.addTo.empty()) {
+    if (const auto path = CataloguePath(catalogues, args.addTo, streams); !path) return path.error();
+  }
   ProtectedFiles unused;
-  const auto rom = ReadInput(romArg, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), unused,
-                             "the ROM image itself", streams);
+  const auto rom = ReadRom(romArg, unused, streams);
   if (!rom) return rom.error();
 
   ScanProgress progress;
@@ -208,29 +254,35 @@ int Scan(const std::string& romArg, FormatSet formats, bool json, const Streams&
   const auto found = ScanRom(*rom, {formats, 0}, progress);
   if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
 
-  char line[160];
-  if (json) streams.out << "[";
-  bool first = true;
-  if (!json) streams.out << "offset      format    decoded   tiles  compressed  confidence\n";
-  for (const auto& c : *found) {
-    const std::string tiles = InfoOf(c.format).tiles ? std::to_string(c.decodedSize / kTileBytes) : (json ? "null" : "-");
-    if (json) {
-      std::snprintf(line, sizeof line,
-                    "%s\n  {\"offset\": %llu, \"offset_hex\": \"%s\", \"format\": \"%s\", \"decoded_size\": %zu, "
-                    "\"tiles\": %s, \"compressed_size\": %llu, \"confidence\": %.2f}",
-                    first ? "" : ",", static_cast<unsigned long long>(c.offset), HexOffset(c.offset).c_str(),
-                    std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
-                    static_cast<unsigned long long>(c.compressedSize), c.confidence);
-    } else {
+  if (args.json) {
+    PrintScanJson(*found, romArg, rom->size(), streams.out);
+  } else {
+    char line[160];
+    streams.out << "offset      format    decoded   tiles  compressed  confidence\n";
+    for (const auto& c : *found) {
+      const std::string tiles = InfoOf(c.format).tiles ? std::to_string(c.decodedSize / kTileBytes) : "-";
       std::snprintf(line, sizeof line, "%-10s  %-8s  %7zu  %6s  %10llu  %10.2f\n", HexOffset(c.offset).c_str(),
                     std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
                     static_cast<unsigned long long>(c.compressedSize), c.confidence);
+      streams.out << line;
     }
-    streams.out << line;
-    first = false;
   }
-  if (json) streams.out << (first ? "]\n" : "\n]\n");
-  return kSuccess;
+  if (args.addTo.empty()) return kSuccess;
+  return EditCatalogue(catalogues, args.addTo, streams, [&](std::vector<std::string>& entries) {
+    std::size_t added = 0;
+    for (const auto& c : *found) {
+      const auto offset = static_cast<std::int32_t>(c.offset);
+      if (c.confidence < args.minConfidence || Lists(entries, offset, c.format)) continue;
+      if (entries.size() >= kMaxCatalogueEntries)
+        return streams.Error("the catalogue is full: it holds " + std::to_string(kMaxCatalogueEntries) + " entries",
+                             kFailure);
+      entries.push_back(FormatEntry(offset, c.format, ScanEntryDescription(c)));
+      ++added;
+    }
+    streams.err << "quarvel-cli: added " << added << (added == 1 ? " block" : " blocks") << " to the catalogue '"
+                << FindRomCatalogue(args.addTo)->listText << "'\n";
+    return kSuccess;
+  });
 }
 
 int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {
@@ -238,6 +290,8 @@ int CatalogueList(const std::filesystem::path& folder, const std::string& rom, c
   if (!path) return path.error();
   const auto catalogue = LoadCatalogue(*path);
   if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
+  if (catalogue.status == CatalogueLoad::Status::Missing)
+    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(*path) << "' yet\n";
   const auto& entries = catalogue.entries;
   for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
   return kSuccess;
@@ -276,14 +330,29 @@ int Extract(const std::filesystem::path& folder, const std::string& name, const 
   if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
   if (catalogue.status == CatalogueLoad::Status::Missing)
     return streams.Error("there is no catalogue file '" + PathToUtf8(*path) + "'", kFailure);
+  ProtectedFiles protect = CataloguesProtected(folder);
+  RomReader read;
+  std::vector<std::uint8_t> input;
+  std::unique_ptr<RomFile> file;
+  if (rom == "-") {
+    auto bytes = ReadRom(rom, protect, streams);
+    if (!bytes) return bytes.error();
+    input = std::move(*bytes);
+    read = [&input](Format format, std::int64_t offset) { return DecodeBlock(format, input, offset); };
+  } else {
+    auto opened = OpenRomFile(PathFromUtf8(rom));
+    if (!opened) return streams.Error(opened.error().message, kFailure);
+    file = std::move(*opened);
+    protect.Add(PathFromUtf8(rom), "the ROM image itself");
+    read = [&file](Format format, std::int64_t offset) { return ReadBlock(format, *file, offset); };
+  }
   std::error_code error;
   std::filesystem::create_directories(PathFromUtf8(outDir), error);
   if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);
 
-  ProtectedFiles protect = CataloguesProtected(folder);
   const std::size_t total = catalogue.entries.size();
   std::vector<std::size_t> failed;
-  ExtractCatalogue(PathFromUtf8(rom), catalogue.entries, PathFromUtf8(outDir), {&protect, false},
+  ExtractCatalogue(read, catalogue.entries, PathFromUtf8(outDir), {&protect, false},
                    [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");

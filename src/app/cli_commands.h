@@ -6,6 +6,7 @@
 #include <string>
 
 #include "decoders/formats.h"
+#include "scan/block_scan.h"
 #include "offset/offset_text.h"
 
 namespace quarvel::cli {
@@ -51,7 +52,13 @@ struct PreviewArgs {
 int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
             const std::string& out, const std::filesystem::path& catalogues, const Streams& streams);
 
-int Scan(const std::string& rom, FormatSet formats, bool json, const Streams& streams);
+struct ScanArgs {
+  bool json = false;
+  std::string addTo;           // a catalogue to add the blocks found to, when not empty
+  double minConfidence = 0.5;  // of the blocks to add
+};
+int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const std::filesystem::path& catalogues,
+         const Streams& streams);
 
 int Extract(const std::filesystem::path& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);

@@ -39,9 +39,8 @@ std::string ExtractFileName(std::string_view offsetDigits, Format format, std::s
   return name + ".dat";
 }
 
-void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
-                      const std::filesystem::path& folder, const ReplaceOptions& options,
-                      const std::function<void(const EntryExtraction&)>& report) {
+void ExtractCatalogue(const RomReader& rom, const std::vector<std::string>& entries, const std::filesystem::path& folder,
+                      const ReplaceOptions& options, const std::function<void(const EntryExtraction&)>& report) {
   std::set<std::string> used;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     EntryExtraction outcome{i + 1, entries[i], {}, std::nullopt};
@@ -58,7 +57,8 @@ void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::s
       name = first.substr(0, first.size() - 4) + "_" + std::to_string(copy) + ".dat";
     used.insert(name);
     outcome.file = folder / PathFromUtf8(name);
-    outcome.result = Decompress(*format, rom, outcome.file, *offset, options);
+    const auto read = [&rom, format](const std::filesystem::path&, std::int64_t at) { return rom(*format, at); };
+    outcome.result = ExtractBlock({}, outcome.file, *offset, read, options);
     report(outcome);
   }
 }

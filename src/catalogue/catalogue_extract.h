@@ -27,13 +27,15 @@ struct EntryExtraction {
   std::optional<DecodeResult<Extraction>> result;  // nothing when the entry names no block
 };
 
+// Decodes the block of a format at an offset of a ROM image, wherever the image is.
+using RomReader = std::function<DecodeResult<DecodedBlock>(Format format, std::int64_t offset)>;
+
 // Decodes the block of each entry from `rom` into its own file in `folder` (two
 // entries that would share a name get "_2", "_3"...), calling `report` after each.
 // An entry without a hex offset and a format letter names no block and fails on its
 // own, and so does one whose file `options` refuses (see FileReplacement); the others
 // go on.
-void ExtractCatalogue(const std::filesystem::path& rom, const std::vector<std::string>& entries,
-                      const std::filesystem::path& folder, const ReplaceOptions& options,
-                      const std::function<void(const EntryExtraction&)>& report);
+void ExtractCatalogue(const RomReader& rom, const std::vector<std::string>& entries, const std::filesystem::path& folder,
+                      const ReplaceOptions& options, const std::function<void(const EntryExtraction&)>& report);
 
 }  // namespace quarvel

@@ -25,6 +25,20 @@ std::optional<std::string> DescriptionProblem(std::string_view description) {
   return std::nullopt;
 }
 
+std::string ScanEntryDescription(const ScanCandidate& candidate) {
+  const FormatInfo& format = InfoOf(candidate.format);
+  std::string text(format.title);
+  if (format.tiles) return text + ", " + std::to_string(candidate.decodedSize / kTileBytes) + " tiles";
+  return text + ", " + std::to_string(candidate.decodedSize) + " bytes";
+}
+
+bool Lists(const std::vector<std::string>& entries, std::int32_t offset, Format format) {
+  return std::any_of(entries.begin(), entries.end(), [&](const std::string& entry) {
+    const auto listed = ParseOffsetText(EntryOffsetText(entry), Radix::Hex);
+    return listed && *listed == offset && EntryFormat(entry) == format;
+  });
+}
+
 std::string_view EntryOffsetText(std::string_view entry) { return FirstCharacters(entry, kEntryOffsetLength); }
 
 std::string_view EntryDescription(std::string_view entry) {

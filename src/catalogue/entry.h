@@ -7,8 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decoders/formats.h"
+#include "scan/block_scan.h"
 
 namespace quarvel {
 
@@ -23,6 +25,12 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
 // Why `description` cannot be stored in an entry, when it cannot: a line break, or a
 // character that a catalogue file (Windows-1252) cannot hold, named in the text.
 std::optional<std::string> DescriptionProblem(std::string_view description);
+
+// "Nemesis, 12 tiles" or "Kosinski, 1280 bytes": the description of a block a scan found.
+std::string ScanEntryDescription(const ScanCandidate& candidate);
+
+// Whether `entries` already list a block of `format` at `offset`.
+bool Lists(const std::vector<std::string>& entries, std::int32_t offset, Format format);
 
 // The first 8 characters of an entry (all of it when shorter): its offset digits.
 std::string_view EntryOffsetText(std::string_view entry);

@@ -18,8 +18,11 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::optional<RomCatalogue> FindRomCatalogue(std::string_view name) {
+  constexpr std::string_view kExtension = ".dat";
+  const bool file = name.size() > kExtension.size() && EqualIgnoringCase(name.substr(name.size() - 4), kExtension);
+  const std::string_view base = file ? name.substr(0, name.size() - kExtension.size()) : name;
   for (const auto& rom : kRomCatalogues)
-    if (EqualIgnoringCase(name, rom.listText) || EqualIgnoringCase(name, rom.baseName)) return rom;
+    if ((!file && EqualIgnoringCase(name, rom.listText)) || EqualIgnoringCase(base, rom.baseName)) return rom;
   return std::nullopt;
 }
 

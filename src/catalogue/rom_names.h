@@ -26,7 +26,7 @@ inline constexpr std::array<RomCatalogue, 9> kRomCatalogues = {{
     {"Custom", "Custom"},
 }};
 
-// The ROM whose list text or base name is `name`, ignoring case.
+// The ROM whose list text, base name or catalogue file name is `name`, ignoring case.
 std::optional<RomCatalogue> FindRomCatalogue(std::string_view name);
 
 // <directory>/<baseName>.dat

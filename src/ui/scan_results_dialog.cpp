@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "catalogue/entry.h"
 #include "decoders/decode_error.h"
 #include "platform/qt/qt_services.h"
 #include "ui/tools_commands.h"

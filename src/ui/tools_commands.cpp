@@ -42,13 +42,6 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
   return std::move(*rom);
 }
 
-std::string ScanEntryDescription(const ScanCandidate& candidate) {
-  const FormatInfo& format = InfoOf(candidate.format);
-  std::string text(format.title);
-  if (format.tiles) return text + ", " + std::to_string(candidate.decodedSize / kTileBytes) + " tiles";
-  return text + ", " + std::to_string(candidate.decodedSize) + " bytes";
-}
-
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen) {
   auto& list = form.controls.CompList;
   if (chosen.empty()) return;

@@ -28,8 +28,6 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
 // or it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form);
 
-// "Nemesis, 12 tiles" or "Kosinski, 1280 bytes": the description of a found block.
-std::string ScanEntryDescription(const ScanCandidate& candidate);
 
 // Appends an entry for each chosen block to the catalogue shown and rewrites its file
 // once. Refused, with nothing changed, when the catalogue could not be read whole or

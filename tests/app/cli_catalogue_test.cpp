@@ -52,7 +52,7 @@ TEST_F(CliCatalogue, SaysWhatIsWrong) {
   };
   for (const auto& c : {Case{{"catalogue", "list", "Sonic 4"}, 2, "there is no catalogue 'Sonic 4'; the catalogues are"},
                         Case{{"catalogue", "remove", "Sonic 1", "2"}, 1, "has 1 entries; there is no entry 2"},
-                        Case{{"catalogue", "add", "Sonic1", "-o", "0x10", "-f", "kosinski"}, 2, "'0x10'"},
+                        Case{{"catalogue", "add", "Sonic1", "-o", "0x1G", "-f", "kosinski"}, 2, "'0x1G'"},
                         Case{{"catalogue", "add", "Sonic1", "-o", "10"}, 2, "--format"},
                         Case{{"extract", "--rom", "x.bin", "--catalogue", "Custom", "--out-dir", "o"}, 1,
                              "there is no catalogue file"},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "run_cli.h"
@@ -43,11 +45,15 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
   run = testing::RunCliWith({"scan", rom_.string(), "--format", "nemesis", "--json"});
   ASSERT_EQ(run.code, 0);
   EXPECT_EQ(run.out.find("kosinski"), std::string::npos);
-  EXPECT_NE(run.out.find("{\"offset\": 4096, \"offset_hex\": \"0x1000\", \"format\": \"nemesis\", \"decoded_size\": 64, "
-                         "\"tiles\": 2, \"compressed_size\": " + std::to_string(nemesisSize_)),
-            std::string::npos)
-      << run.out;
-  EXPECT_EQ(run.out.front(), '[');
+  const auto json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["format_version"], 1);
+  EXPECT_EQ(json["rom"], rom_.string());
+  EXPECT_EQ(json["size"], 0x2000);
+  ASSERT_EQ(json["blocks"].size(), 1u);
+  EXPECT_EQ(json["blocks"][0],
+            nlohmann::json::parse(R"({"offset": 4096, "offset_hex": "0x1000", "format": "nemesis", "decoded_size": 64,
+                                      "tiles": 2, "compressed_size": )" + std::to_string(nemesisSize_) +
+                                  ", \"confidence\": " + json["blocks"][0]["confidence"].dump() + "}"));
 }
 
 TEST_F(CliScanPreview, PreviewWritesAPngOfTheTiles) {

@@ -83,7 +83,7 @@ std::vector<std::string> With(std::vector<std::string> more) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, CliFailure,
     ::testing::Values(
-        FailingRun{"OffsetNotHex", With({"--offset", "0x10"}), 2, "'0x10' is not a hexadecimal number"},
+        FailingRun{"OffsetNotHex", With({"--offset", "1G"}), 2, "'1G' is not a hexadecimal number"},
         FailingRun{"OffsetNotDecimal", With({"--offset", "1A", "--radix", "dec"}), 2, "'1A' is not a decimal number"},
         FailingRun{"OffsetTooLarge", With({"--offset", "100000000"}), 2, "does not fit in 32 bits"},
         FailingRun{"UnknownFormat", {"decompress", "--format", "lzss", "--offset", "0"}, 2, "lzss"},

@@ -1,0 +1,99 @@
+// The command line as its users expect it: one row a habit.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "catalogue/catalogue_file.h"
+#include "run_cli.h"
+#include "support/bytes.h"
+#include "support/process.h"
+
+namespace quarvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Habit {
+  const char* name;
+  std::vector<std::string> args;  // "DEMO" is the demo ROM image, "DIR/..." a path in a scratch folder
+  bool demoOnStandardInput;
+  int code;
+  const char* outPart;  // "" when anything goes
+  const char* errPart;
+  std::function<void(const fs::path& dir, const testing::CliRun& run)> more = nullptr;
+};
+
+class CliHabits : public ::testing::TestWithParam<Habit> {};
+
+TEST_P(CliHabits, AreKept) {
+  const Habit& h = GetParam();
+  testing::TempDir dir;
+  const fs::path demo = fs::path(QUARVEL_BIN_DIR) / "demo.bin";
+  std::vector<std::string> args;
+  for (const auto& arg : h.args) {
+    args.push_back(arg == "DEMO" ? demo.string() : arg.rfind("DIR/", 0) == 0 ? (dir / arg.substr(4)).string() : arg);
+  }
+  testing::CliRun run;
+  if (h.demoOnStandardInput) {
+    testing::StandardInputFrom input(demo);
+    run = testing::RunCliWith(args);
+  } else {
+    run = testing::RunCliWith(args);
+  }
+  EXPECT_EQ(run.code, h.code) << run.err;
+  EXPECT_NE(run.out.find(h.outPart), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find(h.errPart), std::string::npos) << run.err;
+  if (h.more) h.more(dir.path(), run);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliHabits,
+    ::testing::Values(
+        Habit{"AMistypedCommandNamesItself", {"decompres"}, false, 2, "",
+              "quarvel-cli: error: unknown command 'decompres'; did you mean 'decompress'?"},
+        Habit{"AMistypedSubcommandToo", {"catalogue", "lst", "Custom"}, false, 2, "", "unknown command 'lst'; did you mean 'list'?"},
+        Habit{"EveryParseErrorHasThePrefix", {"decompress", "--format"}, false, 2, "", "quarvel-cli: error: "},
+        Habit{"FormatsAreWordsNotNumbers", {"decompress", "-f", "0", "-o", "0", "DEMO", "-"}, false, 2, "",
+              "'0' is not one of kosinski|nemesis"},
+        Habit{"HelpShowsTheWordsAndNoInternals", {"decompress", "--help"}, false, 0, "--format kosinski|nemesis", "",
+              [](const fs::path&, const testing::CliRun& run) {
+                EXPECT_EQ(run.out.find("ENUM"), std::string::npos) << run.out;
+                EXPECT_EQ(run.out.find("->"), std::string::npos) << run.out;
+              }},
+        Habit{"AnOffsetAsScanPrintsIt", {"decompress", "-f", "nemesis", "-o", "0x400", "DEMO", "DIR/logo.dat"}, false, 0, "",
+              "", [](const fs::path& dir, const testing::CliRun&) { EXPECT_GT(fs::file_size(dir / "logo.dat"), 0u); }},
+        Habit{"ScanReadsStandardInput", {"scan", "-"}, true, 0, "0x400       nemesis", ""},
+        Habit{"PreviewReadsStandardInput", {"preview", "-f", "nemesis", "-o", "400", "-", "DIR/logo.png"}, true, 0, "", "",
+              [](const fs::path& dir, const testing::CliRun&) { EXPECT_TRUE(fs::exists(dir / "logo.png")); }},
+        Habit{"ExtractReadsStandardInput",
+              {"extract", "--rom", "-", "--catalogue", "Custom", "--out-dir", "DIR/out", "--catalogue-dir", QUARVEL_BIN_DIR},
+              true, 0, "4 entries: 4 extracted, 0 failed", ""},
+        Habit{"ScanJsonIsOneObject", {"scan", "DEMO", "--json"}, false, 0, "", "",
+              [](const fs::path&, const testing::CliRun& run) {
+                const auto json = nlohmann::json::parse(run.out);
+                EXPECT_EQ(json["format_version"], 1);
+                EXPECT_EQ(json["blocks"].size(), 4u);
+              }},
+        Habit{"ScanAddsWhatTheCatalogueLacks",
+              {"scan", "DEMO", "--add-to", "Custom.dat", "--catalogue-dir", "DIR/", "--min-confidence", "0"}, false, 0, "",
+              "added 4 blocks to the catalogue 'Custom'",
+              [](const fs::path& dir, const testing::CliRun&) {
+                EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries.size(), 4u);
+                const auto again = testing::RunCliWith(
+                    {"scan", QUARVEL_BIN_DIR "/demo.bin", "--add-to", "Custom", "--catalogue-dir", dir.string()});
+                EXPECT_NE(again.err.find("added 0 blocks"), std::string::npos) << again.err;
+              }},
+        Habit{"ListingAMissingCatalogueSaysSo", {"catalogue", "list", "Sonic2.dat", "--catalogue-dir", "DIR/"}, false, 0, "",
+              "no catalogue file at '"},
+        Habit{"ExtractChecksTheRomFirst",
+              {"extract", "--rom", "DIR/none.bin", "--catalogue", "Custom", "--out-dir", "DIR/out", "--catalogue-dir",
+               QUARVEL_BIN_DIR},
+              false, 1, "", "none.bin': No such file or directory",
+              [](const fs::path& dir, const testing::CliRun&) { EXPECT_FALSE(fs::exists(dir / "out")); }},
+        Habit{"TheVersionIsTheProjects", {"--version"}, false, 0, "quarvel-cli " QUARVEL_VERSION, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quarvel
