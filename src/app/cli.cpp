@@ -22,6 +22,7 @@ struct Arguments {
   std::string formatName;
   cli::OffsetArg offset;
   std::string rom, output, catalogue, description, catalogueFolder;
+  const char* argv0 = nullptr;
   int number = 0;
   cli::PreviewArgs look;
   std::string scanFormat = "both";
@@ -30,7 +31,11 @@ struct Arguments {
   Format format() const { return FormatNamed(formatName)->format; }
 };
 
-std::filesystem::path Folder(const Arguments& a) { return PathFromUtf8(a.catalogueFolder); }
+// Where the catalogues are: --catalogue-dir, else beside the program or in the user's data folder.
+CatalogueLocation Folder(const Arguments& a) {
+  if (!a.catalogueFolder.empty()) return {PathFromUtf8(a.catalogueFolder), std::nullopt};
+  return LocateCatalogues(ExecutableDirectory(a.argv0), UserDataDirectory());
+}
 
 // A command: its options, parsed into Arguments, and the work that runs when it is chosen.
 struct Command {
@@ -101,7 +106,8 @@ void AddOffset(CLI::App& command, cli::OffsetArg& offset) {
 }
 
 void AddCatalogueFolder(CLI::App& command, std::string& folder) {
-  command.add_option("--catalogue-dir", folder, "Folder of the catalogue files (default: the program's folder)");
+  command.add_option("--catalogue-dir", folder,
+                     "Folder of the catalogue files (default: the one 'quarvel-cli catalogue where' prints)");
 }
 
 // "Catalogues, by ROM name or file name: Sonic 1 (Sonic1.dat), ..."
@@ -144,7 +150,7 @@ Command AddCompress(CLI::App& app, Arguments& a) {
 Command AddCatalogue(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("catalogue", "List, add or remove the known block locations of a ROM");
   command->require_subcommand(1);
-  command->footer(CatalogueNames());
+  command->footer(CatalogueNames() + "\nThe catalogue files are in the folder that 'quarvel-cli catalogue where' prints.");
   CLI::App* list = command->add_subcommand("list", "Print the entries of a catalogue, numbered from 1");
   list->footer("Example:\n  quarvel-cli catalogue list \"Sonic 1\"");
   list->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
@@ -161,7 +167,14 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   remove->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
   remove->add_option("NUMBER", a.number, "Number of the entry, from 1")->required();
   AddCatalogueFolder(*remove, a.catalogueFolder);
-  return {command, [&a, list, add](const cli::Streams& s) {
+  CLI::App* where = command->add_subcommand("where", "Print the folder of the catalogue files");
+  where->footer(
+      "The program's folder when you may write it; for an installed program, your own data folder\n"
+      "($XDG_DATA_HOME/quarvel, by default ~/.local/share/quarvel), where the catalogues shipped with the\n"
+      "program are copied by your first change.");
+  AddCatalogueFolder(*where, a.catalogueFolder);
+  return {command, [&a, list, add, where](const cli::Streams& s) {
+    if (*where) return cli::CatalogueWhere(Folder(a), s);
     if (*list) return cli::CatalogueList(Folder(a), a.catalogue, s);
     if (*add) return cli::CatalogueAdd(Folder(a), a.catalogue, a.offset, a.format(), a.description, s);
     return cli::CatalogueRemove(Folder(a), a.catalogue, a.number, s);
@@ -293,7 +306,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
 
   Arguments arguments;
-  arguments.catalogueFolder = PathToUtf8(ExecutableDirectory(argc > 0 ? argv[0] : nullptr));
+  arguments.argv0 = argc > 0 ? argv[0] : nullptr;
   const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments),
                               AddCatalogue(app, arguments),  AddExtract(app, arguments),
                               AddScan(app, arguments),       AddPreview(app, arguments)};

@@ -53,8 +53,8 @@ Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, std::int32
   return std::move(*block);
 }
 
-// The catalogues of `folder`: no command writes its output over one of them.
-ProtectedFiles CataloguesProtected(const std::filesystem::path& folder) {
+// The catalogues: no command writes its output over one of them.
+ProtectedFiles CataloguesProtected(const CatalogueLocation& folder) {
   ProtectedFiles files;
   ProtectCatalogues(files, folder);
   return files;
@@ -135,19 +135,18 @@ void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& r
 }
 
 // The catalogue that `name` names, by ROM name or file name.
-Expected<std::filesystem::path, int> CataloguePath(const std::filesystem::path& folder, const std::string& name,
-                                                   const Streams& streams) {
+Expected<std::string_view, int> CatalogueBaseName(const std::string& name, const Streams& streams) {
   const auto rom = FindRomCatalogue(name);
   if (!rom) return Fail(streams.Error("there is no catalogue '" + name + "'; the catalogues are " + KnownCatalogues(), kUsage));
-  return CatalogueFilePath(folder, rom->baseName);
+  return rom->baseName;
 }
 
 // Changes the catalogue `name` with `change`, under its lock, and saves it.
 template <class Change>
-int EditCatalogue(const std::filesystem::path& folder, const std::string& name, const Streams& streams, Change change) {
-  const auto path = CataloguePath(folder, name, streams);
-  if (!path) return path.error();
-  auto edit = CatalogueEdit::Begin(*path);
+int EditCatalogue(const CatalogueLocation& folder, const std::string& name, const Streams& streams, Change change) {
+  const auto base = CatalogueBaseName(name, streams);
+  if (!base) return base.error();
+  auto edit = CatalogueEdit::Begin(folder, *base);
   if (!edit) return streams.Error(edit.error().message, kFailure);
   auto entries = edit->Entries();
   if (const int changed = change(entries); changed != kSuccess) return changed;
@@ -165,7 +164,7 @@ int Streams::Error(const std::string& message, int code) const {
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
 
 int Decompress(Format format, const OffsetArg& offsetArg, const std::string& romArg, const std::string& outArg,
-               const std::filesystem::path& catalogues, const Streams& streams) {
+               const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
@@ -186,7 +185,7 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
   return Write(block->bytes, outArg, protect, streams);
 }
 
-int Compress(Format format, const std::string& in, const std::string& out, const std::filesystem::path& catalogues,
+int Compress(Format format, const std::string& in, const std::string& out, const CatalogueLocation& catalogues,
              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   const FormatInfo& info = InfoOf(format);
@@ -202,7 +201,7 @@ int Compress(Format format, const std::string& in, const std::string& out, const
 }
 
 int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
-            const std::string& out, const std::filesystem::path& catalogues, const Streams& streams) {
+            const std::string& out, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
@@ -231,10 +230,10 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   return Write(EncodePng(*image), out, protect, streams);
 }
 
-int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, const std::filesystem::path& catalogues,
+int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, const CatalogueLocation& catalogues,
          const Streams& streams) {
   if (!args.addTo.empty()) {
-    if (const auto path = CataloguePath(catalogues, args.addTo, streams); !path) return path.error();
+    if (const auto base = CatalogueBaseName(args.addTo, streams); !base) return base.error();
   }
   ProtectedFiles unused;
   const auto rom = ReadRom(romArg, unused, streams);
@@ -285,19 +284,20 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
   });
 }
 
-int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams) {
-  const auto path = CataloguePath(folder, rom, streams);
-  if (!path) return path.error();
-  const auto catalogue = LoadCatalogue(*path);
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams) {
+  const auto base = CatalogueBaseName(rom, streams);
+  if (!base) return base.error();
+  const auto path = CatalogueToRead(folder, *base);
+  const auto catalogue = LoadCatalogue(path);
   if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
   if (catalogue.status == CatalogueLoad::Status::Missing)
-    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(*path) << "' yet\n";
+    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(path) << "' yet\n";
   const auto& entries = catalogue.entries;
   for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
   return kSuccess;
 }
 
-int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offsetArg, Format format,
+int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offsetArg, Format format,
                  const std::string& description, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
@@ -310,7 +310,7 @@ int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, co
   });
 }
 
-int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams) {
+int CatalogueRemove(const CatalogueLocation& folder, const std::string& rom, int number, const Streams& streams) {
   return EditCatalogue(folder, rom, streams, [&](std::vector<std::string>& entries) {
     if (number < 1 || static_cast<std::size_t>(number) > entries.size()) {
       return streams.Error("the catalogue '" + std::string(FindRomCatalogue(rom)->listText) + "' has " +
@@ -322,14 +322,20 @@ int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom,
   });
 }
 
-int Extract(const std::filesystem::path& folder, const std::string& name, const std::string& rom,
+int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams) {
+  streams.out << PathToUtf8(folder.folder) << '\n';
+  return kSuccess;
+}
+
+int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,
             const std::string& outDir, const Streams& streams) {
-  const auto path = CataloguePath(folder, name, streams);
-  if (!path) return path.error();
-  const auto catalogue = LoadCatalogue(*path);
+  const auto base = CatalogueBaseName(name, streams);
+  if (!base) return base.error();
+  const auto path = CatalogueToRead(folder, *base);
+  const auto catalogue = LoadCatalogue(path);
   if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
   if (catalogue.status == CatalogueLoad::Status::Missing)
-    return streams.Error("there is no catalogue file '" + PathToUtf8(*path) + "'", kFailure);
+    return streams.Error("there is no catalogue file '" + PathToUtf8(path) + "'", kFailure);
   ProtectedFiles protect = CataloguesProtected(folder);
   RomReader read;
   std::vector<std::uint8_t> input;

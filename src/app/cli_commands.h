@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "catalogue/catalogue_location.h"
 #include "decoders/formats.h"
 #include "scan/block_scan.h"
 #include "offset/offset_text.h"
@@ -34,15 +35,17 @@ struct OffsetArg {
 // The commands that write a file never write it over one of their inputs or over a
 // catalogue file of `catalogues`.
 int Decompress(Format format, const OffsetArg& offset, const std::string& rom, const std::string& out,
-               const std::filesystem::path& catalogues, const Streams& streams);
+               const CatalogueLocation& catalogues, const Streams& streams);
 
-int Compress(Format format, const std::string& in, const std::string& out, const std::filesystem::path& catalogues,
+int Compress(Format format, const std::string& in, const std::string& out, const CatalogueLocation& catalogues,
              const Streams& streams);
 
-int CatalogueList(const std::filesystem::path& folder, const std::string& rom, const Streams& streams);
-int CatalogueAdd(const std::filesystem::path& folder, const std::string& rom, const OffsetArg& offset, Format format,
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams);
+int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,
                  const std::string& description, const Streams& streams);
-int CatalogueRemove(const std::filesystem::path& folder, const std::string& rom, int number, const Streams& streams);
+// Prints the folder of the catalogue files.
+int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams);
+int CatalogueRemove(const CatalogueLocation& folder, const std::string& rom, int number, const Streams& streams);
 
 struct PreviewArgs {
   std::string palette;  // a Mega Drive palette file; empty: grey
@@ -50,17 +53,17 @@ struct PreviewArgs {
   unsigned zoom = 1;
 };
 int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
-            const std::string& out, const std::filesystem::path& catalogues, const Streams& streams);
+            const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 struct ScanArgs {
   bool json = false;
   std::string addTo;           // a catalogue to add the blocks found to, when not empty
   double minConfidence = 0.5;  // of the blocks to add
 };
-int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const std::filesystem::path& catalogues,
+int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const CatalogueLocation& catalogues,
          const Streams& streams);
 
-int Extract(const std::filesystem::path& folder, const std::string& catalogue, const std::string& rom,
+int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);
 
 }  // namespace quarvel::cli

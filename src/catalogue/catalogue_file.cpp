@@ -85,6 +85,11 @@ std::filesystem::path CatalogueLockPath(const std::filesystem::path& catalogue) 
   return catalogue.parent_path() / name;
 }
 
+void ProtectCatalogues(ProtectedFiles& files, const CatalogueLocation& location) {
+  ProtectCatalogues(files, location.folder);
+  if (location.shipped) ProtectCatalogues(files, *location.shipped);
+}
+
 void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& rom : kRomCatalogues) {
@@ -106,9 +111,22 @@ FileResult<void> CatalogueWriter::Commit(const std::vector<std::string>& entries
 FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& path) {
   auto lock = FileLock::Acquire(CatalogueLockPath(path));
   if (!lock) return Fail(lock.error());
-  CatalogueLoad load = LoadCatalogue(path);
+  return Begin(path, path, std::move(*lock));
+}
+
+FileResult<CatalogueEdit> CatalogueEdit::Begin(const CatalogueLocation& location, std::string_view baseName) {
+  std::error_code ignored;  // a folder that cannot be made fails at the lock, and says so
+  if (location.userData) std::filesystem::create_directories(location.folder, ignored);
+  auto lock = FileLock::Acquire(CatalogueLockPath(CatalogueToWrite(location, baseName)));
+  if (!lock) return Fail(lock.error());
+  return Begin(CatalogueToRead(location, baseName), CatalogueToWrite(location, baseName), std::move(*lock));
+}
+
+FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& read, const std::filesystem::path& write,
+                                               FileLock lock) {
+  CatalogueLoad load = LoadCatalogue(read);
   if (load.status == CatalogueLoad::Status::Failed) return Fail(FileFailure{load.problem, {}});
-  return CatalogueEdit(path, std::move(*lock), std::move(load.entries));
+  return CatalogueEdit(write, std::move(lock), std::move(load.entries));
 }
 
 FileResult<void> CatalogueEdit::Save(const std::vector<std::string>& entries) {

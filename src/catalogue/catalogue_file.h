@@ -8,8 +8,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue_location.h"
 #include "common/expected.h"
 #include "files/files.h"
 
@@ -48,8 +50,9 @@ CatalogueLoad LoadCatalogue(const std::filesystem::path& path);
 // The lock file that serialises the changes of a catalogue: ".Sonic1.dat.lock" beside it.
 std::filesystem::path CatalogueLockPath(const std::filesystem::path& catalogue);
 
-// The catalogue files of `folder`, as files that no command replaces.
+// The catalogue files of `folder`, or of a location, as files that no command replaces.
 void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folder);
+void ProtectCatalogues(ProtectedFiles& files, const CatalogueLocation& location);
 
 // Rewrites a catalogue file whole: Begin fails, leaving the file as it was, when the
 // file or its folder cannot be written; Commit writes the entries, or leaves the old
@@ -71,6 +74,10 @@ class CatalogueEdit {
   // Waits for the catalogue's lock, then reads the file. Fails when the lock cannot be
   // had (a folder where no file can be made) or the file exists but cannot be read.
   static FileResult<CatalogueEdit> Begin(const std::filesystem::path& path);
+  // The same for a catalogue of a location: it is read from where it is (the user's
+  // own, or the shipped one) and saved as the user's own (the user's data folder is
+  // made when missing).
+  static FileResult<CatalogueEdit> Begin(const CatalogueLocation& location, std::string_view baseName);
 
   // What the file holds now; empty when there is no file.
   const std::vector<std::string>& Entries() const { return entries_; }
@@ -80,6 +87,8 @@ class CatalogueEdit {
  private:
   CatalogueEdit(std::filesystem::path path, FileLock lock, std::vector<std::string> entries)
       : path_(std::move(path)), lock_(std::move(lock)), entries_(std::move(entries)) {}
+  static FileResult<CatalogueEdit> Begin(const std::filesystem::path& read, const std::filesystem::path& write,
+                                         FileLock lock);
   std::filesystem::path path_;
   FileLock lock_;
   std::vector<std::string> entries_;

@@ -55,11 +55,13 @@ class FileDialogService {
   virtual std::optional<std::filesystem::path> ShowSave(const FileDialogRequest& request) = 0;
 };
 
-// The folder that holds the program, where the catalogue files live.
+// The folders of the program's files: the one that holds the program, and the user's
+// own data folder (see LocateCatalogues for where the catalogue files live).
 class ProgramDirectoryService {
  public:
   virtual ~ProgramDirectoryService() = default;
   virtual std::filesystem::path ProgramDirectory() const = 0;
+  virtual std::filesystem::path UserDataDirectory() const = 0;
 };
 
 // A single-line text box; texts are UTF-8.

@@ -22,8 +22,9 @@ void ShowEntries(DecompressorForm& form, const std::vector<std::string>& entries
 
 }  // namespace
 
-std::filesystem::path CurrentCataloguePath(const DecompressorForm& form) {
-  return CatalogueFilePath(form.services.programDirectory.ProgramDirectory(), form.state.RomName);
+CatalogueLocation Catalogues(const DecompressorForm& form) {
+  const ProgramDirectoryService& folders = form.services.programDirectory;
+  return LocateCatalogues(folders.ProgramDirectory(), folders.UserDataDirectory());
 }
 
 std::vector<std::string> ListedEntries(const ListBox& list) {
@@ -37,7 +38,7 @@ std::optional<CatalogueEdit> BeginCatalogueEdit(DecompressorForm& form, std::str
   const std::vector<std::string> listed = ListedEntries(list);
   std::vector<std::string> stored;
   {
-    auto edit = CatalogueEdit::Begin(CurrentCataloguePath(form));
+    auto edit = CatalogueEdit::Begin(Catalogues(form), form.state.RomName);
     if (!edit) {
       Inform(form, failure);
       return std::nullopt;
@@ -79,7 +80,7 @@ void RomList_Click(DecompressorForm& form) {
     form.state.RomName = std::string(kRomCatalogues[static_cast<std::size_t>(chosen)].baseName);
 
   controls.CompList.Clear();
-  const CatalogueLoad load = LoadCatalogue(CurrentCataloguePath(form));
+  const CatalogueLoad load = LoadCatalogue(CatalogueToRead(Catalogues(form), form.state.RomName));
   form.state.CatalogueComplete = load.status != CatalogueLoad::Status::Failed;
   const bool selectFirst = load.status == CatalogueLoad::Status::Loaded && !load.entries.empty();
   ShowEntries(form, load.entries, selectFirst ? 0 : ListBox::kNoSelection);

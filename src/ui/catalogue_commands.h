@@ -42,8 +42,8 @@ void AddLoc_Click(DecompressorForm& form);
 // new last one).
 void DelLoc_Click(DecompressorForm& form);
 
-// The path of the catalogue shown.
-std::filesystem::path CurrentCataloguePath(const DecompressorForm& form);
+// Where the catalogue files are (see LocateCatalogues).
+CatalogueLocation Catalogues(const DecompressorForm& form);
 
 // The entries of CompList, in order.
 std::vector<std::string> ListedEntries(const ListBox& list);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QShortcut>
@@ -93,6 +94,9 @@ Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialo
                            ProgramDirectoryService& programDirectory) {
   setObjectName("Decompressor");
   setWindowTitle(kWindowCaption);
+  QIcon icon;
+  for (const int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QString(":/icons/%1.png").arg(size));
+  setWindowIcon(icon);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(SansFont());

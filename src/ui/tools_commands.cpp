@@ -64,7 +64,7 @@ void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& 
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {
   ProtectedFiles files;
   if (!form.state.SourceFile.empty()) files.Add(form.state.SourceFile, "the ROM image itself");
-  ProtectCatalogues(files, form.services.programDirectory.ProgramDirectory());
+  ProtectCatalogues(files, Catalogues(form));
   return files;
 }
 

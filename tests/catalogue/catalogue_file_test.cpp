@@ -1,5 +1,7 @@
 #include "catalogue/catalogue_file.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "catalogue/windows1252.h"
@@ -117,6 +119,39 @@ TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
   EXPECT_FALSE(CatalogueWriter::Begin("/proc/Sonic1.dat"));  // no files can be made there
   EXPECT_FALSE(SaveCatalogue("/proc/Sonic1.dat", {"00000010 - <K> - a"}));
   EXPECT_TRUE(dir.List().empty());
+}
+
+// A program folder the user may write keeps the catalogues; an installed program, or
+// one whose folder the user may not write, keeps them in the user's data folder, and
+// reads the shipped ones there until the first change makes the user's own.
+TEST(CatalogueLocation, FollowsWhereTheProgramIs) {
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all);
+  const fs::path user = dir / "home" / "quarvel";
+  fs::create_directories(dir / "portable");
+  fs::permissions(dir / "portable", fs::perms::all);
+  EXPECT_EQ(LocateCatalogues(dir / "portable", user).folder, dir / "portable");
+
+  fs::create_directories(dir / "usr" / "bin");
+  fs::create_directories(dir / "usr" / "share" / "quarvel");
+  ASSERT_TRUE(SaveCatalogue(dir / "usr" / "share" / "quarvel" / "Custom.dat", {"00000400 - <N> - shipped"}));
+  const auto installed = LocateCatalogues(dir / "usr" / "bin", user);
+  EXPECT_EQ(installed.folder, user);
+  EXPECT_TRUE(installed.userData);
+  EXPECT_EQ(LoadCatalogue(CatalogueToRead(installed, "Custom")).entries, Entries{"00000400 - <N> - shipped"});
+  {
+    auto edit = CatalogueEdit::Begin(installed, "Custom");
+    ASSERT_TRUE(edit);
+    ASSERT_TRUE(edit->Save({"00000400 - <N> - shipped", "00000800 - <K> - mine"}));
+  }
+  EXPECT_EQ(LoadCatalogue(user / "Custom.dat").entries.size(), 2u);
+  EXPECT_EQ(LoadCatalogue(dir / "usr" / "share" / "quarvel" / "Custom.dat").entries.size(), 1u);
+  EXPECT_EQ(CatalogueToRead(installed, "Custom"), user / "Custom.dat");
+
+  fs::create_directories(dir / "closed");  // a folder of root's, run as "nobody"
+  if (geteuid() == 0) {
+    EXPECT_TRUE(testing::AsAnotherUser([&] { return LocateCatalogues(dir / "closed", user).folder == user; }));
+  }
 }
 
 }  // namespace

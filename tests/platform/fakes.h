@@ -33,7 +33,9 @@ inline Message Info(std::string_view text, std::optional<std::string> title = st
 class FixedProgramDirectory : public ProgramDirectoryService {
  public:
   std::filesystem::path directory;
+  std::filesystem::path userData;  // where catalogues go when `directory` cannot be written
   std::filesystem::path ProgramDirectory() const override { return directory; }
+  std::filesystem::path UserDataDirectory() const override { return userData; }
 };
 
 class FakeTextBox : public TextBox {

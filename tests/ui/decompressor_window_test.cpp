@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <QStyleFactory>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "ui/decompressor_window.h"
 #include "ui/scan_results_dialog.h"
 #include "ui/tile_preview.h"
+#include "platform/program_directory.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 
@@ -196,6 +198,30 @@ class WindowTest : public QObject {
     QCOMPARE(h.window.CompList->currentRow(), 1);
     QVERIFY(h.window.CompList->item(1)->isSelected());
     QCOMPARE(h.window.DisplayLoc->text(), QString("3"));
+  }
+
+  // An installed program keeps its catalogues in the user's data folder, and the window
+  // and the command line agree on it: what one adds, the other shows.
+  void InstalledCataloguesAreTheUsersOwnAndShared() {
+    testing::TempDir dir;
+    fs::create_directories(dir / "usr" / "bin");
+    fs::create_directories(dir / "usr" / "share" / "quarvel");
+    fs::copy_file(QUARVEL_BIN_DIR "/quarvel-cli", dir / "usr" / "bin" / "quarvel-cli");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir / "data").string()));
+    QCoreApplication::setApplicationName("quarvel");
+    QCOMPARE(QtProgramDirectory().UserDataDirectory(), UserDataDirectory());
+    std::string add = "'";
+    add.append((dir / "usr" / "bin" / "quarvel-cli").string())
+        .append("' catalogue add Custom -o 100 -f kosinski -d 'da linha de comando'");
+    QCOMPARE(std::system(add.c_str()), 0);
+
+    Harness h(dir / "usr" / "bin");
+    h.directory.userData = QtProgramDirectory().UserDataDirectory();
+    h.window.Load();
+    h.window.RomList->setCurrentRow(8);  // Custom
+    QCOMPARE(h.window.CompList->count(), 1);
+    QCOMPARE(h.window.CompList->item(0)->text(), QString("00000100 - <K> - da linha de comando"));
+    qunsetenv("XDG_DATA_HOME");
   }
 
   void DescriptionRefusesA41stCharacter() {

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_services.h"
 
+#include <QStandardPaths>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -63,6 +64,10 @@ std::optional<std::filesystem::path> QtFileDialogs::ShowSave(const FileDialogReq
 
 std::filesystem::path QtProgramDirectory::ProgramDirectory() const {
   return PathFromUtf8(FromQString(QCoreApplication::applicationDirPath()));
+}
+
+std::filesystem::path QtProgramDirectory::UserDataDirectory() const {
+  return PathFromUtf8(FromQString(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
 }
 
 std::string QtTextBox::Text() const { return FromQString(edit_->text()); }

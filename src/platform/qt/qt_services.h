@@ -45,6 +45,7 @@ class QtFileDialogs : public FileDialogService {
 class QtProgramDirectory : public ProgramDirectoryService {
  public:
   std::filesystem::path ProgramDirectory() const override;
+  std::filesystem::path UserDataDirectory() const override;  // Qt's AppDataLocation
 };
 
 class QtTextBox : public TextBox {

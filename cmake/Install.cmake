@@ -1,0 +1,47 @@
+# What an installed Quarvel Descompressor is: the programs, its menu entry, icon and
+# metadata, the command line's manual, the demo ROM image with its palette and
+# catalogue, and a Debian package of all that (cpack -G DEB).
+include(GNUInstallDirs)
+
+set(QUARVEL_APP_ID org.quarvel.Descompressor)
+configure_file(${PROJECT_SOURCE_DIR}/data/${QUARVEL_APP_ID}.metainfo.xml
+               ${PROJECT_BINARY_DIR}/data/${QUARVEL_APP_ID}.metainfo.xml @ONLY)
+
+install(TARGETS quarvel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET quarvel)
+  install(TARGETS quarvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES data/${QUARVEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_BINARY_DIR}/data/${QUARVEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES data/icons/${QUARVEL_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  foreach(size 16 32 48 64 128 256)
+    install(FILES data/icons/${size}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${QUARVEL_APP_ID}.png)
+  endforeach()
+endif()
+install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The demo files, made fresh for the package: read-only beside the programs, where the
+# catalogue is read until the user's first change copies it.
+set(QUARVEL_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
+add_custom_command(OUTPUT ${QUARVEL_SHIPPED}/demo.bin
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
+  COMMAND make_demo ${QUARVEL_SHIPPED}
+  DEPENDS make_demo
+  COMMENT "Writing the demo files to install")
+add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin)
+install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal ${QUARVEL_SHIPPED}/Custom.dat
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel)
+
+set(CPACK_PACKAGE_NAME quarvel)
+set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Extract compressed blocks from Mega Drive ROM images")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Finds, extracts and decodes the Kosinski and Nemesis compressed blocks of Mega Drive ROM images of the Sonic games: a window in Portuguese and the quarvel-cli command line.")
+set(CPACK_PACKAGE_CONTACT "Quarvel Descompressor authors <quarvel@users.noreply.invalid>")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

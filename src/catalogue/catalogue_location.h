@@ -1,0 +1,30 @@
+// Where the catalogue files are. Beside the program when the user may write there (a
+// build tree, a portable copy); for an installed program, in the user's own data
+// folder, with the catalogues shipped with the program read until the first change.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace quarvel {
+
+struct CatalogueLocation {
+  std::filesystem::path folder;                  // where catalogues are read and written
+  std::optional<std::filesystem::path> shipped;  // read only: for a catalogue that `folder` lacks
+  bool userData = false;                         // `folder` is the user's data folder, made when missing
+};
+
+// The catalogues of a program in `programFolder`. It is installed when the folder holds
+// "../share/quarvel" (what it ships), and then, or when the user may not write the
+// folder, the catalogues are in `userData`.
+CatalogueLocation LocateCatalogues(const std::filesystem::path& programFolder, const std::filesystem::path& userData);
+
+// The file that a catalogue is read from: the user's own when there is one, else the
+// shipped one when there is one, else (not there yet) the user's.
+std::filesystem::path CatalogueToRead(const CatalogueLocation& location, std::string_view baseName);
+
+// The file that a catalogue is written to.
+std::filesystem::path CatalogueToWrite(const CatalogueLocation& location, std::string_view baseName);
+
+}  // namespace quarvel

@@ -1,0 +1,26 @@
+#!/bin/sh
+# An installation into a scratch prefix holds the programs, the menu entry, the icon,
+# the metadata, the manual and the shipped demo files; the menu entry and the metadata
+# pass their validators, and the installed command line finds the shipped catalogue.
+# Usage: install_test.sh BUILD_DIR
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failed=0
+fail() { echo "FAILED: $*"; failed=$((failed + 1)); }
+
+cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
+for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompressor.desktop \
+    share/metainfo/org.quarvel.Descompressor.metainfo.xml share/icons/hicolor/scalable/apps/org.quarvel.Descompressor.svg \
+    share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 \
+    share/quarvel/demo.bin share/quarvel/Custom.dat; do
+  [ -f "$prefix/$file" ] || fail "not installed: $file"
+done
+desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
+  fail "appstreamcli validate"
+listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
+[ "$listed" -eq 4 ] || fail "the shipped catalogue is not read: $listed lines"
+where=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue where)
+[ "$where" = "$prefix/home/.local/share/quarvel" ] || fail "catalogue where: $where"
+[ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+[ "$failed" -eq 0 ]
