@@ -1,10 +1,7 @@
 #include "catalogue/catalogue_location.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "catalogue/rom_names.h"
+#include "files/native_file.h"
 
 namespace quarvel {
 
@@ -13,7 +10,8 @@ CatalogueLocation LocateCatalogues(const std::filesystem::path& programFolder, c
   const std::filesystem::path shipped = programFolder / ".." / "share" / "quarvel";
   const bool installed = std::filesystem::is_directory(shipped, error);
   // A folder that is gone is no reason to move: what is done there fails, and says so.
-  const bool writable = access(programFolder.c_str(), W_OK) == 0 || errno == ENOENT;
+  const bool writable = native::MayWrite(programFolder) ||
+                        native::Look(programFolder, true).kind == native::Entry::Kind::None;
   if (!installed && writable) return {programFolder, std::nullopt, false};
   return {userData, installed ? std::optional(std::filesystem::weakly_canonical(shipped, error)) : std::nullopt, true};
 }

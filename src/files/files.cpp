@@ -1,16 +1,13 @@
 #include "files/files.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <utility>
+
+#include "files/native_file.h"
 
 namespace quarvel {
 namespace fs = std::filesystem;
@@ -20,8 +17,6 @@ constexpr std::size_t kChunkSize = 64 * 1024;
 constexpr std::size_t kNameLimit = 255;  // bytes of one file name on the common file systems
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
-std::error_code Errno() { return {errno != 0 ? errno : EIO, std::generic_category()}; }
-
 std::string Quoted(const fs::path& path) {
   std::string text(1, '\'');
   text.append(PathToUtf8(path)).push_back('\'');
@@ -30,13 +25,13 @@ std::string Quoted(const fs::path& path) {
 
 FileFailure Failure(std::string message, std::error_code code = {}) { return {std::move(message), code}; }
 
-FileFailure SystemFailure(std::string_view doing, const fs::path& path) {
-  const std::error_code code = Errno();
+FileFailure SystemFailure(std::string_view doing, const fs::path& path, std::error_code code) {
   return {std::string(doing) + " " + Quoted(path) + ": " + code.message(), code};
 }
 
-FileIdentity IdentityOfStat(const struct stat& info) {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+bool IsAccessError(std::error_code code) {
+  return code == std::errc::permission_denied || code == std::errc::operation_not_permitted ||
+         code == std::errc::read_only_file_system;
 }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -74,7 +69,7 @@ void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& prefi
     char* stop = nullptr;
     const long pid = std::strtol(number.c_str(), &stop, 10);
     if (*stop != '\0' || pid <= 0) continue;
-    if (kill(static_cast<pid_t>(pid), 0) == -1 && errno == ESRCH) {
+    if (native::ProcessEnded(pid)) {
       std::error_code ignored;
       fs::remove(entry->path(), ignored);
     }
@@ -82,45 +77,40 @@ void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& prefi
 }
 
 struct Destination {
-  fs::path target;                  // the file to replace: the destination, or what its link names
-  std::optional<struct stat> existing;  // the file there now
+  fs::path target;  // the file to replace: the destination, or what its link names
+  bool existing;    // a file is there now
 };
 
 // The checks that come before anything is created.
 FileResult<Destination> Inspect(const fs::path& destination, const ReplaceOptions& options) {
-  Destination found{destination, std::nullopt};
-  struct stat info{};
-  if (lstat(destination.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  Destination found{destination, false};
+  if (native::Look(destination, false).kind == native::Entry::Kind::Link) {
     if (!options.followLink)
       return Fail(Failure(Quoted(destination) + " is a symbolic link; links are not followed here"));
     std::error_code error;
     found.target = fs::weakly_canonical(destination, error);
     if (error) return Fail(Failure("cannot follow the link " + Quoted(destination) + ": " + error.message(), error));
   }
-  if (stat(found.target.c_str(), &info) == 0) {
-    found.existing = info;
-  } else if (errno != ENOENT) {
-    return Fail(SystemFailure("cannot reach", found.target));
-  }
+  const native::Entry entry = native::Look(found.target, true);
+  if (entry.error) return Fail(SystemFailure("cannot reach", found.target, entry.error));
+  found.existing = entry.kind != native::Entry::Kind::None;
 
   if (options.protect != nullptr) {
     if (auto refusal = options.protect->Refusal(destination)) return Fail(Failure(std::move(*refusal)));
   }
-  if (found.existing) {
-    if (S_ISDIR(info.st_mode)) return Fail(Failure(Quoted(destination) + " is a folder"));
-    if (!S_ISREG(info.st_mode)) {
-      return Fail(Failure(Quoted(destination) +
-                          " is not a regular file; only a regular file or a new name is replaced (use '-' to write "
-                          "to standard output)"));
-    }
-    if (faccessat(AT_FDCWD, found.target.c_str(), W_OK, AT_EACCESS) != 0) {
-      const std::error_code code = Errno();
-      return Fail(Failure(Quoted(destination) + " may not be written by this user; it is left as it is", code));
-    }
-  } else {
-    struct stat folder{};
-    if (stat(FolderOf(found.target).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
-      return Fail(Failure("the folder " + Quoted(FolderOf(found.target)) + " does not exist", Errno()));
+  if (entry.kind == native::Entry::Kind::Directory) return Fail(Failure(Quoted(destination) + " is a folder"));
+  if (found.existing && entry.kind != native::Entry::Kind::Regular) {
+    return Fail(Failure(Quoted(destination) +
+                        " is not a regular file; only a regular file or a new name is replaced (use '-' to write "
+                        "to standard output)"));
+  }
+  if (found.existing && !native::MayWrite(found.target)) {
+    return Fail(Failure(Quoted(destination) + " may not be written by this user; it is left as it is",
+                        std::make_error_code(std::errc::permission_denied)));
+  }
+  if (!found.existing && native::Look(FolderOf(found.target), true).kind != native::Entry::Kind::Directory) {
+    return Fail(Failure("the folder " + Quoted(FolderOf(found.target)) + " does not exist",
+                        std::make_error_code(std::errc::no_such_file_or_directory)));
   }
   return found;
 }
@@ -139,16 +129,12 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 std::optional<FileIdentity> IdentityOf(const fs::path& path) {
-  struct stat info{};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
-  return IdentityOfStat(info);
+  const native::Entry entry = native::Look(path, true);
+  if (entry.kind == native::Entry::Kind::None) return std::nullopt;
+  return entry.identity;
 }
 
-std::optional<FileIdentity> IdentityOfStandardInput() {
-  struct stat info{};
-  if (fstat(STDIN_FILENO, &info) != 0) return std::nullopt;
-  return IdentityOfStat(info);
-}
+std::optional<FileIdentity> IdentityOfStandardInput() { return native::StandardInputIdentity(); }
 
 void ProtectedFiles::Add(const fs::path& path, std::string what) { Add(IdentityOf(path), std::move(what)); }
 
@@ -179,10 +165,6 @@ std::optional<std::string> ProtectedFiles::Refusal(const fs::path& destination) 
   return std::nullopt;
 }
 
-struct FileReplacement::Existing {
-  struct stat info;
-};
-
 FileResult<void> CheckReplaceable(const fs::path& destination, const ReplaceOptions& options) {
   const auto found = Inspect(destination, options);
   if (!found) return Fail(found.error());
@@ -200,63 +182,51 @@ FileResult<std::unique_ptr<FileReplacement>> FileReplacement::Begin(const fs::pa
   std::random_device entropy;
   for (int attempt = 0; attempt < 8; ++attempt) {
     char unique[32];
-    std::snprintf(unique, sizeof unique, "%ld-%08x", static_cast<long>(getpid()), static_cast<unsigned>(entropy()));
+    std::snprintf(unique, sizeof unique, "%ld-%08x", native::CurrentProcess(), static_cast<unsigned>(entropy()));
     fs::path temporary = folder / (prefix + unique);
-    errno = 0;
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor >= 0) {
-      std::unique_ptr<Existing> existing;
-      if (found->existing) existing.reset(new Existing{*found->existing});
-      return std::unique_ptr<FileReplacement>(
-          new FileReplacement(std::move(found->target), std::move(temporary), descriptor, std::move(existing)));
+    auto file = native::File::CreateNew(temporary);
+    if (file) {
+      return std::unique_ptr<FileReplacement>(new FileReplacement(
+          std::move(found->target), std::move(temporary), std::make_unique<native::File>(std::move(*file)),
+          found->existing));
     }
-    if (errno == EEXIST) continue;
-    if (errno == EACCES || errno == EPERM || errno == EROFS)
-      return Fail(Failure("the folder " + Quoted(folder) + " is not writable", Errno()));
-    return Fail(SystemFailure("cannot create a file in the folder", folder));
+    if (file.error() == std::errc::file_exists) continue;
+    if (IsAccessError(file.error()))
+      return Fail(Failure("the folder " + Quoted(folder) + " is not writable", file.error()));
+    return Fail(SystemFailure("cannot create a file in the folder", folder, file.error()));
   }
   return Fail(Failure("cannot create a file in the folder " + Quoted(folder),
                       std::make_error_code(std::errc::file_exists)));
 }
 
-FileReplacement::FileReplacement(fs::path target, fs::path temporary, int descriptor, std::unique_ptr<Existing> existing)
-    : target_(std::move(target)), temporary_(std::move(temporary)), descriptor_(descriptor), existing_(std::move(existing)) {}
+FileReplacement::FileReplacement(fs::path target, fs::path temporary, std::unique_ptr<native::File> file,
+                                 bool replacesExisting)
+    : target_(std::move(target)),
+      temporary_(std::move(temporary)),
+      file_(std::move(file)),
+      replacesExisting_(replacesExisting) {}
 
 FileReplacement::~FileReplacement() {
-  if (descriptor_ >= 0) close(descriptor_);
-  if (!committed_) unlink(temporary_.c_str());
+  file_.reset();
+  std::error_code ignored;
+  if (!committed_) fs::remove(temporary_, ignored);
 }
 
 FileResult<void> FileReplacement::Commit(std::span<const std::uint8_t> bytes) {
-  const auto writeFailure = [this] { return Fail(SystemFailure("cannot write", target_)); };
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t wrote = write(descriptor_, bytes.data() + done, bytes.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return writeFailure();
-    done += static_cast<std::size_t>(wrote);
+  const auto writeFailure = [this](std::error_code code) { return Fail(SystemFailure("cannot write", target_, code)); };
+  if (const auto error = file_->Write(bytes)) return writeFailure(error);
+  if (replacesExisting_) {
+    if (const auto error = file_->TakeOwnerAndMode(target_)) return writeFailure(error);
   }
-  if (existing_) {
-    const struct stat& old = existing_->info;
-    // The owner and the group where this user may set them; a change of owner clears
-    // set-id bits, so the mode comes after.
-    if (fchown(descriptor_, old.st_uid, old.st_gid) != 0) {
-      [[maybe_unused]] const int groupOnly = fchown(descriptor_, static_cast<uid_t>(-1), old.st_gid);
-    }
-    if (fchmod(descriptor_, old.st_mode & 07777) != 0) return writeFailure();
-  }
-  if (fsync(descriptor_) != 0) return writeFailure();
-  const int closed = close(descriptor_);
-  descriptor_ = -1;
-  if (closed != 0) return writeFailure();
-  if (rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(SystemFailure("cannot replace", target_));
+  if (const auto error = file_->Sync()) return writeFailure(error);
+  if (const auto error = file_->Close()) return writeFailure(error);
+  std::error_code error;
+  fs::rename(temporary_, target_, error);
+  if (error) return Fail(SystemFailure("cannot replace", target_, error));
   committed_ = true;
   // The rename is durable once the folder is flushed; a file system that cannot flush
   // a folder has already made it so.
-  const int folder = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    fsync(folder);
-    close(folder);
-  }
+  native::SyncFolder(FolderOf(target_));
   return {};
 }
 
@@ -269,23 +239,16 @@ FileResult<void> ReplaceFileContents(const fs::path& destination, std::span<cons
 
 namespace {
 
-FileResult<std::vector<std::uint8_t>> ReadAll(int descriptor, const std::string& name, std::uint64_t limit) {
+FileResult<std::vector<std::uint8_t>> ReadAll(native::File& file, const std::string& name, std::uint64_t limit) {
   std::vector<std::uint8_t> bytes;
   for (;;) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, limit + 1 - bytes.size()));
     const std::size_t had = bytes.size();
     bytes.resize(had + want);
-    const ssize_t got = read(descriptor, bytes.data() + had, want);
-    if (got < 0 && errno == EINTR) {
-      bytes.resize(had);
-      continue;
-    }
-    if (got < 0) {
-      const std::error_code code = Errno();
-      return Fail(Failure("cannot read " + name + ": " + code.message(), code));
-    }
-    bytes.resize(had + static_cast<std::size_t>(got));
-    if (got == 0) return bytes;
+    const auto got = file.Read(std::span(bytes).subspan(had));
+    if (!got) return Fail(Failure("cannot read " + name + ": " + got.error().message(), got.error()));
+    bytes.resize(had + *got);
+    if (*got == 0) return bytes;
     if (bytes.size() > limit)
       return Fail(Failure(name + " is larger than " + SizeText(limit), std::make_error_code(std::errc::file_too_large)));
   }
@@ -294,21 +257,17 @@ FileResult<std::vector<std::uint8_t>> ReadAll(int descriptor, const std::string&
 }  // namespace
 
 FileResult<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path, std::uint64_t limit) {
-  errno = 0;
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return Fail(SystemFailure("cannot read", path));
-  struct stat info{};
-  if (fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
-    close(descriptor);
+  auto file = native::File::OpenRead(path);
+  if (!file) return Fail(SystemFailure("cannot read", path, file.error()));
+  if (file->IsDirectory()) {
     return Fail(Failure("cannot read " + Quoted(path) + ": it is a folder", std::make_error_code(std::errc::is_a_directory)));
   }
-  auto bytes = ReadAll(descriptor, Quoted(path), limit);
-  close(descriptor);
-  return bytes;
+  return ReadAll(*file, Quoted(path), limit);
 }
 
 FileResult<std::vector<std::uint8_t>> ReadStandardInput(std::uint64_t limit) {
-  return ReadAll(STDIN_FILENO, "standard input", limit);
+  native::File input = native::File::StandardInput();
+  return ReadAll(input, "standard input", limit);
 }
 
 std::string PathToUtf8(const fs::path& path) {
@@ -325,38 +284,30 @@ bool IsSameFile(const fs::path& a, const fs::path& b) {
 
 FileResult<FileLock> FileLock::Acquire(const fs::path& lockFile) {
   for (;;) {
-    errno = 0;
-    const int descriptor = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-      if (errno == EACCES || errno == EPERM || errno == EROFS)
-        return Fail(Failure("the folder " + Quoted(FolderOf(lockFile)) + " is not writable", Errno()));
-      return Fail(SystemFailure("cannot open the lock file", lockFile));
+    auto file = native::File::OpenLock(lockFile);
+    if (!file) {
+      if (IsAccessError(file.error()))
+        return Fail(Failure("the folder " + Quoted(FolderOf(lockFile)) + " is not writable", file.error()));
+      return Fail(SystemFailure("cannot open the lock file", lockFile, file.error()));
     }
-    int locked;
-    while ((locked = flock(descriptor, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    if (locked != 0) {
-      const FileFailure failure = SystemFailure("cannot lock", lockFile);
-      close(descriptor);
-      return Fail(failure);
-    }
+    if (const auto error = file->LockExclusive()) return Fail(SystemFailure("cannot lock", lockFile, error));
     // The holder before us removes the file as it lets go: the lock counts only while
     // the file we hold is still the one the name reaches.
-    struct stat held{}, named{};
-    if (fstat(descriptor, &held) == 0 && stat(lockFile.c_str(), &named) == 0 &&
-        IdentityOfStat(held) == IdentityOfStat(named))
-      return FileLock(lockFile, descriptor);
-    close(descriptor);
+    const native::Entry named = native::Look(lockFile, true);
+    if (named.kind != native::Entry::Kind::None && named.identity == file->Identity())
+      return FileLock(lockFile, std::make_unique<native::File>(std::move(*file)));
   }
 }
 
-FileLock::FileLock(FileLock&& other) noexcept
-    : path_(std::move(other.path_)), descriptor_(std::exchange(other.descriptor_, -1)) {}
+FileLock::FileLock(fs::path path, std::unique_ptr<native::File> file) : path_(std::move(path)), file_(std::move(file)) {}
+
+FileLock::FileLock(FileLock&& other) noexcept = default;
 
 FileLock::~FileLock() {
-  if (descriptor_ < 0) return;
-  unlink(path_.c_str());
-  close(descriptor_);
+  if (file_ == nullptr) return;
+  std::error_code ignored;
+  if (native::CanRemoveOpenFiles()) fs::remove(path_, ignored);
+  file_.reset();
 }
 
 }  // namespace quarvel

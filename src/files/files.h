@@ -18,6 +18,10 @@
 
 namespace quarvel {
 
+namespace native {
+class File;
+}
+
 // Why a file operation failed: a sentence in English that names the file, without a
 // final period ("the folder '/x' is not writable"), and the system's reason if any.
 struct FileFailure {
@@ -101,14 +105,13 @@ class FileReplacement {
   FileResult<void> Commit(std::span<const std::uint8_t> bytes);
 
  private:
-  struct Existing;
-  FileReplacement(std::filesystem::path target, std::filesystem::path temporary, int descriptor,
-                  std::unique_ptr<Existing> existing);
+  FileReplacement(std::filesystem::path target, std::filesystem::path temporary, std::unique_ptr<native::File> file,
+                  bool replacesExisting);
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
-  int descriptor_;
-  std::unique_ptr<Existing> existing_;
+  std::unique_ptr<native::File> file_;
+  bool replacesExisting_;
   bool committed_ = false;
 };
 
@@ -143,9 +146,9 @@ class FileLock {
   ~FileLock();
 
  private:
-  FileLock(std::filesystem::path path, int descriptor) : path_(std::move(path)), descriptor_(descriptor) {}
+  FileLock(std::filesystem::path path, std::unique_ptr<native::File> file);
   std::filesystem::path path_;
-  int descriptor_;
+  std::unique_ptr<native::File> file_;
 };
 
 }  // namespace quarvel

@@ -8,7 +8,11 @@ Expected<Palette, std::string> ReadPaletteFile(const std::filesystem::path& path
   const auto bytes = ReadWholeFile(path, kPaletteFileLimit);
   if (!bytes) return Fail(bytes.error().message);
   auto palette = ParseMegaDrivePalette(*bytes);
-  if (!palette) return Fail("'" + PathToUtf8(path) + "' is not a palette: " + palette.error());
+  if (!palette) {
+    std::string message(1, '\'');
+    message.append(PathToUtf8(path)).append("' is not a palette: ").append(palette.error());
+    return Fail(std::move(message));
+  }
   return palette;
 }
 

@@ -1,10 +1,6 @@
 #include "files/rom_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "files/native_file.h"
 
 namespace quarvel {
 namespace {
@@ -13,43 +9,31 @@ constexpr std::size_t kChunkSize = 64 * 1024;
 
 class SystemRomFile final : public RomFile {
  public:
-  SystemRomFile(int descriptor, std::uint64_t size) : descriptor_(descriptor), size_(size) {}
-  ~SystemRomFile() override { close(descriptor_); }
-  SystemRomFile(const SystemRomFile&) = delete;
-  SystemRomFile& operator=(const SystemRomFile&) = delete;
+  explicit SystemRomFile(native::File file) : file_(std::move(file)), size_(file_.Size()) {}
 
   std::uint64_t Size() const override { return size_; }
   Expected<std::size_t, std::error_code> ReadAt(std::uint64_t position, std::span<std::uint8_t> into) override {
-    for (;;) {
-      const ssize_t got = pread(descriptor_, into.data(), into.size(), static_cast<off_t>(position));
-      if (got >= 0) return static_cast<std::size_t>(got);
-      if (errno != EINTR) return Fail(std::error_code(errno, std::generic_category()));
-    }
+    return file_.ReadAt(position, into);
   }
 
  private:
-  int descriptor_;
+  native::File file_;
   std::uint64_t size_;
 };
 
 }  // namespace
 
 FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& path) {
-  const auto failure = [&path](const char* reason, int code) {
-    return Fail(FileFailure{"cannot read '" + PathToUtf8(path) + "': " + reason, {code, std::generic_category()}});
+  const auto failure = [&path](const std::string& reason, std::error_code code) {
+    return Fail(FileFailure{"cannot read '" + PathToUtf8(path) + "': " + reason, code});
   };
-  errno = 0;
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) {
-    const int code = errno;
-    return failure(std::generic_category().message(code).c_str(), code);
-  }
-  struct stat info{};
-  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(descriptor);
-    return failure(S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file", EINVAL);
-  }
-  return std::unique_ptr<RomFile>(new SystemRomFile(descriptor, static_cast<std::uint64_t>(info.st_size)));
+  const native::Entry entry = native::Look(path, true);
+  if (entry.kind == native::Entry::Kind::Directory) return failure("it is a folder", std::make_error_code(std::errc::is_a_directory));
+  if (entry.kind == native::Entry::Kind::Other)
+    return failure("it is not a regular file", std::make_error_code(std::errc::invalid_argument));
+  auto file = native::File::OpenRead(path);
+  if (!file) return failure(file.error().message(), file.error());
+  return std::unique_ptr<RomFile>(new SystemRomFile(std::move(*file)));
 }
 
 DecodeResult<FileSource> FileSource::Open(RomFile& file, std::int64_t offset) {
