@@ -1,15 +1,28 @@
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "app/cli.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
 // Whatever escapes a command ends it with a message and exit status 1, and so does
 // standard output that could not take what was printed.
-int main(int argc, char** argv) {
+int Run(int argc, const char* const* argv) {
   int code = 1;
   try {
     code = quarvel::RunCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
@@ -29,3 +42,27 @@ int main(int argc, char** argv) {
   }
   return code;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows: the arguments as UTF-16, made UTF-8 as the tool takes them; standard input
+// and output as bytes, untouched; messages in UTF-8 on the console.
+int wmain(int argc, wchar_t** wideArgv) {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string argument(static_cast<std::size_t>(size > 0 ? size - 1 : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, argument.data(), size, nullptr, nullptr);
+    arguments.push_back(std::move(argument));
+  }
+  std::vector<const char*> argv;
+  for (const auto& argument : arguments) argv.push_back(argument.c_str());
+  return Run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif

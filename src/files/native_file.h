@@ -41,6 +41,8 @@ class File {
   static Expected<File, std::error_code> OpenLock(const std::filesystem::path& path);
   // Standard input, not closed when the object goes.
   static File StandardInput();
+  // A file the system opened (a descriptor or a handle), closed when the object goes.
+  static File FromHandle(std::intptr_t handle);
 
   File(File&& other) noexcept;
   File& operator=(File&&) = delete;

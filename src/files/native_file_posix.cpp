@@ -63,6 +63,8 @@ Expected<File, std::error_code> File::OpenLock(const std::filesystem::path& path
 
 File File::StandardInput() { return File(STDIN_FILENO, false); }
 
+File File::FromHandle(std::intptr_t handle) { return File(handle); }
+
 File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
 
 File::~File() {

@@ -74,7 +74,8 @@ std::string FormatOffsetText(std::int32_t offset, Radix radix) {
 }
 
 std::string DescribeOffsetTextError(OffsetTextError error, std::string_view text, Radix radix) {
-  const std::string quoted = "'" + std::string(text) + "'";
+  std::string quoted(1, '\'');
+  quoted.append(text).push_back('\'');
   switch (error) {
     case OffsetTextError::Empty:
       return "the offset is empty";

@@ -1,6 +1,13 @@
 #include "platform/program_directory.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <string>
+#if defined(_WIN32)
+#include <windows.h>
+#elif defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
 
 #include "files/files.h"
 
@@ -18,8 +25,24 @@ std::optional<std::filesystem::path> Environment(const char* name) {
 
 std::filesystem::path ExecutableDirectory(const char* argv0) {
   std::error_code error;
+#if defined(_WIN32)
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) break;
+    if (length < name.size()) return std::filesystem::path(name.substr(0, length)).parent_path();
+    name.resize(name.size() * 2);
+  }
+#elif defined(__APPLE__)
+  std::uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::string name(size, '\0');
+  if (_NSGetExecutablePath(name.data(), &size) == 0)
+    return std::filesystem::weakly_canonical(name.c_str(), error).parent_path();
+#else
   const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) return self.parent_path();
+#endif
   return std::filesystem::absolute(argv0 != nullptr ? argv0 : ".", error).parent_path();
 }
 
