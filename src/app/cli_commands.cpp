@@ -87,6 +87,34 @@ Expected<std::vector<std::uint8_t>, int> ReadRom(const std::string& name, Protec
                    "the ROM image itself", streams);
 }
 
+// The ROM image a command reads: a file, read only as far as a block goes, or standard
+// input ("-"), read whole. Either is protected from what the command writes.
+class RomInput {
+ public:
+  static Expected<RomInput, int> Open(const std::string& name, ProtectedFiles& protect, const Streams& streams) {
+    RomInput rom;
+    if (name == "-") {
+      auto bytes = ReadRom(name, protect, streams);
+      if (!bytes) return Fail(bytes.error());
+      rom.bytes_ = std::move(*bytes);
+      return rom;
+    }
+    auto file = OpenRomFile(PathFromUtf8(name));
+    if (!file) return Fail(streams.Error(file.error().message, kFailure));
+    protect.Add(PathFromUtf8(name), "the ROM image itself");
+    rom.file_ = std::move(*file);
+    return rom;
+  }
+
+  DecodeResult<DecodedBlock> Read(Format format, std::int64_t offset) const {
+    return file_ != nullptr ? ReadBlock(format, *file_, offset) : DecodeBlock(format, bytes_, offset);
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::unique_ptr<RomFile> file_;
+};
+
 // Checks, before any work, that `out` may be written: "-" always may.
 int CheckOutput(const std::string& out, const ProtectedFiles& protect, const Streams& streams) {
   if (out == "-") return kSuccess;
@@ -168,19 +196,11 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  std::vector<std::uint8_t> input;
-  if (romArg == "-") {
-    auto read = ReadRom(romArg, protect, streams);
-    if (!read) return read.error();
-    input = std::move(*read);
-  } else {
-    protect.Add(PathFromUtf8(romArg), "the ROM image itself");
-  }
+  const auto rom = RomInput::Open(romArg, protect, streams);
+  if (!rom) return rom.error();
   if (const int checked = CheckOutput(outArg, protect, streams); checked != kSuccess) return checked;
 
-  const auto block = Decoded(
-      romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset), *offset,
-      streams);
+  const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
   if (!block) return block.error();
   return Write(block->bytes, outArg, protect, streams);
 }
@@ -205,14 +225,8 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  std::vector<std::uint8_t> input;
-  if (romArg == "-") {
-    auto read = ReadRom(romArg, protect, streams);
-    if (!read) return read.error();
-    input = std::move(*read);
-  } else {
-    protect.Add(PathFromUtf8(romArg), "the ROM image itself");
-  }
+  const auto rom = RomInput::Open(romArg, protect, streams);
+  if (!rom) return rom.error();
   Palette palette = GreyPalette();
   if (!look.palette.empty()) {
     protect.Add(PathFromUtf8(look.palette), "the palette being read");
@@ -221,9 +235,7 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
     palette = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
-  const auto block = Decoded(
-      romArg == "-" ? DecodeBlock(format, input, *offset) : ReadBlock(format, PathFromUtf8(romArg), *offset), *offset,
-      streams);
+  const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
   if (!block) return block.error();
   const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
   if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
@@ -337,21 +349,9 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
   if (catalogue.status == CatalogueLoad::Status::Missing)
     return streams.Error("there is no catalogue file '" + PathToUtf8(path) + "'", kFailure);
   ProtectedFiles protect = CataloguesProtected(folder);
-  RomReader read;
-  std::vector<std::uint8_t> input;
-  std::unique_ptr<RomFile> file;
-  if (rom == "-") {
-    auto bytes = ReadRom(rom, protect, streams);
-    if (!bytes) return bytes.error();
-    input = std::move(*bytes);
-    read = [&input](Format format, std::int64_t offset) { return DecodeBlock(format, input, offset); };
-  } else {
-    auto opened = OpenRomFile(PathFromUtf8(rom));
-    if (!opened) return streams.Error(opened.error().message, kFailure);
-    file = std::move(*opened);
-    protect.Add(PathFromUtf8(rom), "the ROM image itself");
-    read = [&file](Format format, std::int64_t offset) { return ReadBlock(format, *file, offset); };
-  }
+  const auto input = RomInput::Open(rom, protect, streams);
+  if (!input) return input.error();
+  const RomReader read = [&input](Format format, std::int64_t offset) { return input->Read(format, offset); };
   std::error_code error;
   std::filesystem::create_directories(PathFromUtf8(outDir), error);
   if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);

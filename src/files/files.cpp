@@ -13,7 +13,7 @@ namespace quarvel {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr std::size_t kChunkSize = 1 << 20;
 constexpr std::size_t kNameLimit = 255;  // bytes of one file name on the common file systems
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
@@ -239,18 +239,21 @@ FileResult<void> ReplaceFileContents(const fs::path& destination, std::span<cons
 
 namespace {
 
+FileFailure TooLarge(const std::string& name, std::uint64_t limit) {
+  return Failure(name + " is larger than " + SizeText(limit), std::make_error_code(std::errc::file_too_large));
+}
+
 FileResult<std::vector<std::uint8_t>> ReadAll(native::File& file, const std::string& name, std::uint64_t limit) {
+  if (file.Size() > limit) return Fail(TooLarge(name, limit));  // a regular file says its size at once
   std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(limit));  // address space only, until the bytes come
+  std::vector<std::uint8_t> chunk(kChunkSize);
   for (;;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, limit + 1 - bytes.size()));
-    const std::size_t had = bytes.size();
-    bytes.resize(had + want);
-    const auto got = file.Read(std::span(bytes).subspan(had));
+    const auto got = file.Read(chunk);
     if (!got) return Fail(Failure("cannot read " + name + ": " + got.error().message(), got.error()));
-    bytes.resize(had + *got);
     if (*got == 0) return bytes;
-    if (bytes.size() > limit)
-      return Fail(Failure(name + " is larger than " + SizeText(limit), std::make_error_code(std::errc::file_too_large)));
+    if (bytes.size() + *got > limit) return Fail(TooLarge(name, limit));
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
   }
 }
 
