@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("quarvel");  // the user's data folder: .../quarvel
   QApplication::setStyle(QStyleFactory::create("Fusion"));
+  quarvel::InstallPortuguese(application);
 
   quarvel::QtMessageBox messages(nullptr);
   quarvel::QtFileDialogs dialogs(nullptr);

@@ -51,10 +51,21 @@ QGroupBox* Frame(QWidget* parent, const char* name, const char* caption, QRect p
   return Place(new QGroupBox(QString::fromUtf8(caption), parent), name, place);
 }
 
+// A button that Space and Return press when it has the focus.
 QPushButton* Button(QWidget* parent, const char* name, const char* caption, QRect place) {
   auto* button = Place(new QPushButton(QString::fromUtf8(caption), parent), name, place);
-  button->setAutoDefault(false);
+  button->setAutoDefault(true);
   return button;
+}
+
+// Tab stops once in a pair of options, on the one selected; a click still reaches both.
+void TabStopOnTheChosen(QRadioButton* a, QRadioButton* b) {
+  const auto follow = [a, b] {
+    a->setFocusPolicy(a->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    b->setFocusPolicy(b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  };
+  QObject::connect(a, &QRadioButton::toggled, a, follow);
+  follow();
 }
 
 QLineEdit* TextField(QWidget* parent, const char* name, const char* text, QRect place) {
@@ -139,9 +150,9 @@ void Decompressor::BuildControls() {
   DescLoc->setValidator(new CatalogueTextValidator(DescLoc));
 
   QGroupBox* frame4 = Frame(this, "Frame4", "Localizações Conhecidas", Twips(120, 3000, 6495, 2775));
-  CompList = Place(new QListWidget(frame4), "CompList", Twips(1800, 480, 4575, 1815));
+  CompList = Place(new SingleChoiceList(frame4), "CompList", Twips(1800, 480, 4575, 1815));
   DelLoc = Button(frame4, "DelLoc", "Remover Localização", Twips(2400, 2400, 1935, 255));
-  RomList = Place(new QListWidget(frame4), "RomList", Twips(120, 480, 1695, 1815));
+  RomList = Place(new SingleChoiceList(frame4), "RomList", Twips(120, 480, 1695, 1815));
   for (const auto& rom : kRomCatalogues) RomList->addItem(ToQString(rom.listText));
   Label(frame4, "Label3", "Localização /  Tipo /  Descrição", Twips(1920, 240, 4215, 255), kLeft);
   Label(frame4, "Label2", "Rom", Twips(120, 240, 1575, 255), kCentre);
@@ -158,6 +169,8 @@ void Decompressor::BuildControls() {
 
   Text3 = TextField(this, "Text3", "", Twips(240, 600, 4935, 285));
   Text2 = TextField(this, "Text2", "", Twips(255, 120, 4920, 285));
+  Text2->setReadOnly(true);  // they show the picked paths; "Origem" and "Destino" change them
+  Text3->setReadOnly(true);
   CmdDestino = Button(this, "CmdDestino", "Destino", Twips(5280, 600, 1335, 255));
   CmdOrigem = Button(this, "CmdOrigem", "Origem", Twips(5280, 120, 1335, 255));
 
@@ -169,6 +182,8 @@ void Decompressor::BuildControls() {
   Label(this, "Label8", "e", Twips(4200, 6720, 855, 255), kCentre, true);
   Label(this, "Label4", "Nemesis", Twips(5040, 6720, 1575, 255), kCentre);
 
+  TabStopOnTheChosen(OptHex, OptDec);
+  TabStopOnTheChosen(OptKos, OptNem);
   const QWidget* order[] = {CmdOrigem, CmdDestino, Text2,   Text3,   OptKos, OptNem,  OptDec, OptHex,
                             DisplayLoc, CmdDescomprime, RomList, CompList, DelLoc, DescLoc, AddLoc, DisplayLoc2};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)

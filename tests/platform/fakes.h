@@ -85,7 +85,7 @@ class FakeListBox : public ListBox {
   int SelectedIndex() const override { return selected_; }
   void SetSelectedIndex(int index) override {
     selected_ = index;
-    if (onClick) onClick();
+    if (onClick && index != kNoSelection) onClick();
   }
 
  private:

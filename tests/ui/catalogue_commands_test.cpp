@@ -4,6 +4,7 @@
 
 #include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
+#include "platform/list_box_contract.h"
 #include "support/bytes.h"
 #include "support/process.h"
 
@@ -43,6 +44,13 @@ class Catalogue : public ::testing::Test {
 };
 
 const Entries kThree = {"0001A2B0 - <K> - Rings", "FFFF8000 - <N> - Sprites", "00000010 - <K> - Level"};
+
+TEST(ListBoxDouble, KeepsTheListBoxContract) {
+  testing::FakeListBox list;
+  int clicks = 0;
+  list.onClick = [&clicks] { ++clicks; };
+  testing::CheckListBoxContract(list, clicks, [](bool held, const char* rule) { EXPECT_TRUE(held) << rule; });
+}
 
 TEST_F(Catalogue, ChoosingARomLoadsItsFileAndSelectsTheFirstEntry) {
   WriteCatalogue("Sonic2", kThree);

@@ -1,6 +1,8 @@
 // The real window, driven by clicks and keys, with dialogs answered and message
 // boxes recorded by the in-memory services.
 #include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
@@ -12,6 +14,7 @@
 
 #include "catalogue/catalogue_file.h"
 #include "platform/fakes.h"
+#include "platform/list_box_contract.h"
 #include "support/bytes.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
@@ -264,8 +267,55 @@ class WindowTest : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited.join(' '), QString("CmdDestino Text2 Text3 OptKos OptDec DisplayLoc CmdDescomprime RomList "
+    QCOMPARE(visited.join(' '), QString("CmdDestino Text2 Text3 OptKos OptHex DisplayLoc CmdDescomprime RomList "
                                         "CompList DelLoc DescLoc AddLoc DisplayLoc2 CmdOrigem CmdDestino"));
+    h.window.OptDec->setChecked(true);  // Tab stops on the option that is selected, wherever it is
+    h.window.OptKos->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(h.window.OptKos, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), h.window.OptDec);
+  }
+
+  // A click on the entry already selected runs its handler again: the offset typed over
+  // it comes back; a click on the ROM already chosen reloads its catalogue.
+  void AClickOnTheSelectedItemRunsItsHandler() {
+    testing::TempDir dir;
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000400 - <N> - art"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.window.DisplayLoc->setText("999");
+    ClickItem(h.window.CompList, 0);
+    QCOMPARE(h.window.DisplayLoc->text(), QString("400"));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000400 - <N> - art", "00000800 - <K> - more"}));
+    ClickItem(h.window.RomList, 0);
+    QCOMPARE(h.window.CompList->count(), 2);
+  }
+
+  // Ctrl+click on the selected item and a click on empty space keep it selected.
+  void TheUserCannotClearASelection() {
+    testing::TempDir dir;
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000400 - <N> - art"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    for (QListWidget* list : {h.window.CompList, h.window.RomList}) {
+      const QPoint item = list->visualItemRect(list->item(0)).center();
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, item);
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(item.x(), list->viewport()->height() - 2));
+      QCOMPARE(list->selectedItems().size(), 1);
+      QVERIFY(list->item(0)->isSelected());
+    }
+  }
+
+  // The path boxes show the picked paths; typing there changes nothing.
+  void ThePathBoxesAreReadOnly() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.dialogs.answers = {dir / "rom.bin"};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    QTest::keyClicks(h.window.Text2, "/elsewhere");
+    QCOMPARE(h.window.Text2->text(), QString::fromStdString((dir / "rom.bin").string()));
+    QVERIFY(h.window.Text2->focusPolicy() & Qt::TabFocus);
   }
 
   // A ROM with a Kosinski block at 0x100 and a 4-tile Nemesis block at 0x800.
@@ -357,7 +407,8 @@ class WindowTest : public QObject {
     QVERIFY(h.messages.shown.empty());
   }
 
-  void EnterAndEscapeClickNothing() {
+  // Return and Enter press the button that has the focus; Escape presses none.
+  void ReturnPressesTheFocusedButtonAndEscapeNothing() {
     testing::TempDir dir;
     Harness h(dir.path());
     h.window.Load();
@@ -365,12 +416,12 @@ class WindowTest : public QObject {
     for (QPushButton* button : {h.window.CmdDescomprime, h.window.DelLoc, h.window.AddLoc}) {
       QSignalSpy clicks(button, &QPushButton::clicked);
       button->setFocus();
-      QTest::keyClick(button, Qt::Key_Return);
-      QTest::keyClick(button, Qt::Key_Enter);
       QTest::keyClick(button, Qt::Key_Escape);
       QCOMPARE(clicks.count(), 0);
+      QTest::keyClick(button, Qt::Key_Return);
+      QTest::keyClick(button, Qt::Key_Enter);
+      QCOMPARE(clicks.count(), 2);
     }
-    QVERIFY(h.messages.shown.empty());
   }
 };
 
@@ -379,8 +430,10 @@ class QtServicesTest : public QObject {
   Q_OBJECT
 
   // Shows `message` with QtMessageBox, checks the box that opens and presses `press`.
-  static MessageAnswer ShowAndPress(const Message& message, QMessageBox::StandardButton press, QString& title,
-                                    QString& text, QMessageBox::Icon& icon, QMessageBox::StandardButton& preset) {
+  QString buttons;  // of the last box, in reverse alphabetical order
+
+  MessageAnswer ShowAndPress(const Message& message, QMessageBox::StandardButton press, QString& title,
+                             QString& text, QMessageBox::Icon& icon, QMessageBox::StandardButton& preset) {
     QTimer::singleShot(0, [&] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
@@ -388,6 +441,11 @@ class QtServicesTest : public QObject {
       text = box->text();
       icon = box->icon();
       preset = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+      QStringList texts;
+      for (auto* button : box->buttons()) texts << button->text();
+      texts.sort(Qt::CaseInsensitive);
+      std::reverse(texts.begin(), texts.end());
+      buttons = texts.join(' ');
       box->button(press)->click();
     });
     QtMessageBox service(nullptr);
@@ -412,6 +470,27 @@ class QtServicesTest : public QObject {
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(preset, QMessageBox::Yes);
     QCOMPARE(ShowAndPress(confirm, QMessageBox::Yes, title, text, icon, preset), MessageAnswer::Yes);
+    QCOMPARE(buttons, QString::fromUtf8("Sim Não"));
+  }
+
+  void TheQtListBoxKeepsTheListBoxContract() {
+    QListWidget widget;
+    int clicks = 0;
+    QtListBox list(&widget, [&clicks] { ++clicks; });
+    testing::CheckListBoxContract(list, clicks, [](bool held, const char* rule) { QVERIFY2(held, rule); });
+  }
+
+  // Qt's own texts are Portuguese whatever the system's language.
+  void QtSpeaksPortuguese() {
+    QVERIFY(InstallPortuguese(*QCoreApplication::instance()));
+    QFileDialog dialog(nullptr, "x");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const auto buttons = dialog.findChildren<QPushButton*>();
+    QStringList texts;
+    for (auto* button : buttons) texts << button->text();
+    QVERIFY2(texts.contains(QString::fromUtf8("&Salvar")) || texts.contains(QString::fromUtf8("Salvar")),
+             qPrintable(texts.join(", ")));
   }
 
   void FiltersMatchUpperAndLowerCase() {

@@ -1,8 +1,13 @@
 #include "platform/qt/qt_services.h"
 
-#include <QStandardPaths>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QStandardPaths>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QPushButton>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -29,6 +34,19 @@ QString ToQtFilter(std::string_view filter) {
   return filters.join(";;");
 }
 
+bool InstallPortuguese(QCoreApplication& application) {
+  auto* translator = new QTranslator(&application);
+  const QString folder = QCoreApplication::applicationDirPath();
+  for (const QString& place : {QLibraryInfo::path(QLibraryInfo::TranslationsPath), folder + "/translations",
+                               folder + "/../share/quarvel/translations"}) {
+    if (translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), "qtbase", "_", place)) {
+      QCoreApplication::installTranslator(translator);
+      return true;
+    }
+  }
+  return false;
+}
+
 MessageAnswer QtMessageBox::Show(const Message& message) {
   const QString title = ToQString(message.title ? *message.title : kApplicationTitle);
   QMessageBox box(message.icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon, title,
@@ -36,6 +54,8 @@ MessageAnswer QtMessageBox::Show(const Message& message) {
   if (message.buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8("Sim"));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8("Não"));
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
@@ -81,13 +101,36 @@ void QtOptionButton::Select() {
   button_->setChecked(true);
 }
 
+QItemSelectionModel::SelectionFlags SingleChoiceList::selectionCommand(const QModelIndex& index,
+                                                                       const QEvent* event) const {
+  if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+  const auto command = QListWidget::selectionCommand(index, event);
+  if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) return QItemSelectionModel::ClearAndSelect;
+  return command;
+}
+
 QtListBox::QtListBox(QListWidget* list, std::function<void()> onClick) : list_(list), onClick_(std::move(onClick)) {
+  // A selection that changes runs the handler; a click that changes nothing, on the
+  // item already selected, runs it too.
   userSelection_ = QObject::connect(list_, &QListWidget::itemSelectionChanged, list_, [this] {
     if (SelectedIndex() != kNoSelection) onClick_();
   });
+  userClick_ = QObject::connect(list_, &QListWidget::itemClicked, list_, [this](QListWidgetItem* item) {
+    if (list_->row(item) == selectedAtPress_ && SelectedIndex() == selectedAtPress_) onClick_();
+  });
+  list_->viewport()->installEventFilter(this);
 }
 
-QtListBox::~QtListBox() { QObject::disconnect(userSelection_); }
+QtListBox::~QtListBox() {
+  QObject::disconnect(userSelection_);
+  QObject::disconnect(userClick_);
+  list_->viewport()->removeEventFilter(this);
+}
+
+bool QtListBox::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) selectedAtPress_ = SelectedIndex();
+  return false;
+}
 
 void QtListBox::Clear() {
   const QSignalBlocker quiet(list_);

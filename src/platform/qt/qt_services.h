@@ -2,6 +2,7 @@
 // folder, and the controls the window's handlers read and set.
 #pragma once
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -13,6 +14,11 @@
 #include "platform/services.h"
 
 namespace quarvel {
+
+// Qt's own texts (dialogs, buttons) in Brazilian Portuguese, whatever the system's
+// language: from Qt's translations, or those shipped beside the program. False when
+// none can be found.
+bool InstallPortuguese(QCoreApplication& application);
 
 QString ToQString(std::string_view utf8);
 std::string FromQString(const QString& text);
@@ -68,9 +74,20 @@ class QtOptionButton : public OptionButton {
   QRadioButton* button_;
 };
 
-// A list whose click handler runs once for each selection, by the user or from code;
-// clearing and removing leave no selection and run nothing.
-class QtListBox : public ListBox {
+// A list of which the user chooses one item: a click or a key selects an item, and
+// nothing the user does clears the selection (Ctrl+click, a click on empty space).
+class SingleChoiceList : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override;
+};
+
+// A list whose click handler runs on every user click on an item, also the item already
+// selected, on every selection by key, and on every selection from code; clearing and
+// removing leave no selection and run nothing.
+class QtListBox : public ListBox, public QObject {
  public:
   QtListBox(QListWidget* list, std::function<void()> onClick);
   ~QtListBox() override;
@@ -85,9 +102,13 @@ class QtListBox : public ListBox {
   void SetSelectedIndex(int index) override;
 
  private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   QListWidget* list_;
   std::function<void()> onClick_;
   QMetaObject::Connection userSelection_;
+  QMetaObject::Connection userClick_;
+  int selectedAtPress_ = kNoSelection;  // the row selected when the mouse button went down
 };
 
 }  // namespace quarvel
