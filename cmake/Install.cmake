@@ -19,6 +19,19 @@ if(TARGET quarvel)
   endforeach()
 endif()
 install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Qt's own texts in Portuguese, shipped with the window so that it speaks Portuguese
+# wherever it runs.
+if(TARGET quarvel)
+  get_target_property(qmake Qt6::qmake IMPORTED_LOCATION)
+  execute_process(COMMAND ${qmake} -query QT_INSTALL_TRANSLATIONS OUTPUT_VARIABLE qt_translations
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(EXISTS ${qt_translations}/qtbase_pt_BR.qm)
+    install(FILES ${qt_translations}/qtbase_pt_BR.qm DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/translations)
+  else()
+    message(WARNING "qtbase_pt_BR.qm not found (qt6-translations-l10n): Qt's own texts will be in English")
+  endif()
+endif()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The demo files, made fresh for the package: read-only beside the programs, where the

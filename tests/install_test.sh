@@ -12,7 +12,7 @@ cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompressor.desktop \
     share/metainfo/org.quarvel.Descompressor.metainfo.xml share/icons/hicolor/scalable/apps/org.quarvel.Descompressor.svg \
     share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 \
-    share/quarvel/demo.bin share/quarvel/Custom.dat; do
+    share/quarvel/demo.bin share/quarvel/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"

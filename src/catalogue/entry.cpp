@@ -28,7 +28,7 @@ std::optional<std::string> DescriptionProblem(std::string_view description) {
 std::string ScanEntryDescription(const ScanCandidate& candidate) {
   const FormatInfo& format = InfoOf(candidate.format);
   std::string text(format.title);
-  if (format.tiles) return text + ", " + std::to_string(candidate.decodedSize / kTileBytes) + " tiles";
+  if (format.tiles) return text + ", " + std::to_string(candidate.decodedSize / kTileBytes) + " ladrilhos";
   return text + ", " + std::to_string(candidate.decodedSize) + " bytes";
 }
 

@@ -26,7 +26,8 @@ std::string FormatEntry(std::int32_t offset, Format format, std::string_view des
 // character that a catalogue file (Windows-1252) cannot hold, named in the text.
 std::optional<std::string> DescriptionProblem(std::string_view description);
 
-// "Nemesis, 12 tiles" or "Kosinski, 1280 bytes": the description of a block a scan found.
+// "Nemesis, 12 ladrilhos" or "Kosinski, 1280 bytes": the description, in the
+// catalogues' Portuguese, of a block a scan found (a ladrilho is an 8x8 tile).
 std::string ScanEntryDescription(const ScanCandidate& candidate);
 
 // Whether `entries` already list a block of `format` at `offset`.

@@ -8,7 +8,9 @@
 namespace quarvel {
 
 inline constexpr std::string_view kSourceDialogTitle = "Por favor! Selecione um Rom.";
-inline constexpr std::string_view kSourceDialogFilter = "Rom Binário(*.BIN)|*.BIN";
+inline constexpr std::string_view kSourceDialogFilter =
+    "Rom Binário(*.BIN)|*.BIN|ROM do Mega Drive(*.BIN;*.MD;*.GEN;*.SMD)|*.BIN;*.MD;*.GEN;*.SMD|"
+    "Todos os arquivos (*)|*";
 inline constexpr std::string_view kDestinationDialogTitle = "Selecione o Nome do Arquivo de Dados.";
 inline constexpr std::string_view kDestinationDialogFilter = "(*.DAT)|*.DAT";
 

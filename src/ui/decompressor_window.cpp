@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QPainter>
 #include <QIcon>
 #include <QMenu>
 #include <QProgressDialog>
@@ -47,8 +49,30 @@ Widget* Place(Widget* widget, const char* name, QRect place) {
   return widget;
 }
 
+// A frame as the layout was measured for: its etched border inside its own box, the top
+// line passing through the middle of the caption.
+class CaptionedFrame : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const QRect border = rect().adjusted(0, metrics.height() / 2, -1, -1);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(border.adjusted(0, 0, -1, -1));
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(border.adjusted(1, 1, 0, 0));
+    const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignCenter, title());
+  }
+};
+
 QGroupBox* Frame(QWidget* parent, const char* name, const char* caption, QRect place) {
-  return Place(new QGroupBox(QString::fromUtf8(caption), parent), name, place);
+  return Place(new CaptionedFrame(QString::fromUtf8(caption), parent), name, place);
 }
 
 // A button that Space and Return press when it has the focus.
@@ -208,6 +232,8 @@ void Decompressor::Wire() {
   });
 
   PreviewAction = new QAction("Visualizar", this);
+  PreviewAction->setShortcut(QKeySequence(Qt::Key_F5));  // shown in the menu; the window's F5 runs it
+  PreviewAction->setShortcutVisibleInContextMenu(true);
   ScanAction = new QAction("Procurar blocos no ROM", this);
   connect(PreviewAction, &QAction::triggered, this, [this] { OpenPreview(); });
   connect(ScanAction, &QAction::triggered, this, [this] { ScanForBlocks(); });
@@ -222,6 +248,11 @@ void Decompressor::Wire() {
     menu.exec(CompList->viewport()->mapToGlobal(at));
     PreviewAction->setEnabled(true);
   });
+  CompList->setToolTip(QString::fromUtf8(
+      "Escolha uma localização para preencher o offset e o formato.\n"
+      "F5 ou o menu do botão direito (Visualizar) mostra o bloco como ladrilhos;\n"
+      "o mesmo menu procura blocos no ROM."));
+  DisplayLoc->setToolTip(QString::fromUtf8("Offset do bloco no ROM. F5 mostra o bloco como ladrilhos."));
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   connect(f5, &QShortcut::activated, this, [this] { OpenPreview(); });
 }
@@ -242,7 +273,7 @@ void Decompressor::OpenPreview() {
 void Decompressor::ScanForBlocks() {
   const auto rom = ReadRomForScan(*form_);
   if (!rom) return;
-  QProgressDialog progress(QString::fromUtf8("Procurando blocos no Rom..."), "Cancelar", 0, 1000, this);
+  QProgressDialog progress(QString::fromUtf8("Procurando blocos no ROM..."), "Cancelar", 0, 1000, this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
   const auto found = ScanRom(*rom, {}, [&progress](std::uint64_t done, std::uint64_t total) {

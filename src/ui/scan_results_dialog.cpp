@@ -14,7 +14,7 @@ namespace quarvel {
 ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, QWidget* parent)
     : QDialog(parent), found_(std::move(found)) {
   setObjectName("ScanResults");
-  setWindowTitle(QString::fromUtf8("Blocos encontrados no Rom"));
+  setWindowTitle(QString::fromUtf8("Blocos encontrados no ROM"));
   Blocks = new QListWidget(this);
   Blocks->setObjectName("Blocks");
   for (const auto& candidate : found_) {

@@ -58,7 +58,7 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   auto* controls = new QHBoxLayout;
   controls->addWidget(new QLabel("Zoom:", this));
   controls->addWidget(Zoom);
-  controls->addWidget(new QLabel("Tiles por linha:", this));
+  controls->addWidget(new QLabel("Ladrilhos por linha:", this));
   controls->addWidget(Columns);
   controls->addWidget(new QLabel("Paleta:", this));
   controls->addWidget(PaletteChoice);

@@ -14,9 +14,9 @@
 
 namespace quarvel {
 
-inline constexpr std::string_view kPickSourceFirstMessage = "Selecione primeiro o Rom com o botão Origem.";
-inline constexpr std::string_view kUnreadableRomMessage = "Não foi possível ler o Rom.";
-inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontrado no Rom.";
+inline constexpr std::string_view kPickSourceFirstMessage = "Selecione primeiro o ROM com o botão Origem.";
+inline constexpr std::string_view kUnreadableRomMessage = "Não foi possível ler o ROM.";
+inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontrado no ROM.";
 inline constexpr std::string_view kCatalogueNotSavedMessage = "Não foi possível gravar o arquivo de localizações.";
 
 // The block at DisplayLoc, in the chosen radix and format, of the picked ROM, decoded

@@ -163,7 +163,9 @@ TEST(FilePickers, AskWithTheirTitlesAndFiltersAndShowThePath) {
   CmdDestino_Click(f.form);
   ASSERT_EQ(f.dialogs.requests.size(), 2u);
   EXPECT_FALSE(f.dialogs.requests[0].save);
-  EXPECT_EQ(f.dialogs.requests[0].request, (FileDialogRequest{"Por favor! Selecione um Rom.", "Rom Binário(*.BIN)|*.BIN"}));
+  EXPECT_EQ(f.dialogs.requests[0].request, (FileDialogRequest{"Por favor! Selecione um Rom.", std::string(kSourceDialogFilter)}));
+  EXPECT_TRUE(kSourceDialogFilter.starts_with("Rom Binário(*.BIN)|*.BIN|"));  // the ROM's own filter comes first
+  EXPECT_TRUE(kSourceDialogFilter.ends_with("|Todos os arquivos (*)|*"));
   EXPECT_TRUE(f.dialogs.requests[1].save);
   EXPECT_EQ(f.dialogs.requests[1].request, (FileDialogRequest{"Selecione o Nome do Arquivo de Dados.", "(*.DAT)|*.DAT"}));
   EXPECT_EQ(f.form.state.SourceFile, fs::path(u8"/roms/Sonic ção.bin"));

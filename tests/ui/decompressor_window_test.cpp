@@ -402,7 +402,7 @@ class WindowTest : public QObject {
     h.window.ScanAction->trigger();
     QCOMPARE(offered, 2);
     QCOMPARE(LoadCatalogue(dir / "Custom.dat").entries,
-             std::vector<std::string>{"00000800 - <N> - Nemesis, 4 tiles"});
+             std::vector<std::string>{"00000800 - <N> - Nemesis, 4 ladrilhos"});
     QCOMPARE(h.window.CompList->count(), 1);
     QVERIFY(h.messages.shown.empty());
   }

@@ -66,7 +66,7 @@ TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
                                              {0x2000, Format::Nemesis, 384, 200, 1.0}};
   AddScannedBlocks(f.form, chosen);
   const std::vector<std::string> expected = {"00000010 - <K> - old", "00001000 - <K> - Kosinski, 1280 bytes",
-                                             "00002000 - <N> - Nemesis, 12 tiles"};
+                                             "00002000 - <N> - Nemesis, 12 ladrilhos"};
   EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries, expected);
   ASSERT_EQ(f.compList.Count(), 3);
   EXPECT_EQ(f.compList.ItemAt(2), expected[2]);

@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QStandardPaths>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPushButton>
@@ -73,13 +75,28 @@ std::optional<std::filesystem::path> Chosen(const QString& file) {
 
 }  // namespace
 
+namespace {
+
+// The folder where the last file was picked, remembered between runs.
+QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "quarvel", "quarvel"); }
+
+QString LastFolder() { return Remembered().value("dialogs/folder").toString(); }
+
+std::optional<std::filesystem::path> Remember(const QString& file) {
+  if (!file.isEmpty()) Remembered().setValue("dialogs/folder", QFileInfo(file).absolutePath());
+  return Chosen(file);
+}
+
+}  // namespace
+
 std::optional<std::filesystem::path> QtFileDialogs::ShowOpen(const FileDialogRequest& request) {
-  return Chosen(QFileDialog::getOpenFileName(parent_, ToQString(request.title), QString(), ToQtFilter(request.filter)));
+  return Remember(
+      QFileDialog::getOpenFileName(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter)));
 }
 
 std::optional<std::filesystem::path> QtFileDialogs::ShowSave(const FileDialogRequest& request) {
-  return Chosen(QFileDialog::getSaveFileName(parent_, ToQString(request.title), QString(), ToQtFilter(request.filter),
-                                             nullptr, QFileDialog::DontConfirmOverwrite));
+  return Remember(QFileDialog::getSaveFileName(parent_, ToQString(request.title), LastFolder(),
+                                               ToQtFilter(request.filter), nullptr, QFileDialog::DontConfirmOverwrite));
 }
 
 std::filesystem::path QtProgramDirectory::ProgramDirectory() const {
