@@ -287,7 +287,7 @@ void Decompressor::ScanForBlocks() {
     Inform(*form_, kNoBlocksFoundMessage);
     return;
   }
-  ScanResultsDialog results(*found, this);
+  ScanResultsDialog results(*found, ListedEntries(form_->controls.CompList), this);
   if (results.exec() == QDialog::Accepted) AddScannedBlocks(*form_, results.Chosen());
 }
 

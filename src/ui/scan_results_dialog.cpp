@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "catalogue/entry.h"
 #include "decoders/decode_error.h"
 #include "platform/qt/qt_services.h"
@@ -11,20 +13,35 @@
 
 namespace quarvel {
 
-ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, QWidget* parent)
+ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std::vector<std::string>& listed,
+                                     QWidget* parent)
     : QDialog(parent), found_(std::move(found)) {
   setObjectName("ScanResults");
   setWindowTitle(QString::fromUtf8("Blocos encontrados no ROM"));
   Blocks = new QListWidget(this);
   Blocks->setObjectName("Blocks");
   for (const auto& candidate : found_) {
-    const QString text = QString("%1  %2  (confiança %3%)")
-                             .arg(ToQString(HexOffset(candidate.offset)), ToQString(ScanEntryDescription(candidate)))
+    const std::string offset = FormatEntry(static_cast<std::int32_t>(candidate.offset), candidate.format, "")
+                                   .substr(0, kEntryOffsetLength);  // as the list writes it
+    const QString text = QString::fromUtf8("%1  %2  (confiança %3%)")
+                             .arg(ToQString(offset), ToQString(ScanEntryDescription(candidate)))
                              .arg(static_cast<int>(candidate.confidence * 100 + 0.5));
     auto* item = new QListWidgetItem(text, Blocks);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(Qt::Checked);
+    item->setCheckState(CheckedAtFirst(candidate, listed) ? Qt::Checked : Qt::Unchecked);
   }
+  Count = new QLabel(this);
+  Count->setObjectName("Count");
+  CheckAll = new QPushButton("Marcar todos", this);
+  UncheckAll = new QPushButton("Desmarcar todos", this);
+  for (auto [button, state] : {std::pair{CheckAll, Qt::Checked}, std::pair{UncheckAll, Qt::Unchecked}}) {
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, state = state] {
+      for (int i = 0; i < Blocks->count(); ++i) Blocks->item(i)->setCheckState(state);
+    });
+  }
+  connect(Blocks, &QListWidget::itemChanged, this, [this] { Recount(); });
+  Recount();
   Add = new QPushButton(QString::fromUtf8("Adicionar às Localizações"), this);
   Add->setObjectName("Add");
   Cancel = new QPushButton("Cancelar", this);
@@ -35,14 +52,27 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, QWidget* 
   connect(Cancel, &QPushButton::clicked, this, &QDialog::reject);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(CheckAll);
+  buttons->addWidget(UncheckAll);
   buttons->addStretch();
   buttons->addWidget(Add);
   buttons->addWidget(Cancel);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QString::fromUtf8("Marque os blocos a adicionar às Localizações Conhecidas:"), this));
   layout->addWidget(Blocks);
+  layout->addWidget(Count);
   layout->addLayout(buttons);
   resize(420, 320);
+}
+
+void ScanResultsDialog::Recount() {
+  int checked = 0;
+  for (int i = 0; i < Blocks->count(); ++i) checked += Blocks->item(i)->checkState() == Qt::Checked ? 1 : 0;
+  Count->setText(QString::fromUtf8("%1 %2, %3 %4.")
+                     .arg(Blocks->count())
+                     .arg(Blocks->count() == 1 ? "bloco encontrado" : "blocos encontrados")
+                     .arg(checked)
+                     .arg(checked == 1 ? "marcado" : "marcados"));
 }
 
 std::vector<ScanCandidate> ScanResultsDialog::Chosen() const {

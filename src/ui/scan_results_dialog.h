@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 
+#include <string>
 #include <vector>
 
 #include "scan/block_scan.h"
@@ -13,16 +15,23 @@ namespace quarvel {
 
 class ScanResultsDialog : public QDialog {
  public:
-  ScanResultsDialog(std::vector<ScanCandidate> found, QWidget* parent = nullptr);
+  // The blocks found, each checked when CheckedAtFirst says so of the entries `listed`.
+  ScanResultsDialog(std::vector<ScanCandidate> found, const std::vector<std::string>& listed,
+                    QWidget* parent = nullptr);
 
   // The blocks whose boxes are checked.
   std::vector<ScanCandidate> Chosen() const;
 
   QListWidget* Blocks;
+  QLabel* Count;  // found and checked
+  QPushButton* CheckAll;
+  QPushButton* UncheckAll;
   QPushButton* Add;
   QPushButton* Cancel;
 
  private:
+  void Recount();
+
   std::vector<ScanCandidate> found_;
 };
 

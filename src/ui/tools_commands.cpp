@@ -42,6 +42,15 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
   return std::move(*rom);
 }
 
+bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed) {
+  return candidate.confidence >= 0.5 && !Lists(listed, static_cast<std::int32_t>(candidate.offset), candidate.format);
+}
+
+std::string BlocksAddedMessage(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " bloco adicionado" : " blocos adicionados") +
+         " às Localizações Conhecidas.";
+}
+
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen) {
   auto& list = form.controls.CompList;
   if (chosen.empty()) return;
@@ -59,6 +68,7 @@ void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& 
                   [&](std::vector<std::string>& entries) { entries.insert(entries.end(), added.begin(), added.end()); }))
     return;
   for (const auto& entry : added) list.Append(entry);
+  Inform(form, BlocksAddedMessage(added.size()));
 }
 
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {

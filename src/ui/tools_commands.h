@@ -29,9 +29,17 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
 std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form);
 
 
+// Whether a block found starts checked in the scan's results: one the catalogue shown
+// does not list yet, of a confidence of 0.5 or more.
+bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed);
+
+// "3 blocos adicionados às Localizações Conhecidas.": what an add of scanned blocks says.
+std::string BlocksAddedMessage(std::size_t count);
+
 // Appends an entry for each chosen block to the catalogue shown and rewrites its file
-// once. Refused, with nothing changed, when the catalogue could not be read whole or
-// would grow past 32,767 entries, or when its file cannot be written.
+// once, and says how many it added. Refused, with nothing changed, when the catalogue
+// could not be read whole or would grow past 32,767 entries, or when its file cannot
+// be written.
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen);
 
 // The files that nothing the window saves may replace: the picked ROM and the catalogues.

@@ -21,6 +21,7 @@
 #include "ui/decompressor_window.h"
 #include "ui/scan_results_dialog.h"
 #include "ui/tile_preview.h"
+#include "ui/tools_commands.h"
 #include "platform/program_directory.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
@@ -394,17 +395,23 @@ class WindowTest : public QObject {
     h.dialogs.answers = {SmallRom(dir.path())};
     QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
     int offered = 0;
+    QString first, counted;
     WhenShown<ScanResultsDialog>([&](ScanResultsDialog* results) {
       offered = results->Blocks->count();
-      results->Blocks->item(0)->setCheckState(Qt::Unchecked);  // keep only the Nemesis block
+      first = results->Blocks->item(0)->text();
+      results->UncheckAll->click();
+      results->Blocks->item(1)->setCheckState(Qt::Checked);  // keep only the Nemesis block
+      counted = results->Count->text();
       results->Add->click();
     });
     h.window.ScanAction->trigger();
     QCOMPARE(offered, 2);
+    QVERIFY2(first.startsWith("00000100  Kosinski"), qPrintable(first));
+    QCOMPARE(counted, QString::fromUtf8("2 blocos encontrados, 1 marcado."));
     QCOMPARE(LoadCatalogue(dir / "Custom.dat").entries,
              std::vector<std::string>{"00000800 - <N> - Nemesis, 4 ladrilhos"});
     QCOMPARE(h.window.CompList->count(), 1);
-    QVERIFY(h.messages.shown.empty());
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(BlocksAddedMessage(1))});
   }
 
   // Return and Enter press the button that has the focus; Escape presses none.

@@ -71,6 +71,21 @@ TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
   ASSERT_EQ(f.compList.Count(), 3);
   EXPECT_EQ(f.compList.ItemAt(2), expected[2]);
   EXPECT_EQ(f.compList.SelectedIndex(), 0);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(BlocksAddedMessage(2))});
+}
+
+TEST(ScanResults, CheckAtFirstWhatIsNewAndLikely) {
+  const std::vector<std::string> listed = {"00001000 - <K> - mine"};
+  struct Case {
+    ScanCandidate candidate;
+    bool checked;
+  };
+  for (const auto& c : {Case{{0x2000, Format::Kosinski, 1280, 300, 0.5}, true},
+                        Case{{0x2000, Format::Kosinski, 1280, 300, 0.49}, false},
+                        Case{{0x1000, Format::Kosinski, 1280, 300, 0.9}, false},  // listed already
+                        Case{{0x1000, Format::Nemesis, 1280, 300, 0.9}, true}}) {
+    EXPECT_EQ(CheckedAtFirst(c.candidate, listed), c.checked) << c.candidate.offset << " " << c.candidate.confidence;
+  }
 }
 
 TEST_F(Tools, ScannedBlocksAreRefusedWhenTheCatalogueCannotTakeThem) {
