@@ -263,10 +263,13 @@ void Decompressor::OpenPreview() {
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
                             .arg(DisplayLoc->text(), ToQString(InfoOf(ChosenFormat(form_->controls)).title),
                                  QFileInfo(Text2->text()).fileName());
+  if (auto* open = dynamic_cast<TilePreview*>(lastPreview_.data())) {  // one preview window, reused
+    open->Show(std::move(block->bytes), title);
+    return;
+  }
   auto& services = form_->services;
-  auto* preview = new TilePreview(std::move(block->bytes), title, services.messages, services.dialogs,
-                                  FilesNeverWritten(*form_), this);
-  preview->show();
+  auto* preview = new TilePreview({}, title, services.messages, services.dialogs, FilesNeverWritten(*form_), this);
+  preview->Show(std::move(block->bytes), title);
   lastPreview_ = preview;
 }
 

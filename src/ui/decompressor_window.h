@@ -33,7 +33,7 @@ class Decompressor : public QWidget {
   void OpenPreview();
   // "Procurar blocos no ROM": scans the picked ROM and offers what it finds.
   void ScanForBlocks();
-  // The preview window opened last, while it is open.
+  // The preview window, while it is open: F5 shows the next block in it.
   QWidget* LastPreview() const { return lastPreview_; }
 
   // The context menu of CompList.

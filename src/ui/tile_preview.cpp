@@ -2,7 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QImage>
+#include <QFileInfo>
 #include <QPixmap>
+#include <QSettings>
+#include <QKeyEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -23,6 +26,9 @@ constexpr std::string_view kPngFilter = "Imagem PNG(*.PNG)|*.PNG";
 constexpr std::string_view kBadPaletteMessage = "O arquivo não contém uma paleta do Mega Drive (16 cores, 32 bytes).";
 constexpr std::string_view kPngNotSavedMessage = "Não foi possível salvar a imagem.";
 
+// Where the preview keeps its settings between runs.
+QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "quarvel", "quarvel"); }
+
 }  // namespace
 
 TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, MessageBoxService& messages,
@@ -39,12 +45,10 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   Zoom = new QSpinBox(this);
   Zoom->setObjectName("Zoom");
   Zoom->setRange(1, static_cast<int>(kMaxZoom));
-  Zoom->setValue(2);
   Zoom->setSuffix("x");
   Columns = new QSpinBox(this);
   Columns->setObjectName("Columns");
   Columns->setRange(1, 256);
-  Columns->setValue(16);
   PaletteChoice = new QComboBox(this);
   PaletteChoice->setObjectName("PaletteChoice");
   PaletteChoice->addItems({QString::fromUtf8(kGrey), QString::fromUtf8(kLoadPalette)});
@@ -72,6 +76,13 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   layout->addWidget(scroll);
   resize(640, 480);
 
+  // Zoom, tiles a row and palette as they were last time, in this run or an earlier one.
+  const QSettings settings = Remembered();
+  Zoom->setValue(settings.value("preview/zoom", 2).toInt());
+  Columns->setValue(settings.value("preview/columns", 16).toInt());
+  const QString palette = settings.value("preview/palette").toString();
+  if (!palette.isEmpty()) UsePalette(PathFromUtf8(FromQString(palette)), false);
+
   connect(Zoom, &QSpinBox::valueChanged, this, [this] { Redraw(); });
   connect(Columns, &QSpinBox::valueChanged, this, [this] { Redraw(); });
   connect(PaletteChoice, &QComboBox::activated, this, [this](int index) { ChoosePalette(index); });
@@ -79,8 +90,44 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   Redraw();
 }
 
+void TilePreview::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape)
+    close();
+  else
+    QWidget::keyPressEvent(event);
+}
+
+void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
+  data_ = std::move(data);
+  setWindowTitle(title);
+  Redraw();
+  show();
+  raise();
+  activateWindow();
+}
+
+bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
+  const auto palette = ReadPaletteFile(file);
+  if (!palette) {
+    if (complain) messages_.Show(Information(kBadPaletteMessage));
+    return false;
+  }
+  loaded_ = *palette;
+  const QString name = QFileInfo(ToQString(PathToUtf8(file))).fileName();
+  if (PaletteChoice->count() < 3) PaletteChoice->addItem(name);
+  PaletteChoice->setItemText(2, name);
+  PaletteChoice->setItemData(2, ToQString(PathToUtf8(file)));
+  PaletteChoice->setCurrentIndex(2);
+  return true;
+}
+
 void TilePreview::Redraw() {
-  auto image = RenderTiles(data_, loaded_, static_cast<unsigned>(Columns->value()), static_cast<unsigned>(Zoom->value()));
+  QSettings settings = Remembered();
+  settings.setValue("preview/zoom", Zoom->value());
+  settings.setValue("preview/columns", Columns->value());
+  settings.setValue("preview/palette", PaletteChoice->currentIndex() == 2 ? PaletteChoice->itemData(2) : QVariant());
+  auto image = RenderTiles(data_, PaletteChoice->currentIndex() == 2 ? loaded_ : GreyPalette(),
+                           static_cast<unsigned>(Columns->value()), static_cast<unsigned>(Zoom->value()));
   if (!image) return;
   image_ = std::move(*image);
   QImage picture(image_.pixels.data(), static_cast<int>(image_.width), static_cast<int>(image_.height),
@@ -93,25 +140,18 @@ void TilePreview::Redraw() {
 }
 
 void TilePreview::ChoosePalette(int index) {
-  if (index == 0) {
-    loaded_ = GreyPalette();
-  } else {
+  if (index == 1) {
     const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Open,
-                                  {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
-    if (chosen) {
-      const auto palette = ReadPaletteFile(*chosen);
-      if (!palette)
-        messages_.Show(Information(kBadPaletteMessage));
-      else
-        loaded_ = *palette;
-    }
+                                 {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
+    if (!chosen || !UsePalette(*chosen, true)) PaletteChoice->setCurrentIndex(PaletteChoice->count() > 2 ? 2 : 0);
   }
   Redraw();
 }
 
 void TilePreview::Save() {
-  const auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
+  auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
   if (!chosen) return;
+  if (!chosen->has_extension()) chosen->replace_extension(".png");
   if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_}))
     messages_.Show(Information(kPngNotSavedMessage));
 }

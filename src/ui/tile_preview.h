@@ -25,15 +25,24 @@ class TilePreview : public QWidget {
 
   QSpinBox* Zoom;
   QSpinBox* Columns;
-  QComboBox* PaletteChoice;  // grey, or a palette loaded from a file
+  QComboBox* PaletteChoice;  // grey, "load a palette...", and the palette loaded, by its file name
   QPushButton* SavePng;
   QLabel* Picture;
 
   const TileImage& image() const { return image_; }
 
+  // Shows other data in this window, with the zoom, tiles a row and palette it has.
+  void Show(std::vector<std::uint8_t> data, const QString& title);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;  // Esc closes the window
+
  private:
   void Redraw();
   void ChoosePalette(int index);
+  // Loads a palette file as the third choice, named by its file name; a file that holds
+  // no palette leaves everything as it was (and, with `complain`, says so).
+  bool UsePalette(const std::filesystem::path& file, bool complain);
   void Save();
 
   std::vector<std::uint8_t> data_;

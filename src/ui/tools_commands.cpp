@@ -23,10 +23,28 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
   auto block = ReadBlock(ChosenFormat(form.controls), form.state.SourceFile, *offset);
   WarnIfStoppedAtCopyBeforeStart(form.services.messages, block);
   if (!block) {
-    Inform(form, kErrorMessage, std::string(kApplicationTitle));
+    Inform(form, "Não foi possível mostrar o bloco: " + ReasonInPortuguese(block.error()) + ".");
     return std::nullopt;
   }
   return std::move(*block);
+}
+
+std::string ReasonInPortuguese(const DecodeError& error) {
+  const std::string at = HexOffset(error.position);
+  switch (error.kind) {
+    case DecodeErrorKind::NegativeOffset: return "o offset é negativo";
+    case DecodeErrorKind::OffsetBeyondEnd: return "o offset " + at + " fica depois do fim do ROM";
+    case DecodeErrorKind::Truncated: return "os dados acabam no byte " + at + ", antes do fim do bloco";
+    case DecodeErrorKind::OutputTooLarge: return "o bloco passaria do tamanho que o formato permite (byte " + at + ")";
+    case DecodeErrorKind::EmptyResult:
+    case DecodeErrorKind::CopyBeforeStart: return "o bloco não tem nenhum dado";
+    case DecodeErrorKind::MalformedCodeTable: return "a tabela de códigos do bloco é inválida no byte " + at;
+    case DecodeErrorKind::TooManyTiles: return "o bloco declara mais ladrilhos do que o formato permite";
+    case DecodeErrorKind::CannotOpenSource:
+    case DecodeErrorKind::SourceIsDestination:
+    case DecodeErrorKind::CannotWriteDestination: break;
+  }
+  return "não foi possível ler o ROM";
 }
 
 std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) {

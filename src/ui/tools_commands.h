@@ -20,9 +20,13 @@ inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontra
 inline constexpr std::string_view kCatalogueNotSavedMessage = "Não foi possível gravar o arquivo de localizações.";
 
 // The block at DisplayLoc, in the chosen radix and format, of the picked ROM, decoded
-// for a preview; the destination file is never written. Failures are shown as the
-// decompress command shows them, and give nothing.
+// for a preview; the destination file is never written. A failure is shown, with why
+// the block cannot be decoded, and gives nothing.
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
+
+// Why a block cannot be decoded, in Portuguese for the window: "os dados acabam no
+// byte 0x1E, antes do fim do bloco".
+std::string ReasonInPortuguese(const DecodeError& error);
 
 // The picked ROM's bytes, for a scan; nothing, after a message, when there is no ROM
 // or it cannot be read.

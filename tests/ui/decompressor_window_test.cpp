@@ -351,9 +351,15 @@ class WindowTest : public QObject {
     QCOMPARE(preview->image().width, 16u);
     QCOMPARE(preview->image().height, 16u);
 
-    h.dialogs.answers = {dir / "art.png"};
+    h.dialogs.answers = {dir / "art"};  // a name without an extension gets ".png"
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(testing::ReadFile(dir / "art.png").at(1), std::uint8_t{'P'});
+    testing::WriteFile(dir / "cores.pal", testing::Bytes(32, 0x0E));
+    h.dialogs.answers = {dir / "cores.pal"};  // a palette loaded shows by its file name
+    emit preview->PaletteChoice->activated(1);
+    QCOMPARE(preview->PaletteChoice->currentText(), QString("cores.pal"));
+    h.window.PreviewAction->trigger();  // a second F5 shows the block in the same window
+    QCOMPARE(h.window.LastPreview(), static_cast<QWidget*>(preview));
     const auto rom = testing::ReadFile(dir / "rom.bin");
     for (const fs::path& never : {dir / "rom.bin", dir / "Sonic1.dat"}) {  // the ROM and the catalogues are kept
       h.dialogs.answers = {never};
@@ -369,7 +375,7 @@ class WindowTest : public QObject {
     QVERIFY(preview->isVisible());
     h.messages.shown.clear();
     h.dialogs.broken = false;
-    preview->close();
+    QTest::keyClick(preview->Zoom, Qt::Key_Escape);
     QTRY_VERIFY(h.window.LastPreview() == nullptr);
 
     Type(h.window.DisplayLoc, "100");
@@ -380,7 +386,7 @@ class WindowTest : public QObject {
     QTest::keyClick(&h.window, Qt::Key_F5);
     preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
     QVERIFY(preview != nullptr);
-    QCOMPARE(preview->image().width, 4u * 8 * 2);
+    QCOMPARE(preview->image().width, 2u * 8 * 1);  // zoom and tiles a row as they were left
     QVERIFY(!fs::exists(dir / "out.dat"));
     QVERIFY(h.messages.shown.empty());
     preview->close();
@@ -508,6 +514,8 @@ class QtServicesTest : public QObject {
 };
 
 int main(int argc, char** argv) {
+  const quarvel::testing::TempDir settings;  // what the window remembers stays in the test
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(settings.path().string()));
   QApplication application(argc, argv);
   WindowTest window;
   QtServicesTest services;

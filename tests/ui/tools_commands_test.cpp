@@ -56,7 +56,8 @@ TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
   f.form.state.SourceFile.clear();
   EXPECT_FALSE(DecodeForPreview(f.form));
   const Message weird{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{error, error, weird, Info(kPickSourceFirstMessage)}));
+  const Message pastTheEnd = Info("Não foi possível mostrar o bloco: o offset 0x100 fica depois do fim do ROM.");
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{error, pastTheEnd, weird, Info(kPickSourceFirstMessage)}));
 }
 
 TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
