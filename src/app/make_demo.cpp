@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = argv[1];
   const std::string text =
       "Quarvel Descompressor: este bloco Kosinski guarda um texto de exemplo. "
-      "Escolha outra localizacao na lista e pressione F5 para ver a arte.";
+      "Escolha outra localização na lista e pressione F5 para ver a arte.";
 
   Bytes rom(0x8000);
   for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<std::uint8_t>(i % 64 < 32 ? 0xFF : i * 37);

@@ -4,6 +4,9 @@
 #include <QEvent>
 #include <QStandardPaths>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QFileInfo>
 #include <QSettings>
 #include <QLibraryInfo>
@@ -60,6 +63,12 @@ MessageAnswer QtMessageBox::Show(const Message& message) {
     box.button(QMessageBox::No)->setText(QString::fromUtf8("Não"));
   } else {
     box.setStandardButtons(QMessageBox::Ok);
+  }
+  // A box no narrower than its title, which window managers cut short otherwise.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = QFontMetrics(box.font()).horizontalAdvance(title) + 120;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                  grid->columnCount());
   }
   const int answer = box.exec();
   if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
