@@ -46,7 +46,7 @@ fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.p
 // The start of every temporary name for `target`: "." and as much of its name as fits
 // with the mark, a process number and a random part, cut where a UTF-8 character begins.
 std::string TemporaryPrefix(const fs::path& target) {
-  std::string name = target.filename().string();
+  std::string name = PathToUtf8(target.filename());
   const std::size_t room = kNameLimit - 1 - kTemporaryMark.size() - 10 - 1 - 8;
   if (name.size() > room) {
     name.resize(room);
@@ -60,7 +60,7 @@ std::string TemporaryPrefix(const fs::path& target) {
 void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& prefix) {
   std::error_code error;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
+    const std::string name = PathToUtf8(entry->path().filename());
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string rest = name.substr(prefix.size());
     const auto dash = rest.find('-');
@@ -156,7 +156,7 @@ std::optional<std::string> ProtectedFiles::Refusal(const fs::path& destination) 
   fs::path resolved = fs::weakly_canonical(destination, error);
   if (error) resolved = destination;
   const auto folder = IdentityOf(FolderOf(resolved));
-  const std::string name = resolved.filename().string();
+  const std::string name = PathToUtf8(resolved.filename());
   for (const auto& set : names_) {
     if (!folder || *folder != set.folder) continue;
     for (const auto& protectedName : set.names)
@@ -183,7 +183,7 @@ FileResult<std::unique_ptr<FileReplacement>> FileReplacement::Begin(const fs::pa
   for (int attempt = 0; attempt < 8; ++attempt) {
     char unique[32];
     std::snprintf(unique, sizeof unique, "%ld-%08x", native::CurrentProcess(), static_cast<unsigned>(entropy()));
-    fs::path temporary = folder / (prefix + unique);
+    fs::path temporary = folder / PathFromUtf8(prefix + unique);
     auto file = native::File::CreateNew(temporary);
     if (file) {
       return std::unique_ptr<FileReplacement>(new FileReplacement(
