@@ -198,8 +198,8 @@ void Decompressor::BuildControls() {
   CmdDestino = Button(this, "CmdDestino", "Destino", Twips(5280, 600, 1335, 255));
   CmdOrigem = Button(this, "CmdOrigem", "Origem", Twips(5280, 120, 1335, 255));
 
-  Label(this, "Label5", "Quarvel", Twips(2640, 5880, 1320, 255), kCentre);
-  Label(this, "Label6", "Descompressor", Twips(2400, 6120, 1935, 255), kCentre, true);
+  Label(this, "Label5", "Mega Drive", Twips(2640, 5880, 1320, 255), kCentre);
+  Label(this, "Label6", "Quarvel Descompressor", Twips(2400, 6120, 1935, 255), kCentre, true);
   Label(this, "Label9", "Versão 2.00", Twips(2520, 6480, 1695, 255), kCentre);
   Label(this, "Label7", "Formatos:", Twips(240, 6720, 1335, 255), kCentre, true);
   Label(this, "Label1", "Kosinski", Twips(1680, 6720, 1095, 255), kCentre);
