@@ -13,7 +13,7 @@ namespace quarvel {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 20;
+constexpr std::size_t kChunkSize = 256 * 1024;
 constexpr std::size_t kNameLimit = 255;  // bytes of one file name on the common file systems
 constexpr std::string_view kTemporaryMark = ".tmp-";
 
@@ -244,16 +244,34 @@ FileFailure TooLarge(const std::string& name, std::uint64_t limit) {
 }
 
 FileResult<std::vector<std::uint8_t>> ReadAll(native::File& file, const std::string& name, std::uint64_t limit) {
-  if (file.Size() > limit) return Fail(TooLarge(name, limit));  // a regular file says its size at once
+  const auto failed = [&name](std::error_code code) { return Fail(Failure("cannot read " + name + ": " + code.message(), code)); };
+  // A regular file says its size at once: it is read whole, as it was when opened.
+  if (const std::uint64_t size = file.Size(); size != 0) {
+    if (size > limit) return Fail(TooLarge(name, limit));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    for (std::size_t done = 0; done < bytes.size();) {
+      const auto got = file.Read(std::span(bytes).subspan(done));
+      if (!got) return failed(got.error());
+      if (*got == 0) {  // it shrank while it was read
+        bytes.resize(done);
+        break;
+      }
+      done += *got;
+    }
+    return bytes;
+  }
+  // Standard input, a device: a chunk at a time, up to the limit, into room taken at
+  // once (address space only, until the bytes come).
   std::vector<std::uint8_t> bytes;
-  bytes.reserve(static_cast<std::size_t>(limit));  // address space only, until the bytes come
-  std::vector<std::uint8_t> chunk(kChunkSize);
+  bytes.reserve(static_cast<std::size_t>(limit) + 1);
   for (;;) {
-    const auto got = file.Read(chunk);
-    if (!got) return Fail(Failure("cannot read " + name + ": " + got.error().message(), got.error()));
+    const std::size_t had = bytes.size();
+    bytes.resize(had + static_cast<std::size_t>(std::min<std::uint64_t>(kChunkSize, limit + 1 - had)));
+    const auto got = file.Read(std::span(bytes).subspan(had));
+    if (!got) return failed(got.error());
+    bytes.resize(had + *got);
     if (*got == 0) return bytes;
-    if (bytes.size() + *got > limit) return Fail(TooLarge(name, limit));
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(*got));
+    if (bytes.size() > limit) return Fail(TooLarge(name, limit));
   }
 }
 
