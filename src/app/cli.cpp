@@ -44,20 +44,26 @@ struct Command {
 };
 
 // "kosinski or nemesis"
-std::string FormatNames(std::string_view last) {
+std::string FormatNames() {
   std::string names;
   const auto formats = Formats();
   for (std::size_t i = 0; i < formats.size(); ++i) {
-    if (i > 0) names += i + 1 == formats.size() ? std::string(" ").append(last).append(" ") : ", ";
+    if (i > 0) names += i + 1 == formats.size() ? " or " : ", ";
     names += formats[i].name;
   }
   return names;
 }
 
-// A choice among words: the value as its word is written, or an error that lists them.
-CLI::Validator OneOf(std::vector<std::string> words) {
+// "kosinski|nemesis"
+std::string Joined(const std::vector<std::string>& words) {
   std::string list;
   for (const auto& word : words) list.append(list.empty() ? "" : "|").append(word);
+  return list;
+}
+
+// A choice among words: the value as its word is written, or an error that lists them.
+CLI::Validator OneOf(std::vector<std::string> words) {
+  const std::string list = Joined(words);
   return CLI::Validator(
       [words, list](std::string& value) {
         for (const auto& word : words) {
@@ -72,12 +78,6 @@ CLI::Validator OneOf(std::vector<std::string> words) {
       "");
 }
 
-std::string Joined(const std::vector<std::string>& words) {
-  std::string list;
-  for (const auto& word : words) list.append(list.empty() ? "" : "|").append(word);
-  return list;
-}
-
 std::vector<std::string> FormatWords() {
   std::vector<std::string> words;
   for (const auto& info : Formats()) words.emplace_back(info.name);
@@ -85,7 +85,7 @@ std::vector<std::string> FormatWords() {
 }
 
 void AddFormat(CLI::App& command, std::string& format) {
-  command.add_option("--format,-f", format, "Compression format: " + FormatNames("or"))
+  command.add_option("--format,-f", format, "Compression format: " + FormatNames())
       ->required()
       ->type_name(Joined(FormatWords()))
       ->transform(OneOf(FormatWords()));
@@ -212,7 +212,7 @@ Command AddScan(CLI::App& app, Arguments& a) {
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
   choices.emplace_back("both");
-  command->add_option("--format,-f", a.scanFormat, FormatNames("or") + ", or both (default)")
+  command->add_option("--format,-f", a.scanFormat, FormatNames() + ", or both (default)")
       ->type_name(Joined(choices))
       ->transform(OneOf(choices));
   command->add_flag("--json", a.scan.json,
