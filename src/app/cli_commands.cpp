@@ -169,6 +169,22 @@ Expected<std::string_view, int> CatalogueBaseName(const std::string& name, const
   return rom->baseName;
 }
 
+struct ReadCatalogueFile {
+  std::filesystem::path path;
+  CatalogueLoad load;  // Loaded or Missing
+};
+
+// The catalogue that `name` names, read from where it is; an error when it cannot be read.
+Expected<ReadCatalogueFile, int> ReadCatalogue(const CatalogueLocation& folder, const std::string& name,
+                                               const Streams& streams) {
+  const auto base = CatalogueBaseName(name, streams);
+  if (!base) return Fail(base.error());
+  ReadCatalogueFile read{CatalogueToRead(folder, *base), {}};
+  read.load = LoadCatalogue(read.path);
+  if (read.load.status == CatalogueLoad::Status::Failed) return Fail(streams.Error(read.load.problem, kFailure));
+  return read;
+}
+
 // Changes the catalogue `name` with `change`, under its lock, and saves it.
 template <class Change>
 int EditCatalogue(const CatalogueLocation& folder, const std::string& name, const Streams& streams, Change change) {
@@ -297,14 +313,11 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
 }
 
 int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams) {
-  const auto base = CatalogueBaseName(rom, streams);
-  if (!base) return base.error();
-  const auto path = CatalogueToRead(folder, *base);
-  const auto catalogue = LoadCatalogue(path);
-  if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
-  if (catalogue.status == CatalogueLoad::Status::Missing)
-    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(path) << "' yet\n";
-  const auto& entries = catalogue.entries;
+  const auto catalogue = ReadCatalogue(folder, rom, streams);
+  if (!catalogue) return catalogue.error();
+  if (catalogue->load.status == CatalogueLoad::Status::Missing)
+    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
+  const auto& entries = catalogue->load.entries;
   for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
   return kSuccess;
 }
@@ -341,13 +354,10 @@ int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams) {
 
 int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,
             const std::string& outDir, const Streams& streams) {
-  const auto base = CatalogueBaseName(name, streams);
-  if (!base) return base.error();
-  const auto path = CatalogueToRead(folder, *base);
-  const auto catalogue = LoadCatalogue(path);
-  if (catalogue.status == CatalogueLoad::Status::Failed) return streams.Error(catalogue.problem, kFailure);
-  if (catalogue.status == CatalogueLoad::Status::Missing)
-    return streams.Error("there is no catalogue file '" + PathToUtf8(path) + "'", kFailure);
+  const auto catalogue = ReadCatalogue(folder, name, streams);
+  if (!catalogue) return catalogue.error();
+  if (catalogue->load.status == CatalogueLoad::Status::Missing)
+    return streams.Error("there is no catalogue file '" + PathToUtf8(catalogue->path) + "'", kFailure);
   ProtectedFiles protect = CataloguesProtected(folder);
   const auto input = RomInput::Open(rom, protect, streams);
   if (!input) return input.error();
@@ -356,9 +366,9 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
   std::filesystem::create_directories(PathFromUtf8(outDir), error);
   if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);
 
-  const std::size_t total = catalogue.entries.size();
+  const std::size_t total = catalogue->load.entries.size();
   std::vector<std::size_t> failed;
-  ExtractCatalogue(read, catalogue.entries, PathFromUtf8(outDir), {&protect, false},
+  ExtractCatalogue(read, catalogue->load.entries, PathFromUtf8(outDir), {&protect, false},
                    [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");
