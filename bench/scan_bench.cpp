@@ -1,5 +1,6 @@
-// Scanning a 4 MiB ROM image for both formats: a quarter each of zeros, random bytes,
-// 68000-code-like bytes and uncompressed tiles, with compressed blocks among them.
+// Scanning 4 MiB ROM images for both formats: one laid out as games are, one of a quarter
+// each of zeros, random bytes, 68000-code-like bytes and uncompressed tiles with blocks
+// among them, and one of each kind of filler.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,23 +32,50 @@ void BM_Scan4MiB(benchmark::State& state) {
 }
 BENCHMARK(BM_Scan4MiB)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A MiB of each kind of filler with five blocks in it, on one thread: the time, and the
-// candidates that are not one of the blocks.
-void BM_ScanFiller1MiB(benchmark::State& state) {
+// Recall and false candidates a MiB at the default threshold, on two threads.
+void BM_ScanGameLikeRom4MiB(benchmark::State& state) {
+  std::vector<quarvel::testing::PlacedBlock> placed;
+  const auto rom = quarvel::testing::RealisticRom(4 << 20, static_cast<unsigned>(state.range(0)), placed);
+  std::size_t found = 0, falseOnes = 0;
+  for (auto _ : state) {
+    const auto candidates = quarvel::ScanRom(rom, {quarvel::FormatSet::All(), 2});
+    found = falseOnes = 0;
+    for (const auto& c : *candidates) {
+      if (c.confidence < 0.5) continue;
+      const bool real = std::any_of(placed.begin(), placed.end(), [&](const auto& b) { return b.offset == c.offset; });
+      (real ? found : falseOnes) += 1;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rom.size()));
+  state.counters["recall"] = static_cast<double>(found) / static_cast<double>(placed.size());
+  state.counters["false_per_MiB"] = static_cast<double>(falseOnes) / 4;
+}
+BENCHMARK(BM_ScanGameLikeRom4MiB)->DenseRange(1, 6)->ArgName("seed")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 4 MiB of each kind of filler with five blocks in its first MiB, on two threads: the
+// time, and the candidates at the default threshold that are not one of the blocks.
+void BM_ScanFiller4MiB(benchmark::State& state) {
   const auto filler = static_cast<quarvel::testing::Filler>(state.range(0));
   std::vector<quarvel::testing::PlacedBlock> placed;
-  const auto rom = quarvel::testing::RomWithBlocks(filler, 1 << 20, 42, placed);
+  auto rom = quarvel::testing::RomWithBlocks(filler, 1 << 20, 42, placed);
+  const auto rest = quarvel::testing::Filled(filler, 3 << 20, 43);
+  rom.insert(rom.end(), rest.begin(), rest.end());
   std::size_t falseOnes = 0;
   for (auto _ : state) {
-    const auto found = quarvel::ScanRom(rom, {quarvel::FormatSet::All(), 1});
+    const auto found = quarvel::ScanRom(rom, {quarvel::FormatSet::All(), 2});
     falseOnes = 0;
     for (const auto& c : *found)
-      falseOnes += std::none_of(placed.begin(), placed.end(), [&](const auto& b) { return b.offset == c.offset; });
+      falseOnes += c.confidence >= 0.5 &&
+                   std::none_of(placed.begin(), placed.end(), [&](const auto& b) { return b.offset == c.offset; });
   }
   state.SetLabel(quarvel::testing::FillerName(filler));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rom.size()));
   state.counters["false_candidates"] = static_cast<double>(falseOnes);
 }
-BENCHMARK(BM_ScanFiller1MiB)->DenseRange(0, 3)->ArgName("filler")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanFiller4MiB)
+    ->DenseRange(0, std::size(quarvel::testing::kFillers) - 1)
+    ->ArgName("filler")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

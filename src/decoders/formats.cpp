@@ -18,9 +18,9 @@ DecodeResult<DecodedBlock> (*const kDecodeNemesis)(ByteSource&) = DecodeNemesis;
 
 const std::array<FormatInfo, 2> kFormats = {{
     {Format::Kosinski, "kosinski", "Kosinski", 'K', false, kKosinskiCapacity, "65,536 bytes", kDecodeKosinski,
-     CompressKosinski, ScanKosinskiAt},
+     CompressKosinski, KosinskiWeigher},
     {Format::Nemesis, "nemesis", "Nemesis", 'N', true, std::uint64_t{kNemesisMaxTiles} * kNemesisTileBytes,
-     "8,192 tiles (262,144 bytes)", kDecodeNemesis, CompressNemesis, ScanNemesisAt},
+     "8,192 tiles (262,144 bytes)", kDecodeNemesis, CompressNemesis, NemesisWeigher},
 }};
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,7 +27,12 @@ struct ScanHit {
   std::size_t decodedSize = 0;
   std::uint64_t compressedSize = 0;
   double confidence = 0;
+  // How well the block accounts for its bytes: of candidates whose streams run into one
+  // another and end alike, the one that fits best is the block.
+  std::int64_t fit = 0;
 };
+
+using ScanWeigher = std::function<std::optional<ScanHit>(std::size_t offset)>;
 
 struct FormatInfo {
   Format format;
@@ -38,7 +44,9 @@ struct FormatInfo {
   std::string_view largestText;  // the same in words: "65,536 bytes"
   DecodeResult<DecodedBlock> (*decode)(ByteSource& source);
   Expected<std::vector<std::uint8_t>, std::string> (*compress)(std::span<const std::uint8_t> data);
-  std::optional<ScanHit> (*scan)(std::span<const std::uint8_t> rom, std::size_t offset);
+  // What weighs each offset of `rom` as the start of a block: made once a scan, asked from
+  // every thread, fastest from the end of the image down.
+  ScanWeigher (*scanner)(std::span<const std::uint8_t> rom);
 };
 
 // Every format, in the order the tool lists them.

@@ -176,7 +176,7 @@ std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std:
   for (const auto& [first, end] : shape->ranges)
     codesUsed += std::any_of(used.begin() + first, used.begin() + end, [](bool u) { return u; }) ? 1 : 0;
   return NemesisProbe{tiles,         streamStart + *streamBytes - offset, shape->codes, codesUsed,
-                      shape->coveredEntries, shape->startsWithPalette, (rom[offset] & 0x80) != 0};
+                      shape->coveredEntries, (rom[offset] & 0x80) != 0};
 }
 
 }  // namespace quarvel

@@ -35,7 +35,6 @@ struct NemesisProbe {
   unsigned codes = 0;           // codes in the table
   unsigned codesUsed = 0;       // of them, the ones that the stream uses
   unsigned coveredEntries = 0;  // of the 252 eight-bit patterns that codes can begin
-  bool startsWithPalette = false;
   bool xorMode = false;
 };
 

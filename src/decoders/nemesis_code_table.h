@@ -71,12 +71,12 @@ struct WellFormedTable {
   unsigned codes = 0;
   unsigned coveredEntries = 0;
   std::vector<std::pair<unsigned, unsigned>> ranges;  // of each code: its first entry and one past its last
-  bool startsWithPalette = false;  // as encoders write it; else the first codes are pixel 0's
 };
 
 // Reads a description as a careful encoder writes it, or nothing: every code 1 to 8
 // bits long with a run field of 0 to 7 and a value that fits its length, no code a
-// prefix of another, none beginning with six 1 bits, at least one code.
+// prefix of another, none beginning with six 1 bits, at least one code, and a palette
+// byte first (pixel 0 needs none, but encoders name it).
 template <class Source>
 std::optional<WellFormedTable> ReadWellFormedNemesisTable(Source& in) {
   WellFormedTable shape{};
@@ -87,8 +87,9 @@ std::optional<WellFormedTable> ReadWellFormedNemesisTable(Source& in) {
     if (byte == 0xFF) break;
     if (byte >= 0x80) {
       pixel = byte & 0x0F;
-      shape.startsWithPalette = shape.startsWithPalette || shape.codes == 0;
       if (!in.Next(byte)) return std::nullopt;
+    } else if (shape.codes == 0) {
+      return std::nullopt;
     }
     const unsigned length = byte & 0x0Fu;
     const unsigned run = byte >> 4;

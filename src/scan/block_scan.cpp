@@ -11,8 +11,20 @@ namespace {
 
 constexpr std::size_t kChunk = 16 * 1024;  // offsets a worker takes at a time
 
-// Keeps the strongest of overlapping candidates.
+// Candidates of a format that end at the same byte are streams that have run into one
+// another: only the one that fits best (then the last to start) can be a block. Then
+// keeps the strongest of overlapping candidates.
 std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
+  std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
+    const auto endA = a.offset + a.compressedSize, endB = b.offset + b.compressedSize;
+    if (a.format != b.format || endA != endB) return std::pair(a.format, endA) < std::pair(b.format, endB);
+    return std::pair(a.fit, a.offset) > std::pair(b.fit, b.offset);
+  });
+  all.erase(std::unique(all.begin(), all.end(),
+                        [](const ScanCandidate& a, const ScanCandidate& b) {
+                          return a.format == b.format && a.offset + a.compressedSize == b.offset + b.compressedSize;
+                        }),
+            all.end());
   std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
     if (a.confidence != b.confidence) return a.confidence > b.confidence;
     if (a.compressedSize != b.compressedSize) return a.compressedSize > b.compressedSize;
@@ -42,20 +54,25 @@ std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> 
   std::atomic<bool> stop{false};
 
   const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::pair<Format, ScanWeigher>> weighers;
+  for (const FormatInfo& format : Formats())
+    if (options.formats.Has(format.format)) weighers.emplace_back(format.format, format.scanner(rom));
+
+  // From the end of the image down, so that a walk from an offset meets the ones already
+  // taken from the offsets after it.
   std::vector<std::vector<ScanCandidate>> found(threads);
   auto work = [&](std::vector<ScanCandidate>& mine) {
     for (;;) {
-      const std::size_t first = nextChunk.fetch_add(kChunk);
-      if (first >= total || stop.load(std::memory_order_relaxed)) return;
-      const std::size_t last = std::min(total, first + kChunk);
-      for (std::size_t offset = first; offset < last; ++offset) {
-        for (const FormatInfo& format : Formats()) {
-          if (!options.formats.Has(format.format)) continue;
-          if (const auto hit = format.scan(rom, offset))
-            mine.push_back({offset, format.format, hit->decodedSize, hit->compressedSize, hit->confidence});
+      const std::size_t taken = nextChunk.fetch_add(kChunk);
+      if (taken >= total || stop.load(std::memory_order_relaxed)) return;
+      const std::size_t end = total - taken, first = end - std::min(end, kChunk);
+      for (std::size_t offset = end; offset-- > first;) {
+        for (const auto& [format, weigh] : weighers) {
+          if (const auto hit = weigh(offset))
+            mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit});
         }
       }
-      done.fetch_add(last - first);
+      done.fetch_add(end - first);
     }
   };
 

@@ -18,6 +18,7 @@ struct ScanCandidate {
   std::size_t decodedSize = 0;     // bytes; for Nemesis 32 a tile
   std::uint64_t compressedSize = 0;
   double confidence = 0;           // 0 to 1
+  std::int64_t fit = 0;            // see ScanHit
 };
 
 struct ScanOptions {

@@ -12,10 +12,10 @@ namespace quarvel {
 // A Kosinski block that reaches its end marker with no copy from before its start and
 // decodes to at least 32 bytes, no fewer than its stream takes; surer the longer it is
 // and the better it packs.
-std::optional<ScanHit> ScanKosinskiAt(std::span<const std::uint8_t> rom, std::size_t offset);
+ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom);
 
 // A Nemesis block with a well-formed code table that decodes every tile through codes
 // it defines; surer the more its table looks built from the data's own frequencies.
-std::optional<ScanHit> ScanNemesisAt(std::span<const std::uint8_t> rom, std::size_t offset);
+ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom);
 
 }  // namespace quarvel

@@ -13,7 +13,9 @@
 
 namespace quarvel::testing {
 
-enum class Filler { Zeros, Random, Code68000, RawTiles };
+enum class Filler { Zeros, Random, Code68000, RawTiles, Padding, Pattern, Blocks };
+inline constexpr Filler kFillers[] = {Filler::Zeros,   Filler::Random,  Filler::Code68000, Filler::RawTiles,
+                                      Filler::Padding, Filler::Pattern, Filler::Blocks};
 
 inline const char* FillerName(Filler filler) {
   switch (filler) {
@@ -21,6 +23,9 @@ inline const char* FillerName(Filler filler) {
     case Filler::Random: return "random bytes";
     case Filler::Code68000: return "68000-code-like bytes";
     case Filler::RawTiles: return "uncompressed tiles";
+    case Filler::Padding: return "0xFF padding";
+    case Filler::Pattern: return "a repeated pattern";
+    case Filler::Blocks: return "compressed blocks end to end";
   }
   return "";
 }
@@ -77,6 +82,22 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
       bytes = TileArt(size / 32 + 1, seed);
       bytes.resize(size);
       break;
+    case Filler::Padding: bytes.assign(size, 0xFF); break;
+    case Filler::Pattern: {
+      // A table of one record over and over: long-word pointers and a word.
+      const Bytes record = {0x00, 0x01, 0x2A, 0x40, 0x00, 0x01, 0x2B, 0x80, 0xFF, 0xF8};
+      while (bytes.size() < size) bytes.insert(bytes.end(), record.begin(), record.end());
+      bytes.resize(size);
+      break;
+    }
+    case Filler::Blocks:
+      for (unsigned block = 0; bytes.size() < size; ++block) {
+        const Bytes art = TileArt(8 + random() % 40, seed + block);
+        const auto packed = block % 2 == 0 ? *CompressKosinski(art) : *CompressNemesis(art);
+        bytes.insert(bytes.end(), packed.begin(), packed.end());
+      }
+      bytes.resize(size);
+      break;
   }
   return bytes;
 }
@@ -110,6 +131,55 @@ inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::
     placed.push_back({at, format, data.size(), packed.size()});
     at += (packed.size() + size / 6) & ~std::size_t{1};
   }
+  return rom;
+}
+
+// Plane mappings: words of a tile index with priority, palette and flip bits, in rows
+// that repeat with small changes.
+inline Bytes Mappings(std::size_t words, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes;
+  const unsigned base = random() % 0x400, palette = (random() % 4) << 13;
+  for (std::size_t i = 0; i < words; ++i) {
+    const unsigned word = random() % 4 == 0 ? 0 : palette | (base + i % 40 + random() % 3);
+    bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+    bytes.push_back(static_cast<std::uint8_t>(word));
+  }
+  return bytes;
+}
+
+// A ROM image laid out as games are: code, uncompressed tiles and mappings, and runs of
+// compressed blocks of every kind of data (at even offsets, and now and then at odd
+// ones), with 0xFF padding between some parts and up to the end.
+inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
+  std::mt19937 random(seed);
+  Bytes rom;
+  auto append = [&](const Bytes& part) { rom.insert(rom.end(), part.begin(), part.end()); };
+  while (rom.size() < size * 7 / 8) {
+    switch (random() % 6) {
+      case 0: append(Filled(Filler::Code68000, 1024 + random() % 16384, random())); break;
+      case 1: append(Filled(Filler::RawTiles, 32 * (8 + random() % 200), random())); break;
+      case 2: append(Mappings(64 + random() % 2048, random())); break;
+      case 3: append(Bytes(16 + random() % 4096, 0xFF)); break;
+      default:
+        for (unsigned count = 1 + random() % 6; count > 0; --count) {
+          Bytes data;
+          Format format = random() % 2 == 0 ? Format::Kosinski : Format::Nemesis;
+          switch (random() % 4) {
+            case 0: data = TileArt(1 + random() % (random() % 2 == 0 ? 10 : 300), random()); break;
+            case 1: data = Mappings(16 + random() % 2000, random()); format = Format::Kosinski; break;
+            case 2: data = Filled(Filler::Code68000, 256 + random() % 4096, random()); format = Format::Kosinski; break;
+            default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
+          }
+          if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
+          const auto packed = format == Format::Kosinski ? *CompressKosinski(data) : *CompressNemesis(data);
+          placed.push_back({rom.size(), format, data.size(), packed.size()});
+          append(packed);
+          if (rom.size() % 2 != 0 && random() % 2 == 0) rom.push_back(0x00);
+        }
+    }
+  }
+  rom.resize(std::max(size, rom.size()), 0xFF);
   return rom;
 }
 

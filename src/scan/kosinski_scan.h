@@ -1,0 +1,48 @@
+// Kosinski blocks at every offset of a ROM image, in time that does not depend on what
+// the bytes hold.
+//
+// Walks that start at different offsets soon read the same commands from the same
+// bytes: once two walks have loaded the same descriptor at the same point of a command,
+// they go on alike, and only how much each has decoded so far tells their ends apart.
+// The scanner keeps, for such points, what the rest of the walk comes to, so that each
+// stretch of the image is walked about once, even through 0xFF padding (a literal run
+// of 65,536 bytes from every offset) or a long block entered at each of its bytes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "decoders/decoded_block.h"
+
+namespace quarvel {
+
+class KosinskiScanner {
+ public:
+  explicit KosinskiScanner(std::span<const std::uint8_t> rom);
+
+  // What ProbeKosinski(rom, offset) finds, for a block whose stream takes no more bytes
+  // than it decodes to; nothing for any other. Safe from many threads at once; fastest
+  // when the offsets are asked from the end of the image down.
+  std::optional<BlockProbe> At(std::size_t offset) const;
+
+  // The commands of the block at `offset`, and how many of them no encoder would write: a
+  // literal that repeats the two bytes before it after another literal, a literal that
+  // goes on with the copy just made, a long-form copy that the short form could make, and
+  // a copy of nothing. Streams that run into a block from bytes that are none have many;
+  // the reading stops at the fifth.
+  struct Commands {
+    unsigned count = 0;
+    unsigned oddities = 0;
+  };
+  static Commands Read(std::span<const std::uint8_t> rom, std::size_t offset);
+
+ private:
+  std::span<const std::uint8_t> rom_;
+  unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position
+  std::unique_ptr<std::atomic<std::uint64_t>[]> kept_;
+};
+
+}  // namespace quarvel
