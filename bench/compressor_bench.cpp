@@ -9,6 +9,8 @@
 #include "encoders/kosinski_matches.h"
 #include "encoders/nemesis_compressor.h"
 #include "encoders/kosinski_samples.h"
+#include "encoders/nemesis_corpus.h"
+#include "encoders/previous_nemesis_compressor.h"
 #include "mixed_block.h"
 
 namespace {
@@ -47,6 +49,31 @@ void BM_NemesisCompress1000Tiles(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * tiles.size()));
 }
 BENCHMARK(BM_NemesisCompress1000Tiles)->Unit(benchmark::kMillisecond);
+
+// Each input of the tile corpus against the compressor as it was before it weighed the
+// table's own bytes, and the corpus in all (the last row).
+void BM_NemesisCorpusAgainstPrevious(benchmark::State& state) {
+  const auto corpus = quarvel::testing::NemesisCorpus();
+  const auto index = static_cast<std::size_t>(state.range(0));
+  std::size_t now = 0, before = 0, bytes = 0;
+  for (auto _ : state) {
+    now = before = bytes = 0;
+    for (std::size_t i = 0; i < corpus.size(); ++i) {
+      if (index != corpus.size() && i != index) continue;
+      now += quarvel::CompressNemesis(corpus[i].tiles)->size();
+      before += quarvel::previous::CompressNemesis(corpus[i].tiles).size();
+      bytes += corpus[i].tiles.size();
+    }
+  }
+  state.SetLabel(index == corpus.size() ? "the whole corpus" : corpus[index].name);
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.counters["before"] = static_cast<double>(before);
+  state.counters["now"] = static_cast<double>(now);
+}
+BENCHMARK(BM_NemesisCorpusAgainstPrevious)
+    ->DenseRange(0, static_cast<int>(quarvel::testing::NemesisCorpus().size()))
+    ->ArgName("input")
+    ->Unit(benchmark::kMillisecond);
 
 // The optimal parse against the greedy one on samples of many shapes: the stream sizes.
 void BM_KosinskiOptimalAgainstGreedy(benchmark::State& state) {

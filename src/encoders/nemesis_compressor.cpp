@@ -19,9 +19,14 @@ struct Run {
   unsigned Symbol() const { return pixel * 8u + length - 1u; }
 };
 
-// The pixels of the rows, first pixel of each row first, as runs of at most 8.
-std::vector<Run> Runs(std::span<const std::uint8_t> tiles, bool xorMode) {
-  std::vector<Run> runs;
+// The pixels of the rows, first pixel of each row first, as stretches of one value.
+struct Stretch {
+  std::uint8_t pixel;
+  std::uint32_t length;
+};
+
+std::vector<Stretch> Stretches(std::span<const std::uint8_t> tiles, bool xorMode) {
+  std::vector<Stretch> stretches;
   std::uint32_t previous = 0;
   for (std::size_t at = 0; at < tiles.size(); at += 4) {
     const std::uint32_t row = std::uint32_t{tiles[at]} << 24 | std::uint32_t{tiles[at + 1]} << 16 |
@@ -30,11 +35,40 @@ std::vector<Run> Runs(std::span<const std::uint8_t> tiles, bool xorMode) {
     previous = row;
     for (int shift = 28; shift >= 0; shift -= 4) {
       const auto pixel = static_cast<std::uint8_t>(pixels >> shift & 0xF);
-      if (!runs.empty() && runs.back().pixel == pixel && runs.back().length < 8)
-        ++runs.back().length;
+      if (!stretches.empty() && stretches.back().pixel == pixel)
+        ++stretches.back().length;
       else
-        runs.push_back({pixel, 1});
+        stretches.push_back({pixel, 1});
     }
+  }
+  return stretches;
+}
+
+// Bits that each (pixel, run) takes: its code's length, or the inline code's.
+using SymbolCosts = std::array<unsigned, kSymbols>;
+
+// Each stretch cut into runs of 1 to 8 that take the fewest bits at `costs` (eights
+// first when all cost alike).
+std::vector<Run> Cut(const std::vector<Stretch>& stretches, const SymbolCosts& costs) {
+  std::vector<Run> runs;
+  std::vector<std::uint32_t> best;
+  std::vector<std::uint8_t> part;
+  for (const auto& stretch : stretches) {
+    const unsigned base = stretch.pixel * 8u;
+    best.assign(stretch.length + 1, 0);
+    part.assign(stretch.length + 1, 0);
+    for (std::uint32_t left = 1; left <= stretch.length; ++left) {
+      best[left] = UINT32_MAX;
+      for (unsigned take = std::min<std::uint32_t>(8, left); take >= 1; --take) {
+        const std::uint32_t cost = best[left - take] + costs[base + take - 1];
+        if (cost < best[left]) {
+          best[left] = cost;
+          part[left] = static_cast<std::uint8_t>(take);
+        }
+      }
+    }
+    for (std::uint32_t left = stretch.length; left > 0; left -= part[left])
+      runs.push_back({stretch.pixel, part[left]});
   }
   return runs;
 }
@@ -77,42 +111,80 @@ struct Code {
   unsigned bits;
 };
 
-// The codes for the most frequent symbols, the rest left to the inline code: of every
-// split by frequency, the one that takes the fewest bits. The codes fill the table
-// from entry 0 and leave entries 252-255 to the inline prefix.
-std::vector<Code> ChooseCodes(const std::array<std::uint64_t, kSymbols>& frequency) {
+using Frequencies = std::array<std::uint64_t, kSymbols>;
+
+// The codes of a block and the bytes it takes in all.
+struct Plan {
+  std::vector<Code> codes;
+  std::uint64_t bytes = UINT64_MAX;
+};
+
+// The block whose codes stand for `coded`, with the lengths that take the fewest stream
+// bits; every other pair inline. Its bytes: the header, the table description (a palette
+// byte for each pixel value, two bytes a code, the end byte) and the stream.
+Plan Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
+  Plan plan;
+  std::uint64_t bits = 0;
+  for (unsigned s = 0; s < kSymbols; ++s) bits += kInlineBits * frequency[s];
+  if (!coded.empty()) {
+    // Four weightless symbols hold the four entries of the inline prefix.
+    std::vector<std::uint64_t> weights(coded.size() + 4, 0);
+    for (std::size_t k = 0; k < coded.size(); ++k) weights[k] = frequency[coded[k]];
+    const auto lengths = LimitedLengths(weights, kMaxCodeLength);
+    for (std::size_t k = 0; k < coded.size(); ++k) {
+      bits -= (kInlineBits - lengths[k]) * frequency[coded[k]];
+      plan.codes.push_back({coded[k], lengths[k], 0});
+    }
+  }
+  std::array<bool, 16> pixels{};
+  for (const auto s : coded) pixels[s / 8] = true;
+  const auto palettes = static_cast<std::uint64_t>(std::count(pixels.begin(), pixels.end(), true));
+  plan.bytes = 2 + palettes + 2 * coded.size() + 1 + (bits + 7) / 8;
+  return plan;
+}
+
+// The pairs worth a code: a code saves bits on every use and costs two bytes of table
+// (three with a new palette byte), so of the sets made of the most frequent pairs the
+// best is taken, then pairs are put in or left out one at a time while that helps.
+Plan ChoosePlan(const Frequencies& frequency) {
   std::vector<unsigned> used;
   for (unsigned s = 0; s < kSymbols; ++s)
     if (frequency[s] > 0) used.push_back(s);
   std::stable_sort(used.begin(), used.end(), [&](auto a, auto b) { return frequency[a] > frequency[b]; });
 
-  std::uint64_t bestBits = 0;
-  for (const auto s : used) bestBits += kInlineBits * frequency[s];
-  std::vector<Code> best;
-  for (std::size_t coded = 1; coded <= used.size(); ++coded) {
-    // Four weightless symbols hold the four entries of the inline prefix.
-    std::vector<std::uint64_t> weights(coded + 4, 0);
-    for (std::size_t k = 0; k < coded; ++k) weights[k] = frequency[used[k]];
-    const auto lengths = LimitedLengths(weights, kMaxCodeLength);
-    std::uint64_t bits = 0;
-    std::vector<Code> codes;
-    for (std::size_t k = 0; k < used.size(); ++k) {
-      if (k < coded) {
-        bits += lengths[k] * frequency[used[k]];
-        codes.push_back({used[k], lengths[k], 0});
-      } else {
-        bits += kInlineBits * frequency[used[k]];
-      }
-    }
-    if (bits < bestBits) {
-      bestBits = bits;
-      best = std::move(codes);
+  Plan best = Weigh(frequency, {});
+  std::size_t bestCount = 0;
+  for (std::size_t count = 1; count <= used.size(); ++count) {
+    auto plan = Weigh(frequency, {used.begin(), used.begin() + static_cast<std::ptrdiff_t>(count)});
+    if (plan.bytes < best.bytes) {
+      best = std::move(plan);
+      bestCount = count;
     }
   }
+  std::vector<bool> in(used.size(), false);
+  std::fill(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(bestCount), true);
+  for (bool better = true; better;) {
+    better = false;
+    for (std::size_t k = 0; k < used.size(); ++k) {
+      in[k] = !in[k];
+      std::vector<unsigned> coded;
+      for (std::size_t j = 0; j < used.size(); ++j)
+        if (in[j]) coded.push_back(used[j]);
+      auto plan = Weigh(frequency, coded);
+      if (plan.bytes < best.bytes) {
+        best = std::move(plan);
+        better = true;
+      } else {
+        in[k] = !in[k];
+      }
+    }
+  }
+
   // Canonical codes, shortest first, from 0 up.
-  std::stable_sort(best.begin(), best.end(), [](const Code& a, const Code& b) { return a.length < b.length; });
-  unsigned next = 0, length = best.empty() ? 0 : best.front().length;
-  for (auto& code : best) {
+  auto& codes = best.codes;
+  std::stable_sort(codes.begin(), codes.end(), [](const Code& a, const Code& b) { return a.length < b.length; });
+  unsigned next = 0, length = codes.empty() ? 0 : codes.front().length;
+  for (auto& code : codes) {
     next <<= code.length - length;
     length = code.length;
     code.bits = next++;
@@ -139,11 +211,30 @@ class BitWriter {
   unsigned used_ = 8;
 };
 
-std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
-  const auto runs = Runs(tiles, xorMode);
-  std::array<std::uint64_t, kSymbols> frequency{};
+Frequencies FrequenciesOf(const std::vector<Run>& runs) {
+  Frequencies frequency{};
   for (const auto& run : runs) ++frequency[run.Symbol()];
-  auto codes = ChooseCodes(frequency);
+  return frequency;
+}
+
+std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
+  // Runs cut into eights first; then cut again at the costs of the codes chosen, and
+  // codes chosen again for the new runs, while the block gets smaller.
+  const auto stretches = Stretches(tiles, xorMode);
+  SymbolCosts costs;
+  costs.fill(1);
+  auto runs = Cut(stretches, costs);
+  auto plan = ChoosePlan(FrequenciesOf(runs));
+  for (unsigned round = 0; round < 4; ++round) {
+    costs.fill(kInlineBits);
+    for (const auto& code : plan.codes) costs[code.symbol] = code.length;
+    auto recut = Cut(stretches, costs);
+    auto replan = ChoosePlan(FrequenciesOf(recut));
+    if (replan.bytes >= plan.bytes) break;
+    runs = std::move(recut);
+    plan = std::move(replan);
+  }
+  auto& codes = plan.codes;
 
   const std::size_t count = tiles.size() / kNemesisTileBytes;
   std::vector<std::uint8_t> block{static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | count >> 8),

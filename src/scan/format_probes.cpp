@@ -13,7 +13,8 @@ namespace quarvel {
 namespace {
 
 constexpr std::size_t kKosinskiMinimum = 32;
-// What a command no encoder writes takes from how well a block fits its bytes.
+// What a command no encoder writes takes from how well a block fits its bytes, past the
+// first (where costs tie, an encoder may write one).
 constexpr std::int64_t kOddityCost = 64;
 constexpr std::int64_t kUnfit = std::numeric_limits<std::int32_t>::min();  // too many to count
 
@@ -35,7 +36,7 @@ ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
     const double confidence =
         Clamp(0.5 + 0.3 * Clamp(std::log2(commands.count / 16.0) / 6) + 0.2 * Clamp((ratio - 1) / 2) -
               0.25 * (std::max(commands.oddities, 1u) - 1));
-    return ScanHit{probe->decodedSize, probe->compressedSize, confidence, commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * std::int64_t{commands.oddities}};
+    return ScanHit{probe->decodedSize, probe->compressedSize, confidence, commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * (std::max(commands.oddities, 1u) - 1)};
   };
 }
 

@@ -5,6 +5,8 @@
 #include <random>
 
 #include "decoders/nemesis.h"
+#include "encoders/nemesis_corpus.h"
+#include "encoders/previous_nemesis_compressor.h"
 #include "support/bytes.h"
 
 namespace quarvel {
@@ -83,6 +85,21 @@ TEST(NemesisCompressor, TileArtOfEveryKindDecodesBack) {
       {"8192 tiles", Art(8192, [&](auto t, auto row, auto) { return (t / 7 + row) % 4; })},
   };
   for (const auto& c : cases) ExpectRoundTripWithValidCodes(c.tiles, c.name);
+}
+
+// Tile art of the shapes games hold, and the inputs above: each decodes back and is no
+// larger than the compressor made it before it weighed the table's own bytes; the
+// corpus is smaller in all.
+TEST(NemesisCompressor, NoInputLargerThanBefore) {
+  std::size_t now = 0, before = 0;
+  for (const auto& sample : testing::NemesisCorpus()) {
+    ExpectRoundTripWithValidCodes(sample.tiles, sample.name);
+    const auto size = CompressNemesis(sample.tiles)->size(), previous = previous::CompressNemesis(sample.tiles).size();
+    EXPECT_LE(size, previous) << sample.name;
+    now += size;
+    before += previous;
+  }
+  EXPECT_LT(now, before);
 }
 
 TEST(NemesisCompressor, RandomTilesOfEverySmallCount) {

@@ -171,8 +171,9 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
             case 2: data = Filled(Filler::Code68000, 256 + random() % 4096, random()); format = Format::Kosinski; break;
             default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
           }
-          if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
           const auto packed = format == Format::Kosinski ? *CompressKosinski(data) : *CompressNemesis(data);
+          if (packed.size() > data.size()) continue;  // kept as it is
+          if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
           placed.push_back({rom.size(), format, data.size(), packed.size()});
           append(packed);
           if (rom.size() % 2 != 0 && random() % 2 == 0) rom.push_back(0x00);
