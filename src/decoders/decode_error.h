@@ -21,6 +21,7 @@ enum class DecodeErrorKind {
   CannotWriteDestination,  // the destination cannot be written
   MalformedCodeTable,      // Nemesis: a code reaches past the code table
   TooManyTiles,            // Nemesis: more tiles than the output can hold
+  BadModule,               // Kosinski Moduled: a module stops early or decodes to the wrong size
 };
 
 struct DecodeError {

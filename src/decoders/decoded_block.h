@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quarvel {
@@ -11,6 +12,7 @@ struct DecodedBlock {
   std::uint64_t compressedSize = 0;       // bytes of the source that the block takes
   bool stoppedAtCopyBeforeStart = false;  // Kosinski: ended at a copy from before the start
                                           // of the output, not at the end marker
+  std::vector<std::string> warnings;      // what the block says that its data does not bear out
 };
 
 // The sizes of a block that a probe found.

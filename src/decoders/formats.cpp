@@ -4,9 +4,13 @@
 #include <array>
 #include <cctype>
 
+#include "decoders/enigma.h"
 #include "decoders/kosinski.h"
+#include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
+#include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "scan/format_probes.h"
 
@@ -15,12 +19,18 @@ namespace {
 
 DecodeResult<DecodedBlock> (*const kDecodeKosinski)(ByteSource&) = DecodeKosinski;
 DecodeResult<DecodedBlock> (*const kDecodeNemesis)(ByteSource&) = DecodeNemesis;
+DecodeResult<DecodedBlock> (*const kDecodeEnigma)(ByteSource&) = DecodeEnigma;
+DecodeResult<DecodedBlock> (*const kDecodeKosinskiModuled)(ByteSource&) = DecodeKosinskiModuled;
 
-const std::array<FormatInfo, 2> kFormats = {{
+const std::array<FormatInfo, 4> kFormats = {{
     {Format::Kosinski, "kosinski", "Kosinski", 'K', false, kKosinskiCapacity, "65,536 bytes", kDecodeKosinski,
      CompressKosinski, KosinskiWeigher},
     {Format::Nemesis, "nemesis", "Nemesis", 'N', true, std::uint64_t{kNemesisMaxTiles} * kNemesisTileBytes,
      "8,192 tiles (262,144 bytes)", kDecodeNemesis, CompressNemesis, NemesisWeigher},
+    {Format::Enigma, "enigma", "Enigma", 'E', false, kEnigmaCapacity, "65,536 bytes (32,768 words)", kDecodeEnigma,
+     CompressEnigma, EnigmaWeigher},
+    {Format::KosinskiModuled, "kosinski-moduled", "Kosinski Moduled", 'M', false, kModuledCapacity, "65,535 bytes",
+     kDecodeKosinskiModuled, CompressKosinskiModuled, KosinskiModuledWeigher},
 }};
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

@@ -17,7 +17,7 @@
 
 namespace quarvel {
 
-enum class Format { Kosinski, Nemesis };
+enum class Format { Kosinski, Nemesis, Enigma, KosinskiModuled };
 
 // An 8x8 tile of 4-bit pixels: 32 bytes.
 inline constexpr std::size_t kTileBytes = 32;

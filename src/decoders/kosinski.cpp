@@ -129,7 +129,7 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
                             "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"});
   }
   out.resize(walk.length);
-  return DecodedBlock{std::move(out), walk.last + 1 - block, stopped};
+  return DecodedBlock{std::move(out), walk.last + 1 - block, stopped, {}};
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ class NemesisTileDecoder {
     }
     if (in_.ReadFailed()) return Fail(EndOfData(in_, "could not be read"));
     const std::uint64_t streamBytes = (ConsumedBits() + 7) / 8;
-    return DecodedBlock{std::move(out), streamStart + streamBytes - in_.BlockStart(), false};
+    return DecodedBlock{std::move(out), streamStart + streamBytes - in_.BlockStart(), false, {}};
   }
 
  private:

@@ -4,8 +4,11 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <mutex>
 
+#include "decoders/enigma.h"
 #include "decoders/kosinski.h"
+#include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
 #include "scan/kosinski_scan.h"
 
@@ -20,23 +23,90 @@ constexpr std::int64_t kUnfit = std::numeric_limits<std::int32_t>::min();  // to
 
 double Clamp(double value) { return std::clamp(value, 0.0, 1.0); }
 
+// One Kosinski scanner for the Kosinski and the Kosinski Moduled weighers of a scan.
+std::shared_ptr<const KosinskiScanner> SharedKosinskiScanner(std::span<const std::uint8_t> rom) {
+  static std::mutex mutex;
+  static std::weak_ptr<const KosinskiScanner> last;
+  static std::span<const std::uint8_t> lastRom;
+  const std::lock_guard lock(mutex);
+  auto scanner = last.lock();
+  if (!scanner || lastRom.data() != rom.data() || lastRom.size() != rom.size()) {
+    scanner = std::make_shared<const KosinskiScanner>(rom);
+    last = scanner;
+    lastRom = rom;
+  }
+  return scanner;
+}
+
+// A Kosinski stream an encoder wrote has no odd command, or one where costs tie; one
+// that runs into a block from other bytes has many. Clear of them, a stream is surer the
+// more commands it holds and the better it packs.
+ScanHit WeighKosinski(std::span<const std::uint8_t> rom, std::size_t offset, const BlockProbe& probe) {
+  const auto decoded = static_cast<std::int64_t>(probe.decodedSize);
+  const auto compressed = static_cast<std::int64_t>(probe.compressedSize);
+  const auto commands = KosinskiScanner::Read(rom, offset);
+  const unsigned odd = std::max(commands.oddities, 1u) - 1;
+  const double ratio = static_cast<double>(decoded) / static_cast<double>(compressed);
+  const double confidence = Clamp(0.5 + 0.3 * Clamp(std::log2(commands.count / 16.0) / 6) +
+                                  0.2 * Clamp((ratio - 1) / 2) - 0.25 * odd);
+  return {probe.decodedSize, probe.compressedSize, confidence,
+          commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * odd};
+}
+
 }  // namespace
 
 ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
-  return [rom, scanner = std::make_shared<const KosinskiScanner>(rom)](std::size_t offset) -> std::optional<ScanHit> {
+  return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = scanner->At(offset);
     if (!probe || probe->decodedSize < kKosinskiMinimum) return std::nullopt;
-    const auto decoded = static_cast<std::int64_t>(probe->decodedSize);
-    const auto compressed = static_cast<std::int64_t>(probe->compressedSize);
-    const auto commands = KosinskiScanner::Read(rom, offset);
-    // A stream an encoder wrote has no odd command, or one where costs tie; one that runs
-    // into a block from other bytes has many. Clear of them, a stream is surer the more
-    // commands it holds and the better it packs.
-    const double ratio = static_cast<double>(decoded) / static_cast<double>(compressed);
+    return WeighKosinski(rom, offset, *probe);
+  };
+}
+
+// Modules that each decode to 0x1000 bytes and a last one to what the header says, each
+// found as a Kosinski block; weighed as its first module, and surer than that module
+// alone. A last module that holds other than the header says (as in a few games' files)
+// makes it less sure than the module alone.
+ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
+  return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
+    if (offset + 2 >= rom.size()) return std::nullopt;
+    const std::size_t size = std::size_t{rom[offset]} << 8 | rom[offset + 1];
+    if (size == 0) return std::nullopt;
+    const std::size_t modules = (size + kModuleBytes - 1) / kModuleBytes, first = offset + 2;
+    std::size_t at = first, decoded = 0;
+    std::optional<BlockProbe> firstModule;
+    for (std::size_t m = 0; m < modules; ++m) {
+      if (m != 0) at = first + (at - first + kModulePadding - 1) / kModulePadding * kModulePadding;
+      const auto module = scanner->At(at);
+      if (!module || (m + 1 < modules && module->decodedSize != kModuleBytes)) return std::nullopt;
+      if (m == 0) firstModule = module;
+      decoded += module->decodedSize;
+      at += module->compressedSize;
+    }
+    if (decoded < kKosinskiMinimum || decoded < at - offset) return std::nullopt;
+    ScanHit hit = WeighKosinski(rom, first, *firstModule);
+    hit.decodedSize = decoded;
+    hit.compressedSize = at - offset;
+    hit.confidence = Clamp(hit.confidence + (decoded == size ? 0.2 : -0.05));
+    return hit;
+  };
+}
+
+// An Enigma list with a header as encoders make it (N the width of the largest tile
+// index, M the flags that are set), no entry an encoder would not write, zero bits
+// after its end entry, three entries or more and 16 words or more, no fewer bytes than
+// it takes; surer the more entries it has, and when a zero byte pads it to an even length.
+ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom) {
+  return [rom](std::size_t offset) -> std::optional<ScanHit> {
+    const auto probe = ProbeEnigma(rom, offset);
+    if (!probe || !probe->paddedWithZeros || !probe->tightHeader || probe->entries < 3 || probe->sizes.decodedSize < 32 ||
+        probe->sizes.decodedSize < probe->sizes.compressedSize)
+      return std::nullopt;
     const double confidence =
-        Clamp(0.5 + 0.3 * Clamp(std::log2(commands.count / 16.0) / 6) + 0.2 * Clamp((ratio - 1) / 2) -
-              0.25 * (std::max(commands.oddities, 1u) - 1));
-    return ScanHit{probe->decodedSize, probe->compressedSize, confidence, commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * (std::max(commands.oddities, 1u) - 1)};
+        0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 2.0) / 5);
+    return ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
+                   static_cast<std::int64_t>(probe->sizes.decodedSize) -
+                       static_cast<std::int64_t>(probe->sizes.compressedSize)};
   };
 }
 

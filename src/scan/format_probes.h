@@ -18,4 +18,9 @@ ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom);
 // it defines; surer the more its table looks built from the data's own frequencies.
 ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom);
 
+// Kosinski Moduled: modules that decode to 0x1000 bytes each but the last; Enigma: a
+// plausible header, an end entry, no fewer bytes decoded than taken.
+ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom);
+ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom);
+
 }  // namespace quarvel

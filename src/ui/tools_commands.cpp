@@ -40,6 +40,7 @@ std::string ReasonInPortuguese(const DecodeError& error) {
     case DecodeErrorKind::CopyBeforeStart: return "o bloco não tem nenhum dado";
     case DecodeErrorKind::MalformedCodeTable: return "a tabela de códigos do bloco é inválida no byte " + at;
     case DecodeErrorKind::TooManyTiles: return "o bloco declara mais ladrilhos do que o formato permite";
+    case DecodeErrorKind::BadModule: return "um módulo do bloco é inválido no byte " + at;
     case DecodeErrorKind::CannotOpenSource:
     case DecodeErrorKind::SourceIsDestination:
     case DecodeErrorKind::CannotWriteDestination: break;

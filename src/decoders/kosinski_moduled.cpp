@@ -1,0 +1,63 @@
+#include "decoders/kosinski_moduled.h"
+
+#include <string>
+
+#include "decoders/kosinski.h"
+
+namespace quarvel {
+namespace {
+
+DecodeError BadModule(std::uint64_t position, std::uint64_t block, std::size_t module, const std::string& what) {
+  return {DecodeErrorKind::BadModule, position,
+          "module " + std::to_string(module + 1) + " of the block at " + HexOffset(block) + " " + what};
+}
+
+}  // namespace
+
+DecodeResult<DecodedBlock> DecodeKosinskiModuled(ByteSource& in) {
+  std::uint8_t high, low;
+  if (!in.Next(high) || !in.Next(low)) return Fail(EndOfData(in, "ends inside its header"));
+  const std::size_t size = std::size_t{high} << 8 | low;
+  const std::uint64_t block = in.BlockStart();
+  if (size == 0) {
+    return Fail(DecodeError{DecodeErrorKind::EmptyResult, block + 1,
+                            "the block at " + HexOffset(block) + " decodes to nothing: its header says 0 bytes"});
+  }
+  const std::uint64_t first = in.Position();
+  const std::size_t modules = (size + kModuleBytes - 1) / kModuleBytes;
+  DecodedBlock result;
+  for (std::size_t m = 0; m < modules; ++m) {
+    const std::uint64_t start = in.Position();
+    auto module = DecodeKosinski(in);
+    if (!module) return Fail(std::move(module.error()));
+    if (module->stoppedAtCopyBeforeStart)
+      return Fail(BadModule(in.Position() - 1, block, m, "copies from before its start at " + HexOffset(in.Position() - 1)));
+    const bool last = m + 1 == modules;
+    if (!last && module->bytes.size() != kModuleBytes) {
+      return Fail(BadModule(start, block, m,
+                            "decodes to " + std::to_string(module->bytes.size()) + " bytes, not 4096"));
+    }
+    if (last && module->bytes.size() != size - kModuleBytes * m) {
+      result.warnings.push_back("the header of the block at " + HexOffset(block) + " says " + std::to_string(size) +
+                                " bytes, but its modules hold " +
+                                std::to_string(kModuleBytes * m + module->bytes.size()));
+    }
+    result.bytes.insert(result.bytes.end(), module->bytes.begin(), module->bytes.end());
+    if (!last) {
+      for (std::uint64_t at = in.Position(); (at - first) % kModulePadding != 0; ++at) {
+        std::uint8_t padding;
+        if (!in.Next(padding)) return Fail(EndOfData(in, "ends inside the padding after a module"));
+      }
+    }
+  }
+  result.compressedSize = in.Position() - block;
+  return result;
+}
+
+DecodeResult<DecodedBlock> DecodeKosinskiModuled(std::span<const std::uint8_t> rom, std::int64_t offset) {
+  auto in = SpanSource::Open(rom, offset);
+  if (!in) return Fail(in.error());
+  return DecodeKosinskiModuled(*in);
+}
+
+}  // namespace quarvel
