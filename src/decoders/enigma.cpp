@@ -1,6 +1,7 @@
 #include "decoders/enigma.h"
 
 #include <bit>
+#include <optional>
 #include <vector>
 
 namespace quarvel {
@@ -181,11 +182,13 @@ std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::s
   EnigmaProbe probe;
   std::size_t words = 0;
   // An encoder merges what one entry can hold and takes the cheaper entry for the same
-  // words: an entry that the one before could have gone on with, an inline repeat of
-  // the literal word, a list of two equal or consecutive values, it does not write.
+  // words: an entry that the one before could have taken in, a list or a single word
+  // whose first word the entry before could have gone on with, an inline repeat of the
+  // literal word, a list of two equal or consecutive values: it does not write them.
   Entry previous = Entry::End;
   unsigned previousCount = 0;
-  std::uint16_t first = 0, last = 0, previousLast = 0;
+  std::optional<std::uint16_t> wouldGoOn;  // the word the entry before could have taken next
+  std::uint16_t first = 0, last = 0;
   unsigned largestIndex = 0, flags = 0;
   const Ending ending = Walk(
       *header, reader,
@@ -199,19 +202,28 @@ std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::s
       },
       [&](Entry entry, unsigned count, std::uint16_t value) {
         ++probe.entries;
-        const bool same = entry == previous, goesOn = same && first == static_cast<std::uint16_t>(
-                                                                   previousLast + (entry == Entry::Rising ? 1 : 0) -
-                                                                   (entry == Entry::Falling ? 1 : 0));
-        if (same && previousCount < 16 &&
-            (entry == Entry::Literal || entry == Entry::Incrementing || (entry != Entry::List && goesOn)))
-          ++probe.oddities;
-        if (same && entry == Entry::List && previousCount + count <= 15) ++probe.oddities;
+        const bool takenIn = wouldGoOn == first;
+        const bool merges = takenIn || entry == Entry::Incrementing;  // an incrementing run goes on by itself
+        if (entry == previous && entry != Entry::List && previousCount + count <= 16 && merges) ++probe.oddities;
+        if (entry == previous && entry == Entry::List && previousCount + count <= 15) ++probe.oddities;
+        if (takenIn && (entry == Entry::List || count == 1) && entry != previous) ++probe.oddities;
         if (entry == Entry::Repeat && value == header->literal) ++probe.oddities;
         const auto step = static_cast<std::uint16_t>(last - first);
         if (entry == Entry::List && count == 2 && (step == 0 || step == 1 || step == 0xFFFF)) ++probe.oddities;
         previous = entry;
         previousCount = count;
-        previousLast = last;
+        wouldGoOn.reset();
+        if (count < 16) {
+          switch (entry) {
+            case Entry::Literal: wouldGoOn = header->literal; break;
+            case Entry::Repeat: wouldGoOn = last; break;
+            case Entry::Rising: wouldGoOn = static_cast<std::uint16_t>(last + 1); break;
+            case Entry::Falling: wouldGoOn = static_cast<std::uint16_t>(last - 1); break;
+            case Entry::Incrementing:  // going on moves the incrementing word: a trade
+            case Entry::List:
+            case Entry::End: break;
+          }
+        }
       });
   if (ending != Ending::End) return std::nullopt;
   probe.sizes = {words * 2, kEnigmaHeaderBytes + (reader.BitsTaken() + 7) / 8};

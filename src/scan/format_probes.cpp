@@ -103,7 +103,7 @@ ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom) {
         probe->sizes.decodedSize < probe->sizes.compressedSize)
       return std::nullopt;
     const double confidence =
-        0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 2.0) / 5);
+        0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 3.0) / 5);
     return ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
                    static_cast<std::int64_t>(probe->sizes.decodedSize) -
                        static_cast<std::int64_t>(probe->sizes.compressedSize)};

@@ -54,6 +54,34 @@ inline Bytes TileArt(std::size_t tiles, unsigned seed) {
   return art;
 }
 
+// A plane map of `width` x `height` words as games draw them: rows of tiles numbered in
+// order (a picture laid out tile by tile), blank stretches, a tile repeated, and tiles
+// mirrored with the flip bits, in one of the four palette lines.
+inline Bytes PlaneMap(std::size_t width, std::size_t height, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes;
+  unsigned next = random() % 0x300;
+  const unsigned palette = (random() % 4) << 13, priority = random() % 4 == 0 ? 0x8000 : 0;
+  for (std::size_t y = 0; y < height; ++y) {
+    for (std::size_t x = 0; x < width;) {
+      const std::size_t run = std::min<std::size_t>(width - x, 1 + random() % 12);
+      const unsigned kind = random() % 4, tile = random() % 0x400;
+      for (std::size_t k = 0; k < run; ++k, ++x) {
+        unsigned word = 0;
+        switch (kind) {
+          case 0: word = 0; break;
+          case 1: word = priority | palette | tile; break;
+          case 2: word = priority | palette | 0x0800 | (tile + (run - 1 - k)); break;
+          default: word = priority | palette | next++; break;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+        bytes.push_back(static_cast<std::uint8_t>(word));
+      }
+    }
+  }
+  return bytes;
+}
+
 inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
   std::mt19937 random(seed);
   Bytes bytes;
@@ -92,8 +120,10 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
     }
     case Filler::Blocks:
       for (unsigned block = 0; bytes.size() < size; ++block) {
-        const Bytes art = TileArt(8 + random() % 40, seed + block);
-        const auto packed = block % 2 == 0 ? *CompressKosinski(art) : *CompressNemesis(art);
+        const Format format = Formats()[block % Formats().size()].format;
+        const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, seed + block)
+                                                    : TileArt(8 + random() % 40, seed + block);
+        const auto packed = *InfoOf(format).compress(data);
         bytes.insert(bytes.end(), packed.begin(), packed.end());
       }
       bytes.resize(size);
@@ -106,11 +136,12 @@ struct PlacedBlock {
   std::size_t offset;
   Format format;
   std::size_t decodedSize;
-  std::size_t compressedSize;
+  std::size_t compressedSize;  // as a decode counts it: an Enigma block's even padding left out
 };
 
 // `size` bytes of filler with a Kosinski block of tile art, a Kosinski block of text-like
-// data and Nemesis blocks of 12, 64 and 300 tiles placed among it, at even offsets.
+// data, Nemesis blocks of 12, 64 and 300 tiles, an Enigma plane map and a Kosinski
+// Moduled block of art placed among it, at even offsets.
 inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
   Bytes rom = Filled(filler, size, seed);
   std::string text;
@@ -123,13 +154,15 @@ inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::
       {Format::Nemesis, TileArt(12, seed + 2)},
       {Format::Nemesis, TileArt(64, seed + 3)},
       {Format::Nemesis, TileArt(300, seed + 4)},
+      {Format::Enigma, PlaneMap(40, 28, seed + 5)},
+      {Format::KosinskiModuled, TileArt(200, seed + 6)},
   };
   std::size_t at = 0x1000;
   for (const auto& [format, data] : blocks) {
-    const auto packed = format == Format::Kosinski ? *CompressKosinski(data) : *CompressNemesis(data);
+    const auto packed = *InfoOf(format).compress(data);
     std::copy(packed.begin(), packed.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
-    placed.push_back({at, format, data.size(), packed.size()});
-    at += (packed.size() + size / 6) & ~std::size_t{1};
+    placed.push_back({at, format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});
+    at += (packed.size() + size / 8) & ~std::size_t{1};
   }
   return rom;
 }
@@ -165,16 +198,18 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
         for (unsigned count = 1 + random() % 6; count > 0; --count) {
           Bytes data;
           Format format = random() % 2 == 0 ? Format::Kosinski : Format::Nemesis;
-          switch (random() % 4) {
+          switch (random() % 6) {
             case 0: data = TileArt(1 + random() % (random() % 2 == 0 ? 10 : 300), random()); break;
             case 1: data = Mappings(16 + random() % 2000, random()); format = Format::Kosinski; break;
             case 2: data = Filled(Filler::Code68000, 256 + random() % 4096, random()); format = Format::Kosinski; break;
+            case 3: data = PlaneMap(8 + random() % 57, 4 + random() % 29, random()); format = Format::Enigma; break;
+            case 4: data = TileArt(8 + random() % 400, random()); format = Format::KosinskiModuled; break;
             default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
           }
-          const auto packed = format == Format::Kosinski ? *CompressKosinski(data) : *CompressNemesis(data);
+          const auto packed = *InfoOf(format).compress(data);
           if (packed.size() > data.size()) continue;  // kept as it is
           if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
-          placed.push_back({rom.size(), format, data.size(), packed.size()});
+          placed.push_back({rom.size(), format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});
           append(packed);
           if (rom.size() % 2 != 0 && random() % 2 == 0) rom.push_back(0x00);
         }
