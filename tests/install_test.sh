@@ -19,7 +19,7 @@ desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desk
 appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
 listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
-[ "$listed" -eq 4 ] || fail "the shipped catalogue is not read: $listed lines"
+[ "$listed" -eq 6 ] || fail "the shipped catalogue is not read: $listed lines"
 where=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue where)
 [ "$where" = "$prefix/home/.local/share/quarvel" ] || fail "catalogue where: $where"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"

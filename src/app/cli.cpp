@@ -25,6 +25,7 @@ struct Arguments {
   const char* argv0 = nullptr;
   int number = 0;
   cli::PreviewArgs look;
+  std::string base;  // an Enigma block's base word, hexadecimal
   std::string scanFormat = "both";
   cli::ScanArgs scan;
 
@@ -78,6 +79,18 @@ CLI::Validator OneOf(std::vector<std::string> words) {
       "");
 }
 
+// A 16-bit word in hexadecimal, 0x in front or not.
+CLI::Validator HexWord() {
+  return CLI::Validator(
+      [](std::string& value) {
+        if (value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0) value.erase(0, 2);
+        const bool hex = !value.empty() && value.size() <= 4 &&
+                         std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c) != 0; });
+        return hex ? std::string() : "'" + value + "' is not a hexadecimal word (0 to FFFF)";
+      },
+      "");
+}
+
 std::vector<std::string> FormatWords() {
   std::vector<std::string> words;
   for (const auto& info : Formats()) words.emplace_back(info.name);
@@ -126,10 +139,18 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
       "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
   AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
+  command->add_option("--base", a.base,
+                      "Enigma: a word to add to every word decoded, as the games add the first tile of the art "
+                      "(hexadecimal, default 0)")
+      ->type_name("WORD")
+      ->check(HexWord());
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-            return cli::Decompress(a.format(), a.offset, a.rom, a.output, Folder(a), s);
+            if (!a.base.empty() && a.format() != Format::Enigma)
+              return s.Error("--base applies to Enigma blocks only", cli::kUsage);
+            const auto base = static_cast<std::uint16_t>(a.base.empty() ? 0 : std::stoul(a.base, nullptr, 16));
+            return cli::Decompress(a.format(), a.offset, base, a.rom, a.output, Folder(a), s);
           }};
 }
 
@@ -186,17 +207,32 @@ Command AddPreview(CLI::App& app, Arguments& a) {
   command->footer(
       "Example:\n"
       "  quarvel-cli preview --format nemesis --offset 24000 --palette sonic.pal --zoom 2 sonic.bin art.png\n"
-      "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0); without it the\n"
-      "pixels are shades of grey. Data of every format is drawn as tiles.");
+      "  quarvel-cli preview --format enigma --offset 3C000 --tiles 0x24000 --tiles-format nemesis \\\n"
+      "      --columns 40 --palette sonic.pal sonic.bin titlecard.png\n"
+      "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0), or up to four lines\n"
+      "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
+      "--columns words a row, drawn with its --tiles (flips and palette lines applied), or written out as text,\n"
+      "one hexadecimal word each, without them.");
   AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
   command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)");
   command->add_option("--columns,-c", a.look.columns, "Tiles a row (default 16)")->check(CLI::Range(1, 256));
   command->add_option("--zoom,-z", a.look.zoom, "Pixels a tile pixel takes across and down, 1 to 8 (default 1)")
       ->check(CLI::Range(1, 8));
+  command->add_option("--tiles", a.look.tiles,
+                      "Enigma: the tiles to draw the map with, a block of the ROM at an offset written 0x..., or a file")
+      ->type_name("0xOFFSET|FILE");
+  std::vector<std::string> tileFormats;
+  for (const auto& info : Formats())
+    if (info.format != Format::Enigma) tileFormats.emplace_back(info.name);
+  command->add_option("--tiles-format", a.look.tilesFormat,
+                      "The format of those tiles (a file without it is taken as it is)")
+      ->type_name(Joined(tileFormats))
+      ->transform(OneOf(tileFormats));
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "PNG file to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
+    if (!a.look.tiles.empty() && a.format() != Format::Enigma) return s.Error("--tiles applies to Enigma maps only", cli::kUsage);
     return cli::Preview(a.format(), a.offset, a.rom, a.look, a.output, Folder(a), s);
   }};
 }
@@ -208,7 +244,9 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "  quarvel-cli scan sonic.bin --format nemesis --json\n"
       "Every offset is tried. A Kosinski block must reach its end marker with no copy from before its start\n"
       "and decode to 32 bytes or more; a Nemesis block must have a well-formed code table and decode every\n"
-      "tile through codes it defines. Of overlapping candidates the stronger is listed.");
+      "tile through codes it defines; a Kosinski Moduled block, modules of 4096 bytes that are Kosinski blocks;\n"
+      "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry. Of\n"
+      "overlapping candidates the stronger is listed.");
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
   choices.emplace_back("both");
@@ -284,7 +322,8 @@ std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* c
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-  CLI::App app{"Quarvel Descompressor: extracts Kosinski and Nemesis compressed blocks from Mega Drive ROM images.",
+  CLI::App app{"Quarvel Descompressor: extracts Kosinski, Nemesis, Enigma and Kosinski Moduled compressed blocks from\n"
+               "Mega Drive ROM images.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
@@ -295,6 +334,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "Examples:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "  quarvel-cli decompress --format nemesis --offset 107184 --radix dec sonic.bin - > tiles.dat\n"
+      "  quarvel-cli decompress --format enigma --offset 0x3C000 --base 0x8400 sonic.bin titlecard.map\n"
       "  quarvel-cli compress --format kosinski level.dat level.kos\n"
       "  quarvel-cli catalogue list \"Sonic 1\"\n"
       "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"

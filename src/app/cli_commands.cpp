@@ -11,6 +11,7 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "decoders/enigma.h"
 #include "files/extraction.h"
 #include "files/files.h"
 #include "files/palette_file.h"
@@ -50,6 +51,7 @@ Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, std::int32
     const std::uint64_t stop = static_cast<std::uint64_t>(offset) + block->compressedSize - 1;
     WarnCopyBeforeStart(streams, stop, block->bytes.size());
   }
+  for (const auto& warning : block->warnings) streams.Warning(warning);
   return std::move(*block);
 }
 
@@ -207,8 +209,8 @@ int Streams::Error(const std::string& message, int code) const {
 
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
 
-int Decompress(Format format, const OffsetArg& offsetArg, const std::string& romArg, const std::string& outArg,
-               const CatalogueLocation& catalogues, const Streams& streams) {
+int Decompress(Format format, const OffsetArg& offsetArg, std::uint16_t base, const std::string& romArg,
+               const std::string& outArg, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
@@ -216,8 +218,9 @@ int Decompress(Format format, const OffsetArg& offsetArg, const std::string& rom
   if (!rom) return rom.error();
   if (const int checked = CheckOutput(outArg, protect, streams); checked != kSuccess) return checked;
 
-  const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
+  auto block = Decoded(rom->Read(format, *offset), *offset, streams);
   if (!block) return block.error();
+  if (format == Format::Enigma) AddBaseWord(block->bytes, base);
   return Write(block->bytes, outArg, protect, streams);
 }
 
@@ -236,6 +239,30 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   return Write(*compressed, out, protect, streams);
 }
 
+// The tiles a plane map is drawn with: a block of the ROM image at an offset written
+// with 0x, or a file (as it is, or decoded when --tiles-format names a format).
+Expected<std::vector<std::uint8_t>, int> MapTiles(const RomInput& rom, const PreviewArgs& look, ProtectedFiles& protect,
+                                                  const Streams& streams) {
+  const FormatInfo* format = FormatNamed(look.tilesFormat);
+  if (look.tiles.rfind("0x", 0) == 0 || look.tiles.rfind("0X", 0) == 0) {
+    const auto offset = ParseOffset({look.tiles, Radix::Hex}, streams);
+    if (!offset) return Fail(offset.error());
+    if (format == nullptr)
+      return Fail(streams.Error("--tiles " + look.tiles + " is a block of the ROM: say its format with --tiles-format", kUsage));
+    auto block = Decoded(rom.Read(format->format, *offset), *offset, streams);
+    if (!block) return Fail(block.error());
+    return std::move(block->bytes);
+  }
+  const auto path = PathFromUtf8(look.tiles);
+  protect.Add(path, "the tiles being read");
+  auto bytes = ReadWholeFile(path, kRomImageLimit);
+  if (!bytes) return Fail(streams.Error(bytes.error().message, kFailure));
+  if (format == nullptr) return std::move(*bytes);
+  auto block = Decoded(DecodeBlock(format->format, *bytes, 0), 0, streams);
+  if (!block) return Fail(block.error());
+  return std::move(block->bytes);
+}
+
 int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
@@ -243,18 +270,29 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
   ProtectedFiles protect = CataloguesProtected(catalogues);
   const auto rom = RomInput::Open(romArg, protect, streams);
   if (!rom) return rom.error();
-  Palette palette = GreyPalette();
+  std::vector<Palette> lines{GreyPalette()};
   if (!look.palette.empty()) {
     protect.Add(PathFromUtf8(look.palette), "the palette being read");
     const auto read = ReadPaletteFile(PathFromUtf8(look.palette));
     if (!read) return streams.Error(read.error(), kFailure);
-    palette = *read;
+    lines = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
   const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
   if (!block) return block.error();
-  const auto image = RenderTiles(block->bytes, palette, look.columns, look.zoom);
-  if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
+  if (format != Format::Enigma) {
+    const auto image = RenderTiles(block->bytes, lines.front(), look.columns, look.zoom);
+    if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
+    return Write(EncodePng(*image), out, protect, streams);
+  }
+  if (look.tiles.empty()) {
+    const std::string text = PlaneMapText(block->bytes, look.columns);
+    return Write(std::vector<std::uint8_t>(text.begin(), text.end()), out, protect, streams);
+  }
+  const auto tiles = MapTiles(*rom, look, protect, streams);
+  if (!tiles) return tiles.error();
+  const auto image = RenderPlaneMap(block->bytes, *tiles, lines, look.columns, look.zoom);
+  if (!image) return streams.Error("cannot draw the map: " + image.error(), kFailure);
   return Write(EncodePng(*image), out, protect, streams);
 }
 
@@ -285,10 +323,10 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
     PrintScanJson(*found, romArg, rom->size(), streams.out);
   } else {
     char line[160];
-    streams.out << "offset      format    decoded   tiles  compressed  confidence\n";
+    streams.out << "offset      format            decoded   tiles  compressed  confidence\n";
     for (const auto& c : *found) {
       const std::string tiles = InfoOf(c.format).tiles ? std::to_string(c.decodedSize / kTileBytes) : "-";
-      std::snprintf(line, sizeof line, "%-10s  %-8s  %7zu  %6s  %10llu  %10.2f\n", HexOffset(c.offset).c_str(),
+      std::snprintf(line, sizeof line, "%-10s  %-16s  %7zu  %6s  %10llu  %10.2f\n", HexOffset(c.offset).c_str(),
                     std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
                     static_cast<unsigned long long>(c.compressedSize), c.confidence);
       streams.out << line;

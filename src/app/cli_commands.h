@@ -33,9 +33,9 @@ struct OffsetArg {
 };
 
 // The commands that write a file never write it over one of their inputs or over a
-// catalogue file of `catalogues`.
-int Decompress(Format format, const OffsetArg& offset, const std::string& rom, const std::string& out,
-               const CatalogueLocation& catalogues, const Streams& streams);
+// catalogue file of `catalogues`. Decompress adds `base` to every word of an Enigma block.
+int Decompress(Format format, const OffsetArg& offset, std::uint16_t base, const std::string& rom,
+               const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 int Compress(Format format, const std::string& in, const std::string& out, const CatalogueLocation& catalogues,
              const Streams& streams);
@@ -48,9 +48,11 @@ int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams);
 int CatalogueRemove(const CatalogueLocation& folder, const std::string& rom, int number, const Streams& streams);
 
 struct PreviewArgs {
-  std::string palette;  // a Mega Drive palette file; empty: grey
+  std::string palette;  // a Mega Drive palette file (up to four lines); empty: grey
   unsigned columns = 16;
   unsigned zoom = 1;
+  std::string tiles;        // an Enigma map's tiles: 0x offset of a block of the ROM, or a file
+  std::string tilesFormat;  // the format of those tiles; empty: a file as it is
 };
 int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);

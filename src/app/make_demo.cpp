@@ -57,6 +57,20 @@ Bytes LogoTiles() {
 }
 
 // A landscape of hills and sky, 16 x 4 tiles.
+// The scene as a plane map 32 tiles wide: its 16 x 4 tiles in order, then the same
+// mirrored, for the Enigma block.
+Bytes SceneMap() {
+  Bytes map;
+  for (unsigned y = 0; y < 4; ++y) {
+    for (unsigned x = 0; x < 32; ++x) {
+      const unsigned word = x < 16 ? y * 16 + x : 0x0800 | (y * 16 + 31 - x);
+      map.push_back(static_cast<std::uint8_t>(word >> 8));
+      map.push_back(static_cast<std::uint8_t>(word));
+    }
+  }
+  return map;
+}
+
 Bytes SceneTiles() {
   Bytes tiles;
   for (unsigned ty = 0; ty < 4; ++ty) {
@@ -110,14 +124,15 @@ int main(int argc, char** argv) {
   };
   const Block blocks[] = {
       {0x0400, quarvel::Format::Nemesis, LogoTiles(), "Demo: logotipo (Nemesis)"},
+      {0x1000, quarvel::Format::Enigma, SceneMap(), "Demo: mapa da paisagem (Enigma)"},
       {0x2000, quarvel::Format::Kosinski, SceneTiles(), "Demo: paisagem (Kosinski)"},
+      {0x3000, quarvel::Format::KosinskiModuled, SceneTiles(), "Demo: paisagem (Kosinski Moduled)"},
       {0x4800, quarvel::Format::Nemesis, SceneTiles(), "Demo: paisagem (Nemesis)"},
       {0x6000, quarvel::Format::Kosinski, Bytes(text.begin(), text.end()), "Demo: texto (Kosinski)"},
   };
   std::vector<std::string> entries;
   for (const auto& block : blocks) {
-    const auto packed = block.format == quarvel::Format::Kosinski ? quarvel::CompressKosinski(block.data)
-                                                                  : quarvel::CompressNemesis(block.data);
+    const auto packed = quarvel::InfoOf(block.format).compress(block.data);
     Place(rom, block.offset, *packed);
     entries.push_back(quarvel::FormatEntry(static_cast<std::int32_t>(block.offset), block.format, block.description));
   }

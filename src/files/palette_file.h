@@ -9,8 +9,8 @@
 
 namespace quarvel {
 
-// The palette that the file `path` holds (see ParseMegaDrivePalette), or why it holds
-// none, naming the file.
-Expected<Palette, std::string> ReadPaletteFile(const std::filesystem::path& path);
+// The palette lines that the file `path` holds (see ParseMegaDrivePaletteLines), or why
+// it holds none, naming the file.
+Expected<std::vector<Palette>, std::string> ReadPaletteFile(const std::filesystem::path& path);
 
 }  // namespace quarvel

@@ -15,19 +15,25 @@ Palette GreyPalette() {
   return palette;
 }
 
-Expected<Palette, std::string> ParseMegaDrivePalette(std::span<const std::uint8_t> bytes) {
+Expected<std::vector<Palette>, std::string> ParseMegaDrivePaletteLines(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < 32) {
     return Fail("a palette holds 16 colours of 2 bytes, 32 bytes; this one has " + std::to_string(bytes.size()));
   }
   auto level = [](unsigned word, unsigned shift) {
     return static_cast<std::uint8_t>((((word >> shift) & 7u) * 255u + 3) / 7);  // v * 255 / 7, rounded
   };
-  Palette palette;
-  for (unsigned i = 0; i < 16; ++i) {
+  std::vector<Palette> lines(std::min<std::size_t>(4, bytes.size() / 32));
+  for (std::size_t i = 0; i < 16 * lines.size(); ++i) {
     const unsigned word = unsigned{bytes[2 * i]} << 8 | bytes[2 * i + 1];
-    palette[i] = {level(word, 1), level(word, 5), level(word, 9)};
+    lines[i / 16][i % 16] = {level(word, 1), level(word, 5), level(word, 9)};
   }
-  return palette;
+  return lines;
+}
+
+Expected<Palette, std::string> ParseMegaDrivePalette(std::span<const std::uint8_t> bytes) {
+  auto lines = ParseMegaDrivePaletteLines(bytes);
+  if (!lines) return Fail(std::move(lines.error()));
+  return lines->front();
 }
 
 Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data, const Palette& palette,
@@ -41,7 +47,7 @@ Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data,
   TileImage image;
   image.width = static_cast<unsigned>(across * 8 * zoom);
   image.height = static_cast<unsigned>(down * 8 * zoom);
-  image.palette = palette;
+  image.palette.assign(palette.begin(), palette.end());
   image.pixels.assign(std::size_t{image.width} * image.height, 0);
   for (std::size_t at = 0; at < data.size(); ++at) {
     const std::size_t tile = at / 32, row = at % 32 / 4, column = at % 4 * 2;
@@ -55,6 +61,55 @@ Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data,
     }
   }
   return image;
+}
+
+Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> map, std::span<const std::uint8_t> tiles,
+                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom) {
+  if (map.size() < 2) return Fail(std::string("the map has no words"));
+  if (width == 0) return Fail(std::string("a row holds at least one word"));
+  if (zoom < 1 || zoom > kMaxZoom) return Fail("the zoom is " + std::to_string(zoom) + "; it goes from 1 to 8");
+  const std::size_t words = map.size() / 2, across = std::min<std::size_t>(width, words);
+  const std::size_t down = (words + across - 1) / across;
+  TileImage image;
+  image.width = static_cast<unsigned>(across * 8 * zoom);
+  image.height = static_cast<unsigned>(down * 8 * zoom);
+  for (unsigned line = 0; line < 4; ++line) {
+    const Palette& colours = lines.empty() ? GreyPalette() : lines[line < lines.size() ? line : 0];
+    image.palette.insert(image.palette.end(), colours.begin(), colours.end());
+  }
+  image.pixels.assign(std::size_t{image.width} * image.height, 0);
+  for (std::size_t w = 0; w < words; ++w) {
+    const unsigned word = unsigned{map[2 * w]} << 8 | map[2 * w + 1];
+    const std::size_t tile = word & 0x7FFu;
+    if ((tile + 1) * 32 > tiles.size()) continue;
+    const bool across = (word & 0x0800) != 0, down = (word & 0x1000) != 0;
+    const auto base = static_cast<std::uint8_t>((word >> 13 & 3u) * 16);
+    for (unsigned y = 0; y < 8; ++y) {
+      for (unsigned x = 0; x < 8; ++x) {
+        const unsigned sy = down ? 7 - y : y, sx = across ? 7 - x : x;
+        const std::uint8_t byte = tiles[tile * 32 + sy * 4 + sx / 2];
+        const auto pixel = static_cast<std::uint8_t>(base + (sx % 2 == 0 ? byte >> 4 : byte & 0x0F));
+        const std::size_t px = (w % width * 8 + x) * zoom, py = (w / width * 8 + y) * zoom;
+        for (unsigned dy = 0; dy < zoom; ++dy) {
+          std::uint8_t* row = image.pixels.data() + (py + dy) * image.width + px;
+          std::fill(row, row + zoom, pixel);
+        }
+      }
+    }
+  }
+  return image;
+}
+
+std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  const std::size_t words = map.size() / 2;
+  for (std::size_t w = 0; w < words; ++w) {
+    const unsigned word = unsigned{map[2 * w]} << 8 | map[2 * w + 1];
+    for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[word >> shift & 15u];
+    text += (w + 1) % width == 0 || w + 1 == words ? '\n' : ' ';
+  }
+  return text;
 }
 
 namespace {

@@ -29,11 +29,15 @@ inline constexpr std::uint64_t kPaletteFileLimit = 1u << 20;
 // are more; each 3-bit level v is v * 255 / 7, rounded. Fails below 32 bytes.
 Expected<Palette, std::string> ParseMegaDrivePalette(std::span<const std::uint8_t> bytes);
 
+// The palette lines a file holds: one for each whole 32 bytes, up to the four that
+// the Mega Drive has. Fails below 32 bytes.
+Expected<std::vector<Palette>, std::string> ParseMegaDrivePaletteLines(std::span<const std::uint8_t> bytes);
+
 struct TileImage {
   unsigned width = 0;
   unsigned height = 0;
-  std::vector<std::uint8_t> pixels;  // pixel values 0 to 15, row by row
-  Palette palette;
+  std::vector<std::uint8_t> pixels;  // indexes into `palette`, row by row
+  std::vector<Rgb> palette;          // 16 colours, or 16 a palette line
 };
 
 inline constexpr unsigned kMaxZoom = 8;
@@ -43,6 +47,17 @@ inline constexpr unsigned kMaxZoom = 8;
 // Fails for empty data, no columns, or a zoom outside 1 to 8.
 Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data, const Palette& palette,
                                              unsigned columns, unsigned zoom);
+
+// A plane map drawn with its tiles: each big-endian word of `map`, `width` to a row,
+// draws tile (word & 0x7FF) of `tiles` (blank past their end), flipped across when bit 11
+// is set and down when bit 12 is, in palette line (word >> 13 & 3): of `lines`, or the
+// first line when there are fewer. Fails for an empty map, no width, or a zoom outside
+// 1 to 8.
+Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> map, std::span<const std::uint8_t> tiles,
+                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom);
+
+// The words of a plane map as text: `width` to a line, each as four hex digits.
+std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width);
 
 // The image as an 8-bit indexed PNG file.
 std::vector<std::uint8_t> EncodePng(const TileImage& image);

@@ -112,7 +112,7 @@ bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
     if (complain) messages_.Show(Information(kBadPaletteMessage));
     return false;
   }
-  loaded_ = *palette;
+  loaded_ = palette->front();
   const QString name = QFileInfo(ToQString(PathToUtf8(file))).fileName();
   if (PaletteChoice->count() < 3) PaletteChoice->addItem(name);
   PaletteChoice->setItemText(2, name);

@@ -39,8 +39,8 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
   auto run = testing::RunCliWith({"scan", rom_.string()});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("0x400       kosinski      240       -"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("0x1000      nemesis        64       2"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0x400       kosinski              240       -"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0x1000      nemesis                64       2"), std::string::npos) << run.out;
 
   run = testing::RunCliWith({"scan", rom_.string(), "--format", "nemesis", "--json"});
   ASSERT_EQ(run.code, 0);
