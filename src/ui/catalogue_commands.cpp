@@ -97,7 +97,9 @@ void CompList_Click(DecompressorForm& form) {
     return;
   }
   controls.DisplayLoc.SetText(FormatOffsetText(*offset, ChosenRadix(form.controls)));
-  if (const auto format = EntryFormat(entry)) (*format == Format::Kosinski ? controls.OptKos : controls.OptNem).Select();
+  const auto format = EntryFormat(entry);
+  if (format == Format::Kosinski) controls.OptKos.Select();
+  if (format == Format::Nemesis) controls.OptNem.Select();
 }
 
 void AddLoc_Click(DecompressorForm& form) {

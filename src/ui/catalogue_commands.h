@@ -30,7 +30,8 @@ inline constexpr std::string_view kCatalogueChangedMessage =
 void RomList_Click(DecompressorForm& form);
 
 // Entry selected: its first 8 characters, read as hex, go to DisplayLoc in the
-// chosen radix, and its 13th character "K" or "N" selects the format.
+// chosen radix, and its 13th character "K" or "N" selects the format (any other
+// letter leaves the option buttons as they are).
 void CompList_Click(DecompressorForm& form);
 
 // "Adicionar Localização": appends the entry made from DisplayLoc2, the format and

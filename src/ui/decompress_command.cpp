@@ -39,7 +39,9 @@ void CmdDestino_Click(DecompressorForm& form) {
   form.controls.Text3.SetText(PathToUtf8(*chosen));
 }
 
-void CmdDescomprime_Click(DecompressorForm& form) {
+void CmdDescomprime_Click(DecompressorForm& form) { DecompressAs(form, ChosenFormat(form.controls)); }
+
+void DecompressAs(DecompressorForm& form, Format format) {
   auto& state = form.state;
   const auto failed = [&form] { Inform(form, kErrorMessage, std::string(kApplicationTitle)); };
   if (state.DestFile.empty() || state.SourceFile.empty()) {
@@ -52,8 +54,7 @@ void CmdDescomprime_Click(DecompressorForm& form) {
   state.DataOffset = *offset;
   if (FilesNeverWritten(form).Refusal(state.DestFile)) return failed();
 
-  const Driver& driver = ChosenFormat(form.controls) == Format::Kosinski ? form.drivers.kosinski : form.drivers.nemesis;
-  const auto result = driver(state.SourceFile, state.DestFile, state.DataOffset);
+  const auto result = form.driver(format, state.SourceFile, state.DestFile, state.DataOffset);
   WarnIfStoppedAtCopyBeforeStart(form.services.messages, result);
   if (!result) return failed();
   Inform(form, kDoneMessage);

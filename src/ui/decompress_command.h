@@ -49,4 +49,7 @@ void CmdDestino_Click(DecompressorForm& form);
 // box (after the weird-offset warning when a copy from before the start stopped it).
 void CmdDescomprime_Click(DecompressorForm& form);
 
+// "Descomprimir como" a format the option buttons do not offer: the same, in `format`.
+void DecompressAs(DecompressorForm& form, Format format);
+
 }  // namespace quarvel

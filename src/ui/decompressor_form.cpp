@@ -4,7 +4,10 @@
 
 namespace quarvel {
 
-Drivers RealDrivers() { return {KosinskiDecompress, NemesisDecompress}; }
+Driver RealDriver() {
+  return [](Format format, const std::filesystem::path& source, const std::filesystem::path& destination,
+            std::int32_t offset) { return Decompress(format, source, destination, offset); };
+}
 
 Radix ChosenRadix(const DecompressorControls& controls) { return controls.OptHex.IsSelected() ? Radix::Hex : Radix::Dec; }
 

@@ -23,17 +23,12 @@ struct FormState {
                                   // then the file must not be rewritten from the list
 };
 
-// A format's driver: decodes the block at an offset of the source into the destination.
-using Driver = std::function<DecodeResult<Extraction>(const std::filesystem::path& source,
+// The driver: decodes the block of a format at an offset of the source into the destination.
+using Driver = std::function<DecodeResult<Extraction>(Format format, const std::filesystem::path& source,
                                                       const std::filesystem::path& destination, std::int32_t offset)>;
 
-struct Drivers {
-  Driver kosinski;
-  Driver nemesis;
-};
-
-// The drivers of the real decoders.
-Drivers RealDrivers();
+// The driver of the real decoders.
+Driver RealDriver();
 
 struct DecompressorControls {
   TextBox& Text2;  // shows SourceFile
@@ -58,7 +53,7 @@ struct DecompressorServices {
 struct DecompressorForm {
   DecompressorControls controls;
   DecompressorServices services;
-  Drivers drivers = RealDrivers();
+  Driver driver = RealDriver();
   FormState state;
 };
 

@@ -6,13 +6,16 @@
 #include <QGroupBox>
 #include <QPainter>
 #include <QIcon>
+#include <QFontDatabase>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QShortcut>
 #include <QValidator>
 
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "preview/tile_image.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 #include "ui/radix_switch.h"
@@ -148,7 +151,7 @@ Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialo
       {a.text2, a.text3, a.displayLoc, a.displayLoc2, a.optHex, a.optDec, a.optKos, a.optNem, a.descLoc, a.compList,
        a.romList},
       {messages, dialogs, programDirectory},
-      RealDrivers(),
+      RealDriver(),
       {}});
   Wire();
 }
@@ -237,6 +240,13 @@ void Decompressor::Wire() {
   ScanAction = new QAction("Procurar blocos no ROM", this);
   connect(PreviewAction, &QAction::triggered, this, [this] { OpenPreview(); });
   connect(ScanAction, &QAction::triggered, this, [this] { ScanForBlocks(); });
+  DecompressAsMenu = new QMenu("Descomprimir como", this);
+  for (const FormatInfo& info : Formats()) {
+    if (info.format == Format::Kosinski || info.format == Format::Nemesis) continue;
+    const Format format = info.format;
+    connect(DecompressAsMenu->addAction(ToQString(std::string(info.title))), &QAction::triggered, this,
+            [this, format] { DecompressAs(*form_, format); });
+  }
   CompList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(CompList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     const int row = CompList->row(CompList->itemAt(at));
@@ -244,6 +254,7 @@ void Decompressor::Wire() {
     PreviewAction->setEnabled(row >= 0);
     QMenu menu(this);
     menu.addAction(PreviewAction);
+    menu.addMenu(DecompressAsMenu);
     menu.addAction(ScanAction);
     menu.exec(CompList->viewport()->mapToGlobal(at));
     PreviewAction->setEnabled(true);
@@ -258,11 +269,24 @@ void Decompressor::Wire() {
 }
 
 void Decompressor::OpenPreview() {
+  const Format format = PreviewFormat(*form_);
   auto block = DecodeForPreview(*form_);
   if (!block) return;
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
-                            .arg(DisplayLoc->text(), ToQString(InfoOf(ChosenFormat(form_->controls)).title),
+                            .arg(DisplayLoc->text(), ToQString(std::string(InfoOf(format).title)),
                                  QFileInfo(Text2->text()).fileName());
+  if (format == Format::Enigma) {  // a plane map: its words, 40 to a row as a screen is wide
+    auto* map = new QPlainTextEdit(ToQString(PlaneMapText(block->bytes, 40)), this);
+    map->setWindowFlag(Qt::Window);
+    map->setAttribute(Qt::WA_DeleteOnClose);
+    map->setReadOnly(true);
+    map->setLineWrapMode(QPlainTextEdit::NoWrap);
+    map->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    map->setWindowTitle(title);
+    map->resize(720, 420);
+    map->show();
+    return;
+  }
   if (auto* open = dynamic_cast<TilePreview*>(lastPreview_.data())) {  // one preview window, reused
     open->Show(std::move(block->bytes), title);
     return;

@@ -39,6 +39,7 @@ class Decompressor : public QWidget {
   // The context menu of CompList.
   QAction* PreviewAction;
   QAction* ScanAction;
+  QMenu* DecompressAsMenu;  // "Descomprimir como": the formats the option buttons do not offer
 
   // The controls, by their names.
   QPushButton *CmdOrigem, *CmdDestino, *CmdDescomprime, *AddLoc, *DelLoc;

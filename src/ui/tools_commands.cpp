@@ -10,6 +10,20 @@
 
 namespace quarvel {
 
+Format PreviewFormat(const DecompressorForm& form) {
+  const auto& controls = form.controls;
+  const Format chosen = ChosenFormat(controls);
+  const int selected = controls.CompList.SelectedIndex();
+  if (selected == ListBox::kNoSelection) return chosen;
+  const std::string entry = controls.CompList.ItemAt(selected);
+  const auto format = EntryFormat(entry);
+  const auto offset = ParseOffsetText(EntryOffsetText(entry), Radix::Hex);
+  const bool offered = format == Format::Kosinski || format == Format::Nemesis;
+  if (!format || offered || !offset || controls.DisplayLoc.Text() != FormatOffsetText(*offset, ChosenRadix(controls)))
+    return chosen;
+  return *format;
+}
+
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
   if (form.state.SourceFile.empty()) {
     Inform(form, kPickSourceFirstMessage);
@@ -20,7 +34,7 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
     Inform(form, kErrorMessage, std::string(kApplicationTitle));
     return std::nullopt;
   }
-  auto block = ReadBlock(ChosenFormat(form.controls), form.state.SourceFile, *offset);
+  auto block = ReadBlock(PreviewFormat(form), form.state.SourceFile, *offset);
   WarnIfStoppedAtCopyBeforeStart(form.services.messages, block);
   if (!block) {
     Inform(form, "Não foi possível mostrar o bloco: " + ReasonInPortuguese(block.error()) + ".");

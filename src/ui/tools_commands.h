@@ -19,9 +19,13 @@ inline constexpr std::string_view kUnreadableRomMessage = "Não foi possível le
 inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontrado no ROM.";
 inline constexpr std::string_view kCatalogueNotSavedMessage = "Não foi possível gravar o arquivo de localizações.";
 
-// The block at DisplayLoc, in the chosen radix and format, of the picked ROM, decoded
-// for a preview; the destination file is never written. A failure is shown, with why
-// the block cannot be decoded, and gives nothing.
+// The format of a preview: the selected entry's when the option buttons do not offer it
+// and DisplayLoc still shows its offset; else the chosen option's.
+Format PreviewFormat(const DecompressorForm& form);
+
+// The block at DisplayLoc, in the chosen radix and PreviewFormat, of the picked ROM,
+// decoded for a preview; the destination file is never written. A failure is shown,
+// with why the block cannot be decoded, and gives nothing.
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
 
 // Why a block cannot be decoded, in Portuguese for the window: "os dados acabam no

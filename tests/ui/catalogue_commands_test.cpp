@@ -108,7 +108,8 @@ TEST_F(Catalogue, SelectingAnEntryFillsTheOffsetAndTheFormat) {
                         SelectCase{"0001A2B0 - <K> - Rings", false, "107184", true},
                         SelectCase{"FFFF8000 - <N> - x", false, "-32768", false},
                         SelectCase{"FFFF8000 - <N> - x", true, "FFFF8000", false},
-                        SelectCase{"00000020 - <n> - x", true, "20", true}, SelectCase{"00000030", true, "30", true}}) {
+                        SelectCase{"00000020 - <n> - x", true, "20", true}, SelectCase{"00000030", true, "30", true},
+                        SelectCase{"00000040 - <M> - art", true, "40", true}}) {
     testing::FormFixture g;
     (c.hex ? g.optHex : g.optDec).Select();
     g.compList.Append(c.entry);

@@ -26,17 +26,14 @@ const Message kError{std::string(kErrorMessage), MessageButtons::Ok, MessageIcon
                      std::string(kApplicationTitle)};
 const Message kWeirdOffset{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
 
-// The form with both drivers recording their calls and answering with `outcome`.
+// The form with its driver recording its calls and answering with `outcome`.
 class DecompressCommand : public ::testing::Test {
  protected:
   DecompressCommand() {
-    auto recorder = [this](std::string format) {
-      return [this, format](const fs::path& source, const fs::path& destination, std::int32_t offset) {
-        calls.push_back({format, source, destination, offset});
-        return outcome;
-      };
+    f.form.driver = [this](Format format, const fs::path& source, const fs::path& destination, std::int32_t offset) {
+      calls.push_back({std::string(FormatName(format)), source, destination, offset});
+      return outcome;
     };
-    f.form.drivers = {recorder("kosinski"), recorder("nemesis")};
   }
 
   void PickBoth() {
@@ -81,6 +78,15 @@ TEST_F(DecompressCommand, ParsesTheOffsetInTheChosenRadixAndCallsKosinski) {
     EXPECT_EQ(f.form.state.DataOffset, c.offset);
     EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
   }
+}
+
+// "Descomprimir como": the same command in a format the option buttons do not offer.
+TEST_F(DecompressCommand, DecompressesAsTheFormatAskedFor) {
+  PickBoth();
+  f.displayLoc.SetText("3C00");
+  DecompressAs(f.form, Format::Enigma);
+  EXPECT_EQ(calls, (std::vector<DriverCall>{{"enigma", "/roms/sonic.bin", "/out/art.dat", 0x3C00}}));
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
 }
 
 TEST_F(DecompressCommand, AnOffsetThatDoesNotParseCallsNoDriver) {

@@ -27,7 +27,7 @@ struct FormFixture {
   DecompressorForm form{
       {text2, text3, displayLoc, displayLoc2, optHex, optDec, optKos, optNem, descLoc, compList, romList},
       {messages, dialogs, programDirectory},
-      RealDrivers(),
+      RealDriver(),
       {}};
 };
 

@@ -43,6 +43,16 @@ TEST_F(Tools, PreviewDecodesTheBlockAtTheOffsetAndWritesNothing) {
   EXPECT_FALSE(fs::exists(dir / "out.dat"));
 }
 
+// An entry of a format the option buttons do not offer is previewed in its own format
+// while the offset field shows its offset.
+TEST_F(Tools, PreviewTakesTheFormatOfAnEntryTheOptionsDoNotOffer) {
+  f.compList.Append("00000030 - <M> - art");
+  f.compList.SetSelectedIndex(0);
+  EXPECT_EQ(PreviewFormat(f.form), Format::KosinskiModuled);
+  f.displayLoc.SetText("31");
+  EXPECT_EQ(PreviewFormat(f.form), Format::Kosinski);
+}
+
 TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
   const Message error = Info(kErrorMessage, std::string(kApplicationTitle));
   f.displayLoc.SetText("xyz");
