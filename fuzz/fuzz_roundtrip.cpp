@@ -1,12 +1,16 @@
-// Any data through both compressors and back through the decoders: the same bytes,
-// and a stream the decoder reads exactly to its end.
+// Any data through every compressor and back through the decoders: the same bytes, and
+// a stream the decoder reads exactly to its end (an Enigma block but its even padding).
 #include <algorithm>
 #include <cstdlib>
 #include <span>
 
+#include "decoders/enigma.h"
 #include "decoders/kosinski.h"
+#include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
+#include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_compressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,5 +29,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto back = quarvel::DecodeNemesis(*block, 0);
   if (!back || back->bytes.size() != tiles.size() || !std::equal(tiles.begin(), tiles.end(), back->bytes.begin()))
     std::abort();
+
+  if (const auto moduled = quarvel::CompressKosinskiModuled(input)) {
+    const auto again = quarvel::DecodeKosinskiModuled(*moduled, 0);
+    if (!again || again->bytes.size() != size || !std::equal(input.begin(), input.end(), again->bytes.begin()) ||
+        again->compressedSize != moduled->size() || !again->warnings.empty())
+      std::abort();
+  } else if (size != 0 && size <= quarvel::kModuledCapacity) {
+    std::abort();
+  }
+
+  const auto words = input.first(std::min(size - size % 2, quarvel::kEnigmaCapacity));
+  if (const auto map = quarvel::CompressEnigma(words)) {
+    const auto again = quarvel::DecodeEnigma(*map, 0);
+    if (!again || again->bytes.size() != words.size() || !std::equal(words.begin(), words.end(), again->bytes.begin()) ||
+        (again->compressedSize + 1) / 2 * 2 != map->size())
+      std::abort();
+  } else if (!words.empty()) {
+    std::abort();
+  }
   return 0;
 }

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "catalogue/catalogue_file.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
+#include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/kosinski_writer.h"
 #include "encoders/nemesis_compressor.h"
 
@@ -92,6 +94,18 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 64 * 32; ++i) tiles.push_back(static_cast<std::uint8_t>(i / 24 % 5 * 0x12));
   Write(kosinski, "compressed-tiles", *quarvel::CompressKosinski(tiles));
   Write(nemesis, "compressed-tiles", *quarvel::CompressNemesis(tiles));
+  const auto enigma = root / "enigma";
+  Write(enigma, "worked-example", {0x05, 0x18, 0x00, 0x01, 0x00, 0x00, 0x09, 0x1A, 0x51, 0x38, 0xA7, 0x3F, 0xFC});
+  Bytes map;
+  for (int i = 0; i < 40 * 28; ++i) {
+    const int word = i % 40 < 20 ? 0x2100 + i / 40 * 20 + i % 40 : i % 7 == 0 ? 0x0800 : 0;
+    map.push_back(static_cast<std::uint8_t>(word >> 8));
+    map.push_back(static_cast<std::uint8_t>(word));
+  }
+  Write(enigma, "compressed-map", *quarvel::CompressEnigma(map));
+  Bytes moduledArt;
+  for (int i = 0; i < 0x1800; ++i) moduledArt.push_back(static_cast<std::uint8_t>(i / 40 % 9 * 0x11));
+  Write(root / "kosinski_moduled", "compressed-art", *quarvel::CompressKosinskiModuled(moduledArt));
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));
