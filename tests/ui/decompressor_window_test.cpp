@@ -2,6 +2,7 @@
 // boxes recorded by the in-memory services.
 #include <QApplication>
 #include <QFileDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -144,6 +145,30 @@ class WindowTest : public QObject {
     h.dialogs.answers = {std::nullopt};  // a cancelled picker keeps its path
     QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
     QCOMPARE(h.window.form().state.DestFile, out);
+  }
+
+  // An <M> entry leaves the options on Kosinski; "Descomprimir como" > "Kosinski Moduled"
+  // decompresses it.
+  void DecompressesAsAFormatWithoutAnOptionButton() {
+    testing::TempDir dir;
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000002 - <M> - art"}));
+    testing::Bytes rom = testing::Hex("EE EE  00 03  17 00 61 62 63 00 F0 00");
+    testing::WriteFile(dir / "rom.bin", rom);
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {dir / "rom.bin", dir / "out.dat"};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
+    QCOMPARE(h.window.DisplayLoc->text(), QString("2"));
+    QVERIFY(h.window.OptKos->isChecked());
+    const auto actions = h.window.DecompressAsMenu->actions();
+    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions[0]->text(), QString("Enigma"));
+    QCOMPARE(actions[1]->text(), QString("Kosinski Moduled"));
+    actions[1]->trigger();
+    QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDoneMessage)});
+    QCOMPARE(testing::ToHex(testing::ReadFile(dir / "out.dat")), std::string("61 62 63"));
   }
 
   void SwitchesRadixOnlyOnAChange() {
