@@ -421,6 +421,7 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
     const Extraction& extraction = **done.result;
     streams.out << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes"
                 << (extraction.stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
+    for (const auto& warning : extraction.warnings) streams.Warning(step + warning);
     streams.out.flush();
   });
 

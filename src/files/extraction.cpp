@@ -29,7 +29,8 @@ DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const
     return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, written.error().message,
                             block->stoppedAtCopyBeforeStart});
   }
-  return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart};
+  return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart,
+                    std::move(block->warnings)};
 }
 
 DecodeResult<Extraction> Decompress(Format format, const std::filesystem::path& source,

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "decoders/formats.h"
 #include "files/files.h"
@@ -17,6 +19,7 @@ struct Extraction {
   std::size_t decodedSize = 0;
   std::uint64_t compressedSize = 0;
   bool stoppedAtCopyBeforeStart = false;
+  std::vector<std::string> warnings;  // of the decoded block
 };
 
 // Decodes the block at `offset` of `rom` in `format`, reading only as far as it goes.

@@ -43,7 +43,7 @@ class DecompressCommand : public ::testing::Test {
 
   FormFixture f;
   std::vector<DriverCall> calls;
-  DecodeResult<Extraction> outcome = Extraction{3, 8, false};
+  DecodeResult<Extraction> outcome = Extraction{3, 8, false, {}};
 };
 
 TEST_F(DecompressCommand, AsksForBothFilesBeforeLookingAtTheOffset) {
@@ -120,7 +120,7 @@ TEST_F(DecompressCommand, ADriverFailureIsReportedAsTheErrorOnly) {
 
 TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsFirst) {
   PickBoth();
-  outcome = Extraction{1, 4, true};
+  outcome = Extraction{1, 4, true, {}};
   CmdDescomprime_Click(f.form);
   EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kDone}));
 
