@@ -1,11 +1,11 @@
 #!/bin/sh
-# The codec library (decoders, compressors, scan, tiles, offsets, and what they share)
+# The codec library (decoders, compressors, scan, tiles, ROM images, offsets, and what they share)
 # takes bytes and gives bytes: no source of it includes file, platform, catalogue,
 # window or Qt headers, or calls the C library's file functions.
 # Usage: codec_walls_test.sh SRC_DIR
 cd "$1" || exit 2
 found=$(grep -n -E '#include *[<"](filesystem|fstream|unistd\.h|fcntl\.h|sys/|files/|platform/|catalogue/|ui/|app/|Q)|\<(fopen|fread|fwrite|FILE *\*)' \
-  common/* decoders/* encoders/* offset/* preview/* scan/*)
+  common/* decoders/* encoders/* offset/* preview/* rom/* scan/*)
 if [ -n "$found" ]; then
   echo "The codec library reaches for files or platform code:"
   echo "$found"

@@ -26,6 +26,8 @@ struct Arguments {
   int number = 0;
   cli::PreviewArgs look;
   std::string base;  // an Enigma block's base word, hexadecimal
+  std::string data, fill, palette, compressFormat;
+  cli::InsertArgs insert;
   std::string scanFormat = "both";
   cli::ScanArgs scan;
 
@@ -79,14 +81,15 @@ CLI::Validator OneOf(std::vector<std::string> words) {
       "");
 }
 
-// A 16-bit word in hexadecimal, 0x in front or not.
-CLI::Validator HexWord() {
+// A hexadecimal number of at most `digits` digits, 0x in front or not: a word or a byte.
+CLI::Validator HexWord(std::size_t digits = 4) {
   return CLI::Validator(
-      [](std::string& value) {
+      [digits](std::string& value) {
         if (value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0) value.erase(0, 2);
-        const bool hex = !value.empty() && value.size() <= 4 &&
+        const bool hex = !value.empty() && value.size() <= digits &&
                          std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c) != 0; });
-        return hex ? std::string() : "'" + value + "' is not a hexadecimal word (0 to FFFF)";
+        if (hex) return std::string();
+        return "'" + value + (digits == 2 ? "' is not a hexadecimal byte (0 to FF)" : "' is not a hexadecimal word (0 to FFFF)");
       },
       "");
 }
@@ -279,6 +282,68 @@ Command AddExtract(CLI::App& app, Arguments& a) {
           }};
 }
 
+Command AddInsert(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand(
+      "insert", "Write a copy of a ROM image with the block at an offset replaced by one made of a file");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli insert --format nemesis --offset 0x400 demo.bin logo.dat demo-new.bin\n"
+      "The old block must decode in the format; its stream is the room the new one has. A block that fits goes\n"
+      "in its place, the rest of the room filled; one that does not fit is refused, or with --append goes at the\n"
+      "end of the ROM (at an even offset, the ROM grown in steps of 128 KiB, its end address at 0x1A4 set), and\n"
+      "the game's pointer to it must then be changed by hand. The checksum at 0x18E is fixed unless\n"
+      "--no-checksum. The ROM image is only read: OUT is a new file.");
+  AddFormat(*command, a.formatName);
+  AddOffset(*command, a.offset);
+  command->add_flag("--raw", a.insert.raw, "DATA is a compressed block already (it is decoded first, as a check)");
+  command->add_option("--fill", a.fill, "The byte that fills the room left and a grown ROM (hexadecimal, default FF)")
+      ->type_name("BYTE")
+      ->check(HexWord(2));
+  command->add_flag("--append", a.insert.append, "Put a block that does not fit at the end of the ROM");
+  command->add_flag("--allow-large", a.insert.allowLarge, "Let --append grow the ROM past 4 MiB");
+  command->add_flag("--no-checksum", a.insert.keepChecksum, "Leave the header's checksum as it is");
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
+  command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
+  command->add_option("OUT", a.output, "The new ROM image, or - for standard output")->required();
+  return {command, [&a](const cli::Streams& s) {
+            cli::InsertArgs args = a.insert;
+            if (!a.fill.empty()) args.fill = static_cast<std::uint8_t>(std::stoul(a.fill, nullptr, 16));
+            return cli::Insert(a.format(), a.offset, a.rom, a.data, a.output, args, Folder(a), s);
+          }};
+}
+
+Command AddChecksum(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand("checksum", "Print the checksum a ROM image stores and the one it should");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli checksum demo.bin --fix demo-fixed.bin\n"
+      "The checksum is the 16-bit sum of the big-endian words from 0x200 to the end, stored at 0x18E.");
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
+  command->add_option("--fix", a.output, "Write a copy that holds the computed checksum (- for standard output)")
+      ->type_name("OUT");
+  return {command, [&a](const cli::Streams& s) { return cli::Checksum(a.rom, a.output, Folder(a), s); }};
+}
+
+Command AddImportPng(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand("import-png", "Turn a PNG image of 8x8 tiles back into tile data");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli import-png logo.png logo.nem --palette demo.pal --compress nemesis\n"
+      "The width and height must be multiples of 8; tiles are taken in rows, as 'preview' draws them (zoom 1).\n"
+      "An indexed image's colour indices are the pixel values; any other image is matched to --palette, exact\n"
+      "colours only.");
+  command->add_option("IMAGE", a.rom, "PNG image to read, or - for standard input")->required();
+  command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
+  command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from");
+  std::vector<std::string> formats = FormatWords();
+  command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
+      ->type_name(Joined(formats))
+      ->transform(OneOf(formats));
+  return {command, [&a](const cli::Streams& s) {
+            return cli::ImportPng(a.rom, a.output, a.palette, a.compressFormat, Folder(a), s);
+          }};
+}
+
 // The number of edits that turn `a` into `b`.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -342,6 +407,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks\n"
       "  quarvel-cli scan sonic.bin --format nemesis\n"
       "  quarvel-cli preview --format nemesis --offset 24000 --zoom 2 sonic.bin art.png\n"
+      "  quarvel-cli import-png art.png art.dat --palette sonic.pal\n"
+      "  quarvel-cli insert --format nemesis --offset 24000 sonic.bin art.dat sonic-new.bin\n"
+      "  quarvel-cli checksum sonic-new.bin\n"
       "\n"
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
 
@@ -349,7 +417,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   arguments.argv0 = argc > 0 ? argv[0] : nullptr;
   const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments),
                               AddCatalogue(app, arguments),  AddExtract(app, arguments),
-                              AddScan(app, arguments),       AddPreview(app, arguments)};
+                              AddScan(app, arguments),       AddPreview(app, arguments),
+                              AddInsert(app, arguments),     AddChecksum(app, arguments),
+                              AddImportPng(app, arguments)};
   if (const auto unknown = UnknownCommand(app, argc, argv)) {
     err << "quarvel-cli: error: " << *unknown << '\n';
     return cli::kUsage;

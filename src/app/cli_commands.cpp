@@ -15,7 +15,9 @@
 #include "files/extraction.h"
 #include "files/files.h"
 #include "files/palette_file.h"
+#include "preview/png_import.h"
 #include "preview/tile_image.h"
+#include "rom/rom_image.h"
 #include "scan/block_scan.h"
 
 namespace quarvel::cli {
@@ -388,6 +390,88 @@ int CatalogueRemove(const CatalogueLocation& folder, const std::string& rom, int
 int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams) {
   streams.out << PathToUtf8(folder.folder) << '\n';
   return kSuccess;
+}
+
+int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg, const std::string& dataArg,
+           const std::string& out, const InsertArgs& args, const CatalogueLocation& catalogues, const Streams& streams) {
+  const auto offset = ParseOffset(offsetArg, streams);
+  if (!offset) return offset.error();
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  auto rom = ReadRom(romArg, protect, streams);
+  if (!rom) return rom.error();
+  const FormatInfo& info = InfoOf(format);
+  const std::uint64_t limit = args.raw ? kRomImageLimit : info.largestData;
+  const auto data = ReadInput(dataArg, limit,
+                              args.raw ? "a block is read up to " + SizeText(limit)
+                                       : "a " + std::string(info.title) + " block holds at most " + std::string(info.largestText),
+                              protect, "the data being inserted", streams);
+  if (!data) return data.error();
+  if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
+
+  const BlockChange change{format, *offset, args.raw, !args.keepChecksum, {args.fill, args.append, args.allowLarge}};
+
+  const auto changed = ReplaceBlock(*rom, *data, change);
+  if (!changed) {
+    return streams.Error("cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message,
+                         kFailure);
+  }
+  if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
+  std::ostream& report = out == "-" ? streams.err : streams.out;
+  if (changed->where.appended) {
+    report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize
+           << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
+           << " bytes. Point the game at " << HexOffset(changed->where.offset) << " where it pointed at "
+           << HexOffset(static_cast<std::uint64_t>(*offset)) << ".\n";
+  } else {
+    report << "inserted " << changed->newSize << " bytes at " << HexOffset(changed->where.offset) << " in place of "
+           << changed->oldSize << (changed->newSize < changed->oldSize ? "; the rest filled" : "") << ".\n";
+  }
+  return kSuccess;
+}
+
+int Checksum(const std::string& romArg, const std::string& fixedOut, const CatalogueLocation& catalogues,
+             const Streams& streams) {
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  auto rom = ReadRom(romArg, protect, streams);
+  if (!rom) return rom.error();
+  const auto stored = StoredChecksum(*rom);
+  if (!stored) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
+  const std::uint16_t computed = ComputeChecksum(*rom);
+  char line[96];
+  std::snprintf(line, sizeof line, "stored 0x%04X, computed 0x%04X: %s\n", *stored, computed,
+                *stored == computed ? "correct" : "wrong");
+  if (fixedOut.empty()) {
+    streams.out << line;
+    return kSuccess;
+  }
+  if (const int checked = CheckOutput(fixedOut, protect, streams); checked != kSuccess) return checked;
+  (fixedOut == "-" ? streams.err : streams.out) << line;
+  FixChecksum(*rom);
+  return Write(*rom, fixedOut, protect, streams);
+}
+
+int ImportPng(const std::string& image, const std::string& out, const std::string& paletteArg,
+              const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams) {
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  std::vector<Palette> palette;
+  if (!paletteArg.empty()) {
+    protect.Add(PathFromUtf8(paletteArg), "the palette being read");
+    auto read = ReadPaletteFile(PathFromUtf8(paletteArg));
+    if (!read) return streams.Error(read.error(), kFailure);
+    palette = std::move(*read);
+  }
+  const auto png = ReadInput(image, kRomImageLimit, "an image is read up to " + SizeText(kRomImageLimit), protect,
+                             "the image being read", streams);
+  if (!png) return png.error();
+  if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
+  const auto tiles = TilesFromPng(*png, palette);
+  if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error(), kFailure);
+  for (const auto& warning : tiles->warnings) streams.Warning(warning);
+  const FormatInfo* format = FormatNamed(compressFormat);
+  if (format == nullptr) return Write(tiles->tiles, out, protect, streams);
+  const auto compressed = format->compress(tiles->tiles);
+  if (!compressed) return streams.Error("cannot compress the tiles: " + compressed.error(), kFailure);
+  return Write(*compressed, out, protect, streams);
 }
 
 int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,

@@ -65,6 +65,26 @@ struct ScanArgs {
 int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const CatalogueLocation& catalogues,
          const Streams& streams);
 
+struct InsertArgs {
+  bool raw = false;
+  bool append = false;
+  bool allowLarge = false;
+  bool keepChecksum = false;  // --no-checksum
+  std::uint8_t fill = 0xFF;
+};
+// Writes a copy of `rom` with the block at `offset` replaced by one made of `data`.
+int Insert(Format format, const OffsetArg& offset, const std::string& rom, const std::string& data,
+           const std::string& out, const InsertArgs& args, const CatalogueLocation& catalogues, const Streams& streams);
+
+// Prints the stored and the computed checksum; with `fixedOut`, writes a copy that holds
+// the computed one.
+int Checksum(const std::string& rom, const std::string& fixedOut, const CatalogueLocation& catalogues,
+             const Streams& streams);
+
+// Writes the tiles of a PNG image, compressed in `compressFormat` when it names one.
+int ImportPng(const std::string& image, const std::string& out, const std::string& palette,
+              const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams);
+
 int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);
 

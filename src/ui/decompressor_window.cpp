@@ -247,6 +247,8 @@ void Decompressor::Wire() {
     connect(DecompressAsMenu->addAction(ToQString(std::string(info.title))), &QAction::triggered, this,
             [this, format] { DecompressAs(*form_, format); });
   }
+  InsertAction = new QAction(QString::fromUtf8("Inserir bloco no ROM..."), this);
+  connect(InsertAction, &QAction::triggered, this, [this] { InsertBlockIntoRom(*form_); });
   CompList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(CompList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     const int row = CompList->row(CompList->itemAt(at));
@@ -255,6 +257,7 @@ void Decompressor::Wire() {
     QMenu menu(this);
     menu.addAction(PreviewAction);
     menu.addMenu(DecompressAsMenu);
+    menu.addAction(InsertAction);
     menu.addAction(ScanAction);
     menu.exec(CompList->viewport()->mapToGlobal(at));
     PreviewAction->setEnabled(true);

@@ -40,6 +40,7 @@ class Decompressor : public QWidget {
   QAction* PreviewAction;
   QAction* ScanAction;
   QMenu* DecompressAsMenu;  // "Descomprimir como": the formats the option buttons do not offer
+  QAction* InsertAction;    // "Inserir bloco no ROM..."
 
   // The controls, by their names.
   QPushButton *CmdOrigem, *CmdDestino, *CmdDescomprime, *AddLoc, *DelLoc;

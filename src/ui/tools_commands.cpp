@@ -4,6 +4,7 @@
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
 #include "offset/offset_text.h"
+#include "rom/rom_image.h"
 #include "files/files.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
@@ -102,6 +103,42 @@ void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& 
     return;
   for (const auto& entry : added) list.Append(entry);
   Inform(form, BlocksAddedMessage(added.size()));
+}
+
+void InsertBlockIntoRom(DecompressorForm& form) {
+  auto rom = ReadRomForScan(form);
+  if (!rom) return;
+  const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
+  if (!offset) return Inform(form, kErrorMessage, std::string(kApplicationTitle));
+  const Format format = PreviewFormat(form);
+  auto& services = form.services;
+  const auto dataFile = PickFile(services.dialogs, services.messages, FileDialogKind::Open,
+                                 {std::string(kInsertDataDialogTitle), std::string(kInsertDataDialogFilter)});
+  if (!dataFile) return;
+  const auto newRom = PickFile(services.dialogs, services.messages, FileDialogKind::Save,
+                               {std::string(kInsertRomDialogTitle), std::string(kInsertRomDialogFilter)});
+  if (!newRom) return;
+  const auto data = ReadWholeFile(*dataFile, InfoOf(format).largestData);
+  if (!data) return Inform(form, kUnreadableDataMessage);
+
+  const std::string title(InfoOf(format).title);
+  const auto changed = ReplaceBlock(*rom, *data, {.format = format, .offset = *offset});
+  if (!changed) {
+    const ChangeFailure& failure = changed.error();
+    switch (failure.kind) {
+      case ChangeFailure::Kind::NoOldBlock: return Inform(form, "Não há um bloco " + title + " nesse offset do ROM.");
+      case ChangeFailure::Kind::BadData: return Inform(form, "Os dados não podem ser comprimidos em " + title + ".");
+      case ChangeFailure::Kind::DoesNotFit:
+      case ChangeFailure::Kind::TooLarge:
+        return Inform(form, "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
+                                std::to_string(failure.oldSize) + " bytes). Nada foi gravado.");
+    }
+  }
+  ProtectedFiles protect = FilesNeverWritten(form);
+  protect.Add(*dataFile, "the data being inserted");
+  if (!ReplaceFileContents(*newRom, *rom, {&protect})) return Inform(form, kNewRomNotSavedMessage);
+  Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
+                   std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : "."));
 }
 
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {

@@ -50,6 +50,20 @@ std::string BlocksAddedMessage(std::size_t count);
 // be written.
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen);
 
+inline constexpr std::string_view kInsertDataDialogTitle = "Selecione o arquivo com os dados do bloco.";
+inline constexpr std::string_view kInsertDataDialogFilter = "Dados(*.DAT;*.BIN)|*.DAT;*.BIN|Todos os arquivos (*)|*";
+inline constexpr std::string_view kInsertRomDialogTitle = "Nome do novo ROM.";
+inline constexpr std::string_view kInsertRomDialogFilter = "Rom Binário(*.BIN)|*.BIN|Todos os arquivos (*)|*";
+inline constexpr std::string_view kUnreadableDataMessage = "Não foi possível ler o arquivo de dados.";
+inline constexpr std::string_view kNewRomNotSavedMessage = "Não foi possível gravar o novo ROM.";
+
+// "Inserir bloco no ROM...": the block at DisplayLoc (in the chosen radix and
+// PreviewFormat) of the picked ROM replaced by one compressed from a data file, into a
+// new ROM file, the checksum fixed; the ROM itself, the data file and the catalogues are
+// never written. A block that does not fit the old one's room is refused with both sizes;
+// every outcome is one message.
+void InsertBlockIntoRom(DecompressorForm& form);
+
 // The files that nothing the window saves may replace: the picked ROM and the catalogues.
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form);
 

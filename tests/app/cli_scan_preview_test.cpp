@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "decoders/formats.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "run_cli.h"
@@ -82,6 +83,76 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists("x.png"));
+}
+
+}  // namespace
+}  // namespace quarvel
+
+namespace quarvel {
+namespace {
+
+// The hacker's loop on the demo ROM, for each kind of art it holds: decompress, preview,
+// import the PNG, insert, decompress again: the same tiles, and the ROM as it was.
+TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
+  testing::TempDir dir;
+  const std::string demo = std::string(QUARVEL_BIN_DIR) + "/demo.bin", palette = std::string(QUARVEL_BIN_DIR) + "/demo.pal";
+  const auto before = testing::ReadFile(demo);
+  for (const auto& [format, offset] : {std::pair{"nemesis", "0x400"}, {"kosinski", "0x2000"}, {"kosinski-moduled", "0x3000"}}) {
+    const std::string art = (dir / "art.dat").string(), png = (dir / "art.png").string(),
+                      back = (dir / "back.dat").string(), rom = (dir / "new.bin").string(), again = (dir / "again.dat").string();
+    for (const std::vector<std::string>& step : std::vector<std::vector<std::string>>{
+             {"decompress", "-f", format, "-o", offset, demo, art},
+             {"preview", "-f", format, "-o", offset, "--palette", palette, demo, png},
+             {"import-png", png, back, "--palette", palette},
+             {"insert", "-f", format, "-o", offset, demo, back, rom},
+             {"decompress", "-f", format, "-o", offset, rom, again}}) {
+      const auto run = testing::RunCliWith(step);
+      ASSERT_EQ(run.code, 0) << format << " " << step[0] << ": " << run.err;
+    }
+    EXPECT_EQ(testing::ReadFile(dir / "back.dat"), testing::ReadFile(dir / "art.dat")) << format;
+    EXPECT_EQ(testing::ReadFile(dir / "again.dat"), testing::ReadFile(dir / "art.dat")) << format;
+  }
+  EXPECT_EQ(testing::ReadFile(demo), before);
+}
+
+// A block too large for its room is refused, with both sizes and nothing written, or
+// appended; a block already compressed goes in as it is; the checksum is reported.
+TEST(CliLoop, InsertRefusesAppendsAndTakesRawBlocks) {
+  testing::TempDir dir;
+  const std::string demo = std::string(QUARVEL_BIN_DIR) + "/demo.bin";
+  const auto before = testing::ReadFile(demo);
+  testing::Bytes noise;
+  for (unsigned i = 0; i < 2000; ++i) noise.push_back(static_cast<std::uint8_t>(i * i * 31 >> 3));
+  testing::WriteFile(dir / "noise.dat", noise);
+  const std::string noiseFile = (dir / "noise.dat").string(), out = (dir / "new.bin").string();
+
+  auto run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", demo, noiseFile, out});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("bytes, the old one's room 131 bytes: it does not fit"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.bin"));
+
+  run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", "--append", demo, noiseFile, out});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("at 0x8000; the ROM is now 131072 bytes. Point the game at 0x8000"), std::string::npos) << run.out;
+  const auto grown = testing::ReadFile(dir / "new.bin");
+  ASSERT_EQ(grown.size(), 0x20000u);
+  EXPECT_EQ(testing::ToHex(testing::Bytes(grown.begin() + 0x1A4, grown.begin() + 0x1A8)), "00 01 FF FF");
+  EXPECT_EQ(DecodeBlock(Format::Kosinski, grown, 0x8000)->bytes, noise);
+  run = testing::RunCliWith({"checksum", out});
+  EXPECT_NE(run.out.find(": correct"), std::string::npos) << run.out;
+
+  testing::WriteFile(dir / "small.kos", *CompressKosinski(testing::Bytes(40, 'x')));
+  run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", "--raw", "--no-checksum", demo,
+                             (dir / "small.kos").string(), out});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(DecodeBlock(Format::Kosinski, testing::ReadFile(dir / "new.bin"), 0x6000)->bytes, testing::Bytes(40, 'x'));
+  run = testing::RunCliWith({"checksum", out});
+  EXPECT_NE(run.out.find("stored 0xFFFF, computed 0x"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(": wrong"), std::string::npos) << run.out;
+  run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", "--raw", demo, noiseFile, out});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("the data is no Kosinski block"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadFile(demo), before);
 }
 
 }  // namespace

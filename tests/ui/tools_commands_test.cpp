@@ -53,6 +53,27 @@ TEST_F(Tools, PreviewTakesTheFormatOfAnEntryTheOptionsDoNotOffer) {
   EXPECT_EQ(PreviewFormat(f.form), Format::Kosinski);
 }
 
+// "Inserir bloco no ROM...": a new ROM with the block replaced, the ROM as it was; a
+// block too large for its room is refused with both sizes and nothing written.
+TEST_F(Tools, InsertsABlockIntoANewRom) {
+  const auto rom = testing::ReadFile(dir / "rom.bin");
+  testing::WriteFile(dir / "small.dat", testing::Bytes{'x', 'y'});
+  f.displayLoc.SetText("2");
+  f.dialogs.answers = {dir / "small.dat", dir / "new.bin"};
+  InsertBlockIntoRom(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info("Bloco inserido no novo ROM: 7 bytes no lugar de 8.")});
+  EXPECT_EQ(testing::ToHex(DecodeBlock(Format::Kosinski, testing::ReadFile(dir / "new.bin"), 2)->bytes), "78 79");
+
+  f.messages.shown.clear();
+  testing::WriteFile(dir / "large.dat", testing::Bytes{'a', 'b', 'c', 'd', 'e', 'f'});
+  f.dialogs.answers = {dir / "large.dat", dir / "other.bin"};
+  InsertBlockIntoRom(f.form);
+  EXPECT_EQ(f.messages.shown,
+            std::vector<Message>{Info("O bloco novo (11 bytes) não cabe no lugar do antigo (8 bytes). Nada foi gravado.")});
+  EXPECT_FALSE(fs::exists(dir / "other.bin"));
+  EXPECT_EQ(testing::ReadFile(dir / "rom.bin"), rom);
+}
+
 TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
   const Message error = Info(kErrorMessage, std::string(kApplicationTitle));
   f.displayLoc.SetText("xyz");

@@ -1,0 +1,99 @@
+#include "rom/rom_image.h"
+
+#include <algorithm>
+
+#include "decoders/decode_error.h"
+
+namespace quarvel {
+namespace {
+
+constexpr std::uint64_t kLargestRom = 64u << 20;  // what the tool reads at most
+
+std::string Bytes(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
+
+}  // namespace
+
+std::uint16_t ComputeChecksum(std::span<const std::uint8_t> rom) {
+  std::uint16_t sum = 0;
+  for (std::size_t at = kChecksumFrom; at < rom.size(); at += 2) {
+    const unsigned low = at + 1 < rom.size() ? rom[at + 1] : 0;
+    sum = static_cast<std::uint16_t>(sum + (unsigned{rom[at]} << 8 | low));
+  }
+  return sum;
+}
+
+std::optional<std::uint16_t> StoredChecksum(std::span<const std::uint8_t> rom) {
+  if (rom.size() < kChecksumAt + 2) return std::nullopt;
+  return static_cast<std::uint16_t>(rom[kChecksumAt] << 8 | rom[kChecksumAt + 1]);
+}
+
+bool FixChecksum(std::vector<std::uint8_t>& rom) {
+  if (rom.size() < kChecksumAt + 2) return false;
+  const std::uint16_t sum = ComputeChecksum(rom);
+  rom[kChecksumAt] = static_cast<std::uint8_t>(sum >> 8);
+  rom[kChecksumAt + 1] = static_cast<std::uint8_t>(sum);
+  return true;
+}
+
+Expected<Insertion, std::string> InsertBlock(std::vector<std::uint8_t>& rom, std::uint64_t offset, std::uint64_t oldSize,
+                                             std::span<const std::uint8_t> block, const InsertOptions& options) {
+  if (offset > rom.size() || oldSize > rom.size() - offset) {
+    return Fail("the old block at " + HexOffset(offset) + " reaches past the end of the ROM");
+  }
+  if (block.size() <= oldSize) {
+    std::copy(block.begin(), block.end(), rom.begin() + static_cast<std::ptrdiff_t>(offset));
+    std::fill(rom.begin() + static_cast<std::ptrdiff_t>(offset + block.size()),
+              rom.begin() + static_cast<std::ptrdiff_t>(offset + oldSize), options.fill);
+    return Insertion{offset, false, rom.size()};
+  }
+  const std::string sizes = "the new block takes " + Bytes(block.size()) + ", the old one's room " + Bytes(oldSize);
+  if (!options.append) return Fail(sizes + ": it does not fit");
+  const std::uint64_t at = (rom.size() + 1) / 2 * 2;
+  const std::uint64_t needed = at + block.size();
+  const std::uint64_t size = (needed + kRomGrowth - 1) / kRomGrowth * kRomGrowth;
+  if (size > kLargestCartridge && !options.allowLarge) {
+    return Fail(sizes + "; at the end of the ROM it would grow it to " + Bytes(size) +
+                ", past the 4 MiB a cartridge holds");
+  }
+  if (size > kLargestRom) return Fail(sizes + "; at the end of the ROM it would grow it past 64 MiB");
+  if (rom.size() < kRomEndAt + 4) return Fail("the ROM is too small to have a header with its end address");
+  const std::size_t oldEnd = rom.size();
+  rom.resize(size, options.fill);
+  std::fill(rom.begin() + static_cast<std::ptrdiff_t>(oldEnd), rom.end(), options.fill);
+  std::copy(block.begin(), block.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
+  const std::uint64_t last = size - 1;
+  for (unsigned i = 0; i < 4; ++i) rom[kRomEndAt + i] = static_cast<std::uint8_t>(last >> (24 - 8 * i));
+  return Insertion{at, true, size};
+}
+
+Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& rom, std::span<const std::uint8_t> data,
+                                                   const BlockChange& change) {
+  using Kind = ChangeFailure::Kind;
+  const FormatInfo& info = InfoOf(change.format);
+  const auto old = DecodeBlock(change.format, rom, change.offset);
+  if (!old) {
+    return Fail(ChangeFailure{Kind::NoOldBlock,
+                              "the ROM holds no " + std::string(info.title) + " block there to replace: " + old.error().message});
+  }
+  std::vector<std::uint8_t> block;
+  if (change.raw) {
+    const auto check = DecodeBlock(change.format, data, 0);
+    if (!check) return Fail(ChangeFailure{Kind::BadData, "the data is no " + std::string(info.title) + " block: " + check.error().message});
+    block.assign(data.begin(), data.end());
+  } else {
+    auto compressed = info.compress(data);
+    if (!compressed) return Fail(ChangeFailure{Kind::BadData, "the data cannot be compressed: " + compressed.error()});
+    block = std::move(*compressed);
+  }
+  std::vector<std::uint8_t> changed = rom;
+  auto where = InsertBlock(changed, static_cast<std::uint64_t>(change.offset), old->compressedSize, block, change.placing);
+  if (!where) {
+    const Kind kind = change.placing.append ? Kind::TooLarge : Kind::DoesNotFit;
+    return Fail(ChangeFailure{kind, std::move(where.error()), old->compressedSize, block.size()});
+  }
+  const bool fixed = change.fixChecksum && FixChecksum(changed);
+  rom = std::move(changed);
+  return BlockChanged{*where, old->compressedSize, block.size(), fixed};
+}
+
+}  // namespace quarvel

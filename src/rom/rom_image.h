@@ -1,0 +1,82 @@
+// Changing a Mega Drive ROM image in memory: its header checksum, and a compressed
+// block put back in place of an old one or at the end.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/expected.h"
+#include "decoders/formats.h"
+
+namespace quarvel {
+
+inline constexpr std::size_t kChecksumAt = 0x18E;     // big-endian word
+inline constexpr std::size_t kRomEndAt = 0x1A4;       // big-endian long: the last byte's address
+inline constexpr std::size_t kChecksumFrom = 0x200;
+inline constexpr std::size_t kRomGrowth = 128 * 1024;  // cartridges come in steps of 128 KiB
+inline constexpr std::size_t kLargestCartridge = 4 * 1024 * 1024;
+
+// The 16-bit sum of the big-endian words from 0x200 to the end (an odd last byte counts
+// as the high byte of a word), as the games check it; 0 for a ROM no larger than 0x200.
+std::uint16_t ComputeChecksum(std::span<const std::uint8_t> rom);
+
+// The word stored at 0x18E; nothing for a ROM too small to hold it.
+std::optional<std::uint16_t> StoredChecksum(std::span<const std::uint8_t> rom);
+
+// Stores the computed checksum at 0x18E; false for a ROM too small to hold it.
+bool FixChecksum(std::vector<std::uint8_t>& rom);
+
+struct InsertOptions {
+  std::uint8_t fill = 0xFF;   // what fills the old block's room past the new one, and a grown ROM
+  bool append = false;        // a block that does not fit goes at the end of the ROM
+  bool allowLarge = false;    // the ROM may grow past 4 MiB
+};
+
+struct Insertion {
+  std::uint64_t offset = 0;   // where the block is
+  bool appended = false;
+  std::uint64_t romSize = 0;  // of the new ROM
+};
+
+// Puts `block` into `rom` in place of the old block of `oldSize` bytes at `offset`: in
+// its place when it fits (the rest of its room filled), else, with `append`, at the end
+// of the ROM at an even offset, the ROM grown to a multiple of 128 KiB (filled) and its
+// end address at 0x1A4 set. Fails, changing nothing, when the block does not fit and may
+// not be appended, or would take the ROM past 4 MiB (unless allowed) or 64 MiB.
+Expected<Insertion, std::string> InsertBlock(std::vector<std::uint8_t>& rom, std::uint64_t offset, std::uint64_t oldSize,
+                                             std::span<const std::uint8_t> block, const InsertOptions& options);
+
+struct BlockChange {
+  Format format = Format::Kosinski;
+  std::int64_t offset = 0;
+  bool raw = false;          // the data is a block already, not what it decodes to
+  bool fixChecksum = true;
+  InsertOptions placing = {};
+};
+
+struct BlockChanged {
+  Insertion where;
+  std::uint64_t oldSize = 0;  // the old block's stream: the room it leaves
+  std::uint64_t newSize = 0;
+  bool checksumFixed = false;  // false when not asked for, or the ROM has no header
+};
+
+struct ChangeFailure {
+  enum class Kind { NoOldBlock, BadData, DoesNotFit, TooLarge } kind;
+  std::string message;        // in English, naming sizes and offsets
+  std::uint64_t oldSize = 0;  // known from DoesNotFit on
+  std::uint64_t newSize = 0;
+};
+
+// The block of `change.format` at `change.offset` of `rom` replaced by one made of
+// `data` (compressed by the format's compressor, or, raw, taken as it is once it decodes
+// whole), placed by InsertBlock, and the checksum fixed unless asked not to. Fails,
+// changing nothing, when the old block does not decode, the data does not compress or
+// (raw) decode, or the block cannot be placed.
+Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& rom, std::span<const std::uint8_t> data,
+                                                   const BlockChange& change);
+
+}  // namespace quarvel
