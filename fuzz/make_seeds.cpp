@@ -9,6 +9,7 @@
 
 #include "catalogue/catalogue_file.h"
 #include "encoders/enigma_compressor.h"
+#include "preview/tile_image.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/kosinski_writer.h"
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
   Bytes moduledArt;
   for (int i = 0; i < 0x1800; ++i) moduledArt.push_back(static_cast<std::uint8_t>(i / 40 % 9 * 0x11));
   Write(root / "kosinski_moduled", "compressed-art", *quarvel::CompressKosinskiModuled(moduledArt));
+  Write(root / "png_import", "tiles", quarvel::EncodePng(*quarvel::RenderTiles(tiles, quarvel::GreyPalette(), 8, 1)));
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));

@@ -7,6 +7,9 @@
 namespace quarvel {
 namespace {
 
+// More pixels than 8,192 tiles many times over: what an image is read up to.
+constexpr std::size_t kLargestImage = std::size_t{1} << 24;
+
 // Packs pixel values (one a byte, `width` a row) into tiles in rows.
 std::vector<std::uint8_t> Tiles(const std::vector<std::uint8_t>& pixels, std::size_t width, std::size_t height) {
   std::vector<std::uint8_t> tiles;
@@ -39,6 +42,11 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
     png_image_free(&image);
     return Fail("the image is " + std::to_string(width) + " x " + std::to_string(height) +
                 " pixels; tiles need a width and a height that are multiples of 8");
+  }
+  if (width * height > kLargestImage) {
+    png_image_free(&image);
+    return Fail("the image is " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels; more than 16,777,216 pixels are more tiles than any block holds");
   }
   const bool indexed = (image.format & PNG_FORMAT_FLAG_COLORMAP) != 0;
   image.format = indexed ? PNG_FORMAT_RGB_COLORMAP : PNG_FORMAT_RGB;
