@@ -14,27 +14,24 @@
 using quarvel::DecodedBlock;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static quarvel::fuzz::ScratchFile file;
   const std::span<const std::uint8_t> rom(data, size);
-  file.Hold(rom);
+  const auto decode = [](std::span<const std::uint8_t> bytes, std::int64_t at) {
+    return quarvel::DecodeKosinski(bytes, at);
+  };
   const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
     return a.bytes == b.bytes && a.compressedSize == b.compressedSize &&
            a.stoppedAtCopyBeforeStart == b.stoppedAtCopyBeforeStart;
   };
-  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
-    if (offset > size) break;
-    const auto block = quarvel::DecodeKosinski(rom, static_cast<std::int64_t>(offset));
-    quarvel::fuzz::RequireSame(block, quarvel::ReadBlock(quarvel::Format::Kosinski, file.Path(), static_cast<std::int64_t>(offset)), 0,
-                               same);
-    if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeKosinski(rom.subspan(offset), 0), offset, same);
-
-    const auto probe = quarvel::ProbeKosinski(rom, offset);
-    if (probe.has_value() != (block && !block->stoppedAtCopyBeforeStart)) std::abort();
-    if (probe && (probe->decodedSize != block->bytes.size() || probe->compressedSize != block->compressedSize)) std::abort();
-    if (block && (block->bytes.empty() || block->bytes.size() > quarvel::kKosinskiCapacity ||
-                  block->compressedSize == 0 || block->compressedSize > size - offset))
-      std::abort();
-  }
+  quarvel::fuzz::DecodeAtOffsets(
+      quarvel::Format::Kosinski, rom, decode, same, [&](std::size_t offset, const auto& block) {
+        const auto probe = quarvel::ProbeKosinski(rom, offset);
+        if (probe.has_value() != (block && !block->stoppedAtCopyBeforeStart)) std::abort();
+        if (probe && (probe->decodedSize != block->bytes.size() || probe->compressedSize != block->compressedSize))
+          std::abort();
+        if (block && (block->bytes.empty() || block->bytes.size() > quarvel::kKosinskiCapacity ||
+                      block->compressedSize == 0 || block->compressedSize > size - offset))
+          std::abort();
+      });
   if (size > 4096) return 0;  // every offset against the decoder takes time squared
   const quarvel::KosinskiScanner scanner(rom);
   for (std::size_t offset = size; offset-- > 0;) {

@@ -14,25 +14,21 @@
 using quarvel::DecodedBlock;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static quarvel::fuzz::ScratchFile file;
   const std::span<const std::uint8_t> rom(data, size);
-  file.Hold(rom);
+  const auto decode = [](std::span<const std::uint8_t> bytes, std::int64_t at) {
+    return quarvel::DecodeKosinskiModuled(bytes, at);
+  };
   const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
     return a.bytes == b.bytes && a.compressedSize == b.compressedSize && a.warnings.size() == b.warnings.size();
   };
-  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
-    if (offset > size) break;
-    const auto block = quarvel::DecodeKosinskiModuled(rom, static_cast<std::int64_t>(offset));
-    quarvel::fuzz::RequireSame(
-        block, quarvel::ReadBlock(quarvel::Format::KosinskiModuled, file.Path(), static_cast<std::int64_t>(offset)), 0,
-        same);
-    if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeKosinskiModuled(rom.subspan(offset), 0), offset, same);
-    if (!block) continue;
-    const std::size_t header = std::size_t{data[offset]} << 8 | data[offset + 1];
-    if (block->bytes.empty() || block->compressedSize > size - offset ||
-        block->bytes.size() > header - header % quarvel::kModuleBytes + quarvel::kKosinskiCapacity ||
-        block->warnings.empty() != (block->bytes.size() == header))
-      std::abort();
-  }
+  quarvel::fuzz::DecodeAtOffsets(
+      quarvel::Format::KosinskiModuled, rom, decode, same, [&](std::size_t offset, const auto& block) {
+        if (!block) return;
+        const std::size_t header = std::size_t{data[offset]} << 8 | data[offset + 1];
+        if (block->bytes.empty() || block->compressedSize > size - offset ||
+            block->bytes.size() > header - header % quarvel::kModuleBytes + quarvel::kKosinskiCapacity ||
+            block->warnings.empty() != (block->bytes.size() == header))
+          std::abort();
+      });
   return 0;
 }

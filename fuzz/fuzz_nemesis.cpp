@@ -12,28 +12,25 @@
 using quarvel::DecodedBlock;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static quarvel::fuzz::ScratchFile file;
   const std::span<const std::uint8_t> rom(data, size);
-  file.Hold(rom);
+  const auto decode = [](std::span<const std::uint8_t> bytes, std::int64_t at) {
+    return quarvel::DecodeNemesis(bytes, at);
+  };
   const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
     return a.bytes == b.bytes && a.compressedSize == b.compressedSize;
   };
-  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
-    if (offset > size) break;
-    const auto block = quarvel::DecodeNemesis(rom, static_cast<std::int64_t>(offset));
-    quarvel::fuzz::RequireSame(block, quarvel::ReadBlock(quarvel::Format::Nemesis, file.Path(), static_cast<std::int64_t>(offset)), 0,
-                               same);
-    if (offset < size) quarvel::fuzz::RequireSame(block, quarvel::DecodeNemesis(rom.subspan(offset), 0), offset, same);
-
-    if (const auto probe = quarvel::ProbeNemesis(rom, offset)) {
-      if (!block || block->bytes.size() != probe->tiles * quarvel::kNemesisTileBytes ||
-          block->compressedSize != probe->compressedSize)
-        std::abort();
-    }
-    if (!block) continue;
-    const std::size_t tiles = (std::size_t{data[offset]} & 0x7F) << 8 | data[offset + 1];
-    if (block->bytes.size() != tiles * quarvel::kNemesisTileBytes || tiles > quarvel::kNemesisMaxTiles) std::abort();
-    if (block->compressedSize > size - offset) std::abort();
-  }
+  quarvel::fuzz::DecodeAtOffsets(
+      quarvel::Format::Nemesis, rom, decode, same, [&](std::size_t offset, const auto& block) {
+        if (const auto probe = quarvel::ProbeNemesis(rom, offset)) {
+          if (!block || block->bytes.size() != probe->tiles * quarvel::kNemesisTileBytes ||
+              block->compressedSize != probe->compressedSize)
+            std::abort();
+        }
+        if (!block) return;
+        const std::size_t tiles = (std::size_t{data[offset]} & 0x7F) << 8 | data[offset + 1];
+        if (block->bytes.size() != tiles * quarvel::kNemesisTileBytes || tiles > quarvel::kNemesisMaxTiles)
+          std::abort();
+        if (block->compressedSize > size - offset) std::abort();
+      });
   return 0;
 }

@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "files/extraction.h"
+
 namespace quarvel::fuzz {
 
 class ScratchFile {
@@ -43,6 +45,23 @@ void RequireSame(const Result& a, const Result& b, std::uint64_t positionShift, 
     if (!equalValues(*a, *b)) std::abort();
   } else if (a.error().kind != b.error().kind || a.error().position != b.error().position + positionShift) {
     std::abort();
+  }
+}
+
+// Decodes `rom` in `format` at offsets 0, 1 and 3 with `decode` (bytes and an offset
+// in), through a file by path as the commands do, and from the bytes at the offset on:
+// the three must agree (an error shifted by the offset). Then hands each decode, with its
+// offset, to `check`.
+template <class Decode, class Equal, class Check>
+void DecodeAtOffsets(Format format, std::span<const std::uint8_t> rom, Decode decode, Equal same, Check check) {
+  static ScratchFile file;
+  file.Hold(rom);
+  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
+    if (offset > rom.size()) break;
+    const auto block = decode(rom, static_cast<std::int64_t>(offset));
+    RequireSame(block, ReadBlock(format, file.Path(), static_cast<std::int64_t>(offset)), 0, same);
+    if (offset < rom.size()) RequireSame(block, decode(rom.subspan(offset), 0), offset, same);
+    check(offset, block);
   }
 }
 

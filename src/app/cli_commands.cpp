@@ -409,7 +409,6 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
   const BlockChange change{format, *offset, args.raw, !args.keepChecksum, {args.fill, args.append, args.allowLarge}};
-
   const auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed) {
     return streams.Error("cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message,

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "decoders/enigma.h"
+#include "encoders/bit_writer.h"
 
 namespace quarvel {
 namespace {
@@ -109,25 +110,6 @@ std::vector<State> Parse(const std::vector<std::uint16_t>& words, const Header& 
   std::reverse(entries.begin(), entries.end());
   return entries;
 }
-
-class BitWriter {
- public:
-  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-  void Put(std::uint32_t value, unsigned count) {
-    while (count-- > 0) {
-      if (used_ == 8) {
-        out_.push_back(0);
-        used_ = 0;
-      }
-      if ((value >> count & 1u) != 0) out_.back() |= static_cast<std::uint8_t>(0x80 >> used_);
-      ++used_;
-    }
-  }
-
- private:
-  std::vector<std::uint8_t>& out_;
-  unsigned used_ = 8;
-};
 
 std::vector<std::uint8_t> Write(const std::vector<std::uint16_t>& words, const Header& header,
                                 const std::vector<State>& entries) {

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "decoders/nemesis.h"
+#include "encoders/bit_writer.h"
 
 namespace quarvel {
 namespace {
@@ -191,25 +192,6 @@ Plan ChoosePlan(const Frequencies& frequency) {
   }
   return best;
 }
-
-class BitWriter {
- public:
-  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
-  void Put(unsigned value, unsigned count) {
-    while (count-- > 0) {
-      if (used_ == 8) {
-        out_.push_back(0);
-        used_ = 0;
-      }
-      if (value >> count & 1u) out_.back() |= static_cast<std::uint8_t>(0x80 >> used_);
-      ++used_;
-    }
-  }
-
- private:
-  std::vector<std::uint8_t>& out_;
-  unsigned used_ = 8;
-};
 
 Frequencies FrequenciesOf(const std::vector<Run>& runs) {
   Frequencies frequency{};
