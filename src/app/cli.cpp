@@ -36,7 +36,7 @@ struct Arguments {
 
 // Where the catalogues are: --catalogue-dir, else beside the program or in the user's data folder.
 CatalogueLocation Folder(const Arguments& a) {
-  if (!a.catalogueFolder.empty()) return {PathFromUtf8(a.catalogueFolder), std::nullopt};
+  if (!a.catalogueFolder.empty()) return {PathFromUtf8(a.catalogueFolder), std::nullopt, false, {}};
   return LocateCatalogues(ExecutableDirectory(a.argv0), UserDataDirectory());
 }
 

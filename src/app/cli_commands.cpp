@@ -64,6 +64,15 @@ ProtectedFiles CataloguesProtected(const CatalogueLocation& folder) {
   return files;
 }
 
+constexpr std::string_view kRomLimitReason = "a ROM image is read up to 64 MiB";
+
+// The message of a failure to read an input, with why a larger one is refused when it was too large.
+std::string WithLimitReason(const FileFailure& failure, std::string_view limitReason) {
+  std::string message = failure.message;
+  if (failure.code == std::errc::file_too_large) message.append("; ").append(limitReason);
+  return message;
+}
+
 // Reads the input `name` ("-": standard input) of at most `limit` bytes, and protects
 // it as `what` from what the command writes. `limitReason` tells why a larger input is
 // refused.
@@ -76,19 +85,14 @@ Expected<std::vector<std::uint8_t>, int> ReadInput(const std::string& name, std:
   else
     protect.Add(PathFromUtf8(name), std::move(what));
   auto bytes = standardInput ? ReadStandardInput(limit) : ReadWholeFile(PathFromUtf8(name), limit);
-  if (!bytes) {
-    std::string message = bytes.error().message;
-    if (bytes.error().code == std::errc::file_too_large) message.append("; ").append(limitReason);
-    return Fail(streams.Error(message, kFailure));
-  }
+  if (!bytes) return Fail(streams.Error(WithLimitReason(bytes.error(), limitReason), kFailure));
   return std::move(*bytes);
 }
 
 // A whole ROM image, "-" for standard input, of at most kRomImageLimit bytes.
 Expected<std::vector<std::uint8_t>, int> ReadRom(const std::string& name, ProtectedFiles& protect,
                                                  const Streams& streams) {
-  return ReadInput(name, kRomImageLimit, "a ROM image is read up to " + SizeText(kRomImageLimit), protect,
-                   "the ROM image itself", streams);
+  return ReadInput(name, kRomImageLimit, kRomLimitReason, protect, "the ROM image itself", streams);
 }
 
 // The ROM image a command reads: a file, read only as far as a block goes, or standard
@@ -103,9 +107,9 @@ class RomInput {
       rom.bytes_ = std::move(*bytes);
       return rom;
     }
-    auto file = OpenRomFile(PathFromUtf8(name));
-    if (!file) return Fail(streams.Error(file.error().message, kFailure));
     protect.Add(PathFromUtf8(name), "the ROM image itself");
+    auto file = OpenRomFile(PathFromUtf8(name));
+    if (!file) return Fail(streams.Error(WithLimitReason(file.error(), kRomLimitReason), kFailure));
     rom.file_ = std::move(*file);
     return rom;
   }
@@ -119,9 +123,17 @@ class RomInput {
   std::unique_ptr<RomFile> file_;
 };
 
-// Checks, before any work, that `out` may be written: "-" always may.
+// Checks, before anything is printed, that standard output is none of the files that
+// `protect` holds (as a shell's ">>rom.bin" would make it).
+int CheckStandardOutput(const ProtectedFiles& protect, const Streams& streams) {
+  const auto refusal = protect.RefusalOfStandardOutput();
+  return refusal ? streams.Error(*refusal, kFailure) : kSuccess;
+}
+
+// Checks, before any work, that `out` may be written ("-": standard output), and that
+// standard output may be.
 int CheckOutput(const std::string& out, const ProtectedFiles& protect, const Streams& streams) {
-  if (out == "-") return kSuccess;
+  if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess || out == "-") return checked;
   const auto writable = CheckReplaceable(PathFromUtf8(out), {&protect});
   return writable ? kSuccess : streams.Error(writable.error().message, kFailure);
 }
@@ -183,22 +195,25 @@ Expected<ReadCatalogueFile, int> ReadCatalogue(const CatalogueLocation& folder, 
                                                const Streams& streams) {
   const auto base = CatalogueBaseName(name, streams);
   if (!base) return Fail(base.error());
+  if (folder.folder.empty()) return Fail(streams.Error(folder.problem, kFailure));
   ReadCatalogueFile read{CatalogueToRead(folder, *base), {}};
   read.load = LoadCatalogue(read.path);
   if (read.load.status == CatalogueLoad::Status::Failed) return Fail(streams.Error(read.load.problem, kFailure));
   return read;
 }
 
-// Changes the catalogue `name` with `change`, under its lock, and saves it.
+// Changes the catalogue `name` with `change`, under its lock, and saves it, unless it is
+// one of the files `inputs` that the command reads.
 template <class Change>
-int EditCatalogue(const CatalogueLocation& folder, const std::string& name, const Streams& streams, Change change) {
+int EditCatalogue(const CatalogueLocation& folder, const std::string& name, const Streams& streams, Change change,
+                  const ProtectedFiles* inputs = nullptr) {
   const auto base = CatalogueBaseName(name, streams);
   if (!base) return base.error();
   auto edit = CatalogueEdit::Begin(folder, *base);
   if (!edit) return streams.Error(edit.error().message, kFailure);
   auto entries = edit->Entries();
   if (const int changed = change(entries); changed != kSuccess) return changed;
-  const auto saved = edit->Save(entries);
+  const auto saved = edit->Save(entries, inputs);
   return saved ? kSuccess : streams.Error(saved.error().message, kFailure);
 }
 
@@ -302,10 +317,18 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
          const Streams& streams) {
   if (!args.addTo.empty()) {
     if (const auto base = CatalogueBaseName(args.addTo, streams); !base) return base.error();
+    if (catalogues.folder.empty()) return streams.Error(catalogues.problem, kFailure);
   }
-  ProtectedFiles unused;
-  const auto rom = ReadRom(romArg, unused, streams);
+  ProtectedFiles inputs;
+  const auto rom = ReadRom(romArg, inputs, streams);
   if (!rom) return rom.error();
+  ProtectedFiles protect = inputs;
+  ProtectCatalogues(protect, catalogues);
+  if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
+  if (!args.addTo.empty()) {  // before the work, as for any file a command writes
+    const auto base = FindRomCatalogue(args.addTo)->baseName;
+    if (auto refusal = inputs.Refusal(CatalogueToWrite(catalogues, base))) return streams.Error(*refusal, kFailure);
+  }
 
   ScanProgress progress;
   if (streams.errIsTerminal) {
@@ -349,12 +372,13 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
     streams.err << "quarvel-cli: added " << added << (added == 1 ? " block" : " blocks") << " to the catalogue '"
                 << FindRomCatalogue(args.addTo)->listText << "'\n";
     return kSuccess;
-  });
+  }, &inputs);
 }
 
 int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams) {
   const auto catalogue = ReadCatalogue(folder, rom, streams);
   if (!catalogue) return catalogue.error();
+  if (const int checked = CheckStandardOutput(CataloguesProtected(folder), streams); checked != kSuccess) return checked;
   if (catalogue->load.status == CatalogueLoad::Status::Missing)
     streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
   const auto& entries = catalogue->load.entries;
@@ -388,6 +412,8 @@ int CatalogueRemove(const CatalogueLocation& folder, const std::string& rom, int
 }
 
 int CatalogueWhere(const CatalogueLocation& folder, const Streams& streams) {
+  if (folder.folder.empty()) return streams.Error(folder.problem, kFailure);
+  if (const int checked = CheckStandardOutput(CataloguesProtected(folder), streams); checked != kSuccess) return checked;
   streams.out << PathToUtf8(folder.folder) << '\n';
   return kSuccess;
 }
@@ -433,6 +459,8 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
   ProtectedFiles protect = CataloguesProtected(catalogues);
   auto rom = ReadRom(romArg, protect, streams);
   if (!rom) return rom.error();
+  if (const int checked = CheckOutput(fixedOut.empty() ? "-" : fixedOut, protect, streams); checked != kSuccess)
+    return checked;
   const auto stored = StoredChecksum(*rom);
   if (!stored) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
   const std::uint16_t computed = ComputeChecksum(*rom);
@@ -443,7 +471,6 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
     streams.out << line;
     return kSuccess;
   }
-  if (const int checked = CheckOutput(fixedOut, protect, streams); checked != kSuccess) return checked;
   (fixedOut == "-" ? streams.err : streams.out) << line;
   FixChecksum(*rom);
   return Write(*rom, fixedOut, protect, streams);
@@ -482,14 +509,16 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
   ProtectedFiles protect = CataloguesProtected(folder);
   const auto input = RomInput::Open(rom, protect, streams);
   if (!input) return input.error();
+  if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const RomReader read = [&input](Format format, std::int64_t offset) { return input->Read(format, offset); };
   std::error_code error;
   std::filesystem::create_directories(PathFromUtf8(outDir), error);
   if (error) return streams.Error("cannot create the folder '" + outDir + "': " + error.message(), kFailure);
+  RemoveAbandonedTemporaryFiles(PathFromUtf8(outDir));
 
   const std::size_t total = catalogue->load.entries.size();
   std::vector<std::size_t> failed;
-  ExtractCatalogue(read, catalogue->load.entries, PathFromUtf8(outDir), {&protect, false},
+  ExtractCatalogue(read, catalogue->load.entries, PathFromUtf8(outDir), {&protect, LinkRule::Refuse, false},
                    [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");

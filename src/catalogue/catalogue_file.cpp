@@ -67,13 +67,14 @@ std::vector<std::uint8_t> SerializeCatalogue(const std::vector<std::string>& ent
 CatalogueLoad LoadCatalogue(const std::filesystem::path& path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error) && !error) return {CatalogueLoad::Status::Missing, {}, {}};
-  const auto contents = ReadWholeFile(path, kCatalogueFileLimit);
+  const auto contents = ReadRegularFile(path, kCatalogueFileLimit);
   if (!contents) {
     const FileFailure& failure = contents.error();
-    return {CatalogueLoad::Status::Failed, {},
-            failure.code == std::errc::file_too_large
-                ? "the catalogue file " + failure.message
-                : "cannot read the catalogue file '" + PathToUtf8(path) + "': " + failure.code.message()};
+    // "cannot read the catalogue file '...': why", "the catalogue file '...' is larger than 8 MiB"
+    constexpr std::string_view kCannotRead = "cannot read ";
+    std::string problem = failure.message;
+    problem.insert(problem.rfind(kCannotRead, 0) == 0 ? kCannotRead.size() : 0, "the catalogue file ");
+    return {CatalogueLoad::Status::Failed, {}, std::move(problem)};
   }
   return {CatalogueLoad::Status::Loaded, ParseCatalogue(*contents), {}};
 }
@@ -98,14 +99,20 @@ void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folde
   files.AddNames(folder, std::move(names), "a catalogue file of known locations");
 }
 
-FileResult<CatalogueWriter> CatalogueWriter::Begin(const std::filesystem::path& path) {
-  auto replacement = FileReplacement::Begin(path);
+FileResult<CatalogueWriter> CatalogueWriter::Begin(const std::filesystem::path& path, const ProtectedFiles* inputs) {
+  auto replacement = FileReplacement::Begin(path, {inputs, LinkRule::FollowOwn});
   if (!replacement) return Fail(replacement.error());
   return CatalogueWriter(std::move(*replacement));
 }
 
 FileResult<void> CatalogueWriter::Commit(const std::vector<std::string>& entries) {
-  return replacement_->Commit(SerializeCatalogue(entries));
+  const auto bytes = SerializeCatalogue(entries);
+  if (bytes.size() > kCatalogueFileLimit) {
+    return Fail(FileFailure{"the catalogue would take " + SizeText(bytes.size()) + ", more than the " +
+                                SizeText(kCatalogueFileLimit) + " a catalogue file is read up to; it is left as it was",
+                            std::make_error_code(std::errc::file_too_large)});
+  }
+  return replacement_->Commit(bytes);
 }
 
 FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& path) {
@@ -115,6 +122,7 @@ FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& path
 }
 
 FileResult<CatalogueEdit> CatalogueEdit::Begin(const CatalogueLocation& location, std::string_view baseName) {
+  if (location.folder.empty()) return Fail(FileFailure{location.problem, std::make_error_code(std::errc::no_such_file_or_directory)});
   std::error_code ignored;  // a folder that cannot be made fails at the lock, and says so
   if (location.userData) std::filesystem::create_directories(location.folder, ignored);
   auto lock = FileLock::Acquire(CatalogueLockPath(CatalogueToWrite(location, baseName)));
@@ -129,8 +137,8 @@ FileResult<CatalogueEdit> CatalogueEdit::Begin(const std::filesystem::path& read
   return CatalogueEdit(write, std::move(lock), std::move(load.entries));
 }
 
-FileResult<void> CatalogueEdit::Save(const std::vector<std::string>& entries) {
-  auto writer = CatalogueWriter::Begin(path_);
+FileResult<void> CatalogueEdit::Save(const std::vector<std::string>& entries, const ProtectedFiles* inputs) {
+  auto writer = CatalogueWriter::Begin(path_, inputs);
   if (!writer) return Fail(writer.error());
   auto saved = writer->Commit(entries);
   if (saved) entries_ = entries;

@@ -55,11 +55,13 @@ void ProtectCatalogues(ProtectedFiles& files, const std::filesystem::path& folde
 void ProtectCatalogues(ProtectedFiles& files, const CatalogueLocation& location);
 
 // Rewrites a catalogue file whole: Begin fails, leaving the file as it was, when the
-// file or its folder cannot be written; Commit writes the entries, or leaves the old
-// file intact. Takes no lock: see CatalogueEdit.
+// file or its folder cannot be written, when it is one of `inputs` (the files a command
+// reads), or when it is a symbolic link that it or what it leads to belongs to another
+// user; Commit writes the entries, or leaves the old file intact, also when they would
+// make a file larger than a catalogue is read. Takes no lock: see CatalogueEdit.
 class CatalogueWriter {
  public:
-  static FileResult<CatalogueWriter> Begin(const std::filesystem::path& path);
+  static FileResult<CatalogueWriter> Begin(const std::filesystem::path& path, const ProtectedFiles* inputs = nullptr);
   FileResult<void> Commit(const std::vector<std::string>& entries);
 
  private:
@@ -81,8 +83,8 @@ class CatalogueEdit {
 
   // What the file holds now; empty when there is no file.
   const std::vector<std::string>& Entries() const { return entries_; }
-  // Replaces the file whole with `entries`.
-  FileResult<void> Save(const std::vector<std::string>& entries);
+  // Replaces the file whole with `entries` (see CatalogueWriter).
+  FileResult<void> Save(const std::vector<std::string>& entries, const ProtectedFiles* inputs = nullptr);
 
  private:
   CatalogueEdit(std::filesystem::path path, FileLock lock, std::vector<std::string> entries)

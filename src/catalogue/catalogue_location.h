@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quarvel {
@@ -13,15 +14,19 @@ struct CatalogueLocation {
   std::filesystem::path folder;                  // where catalogues are read and written
   std::optional<std::filesystem::path> shipped;  // read only: for a catalogue that `folder` lacks
   bool userData = false;                         // `folder` is the user's data folder, made when missing
+  std::string problem;                           // when `folder` is empty: why there is none
 };
 
 // The catalogues of a program in `programFolder`. It is installed when the folder holds
 // "../share/quarvel" (what it ships), and then, or when the user may not write the
-// folder, the catalogues are in `userData`.
+// folder (or, as the administrator, does not own it), the catalogues are in `userData`,
+// and those of the program are read until the first change. An empty `userData` is a
+// user without a data folder: the location then has none, and says why.
 CatalogueLocation LocateCatalogues(const std::filesystem::path& programFolder, const std::filesystem::path& userData);
 
 // The file that a catalogue is read from: the user's own when there is one, else the
-// shipped one when there is one, else (not there yet) the user's.
+// shipped one when there is one, else (not there yet) the user's; empty when neither
+// can be.
 std::filesystem::path CatalogueToRead(const CatalogueLocation& location, std::string_view baseName);
 
 // The file that a catalogue is written to.

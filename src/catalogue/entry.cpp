@@ -22,6 +22,12 @@ std::optional<std::string> DescriptionProblem(std::string_view description) {
     return std::string("the description holds a line break; an entry is one line");
   if (const auto character = FirstCharacterNotInWindows1252(description))
     return "the description holds '" + *character + "', which a catalogue file (Windows-1252 text) cannot store";
+  const auto characters = static_cast<std::size_t>(
+      std::count_if(description.begin(), description.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  if (characters > kMaxDescriptionLength) {
+    return "the description has " + std::to_string(characters) + " characters; an entry holds at most " +
+           std::to_string(kMaxDescriptionLength);
+  }
   return std::nullopt;
 }
 

@@ -22,8 +22,12 @@ inline constexpr std::size_t kEntryDescriptionPosition = 18;  // counted from 1
 // cannot hold, becomes an apostrophe.
 std::string FormatEntry(std::int32_t offset, Format format, std::string_view description);
 
-// Why `description` cannot be stored in an entry, when it cannot: a line break, or a
-// character that a catalogue file (Windows-1252) cannot hold, named in the text.
+// The most characters a description holds, as the window's description box takes.
+inline constexpr std::size_t kMaxDescriptionLength = 40;
+
+// Why `description` cannot be stored in an entry, when it cannot: a line break, more
+// than 40 characters, or a character that a catalogue file (Windows-1252) cannot hold,
+// named in the text.
 std::optional<std::string> DescriptionProblem(std::string_view description);
 
 // "Nemesis, 12 ladrilhos" or "Kosinski, 1280 bytes": the description, in the

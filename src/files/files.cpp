@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <random>
 #include <utility>
 
@@ -56,23 +57,42 @@ std::string TemporaryPrefix(const fs::path& target) {
   return "." + name + std::string(kTemporaryMark);
 }
 
-// Removes the temporary files of `target` whose process has ended: what a killed run left.
-void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& prefix) {
+constexpr std::size_t kRandomDigits = 8;
+
+// Whether `name` is a temporary name that a save made: "." and a name, the mark, a
+// process number, "-" and 8 hexadecimal digits. The process number, when it is.
+std::optional<long> TemporaryProcess(std::string_view name) {
+  const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  if (name.size() < 1 + kTemporaryMark.size() + 3 + kRandomDigits || name.front() != '.') return std::nullopt;
+  const std::string_view random = name.substr(name.size() - kRandomDigits);
+  if (!std::all_of(random.begin(), random.end(), isHex) || name[name.size() - kRandomDigits - 1] != '-')
+    return std::nullopt;
+  name.remove_suffix(kRandomDigits + 1);
+  const std::size_t digits = name.size() - name.find_last_not_of("0123456789") - 1;
+  if (digits == 0 || digits > 10 || name[name.size() - digits] == '0') return std::nullopt;
+  const long pid = std::strtol(std::string(name.substr(name.size() - digits)).c_str(), nullptr, 10);
+  name.remove_suffix(digits);
+  if (name.size() < 1 + kTemporaryMark.size() || name.substr(name.size() - kTemporaryMark.size()) != kTemporaryMark)
+    return std::nullopt;
+  return pid;
+}
+
+// Removes the temporary files in `folder` (those of `prefix` only, when it is not
+// empty) that a killed run left: see RemoveAbandonedTemporaryFiles.
+void RemoveAbandonedTemporaries(const fs::path& folder, std::string_view prefix) {
+  const auto aMinuteAgo = fs::file_time_type::clock::now() - std::chrono::minutes(1);
   std::error_code error;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = PathToUtf8(entry->path().filename());
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const std::string rest = name.substr(prefix.size());
-    const auto dash = rest.find('-');
-    if (dash == std::string::npos || dash == 0) continue;
-    const std::string number = rest.substr(0, dash);
-    char* stop = nullptr;
-    const long pid = std::strtol(number.c_str(), &stop, 10);
-    if (*stop != '\0' || pid <= 0) continue;
-    if (native::ProcessEnded(pid)) {
-      std::error_code ignored;
-      fs::remove(entry->path(), ignored);
-    }
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const auto pid = TemporaryProcess(name);
+    if (!pid) continue;
+    const native::Entry found = native::Look(entry->path(), false);
+    std::error_code ignored;
+    if (found.kind != native::Entry::Kind::Regular || !found.ownedByUser ||
+        fs::last_write_time(entry->path(), ignored) > aMinuteAgo || ignored || !native::ProcessEnded(*pid))
+      continue;
+    fs::remove(entry->path(), ignored);
   }
 }
 
@@ -84,16 +104,28 @@ struct Destination {
 // The checks that come before anything is created.
 FileResult<Destination> Inspect(const fs::path& destination, const ReplaceOptions& options) {
   Destination found{destination, false};
-  if (native::Look(destination, false).kind == native::Entry::Kind::Link) {
-    if (!options.followLink)
-      return Fail(Failure(Quoted(destination) + " is a symbolic link; links are not followed here"));
+  const bool isLink = native::Look(destination, false).kind == native::Entry::Kind::Link;
+  if (isLink && options.links == LinkRule::Refuse)
+    return Fail(Failure(Quoted(destination) + " is a symbolic link; links are not followed here"));
+  // A link leads, link by link, to the file it names, which need not exist yet.
+  bool othersLink = false;
+  for (int hops = 0; native::Look(found.target, false).kind == native::Entry::Kind::Link; ++hops) {
     std::error_code error;
-    found.target = fs::weakly_canonical(destination, error);
+    const fs::path next = fs::read_symlink(found.target, error);
+    if (!error && hops == 40) error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
     if (error) return Fail(Failure("cannot follow the link " + Quoted(destination) + ": " + error.message(), error));
+    othersLink = othersLink || !native::Look(found.target, false).ownedByUser;
+    found.target = next.is_absolute() ? next : FolderOf(found.target) / next;
   }
   const native::Entry entry = native::Look(found.target, true);
   if (entry.error) return Fail(SystemFailure("cannot reach", found.target, entry.error));
   found.existing = entry.kind != native::Entry::Kind::None;
+  if (isLink && options.links == LinkRule::FollowOwn &&
+      (othersLink || !(found.existing ? entry : native::Look(FolderOf(found.target), true)).ownedByUser)) {
+    return Fail(Failure(Quoted(destination) + " is a symbolic link, and it or what it leads to belongs to another user; "
+                        "it is left as it is",
+                        std::make_error_code(std::errc::permission_denied)));
+  }
 
   if (options.protect != nullptr) {
     if (auto refusal = options.protect->Refusal(destination)) return Fail(Failure(std::move(*refusal)));
@@ -143,7 +175,24 @@ void ProtectedFiles::Add(std::optional<FileIdentity> file, std::string what) {
 }
 
 void ProtectedFiles::AddNames(const fs::path& folder, std::vector<std::string> names, std::string what) {
-  if (const auto identity = IdentityOf(folder)) names_.push_back({*identity, std::move(names), std::move(what)});
+  const auto identity = IdentityOf(folder);
+  if (!identity) return;
+  // The files there now, by identity too: standard output has no name to compare.
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = PathToUtf8(entry->path().filename());
+    if (std::any_of(names.begin(), names.end(), [&](const auto& n) { return EqualIgnoringAsciiCase(name, n); }))
+      Add(entry->path(), what);
+  }
+  names_.push_back({*identity, std::move(names), std::move(what)});
+}
+
+std::optional<std::string> ProtectedFiles::RefusalOfStandardOutput() const {
+  const auto output = native::StandardOutputFileIdentity();
+  if (!output) return std::nullopt;
+  for (const auto& file : files_)
+    if (file.identity == *output) return "standard output is " + file.what + "; it is never written";
+  return std::nullopt;
 }
 
 std::optional<std::string> ProtectedFiles::Refusal(const fs::path& destination) const {
@@ -165,6 +214,8 @@ std::optional<std::string> ProtectedFiles::Refusal(const fs::path& destination) 
   return std::nullopt;
 }
 
+void RemoveAbandonedTemporaryFiles(const fs::path& folder) { RemoveAbandonedTemporaries(folder, ""); }
+
 FileResult<void> CheckReplaceable(const fs::path& destination, const ReplaceOptions& options) {
   const auto found = Inspect(destination, options);
   if (!found) return Fail(found.error());
@@ -177,7 +228,7 @@ FileResult<std::unique_ptr<FileReplacement>> FileReplacement::Begin(const fs::pa
   if (!found) return Fail(found.error());
   const fs::path folder = FolderOf(found->target);
   const std::string prefix = TemporaryPrefix(found->target);
-  RemoveAbandonedTemporaries(folder, prefix);
+  if (options.removeAbandoned) RemoveAbandonedTemporaries(folder, prefix);
 
   std::random_device entropy;
   for (int attempt = 0; attempt < 8; ++attempt) {
@@ -286,6 +337,16 @@ FileResult<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path, std::u
   return ReadAll(*file, Quoted(path), limit);
 }
 
+FileResult<std::vector<std::uint8_t>> ReadRegularFile(const fs::path& path, std::uint64_t limit) {
+  auto file = native::File::OpenRead(path, false);
+  if (!file) return Fail(SystemFailure("cannot read", path, file.error()));
+  if (!file->IsRegular()) {
+    return Fail(Failure("cannot read " + Quoted(path) + ": it is not a regular file",
+                        std::make_error_code(std::errc::invalid_argument)));
+  }
+  return ReadAll(*file, Quoted(path), limit);
+}
+
 FileResult<std::vector<std::uint8_t>> ReadStandardInput(std::uint64_t limit) {
   native::File input = native::File::StandardInput();
   return ReadAll(input, "standard input", limit);
@@ -306,10 +367,20 @@ bool IsSameFile(const fs::path& a, const fs::path& b) {
 FileResult<FileLock> FileLock::Acquire(const fs::path& lockFile) {
   for (;;) {
     auto file = native::File::OpenLock(lockFile);
+    if (!file && file.error() == std::errc::too_many_symbolic_link_levels &&
+        native::Look(lockFile, false).kind == native::Entry::Kind::Link) {
+      return Fail(Failure("the lock file " + Quoted(lockFile) + " is a symbolic link; it is not followed (remove it)",
+                          file.error()));
+    }
     if (!file) {
-      if (IsAccessError(file.error()))
+      if (IsAccessError(file.error()) && native::Look(lockFile, false).kind == native::Entry::Kind::None &&
+          !native::MayWrite(FolderOf(lockFile)))
         return Fail(Failure("the folder " + Quoted(FolderOf(lockFile)) + " is not writable", file.error()));
       return Fail(SystemFailure("cannot open the lock file", lockFile, file.error()));
+    }
+    if (!file->IsRegular()) {
+      return Fail(Failure("the lock file " + Quoted(lockFile) + " is not a regular file; it is left as it is (remove it)",
+                          std::make_error_code(std::errc::invalid_argument)));
     }
     if (const auto error = file->LockExclusive()) return Fail(SystemFailure("cannot lock", lockFile, error));
     // The holder before us removes the file as it lets go: the lock counts only while

@@ -65,6 +65,10 @@ class ProtectedFiles {
   // Why `destination` must not be replaced, when it must not:
   // "'/roms/s1.bin' is the ROM image being read; it is never written".
   std::optional<std::string> Refusal(const std::filesystem::path& destination) const;
+  // Why nothing may be printed on standard output, when it is a file that must not be
+  // written (`quarvel-cli ... >>rom.bin`): "standard output is the ROM image itself; it
+  // is never written". A terminal, a pipe or a socket is no file and is never refused.
+  std::optional<std::string> RefusalOfStandardOutput() const;
 
  private:
   struct File {
@@ -80,9 +84,20 @@ class ProtectedFiles {
   std::vector<Names> names_;
 };
 
+// What a save does with a symbolic link at the destination.
+enum class LinkRule {
+  Follow,     // replaces the file it leads to, in that file's folder
+  FollowOwn,  // the same, only when the link and what it leads to belong to this user
+  Refuse,     // refuses the destination
+};
+
 struct ReplaceOptions {
   const ProtectedFiles* protect = nullptr;
-  bool followLink = true;  // false: a symbolic link at the destination is refused
+  LinkRule links = LinkRule::Follow;
+  // Removes the temporary files that killed runs left for the same destination; a
+  // command that saves many files into one folder does it once, with
+  // RemoveAbandonedTemporaryFiles.
+  bool removeAbandoned = true;
 };
 
 // Replaces a file in two steps. Begin refuses a destination that is protected, that is
@@ -115,6 +130,11 @@ class FileReplacement {
   bool committed_ = false;
 };
 
+// Removes the temporary files of any save into `folder` that a killed run left: regular
+// files of this user, named exactly as a save names them, older than a minute, whose
+// process has ended.
+void RemoveAbandonedTemporaryFiles(const std::filesystem::path& folder);
+
 // The checks of Begin, without creating anything.
 FileResult<void> CheckReplaceable(const std::filesystem::path& destination, const ReplaceOptions& options = {});
 
@@ -126,6 +146,10 @@ FileResult<void> ReplaceFileContents(const std::filesystem::path& destination, s
 // is a failure found as soon as the limit is passed, whatever the file is.
 FileResult<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path, std::uint64_t limit);
 FileResult<std::vector<std::uint8_t>> ReadStandardInput(std::uint64_t limit);
+// The same for a file the user did not name for this command (a catalogue, a file a
+// window remembers): anything but a regular file is refused at once, and a FIFO that no
+// program writes never makes it wait.
+FileResult<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path, std::uint64_t limit);
 
 // Path <-> UTF-8 text, exact for every character on every platform.
 std::string PathToUtf8(const std::filesystem::path& path);
@@ -139,7 +163,8 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // lock is held.
 class FileLock {
  public:
-  // Creates the lock file when missing and waits for the lock.
+  // Creates the lock file when missing and waits for the lock. A lock file that is a
+  // symbolic link or not a regular file is refused, and never followed or opened.
   static FileResult<FileLock> Acquire(const std::filesystem::path& lockFile);
   FileLock(FileLock&& other) noexcept;
   FileLock& operator=(FileLock&&) = delete;

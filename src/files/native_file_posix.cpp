@@ -29,14 +29,22 @@ Entry Look(const std::filesystem::path& path, bool followLink) {
                     : S_ISDIR(info.st_mode) ? Entry::Kind::Directory
                     : S_ISLNK(info.st_mode) ? Entry::Kind::Link
                                             : Entry::Kind::Other;
-  return {kind, IdentityOfStat(info), {}};
+  return {kind, IdentityOfStat(info), {}, info.st_uid == geteuid()};
 }
 
 bool MayWrite(const std::filesystem::path& path) { return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
 
+bool RunsAsAdministrator() { return geteuid() == 0; }
+
 std::optional<FileIdentity> StandardInputIdentity() {
   struct stat info{};
   if (fstat(STDIN_FILENO, &info) != 0) return std::nullopt;
+  return IdentityOfStat(info);
+}
+
+std::optional<FileIdentity> StandardOutputFileIdentity() {
+  struct stat info{};
+  if (fstat(STDOUT_FILENO, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) return std::nullopt;
   return IdentityOfStat(info);
 }
 
@@ -47,17 +55,19 @@ Expected<File, std::error_code> File::CreateNew(const std::filesystem::path& pat
   return File(descriptor);
 }
 
-Expected<File, std::error_code> File::OpenRead(const std::filesystem::path& path) {
+Expected<File, std::error_code> File::OpenRead(const std::filesystem::path& path, bool waitForWriter) {
   errno = 0;
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (waitForWriter ? 0 : O_NONBLOCK));
   if (descriptor < 0) return Fail(Errno());
+  if (!waitForWriter) fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
   return File(descriptor);
 }
 
 Expected<File, std::error_code> File::OpenLock(const std::filesystem::path& path) {
   errno = 0;
-  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (descriptor < 0) return Fail(Errno());
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
   return File(descriptor);
 }
 
@@ -100,6 +110,11 @@ Expected<std::size_t, std::error_code> File::ReadAt(std::uint64_t position, std:
 bool File::IsDirectory() const {
   struct stat info{};
   return fstat(static_cast<int>(handle_), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool File::IsRegular() const {
+  struct stat info{};
+  return fstat(static_cast<int>(handle_), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::uint64_t File::Size() const {

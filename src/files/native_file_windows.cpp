@@ -69,6 +69,15 @@ bool MayWrite(const std::filesystem::path& path) {
   return false;
 }
 
+// A file that may be written has no owner here that a link could hand to another user.
+bool RunsAsAdministrator() { return false; }
+
+std::optional<FileIdentity> StandardOutputFileIdentity() {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE || GetFileType(output) != FILE_TYPE_DISK) return std::nullopt;
+  return IdentityOfHandle(output);
+}
+
 std::optional<FileIdentity> StandardInputIdentity() {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE || GetFileType(input) != FILE_TYPE_DISK) return std::nullopt;
@@ -81,11 +90,15 @@ Expected<File, std::error_code> File::CreateNew(const std::filesystem::path& pat
   return Open(path, GENERIC_WRITE, CREATE_NEW);
 }
 
-Expected<File, std::error_code> File::OpenRead(const std::filesystem::path& path) {
+// A named pipe has a name of its own on Windows (\\.\pipe\...): nothing to wait for.
+Expected<File, std::error_code> File::OpenRead(const std::filesystem::path& path, bool) {
   return Open(path, GENERIC_READ, OPEN_EXISTING);
 }
 
 Expected<File, std::error_code> File::OpenLock(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return Fail(std::make_error_code(std::errc::too_many_symbolic_link_levels));
   return Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
 }
 
@@ -135,6 +148,12 @@ Expected<std::size_t, std::error_code> File::ReadAt(std::uint64_t position, std:
 bool File::IsDirectory() const {
   BY_HANDLE_FILE_INFORMATION info{};
   return GetFileInformationByHandle(AsHandle(handle_), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool File::IsRegular() const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return GetFileType(AsHandle(handle_)) == FILE_TYPE_DISK && GetFileInformationByHandle(AsHandle(handle_), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::uint64_t File::Size() const {

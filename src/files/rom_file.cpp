@@ -1,5 +1,7 @@
 #include "files/rom_file.h"
 
+#include <algorithm>
+
 #include "files/native_file.h"
 
 namespace quarvel {
@@ -21,6 +23,22 @@ class SystemRomFile final : public RomFile {
   std::uint64_t size_;
 };
 
+class MemoryRomFile final : public RomFile {
+ public:
+  explicit MemoryRomFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::uint64_t Size() const override { return bytes_.size(); }
+  Expected<std::size_t, std::error_code> ReadAt(std::uint64_t position, std::span<std::uint8_t> into) override {
+    if (position >= bytes_.size()) return std::size_t{0};
+    const std::size_t count = std::min<std::size_t>(into.size(), bytes_.size() - static_cast<std::size_t>(position));
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position), count, into.begin());
+    return count;
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
 }  // namespace
 
 FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& path) {
@@ -29,10 +47,17 @@ FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& pa
   };
   const native::Entry entry = native::Look(path, true);
   if (entry.kind == native::Entry::Kind::Directory) return failure("it is a folder", std::make_error_code(std::errc::is_a_directory));
-  if (entry.kind == native::Entry::Kind::Other)
-    return failure("it is not a regular file", std::make_error_code(std::errc::invalid_argument));
+  if (entry.kind == native::Entry::Kind::Other) {
+    auto bytes = ReadWholeFile(path, kRomImageLimit);
+    if (!bytes) return Fail(bytes.error());
+    return std::unique_ptr<RomFile>(new MemoryRomFile(std::move(*bytes)));
+  }
   auto file = native::File::OpenRead(path);
   if (!file) return failure(file.error().message(), file.error());
+  if (file->Size() > kRomImageLimit) {
+    std::string message = std::string(1, '\'').append(PathToUtf8(path)).append("' is larger than ");
+    return Fail(FileFailure{message + SizeText(kRomImageLimit), std::make_error_code(std::errc::file_too_large)});
+  }
   return std::unique_ptr<RomFile>(new SystemRomFile(std::move(*file)));
 }
 

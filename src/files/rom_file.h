@@ -23,7 +23,9 @@ class RomFile {
   virtual Expected<std::size_t, std::error_code> ReadAt(std::uint64_t position, std::span<std::uint8_t> into) = 0;
 };
 
-// The regular file at `path`, open for reading only.
+// The ROM image at `path`, open for reading only: a regular file, read as far as a block
+// goes; anything else readable (a FIFO, a process substitution), read whole. Either is
+// refused when it is larger than a ROM image is read (64 MiB), and a folder always.
 FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& path);
 
 // The bytes of a block in a RomFile, from an offset on, read a chunk at a time.

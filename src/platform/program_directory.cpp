@@ -48,13 +48,24 @@ std::filesystem::path ExecutableDirectory(const char* argv0) {
 
 std::filesystem::path UserDataDirectory() {
 #if defined(_WIN32)
-  const auto base = Environment("APPDATA");
-  return base.value_or(Environment("USERPROFILE").value_or(".") / "AppData" / "Roaming") / "quarvel";
+  if (const auto base = Environment("APPDATA")) return *base / "quarvel";
+  if (const auto profile = Environment("USERPROFILE")) return *profile / "AppData" / "Roaming" / "quarvel";
+  return {};
 #elif defined(__APPLE__)
-  return Environment("HOME").value_or(".") / "Library" / "Application Support" / "quarvel";
+  const auto home = Environment("HOME");
+  return home ? *home / "Library" / "Application Support" / "quarvel" : std::filesystem::path();
 #else
   if (const auto base = Environment("XDG_DATA_HOME"); base && base->is_absolute()) return *base / "quarvel";
-  return Environment("HOME").value_or(".") / ".local" / "share" / "quarvel";
+  const auto home = Environment("HOME");
+  return home && home->is_absolute() ? *home / ".local" / "share" / "quarvel" : std::filesystem::path();
+#endif
+}
+
+std::string_view UserDataVariable() {
+#if defined(_WIN32)
+  return "APPDATA";
+#else
+  return "HOME";
 #endif
 }
 

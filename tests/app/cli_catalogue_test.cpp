@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "catalogue/catalogue_file.h"
@@ -45,6 +47,7 @@ TEST_F(CliCatalogue, AddsListsAndRemoves) {
 TEST_F(CliCatalogue, SaysWhatIsWrong) {
   ASSERT_TRUE(SaveCatalogue(dir_ / "Sonic1.dat", {"00000010 - <K> - a"}));
   testing::WriteFile(dir_ / "Sonic2.dat", Bytes(kCatalogueFileLimit + 1, 'x'));
+  mkfifo((dir_ / "Sonic3.dat").c_str(), 0644);  // nobody writes it: reading it would wait for ever
   struct Case {
     std::vector<std::string> args;
     int code;
@@ -60,13 +63,21 @@ TEST_F(CliCatalogue, SaysWhatIsWrong) {
                              "the description holds 'Ω', which a catalogue file (Windows-1252 text) cannot store"},
                         Case{{"catalogue", "add", "Sonic1", "-o", "10", "-f", "kosinski", "-d", "two\nlines"}, 2,
                              "the description holds a line break"},
+                        Case{{"catalogue", "add", "Sonic1", "-o", "10", "-f", "kosinski", "-d", std::string(41, 'a')},
+                             2, "the description has 41 characters; an entry holds at most 40"},
                         Case{{"catalogue", "add", "Sonic 2", "-o", "10", "-f", "kosinski"}, 1,
-                             "Sonic2.dat' is larger than 8 MiB"}}) {
+                             "Sonic2.dat' is larger than 8 MiB"},
+                        Case{{"catalogue", "list", "Sonic 3"}, 1, "Sonic3.dat': it is not a regular file"},
+                        Case{{"catalogue", "add", "Sonic 3", "-o", "10", "-f", "kosinski"}, 1,
+                             "Sonic3.dat': it is not a regular file"},
+                        Case{{"scan", (dir_ / "Sonic1.dat").string(), "--add-to", "Sonic1"}, 1,
+                             "Sonic1.dat' is the ROM image itself; it is never written"}}) {
     const auto run = Cli(c.args);
     EXPECT_EQ(run.code, c.code) << c.args[1];
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
   }
   EXPECT_EQ(LoadCatalogue(dir_ / "Sonic1.dat").entries, Entries{"00000010 - <K> - a"});
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"Sonic1.dat", "Sonic2.dat", "Sonic3.dat"}));
 }
 
 TEST_F(CliCatalogue, ACatalogueThatCannotBeReadIsNotChanged) {

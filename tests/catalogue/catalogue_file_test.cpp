@@ -1,6 +1,9 @@
 #include "catalogue/catalogue_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -111,6 +114,12 @@ TEST(SaveCatalogue, AWriteThatFailsPartWayLeavesTheOldCatalogue) {
   }
   EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, old);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"Sonic1.dat"});
+  // Nor is a catalogue saved that would be too large to read back.
+  const auto tooLarge = SaveCatalogue(dir / "Sonic1.dat", Entries(70, std::string(130'000, 'x')));
+  ASSERT_FALSE(tooLarge);
+  EXPECT_NE(tooLarge.error().message.find("more than the 8 MiB a catalogue file is read up to"), std::string::npos);
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, old);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"Sonic1.dat"});
 }
 
 TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
@@ -119,6 +128,81 @@ TEST(SaveCatalogue, AFolderThatCannotBeWrittenFailsAtTheFirstStep) {
   EXPECT_FALSE(CatalogueWriter::Begin("/proc/Sonic1.dat"));  // no files can be made there
   EXPECT_FALSE(SaveCatalogue("/proc/Sonic1.dat", {"00000010 - <K> - a"}));
   EXPECT_TRUE(dir.List().empty());
+}
+
+// A change of a catalogue whose file or lock file is not a plain file of the user's own:
+// refused, naming why, with every file as it was and nothing made through a link.
+struct UnsafeCase {
+  const char* name;
+  std::function<bool(const TempDir&)> arrange;  // false: the case needs root
+  bool asAnotherUser;
+  const char* messagePart;
+};
+
+class UnsafeCatalogue : public ::testing::TestWithParam<UnsafeCase> {};
+
+TEST_P(UnsafeCatalogue, IsNotChanged) {
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms::all);
+  WriteFile(dir / "victim", Hex("AA BB"));
+  if (!GetParam().arrange(dir)) GTEST_SKIP() << "needs root";
+  const auto before = dir.List();
+  const auto add = [&] {
+    auto edit = CatalogueEdit::Begin(dir / "Custom.dat");
+    const auto saved = edit ? edit->Save({"00000010 - <K> - new"}) : FileResult<void>(Fail(edit.error()));
+    return !saved && saved.error().message.find(GetParam().messagePart) != std::string::npos;
+  };
+  EXPECT_TRUE(GetParam().asAnotherUser ? testing::AsAnotherUser(add) : add());
+  EXPECT_EQ(dir.List(), before);
+  EXPECT_EQ(ReadFile(dir / "victim"), Hex("AA BB"));
+  EXPECT_FALSE(fs::exists(dir / "nowhere"));
+}
+
+bool Root() { return geteuid() == 0; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UnsafeCatalogue,
+    ::testing::Values(
+        UnsafeCase{"ADanglingLockLink",
+                   [](const TempDir& d) { return fs::create_symlink(d / "nowhere", d / ".Custom.dat.lock"), true; },
+                   false, ".Custom.dat.lock' is a symbolic link; it is not followed"},
+        UnsafeCase{"ALockLinkToAFile",
+                   [](const TempDir& d) { return fs::create_symlink(d / "victim", d / ".Custom.dat.lock"), true; },
+                   false, "is a symbolic link"},
+        UnsafeCase{"ALockThatIsAFifo",
+                   [](const TempDir& d) { return mkfifo((d / ".Custom.dat.lock").c_str(), 0666) == 0; }, false,
+                   ".Custom.dat.lock' is not a regular file"},
+        UnsafeCase{"ACatalogueThatIsAFifo", [](const TempDir& d) { return mkfifo((d / "Custom.dat").c_str(), 0666) == 0; },
+                   false, "Custom.dat': it is not a regular file"},
+        UnsafeCase{"ALockTheUserMayNotOpen",  // in a folder the user may write
+                   [](const TempDir& d) {
+                     WriteFile(d / ".Custom.dat.lock", {});
+                     fs::permissions(d / ".Custom.dat.lock", fs::perms::owner_read);
+                     return Root();
+                   },
+                   true, "cannot open the lock file"},
+        UnsafeCase{"ALinkOfAnotherUser",
+                   [](const TempDir& d) {
+                     fs::create_symlink(d / "victim", d / "Custom.dat");
+                     return Root() && lchown((d / "Custom.dat").c_str(), 1234, 1234) == 0;
+                   },
+                   false, "Custom.dat' is a symbolic link, and it or what it leads to belongs to another user"},
+        UnsafeCase{"ALinkToAnotherUsersFile",
+                   [](const TempDir& d) {
+                     fs::create_symlink(d / "victim", d / "Custom.dat");
+                     return Root() && chown((d / "victim").c_str(), 1234, 1234) == 0;
+                   },
+                   false, "belongs to another user"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SaveCatalogue, FollowsALinkOfTheUsersOwn) {
+  TempDir dir;
+  fs::create_directory(dir / "mine");
+  fs::create_symlink(dir / "mine" / "Custom.dat", dir / "Custom.dat");
+  const auto saved = SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - a"});
+  ASSERT_TRUE(saved) << saved.error().message;
+  EXPECT_TRUE(fs::is_symlink(dir / "Custom.dat"));
+  EXPECT_EQ(LoadCatalogue(dir / "mine" / "Custom.dat").entries, Entries{"00000010 - <K> - a"});
 }
 
 // A program folder the user may write keeps the catalogues; an installed program, or
@@ -148,10 +232,30 @@ TEST(CatalogueLocation, FollowsWhereTheProgramIs) {
   EXPECT_EQ(LoadCatalogue(dir / "usr" / "share" / "quarvel" / "Custom.dat").entries.size(), 1u);
   EXPECT_EQ(CatalogueToRead(installed, "Custom"), user / "Custom.dat");
 
-  fs::create_directories(dir / "closed");  // a folder of root's, run as "nobody"
-  if (geteuid() == 0) {
-    EXPECT_TRUE(testing::AsAnotherUser([&] { return LocateCatalogues(dir / "closed", user).folder == user; }));
+  // A folder the user may not write: the catalogues beside the program are read until
+  // the first change (run as "nobody" where the tests run as root).
+  fs::create_directories(dir / "closed");
+  ASSERT_TRUE(SaveCatalogue(dir / "closed" / "Sonic1.dat", {"00000010 - <K> - beside"}));
+  fs::permissions(dir / "closed", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_TRUE(testing::AsAnotherUser([&] {
+    const auto closed = LocateCatalogues(dir / "closed", user);
+    return closed.folder == user && CatalogueToRead(closed, "Sonic1") == dir / "closed" / "Sonic1.dat";
+  }));
+  fs::permissions(dir / "closed", fs::perms::all);
+  if (geteuid() == 0) {  // the administrator keeps out of another user's folder
+    ASSERT_EQ(chown((dir / "closed").c_str(), 1234, 1234), 0);
+    EXPECT_EQ(LocateCatalogues(dir / "closed", user).folder, user);
   }
+
+  // No data folder (HOME not set): no catalogue is read or written anywhere else.
+  const auto homeless = LocateCatalogues(dir / "usr" / "bin", {});
+  EXPECT_TRUE(homeless.folder.empty());
+  EXPECT_EQ(homeless.problem, "there is no folder for your catalogues: HOME is not set (set it, or name a folder with "
+                              "--catalogue-dir)");
+  const auto edit = CatalogueEdit::Begin(homeless, "Custom");
+  ASSERT_FALSE(edit);
+  EXPECT_EQ(edit.error().message, homeless.problem);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 
+#include <chrono>
 #include <functional>
 
 #include "support/bytes.h"
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "is not a regular file"},
         RefusedCase{"ALinkWhereLinksAreNotFollowed",
                     [](const TempDir& d, ProtectedFiles&, ReplaceOptions& o) {
-                      o.followLink = false;
+                      o.links = LinkRule::Refuse;
                       WriteFile(d / "elsewhere.txt", Hex("AA BB"));
                       fs::create_symlink(d / "elsewhere.txt", d / "entry.dat");
                       return d / "entry.dat";
@@ -177,15 +178,34 @@ TEST(ReplaceFileContents, RefusesWhatTheUserMayNotWrite) {
   EXPECT_TRUE(fs::is_empty(dir / "closed"));
 }
 
-TEST(ReplaceFileContents, TemporaryFilesKeepToTheNameLimitAndOnesLeftByAKilledRunGo) {
+TEST(ReplaceFileContents, TemporaryFilesKeepToTheNameLimitAndOnlyThoseAKilledRunLeftGo) {
   TempDir dir;
   const std::string longName(250, 'n');
   EXPECT_TRUE(ReplaceFileContents(dir / longName, Hex("01")));
-  WriteFile(dir / ".old.dat.tmp-999999999-0badf00d", Hex("05"));  // its process is gone
-  const std::string live = ".old.dat.tmp-" + std::to_string(getpid()) + "-12345678";
-  WriteFile(dir / live, Hex("06"));  // a save under way
+  const auto made = [&](const std::string& name, int minutesAgo) {
+    WriteFile(dir / name, Hex("05"));
+    fs::last_write_time(dir / name, fs::file_time_type::clock::now() - std::chrono::minutes(minutesAgo));
+    return name;
+  };
+  made(".old.dat.tmp-999999999-0badf00d", 2);  // its process is gone: it goes
+  // What stays: a save under way, one in another PID namespace (young), names that a
+  // save does not make, a folder, a link, another user's file.
+  made(".old.dat.tmp-" + std::to_string(getpid()) + "-12345678", 2);
+  made(".old.dat.tmp-999999998-0badf00d", 0);
+  made(".old.dat.tmp-99999-notes", 2);
+  made(".old.dat.tmp-999999997-0badf00d0", 2);
+  fs::create_directory(dir / ".old.dat.tmp-999999996-0badf00d");
+  fs::create_symlink(dir / longName, dir / ".old.dat.tmp-999999995-0badf00d");
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((dir / made(".old.dat.tmp-999999994-0badf00d", 2)).c_str(), 1234, 1234), 0);
+  }
+  const auto before = dir.List();
   EXPECT_TRUE(ReplaceFileContents(dir / "old.dat", Hex("02")));
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{live, longName, "old.dat"}));
+  std::vector<std::string> expected = before;
+  std::erase(expected, ".old.dat.tmp-999999999-0badf00d");
+  expected.push_back("old.dat");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.List(), expected);
 }
 
 TEST(ReadWholeFile, StopsAtItsLimit) {

@@ -86,16 +86,25 @@ TEST_F(KosinskiFile, PathsWithAccentsAndBlanksWork) {
 
 // A block near the 2 GiB end of the offset range, in a sparse file: found by
 // position, not by reading what lies before it.
-TEST_F(KosinskiFile, ReadsOnlyTheBlockOfAHugeFile) {
-  constexpr std::int32_t kOffset = 0x7FFFFFF0;
-  {
-    std::ofstream file(rom_, std::ios::binary | std::ios::trunc);
-    file.seekp(kOffset);
-    file.write(reinterpret_cast<const char*>(kThreeBytes.data()), static_cast<std::streamsize>(kThreeBytes.size()));
+// A ROM image of up to 64 MiB is read only as far as its block goes; a larger file is
+// no ROM image, and is refused by its size, unread.
+TEST_F(KosinskiFile, ReadsOnlyTheBlockOfTheLargestRomAndNothingOfALargerFile) {
+  for (const std::int64_t size : {std::int64_t{64} << 20, std::int64_t{0x80000000}}) {
+    const auto offset = static_cast<std::int32_t>(size - 8);
+    {
+      std::ofstream file(rom_, std::ios::binary | std::ios::trunc);
+      file.seekp(offset);
+      file.write(reinterpret_cast<const char*>(kThreeBytes.data()), static_cast<std::streamsize>(kThreeBytes.size()));
+    }
+    const auto result = KosinskiDecompress(rom_, out_, offset);
+    if (size == std::int64_t{64} << 20) {
+      ASSERT_TRUE(result) << result.error().message;
+      EXPECT_EQ(ToHex(ReadFile(out_)), "61 62 63");
+    } else {
+      ASSERT_FALSE(result);
+      EXPECT_NE(result.error().message.find("rom.bin' is larger than 64 MiB"), std::string::npos) << result.error().message;
+    }
   }
-  const auto result = KosinskiDecompress(rom_, out_, kOffset);
-  ASSERT_TRUE(result) << result.error().message;
-  EXPECT_EQ(ToHex(ReadFile(out_)), "61 62 63");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -18,6 +17,7 @@
 #include <QStringList>
 
 #include "files/files.h"
+#include "platform/program_directory.h"
 
 namespace quarvel {
 
@@ -112,9 +112,8 @@ std::filesystem::path QtProgramDirectory::ProgramDirectory() const {
   return PathFromUtf8(FromQString(QCoreApplication::applicationDirPath()));
 }
 
-std::filesystem::path QtProgramDirectory::UserDataDirectory() const {
-  return PathFromUtf8(FromQString(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
-}
+// The same folder as the command line's, by the same rules.
+std::filesystem::path QtProgramDirectory::UserDataDirectory() const { return quarvel::UserDataDirectory(); }
 
 std::string QtTextBox::Text() const { return FromQString(edit_->text()); }
 

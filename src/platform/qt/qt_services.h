@@ -51,7 +51,7 @@ class QtFileDialogs : public FileDialogService {
 class QtProgramDirectory : public ProgramDirectoryService {
  public:
   std::filesystem::path ProgramDirectory() const override;
-  std::filesystem::path UserDataDirectory() const override;  // Qt's AppDataLocation
+  std::filesystem::path UserDataDirectory() const override;  // as the command line finds it
 };
 
 class QtTextBox : public TextBox {
