@@ -175,7 +175,8 @@ void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& r
   }
   const nlohmann::ordered_json result = {
       {"format_version", 1}, {"rom", rom}, {"size", size}, {"blocks", std::move(blocks)}};
-  out << result.dump(2) << '\n';
+  // A file name that is not UTF-8 is written with replacement characters.
+  out << result.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 // The catalogue that `name` names, by ROM name or file name.

@@ -1,6 +1,7 @@
 #!/bin/sh
 # quarvel-cli as a shell runs it: endless input and a standard output that cannot be
-# written end with exit status 1 and a message, in a second and bounded memory.
+# written end with exit status 1 and a message, in a second and bounded memory; a
+# standard output that is one of its own files is refused.
 # Usage: cli_limits_test.sh QUARVEL_CLI DEMO_ROM
 cli=$1
 demo=$2
@@ -37,5 +38,45 @@ scan "$demo" >/dev/full|cannot write to standard output
 ROWS
 
 [ -e "$scratch/x" ] && { echo "FAILED: a file was written"; failed=$((failed + 1)); }
+
+# Standard output that is a file the command reads, or a catalogue, is refused before a
+# byte is written; a pipe is no file. A copy of the program keeps its catalogues here.
+mkdir "$scratch/bin"
+cp "$cli" "$scratch/bin/quarvel-cli"
+cli=$scratch/bin/quarvel-cli
+rom=$scratch/rom.bin
+cp "$demo" "$rom"
+head -c 100 "$demo" >"$scratch/data"
+"$cli" preview -f nemesis -o 400 "$rom" "$scratch/art.png"
+printf '"00000400 - <N> - logo"\r\n' >"$scratch/bin/Custom.dat"
+cp "$scratch/bin/Custom.dat" "$scratch/bin/Sonic1.dat"
+before=$(cd "$scratch" && md5sum rom.bin data art.png bin/Custom.dat bin/Sonic1.dat)
+while IFS='|' read -r command message; do
+  [ -z "$command" ] && continue
+  status=0
+  (eval "timeout 5 \"\$cli\" $command") 2>"$scratch/err" || status=$?
+  if [ "$status" -ne 1 ] || ! grep -qF "$message" "$scratch/err"; then
+    echo "FAILED: quarvel-cli $command: status $status, stderr: $(cat "$scratch/err")"
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
+  fi
+done <<ROWS
+decompress -f kosinski -o 2000 "$rom" - >>"$rom"|standard output is the ROM image itself; it is never written
+insert -f kosinski -o 2000 "$rom" "$scratch/data" - 1<>"$rom"|standard output is the ROM image itself
+checksum - --fix - <"$rom" >>"$rom"|standard output is the file read from standard input
+checksum "$rom" >>"$rom"|standard output is the ROM image itself
+compress -f kosinski - - <"$scratch/data" >>"$scratch/data"|standard output is the file read from standard input
+import-png - - <"$scratch/art.png" >>"$scratch/art.png"|standard output is the file read from standard input
+decompress -f kosinski -o 2000 "$rom" - >>"$scratch/bin/Custom.dat"|standard output is a catalogue file
+scan "$rom" >>"$rom"|standard output is the ROM image itself
+catalogue list Sonic1 >>"$scratch/bin/sonic1.DAT"|standard output is a catalogue file
+scan "$scratch/bin/Sonic1.dat" --add-to Sonic1|Sonic1.dat' is the ROM image itself; it is never written
+ROWS
+after=$(cd "$scratch" && md5sum rom.bin data art.png bin/Custom.dat bin/Sonic1.dat)
+[ "$before" = "$after" ] || { echo "FAILED: a file changed: $after"; failed=$((failed + 1)); }
+if "$cli" compress -f kosinski - - <"$scratch/data" | cat >/dev/null; then passed=$((passed + 1)); else
+  echo "FAILED: compress - - through a pipe"; failed=$((failed + 1))
+fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -55,6 +55,13 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
             nlohmann::json::parse(R"({"offset": 4096, "offset_hex": "0x1000", "format": "nemesis", "decoded_size": 64,
                                       "tiles": 2, "compressed_size": )" + std::to_string(nemesisSize_) +
                                   ", \"confidence\": " + json["blocks"][0]["confidence"].dump() + "}"));
+
+  // A file name that is not UTF-8 is written with a replacement character.
+  const auto latin1 = dir_ / "ca\xE7" "a.bin";
+  std::filesystem::copy_file(rom_, latin1);
+  run = testing::RunCliWith({"scan", latin1.string(), "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(nlohmann::json::parse(run.out)["rom"], (dir_ / "ca\uFFFDa.bin").string());
 }
 
 TEST_F(CliScanPreview, PreviewWritesAPngOfTheTiles) {
