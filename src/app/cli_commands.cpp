@@ -344,6 +344,7 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
   }
   const auto found = ScanRom(*rom, {formats, 0}, progress);
   if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+  if (!found) return streams.Error(found.error().message, kFailure);
 
   if (args.json) {
     PrintScanJson(*found, romArg, rom->size(), streams.out);

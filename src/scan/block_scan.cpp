@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace quarvel {
@@ -46,12 +48,15 @@ std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
 
 }  // namespace
 
-std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
-                                                  const ScanProgress& progress) {
+Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
+                                                       const ScanProgress& progress) {
   const std::size_t total = rom.size();
   std::atomic<std::size_t> nextChunk{0};
   std::atomic<std::size_t> done{0};
+  std::atomic<std::size_t> kept{0};
   std::atomic<bool> stop{false};
+  std::mutex failureLock;
+  std::exception_ptr failure;
 
   const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::pair<Format, ScanWeigher>> weighers;
@@ -61,18 +66,29 @@ std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> 
   // From the end of the image down, so that a walk from an offset meets the ones already
   // taken from the offsets after it.
   std::vector<std::vector<ScanCandidate>> found(threads);
-  auto work = [&](std::vector<ScanCandidate>& mine) {
+  auto walk = [&](std::vector<ScanCandidate>& mine) {
     for (;;) {
       const std::size_t taken = nextChunk.fetch_add(kChunk);
       if (taken >= total || stop.load(std::memory_order_relaxed)) return;
       const std::size_t end = total - taken, first = end - std::min(end, kChunk);
       for (std::size_t offset = end; offset-- > first;) {
         for (const auto& [format, weigh] : weighers) {
-          if (const auto hit = weigh(offset))
-            mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit});
+          const auto hit = weigh(offset);
+          if (!hit) continue;
+          if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
+          mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit});
         }
       }
       done.fetch_add(end - first);
+    }
+  };
+  auto work = [&](std::vector<ScanCandidate>& mine) {
+    try {
+      walk(mine);
+    } catch (...) {
+      const std::lock_guard<std::mutex> hold(failureLock);
+      if (!failure) failure = std::current_exception();
+      stop = true;
     }
   };
 
@@ -83,7 +99,13 @@ std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> 
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   for (auto& worker : workers) worker.join();
-  if (stop) return std::nullopt;
+  if (failure) std::rethrow_exception(failure);
+  if (kept > kScanCandidateLimit) {
+    static_assert(kScanCandidateLimit == 1048576);
+    return Fail(ScanStop{ScanStop::Why::TooManyCandidates,
+                         "the scan stopped after 1,048,576 candidate blocks: no game's ROM image holds that many"});
+  }
+  if (stop) return Fail(ScanStop{ScanStop::Why::Cancelled, "the scan was cancelled"});
   if (progress) progress(total, total);
 
   std::vector<ScanCandidate> all;

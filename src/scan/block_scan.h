@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "decoders/formats.h"
@@ -30,10 +31,23 @@ struct ScanOptions {
 // answers false to stop the scan.
 using ScanProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// The most candidates a scan keeps before it resolves their overlaps: three times what
+// a game-like image of 64 MiB gives (about 330,000, most of them streams entered inside a
+// block). Past it, the bytes are no such image (one short block repeated, say), and the
+// scan stops rather than fill the memory.
+inline constexpr std::size_t kScanCandidateLimit = std::size_t{1} << 20;
+
+// Why a scan gave no list.
+struct ScanStop {
+  enum class Why { Cancelled, TooManyCandidates } why;
+  std::string message;  // in English: "the scan was cancelled", ...
+};
+
 // Each format's scan probe decides what is a candidate (see format_probes.h). Where
 // candidates overlap, the one with the higher confidence (then the longer stream) is
-// kept. The result is in offset order; nothing when the progress callback stopped it.
-std::optional<std::vector<ScanCandidate>> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
-                                                  const ScanProgress& progress = {});
+// kept. The result is in offset order. A failure inside a worker thread (out of
+// memory) is thrown again in the calling thread once every worker has ended.
+Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
+                                                       const ScanProgress& progress = {});
 
 }  // namespace quarvel

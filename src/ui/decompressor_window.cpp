@@ -306,7 +306,7 @@ void Decompressor::ScanForBlocks() {
   QProgressDialog progress(QString::fromUtf8("Procurando blocos no ROM..."), "Cancelar", 0, 1000, this);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
-  const auto found = ScanRom(*rom, {}, [&progress](std::uint64_t done, std::uint64_t total) {
+  const auto found = ScanRomInTheWindow(*form_, *rom, [&progress](std::uint64_t done, std::uint64_t total) {
     progress.setValue(static_cast<int>(total == 0 ? 1000 : done * 1000 / total));
     QCoreApplication::processEvents();
     return !progress.wasCanceled();

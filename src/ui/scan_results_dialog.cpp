@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -37,7 +38,11 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std
   for (auto [button, state] : {std::pair{CheckAll, Qt::Checked}, std::pair{UncheckAll, Qt::Unchecked}}) {
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, state = state] {
-      for (int i = 0; i < Blocks->count(); ++i) Blocks->item(i)->setCheckState(state);
+      {
+        const QSignalBlocker quiet(Blocks);  // counted once, not once a row
+        for (int i = 0; i < Blocks->count(); ++i) Blocks->item(i)->setCheckState(state);
+      }
+      Recount();
     });
   }
   connect(Blocks, &QListWidget::itemChanged, this, [this] { Recount(); });

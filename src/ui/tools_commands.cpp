@@ -1,5 +1,7 @@
 #include "ui/tools_commands.h"
 
+#include <new>
+
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
@@ -74,6 +76,18 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
     return std::nullopt;
   }
   return std::move(*rom);
+}
+
+std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& form, std::span<const std::uint8_t> rom,
+                                                             const ScanProgress& progress) {
+  try {
+    auto found = ScanRom(rom, {}, progress);
+    if (found) return std::move(*found);
+    if (found.error().why == ScanStop::Why::TooManyCandidates) Inform(form, kTooManyBlocksMessage);
+  } catch (const std::bad_alloc&) {
+    Inform(form, kOutOfMemoryMessage);
+  }
+  return std::nullopt;
 }
 
 bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed) {

@@ -18,6 +18,9 @@ inline constexpr std::string_view kPickSourceFirstMessage = "Selecione primeiro 
 inline constexpr std::string_view kUnreadableRomMessage = "Não foi possível ler o ROM.";
 inline constexpr std::string_view kNoBlocksFoundMessage = "Nenhum bloco encontrado no ROM.";
 inline constexpr std::string_view kCatalogueNotSavedMessage = "Não foi possível gravar o arquivo de localizações.";
+inline constexpr std::string_view kTooManyBlocksMessage =
+    "A procura parou: há candidatos a bloco demais para um ROM (mais de 1.048.576).";
+inline constexpr std::string_view kOutOfMemoryMessage = "Não há memória bastante para procurar blocos neste ROM.";
 
 // The format of a preview: the selected entry's when the option buttons do not offer it
 // and DisplayLoc still shows its offset; else the chosen option's.
@@ -36,6 +39,10 @@ std::string ReasonInPortuguese(const DecodeError& error);
 // or it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form);
 
+// Scans the ROM's bytes; nothing when the user cancelled, or, after a message, when the
+// scan stopped at too many candidates or ran out of memory.
+std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& form, std::span<const std::uint8_t> rom,
+                                                             const ScanProgress& progress);
 
 // Whether a block found starts checked in the scan's results: one the catalogue shown
 // does not list yet, of a confidence of 0.5 or more.

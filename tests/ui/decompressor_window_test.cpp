@@ -445,6 +445,14 @@ class WindowTest : public QObject {
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(BlocksAddedMessage(1))});
   }
 
+  // A scan of odd bytes can offer tens of thousands of blocks: one click checks them all.
+  void UncheckingManyBlocksCountsThemOnce() {
+    const std::vector<ScanCandidate> many(65536, ScanCandidate{0x100, Format::Nemesis, 32, 8, 0.9, 0});
+    ScanResultsDialog results(many, {});
+    results.UncheckAll->click();
+    QCOMPARE(results.Count->text(), QString::fromUtf8("65536 blocos encontrados, 0 marcados."));
+  }
+
   // Return and Enter press the button that has the focus; Escape presses none.
   void ReturnPressesTheFocusedButtonAndEscapeNothing() {
     testing::TempDir dir;
