@@ -288,13 +288,18 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->footer(
       "Example:\n"
       "  quarvel-cli insert --format nemesis --offset 0x400 demo.bin logo.dat demo-new.bin\n"
-      "The old block must decode in the format; its stream is the room the new one has. A block that fits goes\n"
+      "The old block must decode to its end in the format, and be listed at the offset by the catalogue that\n"
+      "--catalogue names or taken for a block by the scan (confidence 0.5 or more), unless --force; a block in\n"
+      "the header (0x100 to 0x1FF) is never replaced. Its stream is the room the new one has. A block that fits goes\n"
       "in its place, the rest of the room filled; one that does not fit is refused, or with --append goes at the\n"
       "end of the ROM (at an even offset, the ROM grown in steps of 128 KiB, its end address at 0x1A4 set), and\n"
       "the game's pointer to it must then be changed by hand. The checksum at 0x18E is fixed unless\n"
       "--no-checksum. The ROM image is only read: OUT is a new file.");
   AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
+  command->add_option("--catalogue", a.insert.catalogue, "A catalogue that lists the old block (ROM name or file name)")
+      ->type_name("CATALOGUE");
+  command->add_flag("--force", a.insert.force, "Replace what is at the offset though nothing says it is a block");
   command->add_flag("--raw", a.insert.raw, "DATA is a compressed block already (it is decoded first, as a check)");
   command->add_option("--fill", a.fill, "The byte that fills the room left and a grown ROM (hexadecimal, default FF)")
       ->type_name("BYTE")
@@ -304,6 +309,7 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->add_flag("--no-checksum", a.insert.keepChecksum, "Leave the header's checksum as it is");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
+  AddCatalogueFolder(*command, a.catalogueFolder);
   command->add_option("OUT", a.output, "The new ROM image, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
             cli::InsertArgs args = a.insert;

@@ -434,14 +434,24 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
                                        : "a " + std::string(info.title) + " block holds at most " + std::string(info.largestText),
                               protect, "the data being inserted", streams);
   if (!data) return data.error();
+  bool listed = false;
+  if (!args.catalogue.empty()) {
+    const auto catalogue = ReadCatalogue(catalogues, args.catalogue, streams);
+    if (!catalogue) return catalogue.error();
+    listed = Lists(catalogue->load.entries, *offset, format);
+  }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const BlockChange change{format, *offset, args.raw, !args.keepChecksum, {args.fill, args.append, args.allowLarge}};
+  const BlockChange change{format,   *offset, args.raw,  !args.keepChecksum, {args.fill, args.append, args.allowLarge},
+                           listed, args.force};
   const auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed) {
-    return streams.Error("cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message,
-                         kFailure);
+    std::string message = "cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message;
+    if (changed.error().kind == ChangeFailure::Kind::NotABlock)
+      message += " (name a catalogue that lists it with --catalogue, or replace it anyway with --force)";
+    return streams.Error(message, kFailure);
   }
+  for (const auto& warning : changed->warnings) streams.Warning("the new block: " + warning);
   if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
   std::ostream& report = out == "-" ? streams.err : streams.out;
   if (changed->where.appended) {

@@ -66,6 +66,8 @@ int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const 
          const Streams& streams);
 
 struct InsertArgs {
+  std::string catalogue;  // a catalogue that lists the old block, by ROM name or file name
+  bool force = false;     // replace what is at the offset though nothing says it is a block
   bool raw = false;
   bool append = false;
   bool allowLarge = false;

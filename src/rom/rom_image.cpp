@@ -1,6 +1,7 @@
 #include "rom/rom_image.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "decoders/decode_error.h"
 
@@ -66,34 +67,105 @@ Expected<Insertion, std::string> InsertBlock(std::vector<std::uint8_t>& rom, std
   return Insertion{at, true, size};
 }
 
+namespace {
+
+std::string Confidence(double confidence) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%.2f", confidence);
+  return text;
+}
+
+// Whether the scan takes what starts at `offset` for a block of `format`, and how surely.
+double ScanConfidence(Format format, std::span<const std::uint8_t> rom, std::uint64_t offset) {
+  const auto hit = InfoOf(format).scanner(rom)(static_cast<std::size_t>(offset));
+  return hit ? hit->confidence : 0;
+}
+
+// Whether `changed` differs from `rom` only where a change may write: the room of the
+// old block in place, or what was appended, and the header words it sets.
+bool ChangesOnlyWhereAllowed(std::span<const std::uint8_t> rom, std::span<const std::uint8_t> changed,
+                             const Insertion& where, std::uint64_t offset, std::uint64_t room) {
+  const auto allowed = [&](std::size_t at) {
+    if (at >= kChecksumAt && at < kChecksumAt + 2) return true;
+    if (where.appended) return at >= rom.size() || (at >= kRomEndAt && at < kRomEndAt + 4);
+    return at >= offset && at < offset + room;
+  };
+  if (changed.size() != (where.appended ? where.romSize : rom.size())) return false;
+  for (std::size_t at = 0; at < rom.size(); ++at)
+    if (rom[at] != changed[at] && !allowed(at)) return false;
+  return true;
+}
+
+}  // namespace
+
 Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& rom, std::span<const std::uint8_t> data,
                                                    const BlockChange& change) {
   using Kind = ChangeFailure::Kind;
   const FormatInfo& info = InfoOf(change.format);
+  const std::string title(info.title), at = HexOffset(static_cast<std::uint64_t>(std::max<std::int64_t>(change.offset, 0)));
   const auto old = DecodeBlock(change.format, rom, change.offset);
   if (!old) {
-    return Fail(ChangeFailure{Kind::NoOldBlock,
-                              "the ROM holds no " + std::string(info.title) + " block there to replace: " + old.error().message});
+    return Fail(ChangeFailure{Kind::NoOldBlock, "the ROM holds no " + title + " block there to replace: " + old.error().message});
   }
-  std::vector<std::uint8_t> block;
+  if (old->stoppedAtCopyBeforeStart) {
+    return Fail(ChangeFailure{Kind::NoOldBlock, "the ROM holds no " + title + " block there to replace: what is there "
+                                                "stops at a copy from before its start"});
+  }
+  const auto offset = static_cast<std::uint64_t>(change.offset);
+  const std::uint64_t room = old->compressedSize;
+  if (offset < kChecksumFrom && offset + room > kHeaderAt) {
+    return Fail(ChangeFailure{Kind::InHeader, "the old block (" + Bytes(room) + " from " + at +
+                                                  ") reaches into the header at 0x100 to 0x1FF, which is never written",
+                              room});
+  }
+  if (!change.listed && !change.force) {
+    const double confidence = ScanConfidence(change.format, rom, offset);
+    if (confidence < kBlockConfidence) {
+      const bool vowel = std::string_view("AEIOU").find(title.front()) != std::string_view::npos;
+      ChangeFailure failure{Kind::NotABlock,
+                            std::string("nothing says that ") + (vowel ? "an " : "a ") + title +
+                                " block starts there: no catalogue lists one, and the scan " +
+                                (confidence > 0 ? "rates it " + Confidence(confidence) + " (a block, " +
+                                                      Confidence(kBlockConfidence) + " or more)"
+                                                : std::string("takes it for no block")),
+                            room};
+      failure.confidence = confidence;
+      return Fail(std::move(failure));
+    }
+  }
+  std::vector<std::uint8_t> block, expected(data.begin(), data.end());
   if (change.raw) {
     const auto check = DecodeBlock(change.format, data, 0);
-    if (!check) return Fail(ChangeFailure{Kind::BadData, "the data is no " + std::string(info.title) + " block: " + check.error().message});
+    if (!check || check->stoppedAtCopyBeforeStart) {
+      return Fail(ChangeFailure{Kind::BadData, "the data is no " + title + " block: " +
+                                                   (check ? "it stops at a copy from before its start" : check.error().message)});
+    }
     block.assign(data.begin(), data.end());
+    expected = check->bytes;
   } else {
     auto compressed = info.compress(data);
     if (!compressed) return Fail(ChangeFailure{Kind::BadData, "the data cannot be compressed: " + compressed.error()});
     block = std::move(*compressed);
   }
   std::vector<std::uint8_t> changed = rom;
-  auto where = InsertBlock(changed, static_cast<std::uint64_t>(change.offset), old->compressedSize, block, change.placing);
+  auto where = InsertBlock(changed, offset, room, block, change.placing);
   if (!where) {
     const Kind kind = change.placing.append ? Kind::TooLarge : Kind::DoesNotFit;
-    return Fail(ChangeFailure{kind, std::move(where.error()), old->compressedSize, block.size()});
+    return Fail(ChangeFailure{kind, std::move(where.error()), room, block.size()});
   }
   const bool fixed = change.fixChecksum && FixChecksum(changed);
+
+  // The new image must give the data back, and keep every other byte.
+  const auto placed = DecodeBlock(change.format, changed, static_cast<std::int64_t>(where->offset));
+  if (!placed || placed->stoppedAtCopyBeforeStart || placed->bytes != expected ||
+      !ChangesOnlyWhereAllowed(rom, changed, *where, offset, room)) {
+    return Fail(ChangeFailure{Kind::Unverified, "the new image does not give the block back as it should; nothing was "
+                                                "changed (please report this)",
+                              room, block.size()});
+  }
+  BlockChanged done{*where, room, block.size(), fixed, placed->warnings};
   rom = std::move(changed);
-  return BlockChanged{*where, old->compressedSize, block.size(), fixed};
+  return done;
 }
 
 }  // namespace quarvel

@@ -13,6 +13,7 @@
 
 namespace quarvel {
 
+inline constexpr std::size_t kHeaderAt = 0x100;       // the header: 0x100 to 0x1FF
 inline constexpr std::size_t kChecksumAt = 0x18E;     // big-endian word
 inline constexpr std::size_t kRomEndAt = 0x1A4;       // big-endian long: the last byte's address
 inline constexpr std::size_t kChecksumFrom = 0x200;
@@ -49,12 +50,17 @@ struct Insertion {
 Expected<Insertion, std::string> InsertBlock(std::vector<std::uint8_t>& rom, std::uint64_t offset, std::uint64_t oldSize,
                                              std::span<const std::uint8_t> block, const InsertOptions& options);
 
+// The confidence from which the scan takes a candidate for a block.
+inline constexpr double kBlockConfidence = 0.5;
+
 struct BlockChange {
   Format format = Format::Kosinski;
   std::int64_t offset = 0;
   bool raw = false;          // the data is a block already, not what it decodes to
   bool fixChecksum = true;
   InsertOptions placing = {};
+  bool listed = false;       // a catalogue lists a block of the format at the offset
+  bool force = false;        // replace what is there though nothing says it is a block
 };
 
 struct BlockChanged {
@@ -62,20 +68,36 @@ struct BlockChanged {
   std::uint64_t oldSize = 0;  // the old block's stream: the room it leaves
   std::uint64_t newSize = 0;
   bool checksumFixed = false;  // false when not asked for, or the ROM has no header
+  std::vector<std::string> warnings;  // of the new block, decoded from the new image
 };
 
 struct ChangeFailure {
-  enum class Kind { NoOldBlock, BadData, DoesNotFit, TooLarge } kind;
+  enum class Kind {
+    NoOldBlock,    // nothing at the offset decodes to its end in the format
+    NotABlock,     // it decodes, but no catalogue lists it and the scan does not take it for a block
+    InHeader,      // the old block's room reaches into the header
+    BadData,
+    DoesNotFit,
+    TooLarge,
+    Unverified,    // the new image does not give the data back: nothing is changed
+  } kind;
   std::string message;        // in English, naming sizes and offsets
   std::uint64_t oldSize = 0;  // known from DoesNotFit on
   std::uint64_t newSize = 0;
+  double confidence = 0;      // with NotABlock: what the scan rates it (0: no candidate at all)
 };
 
 // The block of `change.format` at `change.offset` of `rom` replaced by one made of
 // `data` (compressed by the format's compressor, or, raw, taken as it is once it decodes
 // whole), placed by InsertBlock, and the checksum fixed unless asked not to. Fails,
-// changing nothing, when the old block does not decode, the data does not compress or
-// (raw) decode, or the block cannot be placed.
+// changing nothing, when the old block does not decode to its end (a Kosinski block
+// stopped by a copy from before its start included), when it is neither listed nor
+// rated a block (kBlockConfidence or more) by the scan unless forced, when its room
+// reaches into the header (0x100 to 0x1FF, forced or not), when the data does not
+// compress or (raw) decode whole, or when the block cannot be placed. Before it gives
+// the new image, it decodes the new block from it and compares it with the data, and
+// checks that no byte changed but those of the room (or the appended end), the checksum
+// and the end address.
 Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& rom, std::span<const std::uint8_t> data,
                                                    const BlockChange& change);
 

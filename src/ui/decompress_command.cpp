@@ -16,6 +16,14 @@ std::optional<std::filesystem::path> PickFile(FileDialogService& dialogs, Messag
   }
 }
 
+bool MayReplace(MessageBoxService& messages, const std::filesystem::path& chosen, const ProtectedFiles& never) {
+  std::error_code error;
+  if (!std::filesystem::exists(chosen, error) || never.Refusal(chosen)) return true;
+  const std::string text = PathToUtf8(chosen.filename()) + " já existe.\nDeseja substituí-lo?";
+  return messages.Show({text, MessageButtons::YesNo, MessageIcon::None, std::string(kReplaceTitle)}) ==
+         MessageAnswer::Yes;
+}
+
 namespace {
 
 std::optional<std::filesystem::path> Pick(DecompressorForm& form, FileDialogKind kind, std::string_view title,

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "files/files.h"
 #include "ui/decompressor_form.h"
 
 namespace quarvel {
@@ -26,6 +27,13 @@ enum class FileDialogKind { Open, Save };
 // counts as a Cancel.
 std::optional<std::filesystem::path> PickFile(FileDialogService& dialogs, MessageBoxService& messages,
                                               FileDialogKind kind, const FileDialogRequest& request);
+
+inline constexpr std::string_view kReplaceTitle = "Substituir";
+
+// Whether to go on and save to the file chosen: yes when there is none yet, or when it is
+// one of `never` (the save then refuses it, and says so), else as the user answers
+// "art.png já existe.\nDeseja substituí-lo?".
+bool MayReplace(MessageBoxService& messages, const std::filesystem::path& chosen, const ProtectedFiles& never);
 
 // Shows "Argh, weird offset!" when a decode (a result or its error) stopped at a copy
 // from before the start of its output, also when writing its bytes failed after.

@@ -152,6 +152,7 @@ void TilePreview::Save() {
   auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
   if (!chosen) return;
   if (!chosen->has_extension()) chosen->replace_extension(".png");
+  if (!MayReplace(messages_, *chosen, neverWritten_)) return;
   if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_}))
     messages_.Show(Information(kPngNotSavedMessage));
 }

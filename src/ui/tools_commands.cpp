@@ -131,25 +131,46 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   if (!dataFile) return;
   const auto newRom = PickFile(services.dialogs, services.messages, FileDialogKind::Save,
                                {std::string(kInsertRomDialogTitle), std::string(kInsertRomDialogFilter)});
-  if (!newRom) return;
+  ProtectedFiles protect = FilesNeverWritten(form);
+  protect.Add(*dataFile, "the data being inserted");
+  if (!newRom || !MayReplace(services.messages, *newRom, protect)) return;
   const auto data = ReadWholeFile(*dataFile, InfoOf(format).largestData);
   if (!data) return Inform(form, kUnreadableDataMessage);
 
   const std::string title(InfoOf(format).title);
-  const auto changed = ReplaceBlock(*rom, *data, {.format = format, .offset = *offset});
+  BlockChange change{.format = format, .offset = *offset, .listed = Lists(ListedEntries(form.controls.CompList), *offset, format)};
+  auto changed = ReplaceBlock(*rom, *data, change);
+  if (!changed && changed.error().kind == ChangeFailure::Kind::NotABlock) {
+    const double confidence = changed.error().confidence;
+    const int hundredths = static_cast<int>(confidence * 100 + 0.5);  // "0,12", as Portuguese writes it
+    const std::string rating = std::to_string(hundredths / 100) + (hundredths % 100 < 10 ? ",0" : ",") +
+                               std::to_string(hundredths % 100);
+    std::string question = "Nada diz que um bloco " + title + " começa nesse offset: as Localizações Conhecidas não o "
+                           "listam, e a procura ";
+    question += confidence > 0 ? "o avalia em " + rating + " (um bloco tem 0,50 ou mais)."
+                               : "não o toma por um bloco.";
+    question += "\nInserir o bloco novo mesmo assim?";
+    if (services.messages.Show({question, MessageButtons::YesNo, MessageIcon::None, std::nullopt}) != MessageAnswer::Yes)
+      return;
+    change.force = true;
+    changed = ReplaceBlock(*rom, *data, change);
+  }
   if (!changed) {
     const ChangeFailure& failure = changed.error();
     switch (failure.kind) {
-      case ChangeFailure::Kind::NoOldBlock: return Inform(form, "Não há um bloco " + title + " nesse offset do ROM.");
+      case ChangeFailure::Kind::NoOldBlock:
+      case ChangeFailure::Kind::NotABlock: return Inform(form, "Não há um bloco " + title + " nesse offset do ROM.");
+      case ChangeFailure::Kind::InHeader:
+        return Inform(form, "O bloco nesse offset ocupa o cabeçalho do ROM (0x100 a 0x1FF). Nada foi gravado.");
       case ChangeFailure::Kind::BadData: return Inform(form, "Os dados não podem ser comprimidos em " + title + ".");
       case ChangeFailure::Kind::DoesNotFit:
       case ChangeFailure::Kind::TooLarge:
         return Inform(form, "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
                                 std::to_string(failure.oldSize) + " bytes). Nada foi gravado.");
+      case ChangeFailure::Kind::Unverified:
+        return Inform(form, "O novo ROM não devolve o bloco como devia. Nada foi gravado.");
     }
   }
-  ProtectedFiles protect = FilesNeverWritten(form);
-  protect.Add(*dataFile, "the data being inserted");
   if (!ReplaceFileContents(*newRom, *rom, {&protect})) return Inform(form, kNewRomNotSavedMessage);
   Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
                    std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : "."));

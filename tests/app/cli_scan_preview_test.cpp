@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/catalogue_file.h"
 #include "decoders/formats.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
@@ -159,6 +160,36 @@ TEST(CliLoop, InsertRefusesAppendsAndTakesRawBlocks) {
   run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", "--raw", demo, noiseFile, out});
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("the data is no Kosinski block"), std::string::npos) << run.err;
+
+  // What decodes at an offset is replaced only when a catalogue lists it there, the scan
+  // takes it for a block, or --force says so; never in the header.
+  testing::WriteFile(dir / "word.dat", testing::Hex("00 07"));
+  testing::WriteFile(dir / "Custom.dat", testing::Bytes{});
+  const std::string word = (dir / "word.dat").string();
+  struct Case {
+    std::vector<std::string> options;
+    int code;
+    const char* errorPart;
+  };
+  for (const auto& c : {Case{{"-o", "0x1002"}, 1, "cannot insert at 0x1002: nothing says that an Enigma block starts there"},
+                        Case{{"-o", "0x1002", "--catalogue", "Custom", "--catalogue-dir", dir.path().string()}, 1,
+                             "nothing says"},
+                        Case{{"-o", "0x188", "--force"}, 1, "reaches into the header at 0x100 to 0x1FF"},
+                        Case{{"-o", "0x1002", "--force"}, 0, ""}}) {
+    std::vector<std::string> args{"insert", "-f", "enigma"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {demo, word, out});
+    std::filesystem::remove(out);
+    run = testing::RunCliWith(args);
+    EXPECT_EQ(run.code, c.code) << c.options[1] << ": " << run.err;
+    EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::exists(out), c.code == 0);
+  }
+  EXPECT_EQ(testing::ToHex(DecodeBlock(Format::Enigma, testing::ReadFile(out), 0x1002)->bytes), "00 07");
+  ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", {"00001002 - <E> - map"}));
+  run = testing::RunCliWith({"insert", "-f", "enigma", "-o", "0x1002", "--catalogue", "Custom", "--catalogue-dir",
+                             dir.path().string(), demo, word, out});
+  EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(testing::ReadFile(demo), before);
 }
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "encoders/kosinski_compressor.h"
+#include "scan/test_roms.h"
 #include "support/bytes.h"
+#include "support/seed.h"
 
 namespace quarvel {
 namespace {
@@ -70,31 +72,103 @@ TEST(RomImage, ABlockGoesInPlaceAtTheEndOrNowhere) {
   }
 }
 
-TEST(RomImage, ReplacingABlockDecodesTheOldOneAndChecksARawOne) {
+// Every byte of `changed` but those of [offset, offset + room) and the checksum is the
+// byte of `rom`.
+::testing::AssertionResult OnlyTheRoomAndChecksumChanged(const Bytes& rom, const Bytes& changed, std::uint64_t offset,
+                                                          std::uint64_t room) {
+  if (changed.size() != rom.size()) return ::testing::AssertionFailure() << "the size changed";
+  for (std::size_t at = 0; at < rom.size(); ++at) {
+    const bool mayChange = (at >= offset && at < offset + room) || at == kChecksumAt || at == kChecksumAt + 1;
+    if (!mayChange && changed[at] != rom[at]) return ::testing::AssertionFailure() << "byte " << at << " changed";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+struct ReplaceCase {
+  const char* name;
+  std::int64_t offset;
+  Format format;
+  BlockChange how;   // its format and offset are the row's
+  Bytes data;
+  std::optional<ChangeFailure::Kind> failure;
+  const char* messagePart;
+};
+
+// A ROM of 0xFF with a Kosinski block of 300 bytes at 0x400, one of 3 bytes at 0x300 (a
+// stream the scan takes for no block), one that stops at a copy from before its start
+// at 0x340, and one of 3 bytes in the header at 0x1F8.
+TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
   Bytes text, noise;
   for (unsigned i = 0; i < 300; ++i) text.push_back(static_cast<std::uint8_t>(i * 7 % 251));
   for (unsigned i = 0; i < 1000; ++i) noise.push_back(static_cast<std::uint8_t>(i * i * 31 >> 3));
-  const Bytes other(100, 'b');
+  const Bytes other(100, 'b'), abc = testing::Hex("17 00 61 62 63 00 F0 00"), stops = testing::Hex("41 00 61 FE 00 F0 00");
   Bytes rom(0x800, 0xFF);
   const auto old = *CompressKosinski(text);
-  std::copy(old.begin(), old.end(), rom.begin() + 0x400);
-  const Bytes before = rom;
+  for (const auto& [at, block] : {std::pair{0x400, old}, {0x300, abc}, {0x340, stops}, {0x1F8, abc}})
+    std::copy(block.begin(), block.end(), rom.begin() + at);
+  using Kind = ChangeFailure::Kind;
+  const BlockChange plain, raw{.raw = true}, listed{.listed = true}, forced{.force = true};
+  const ReplaceCase cases[] = {
+      {"a block the scan takes", 0x400, Format::Kosinski, plain, other, {}, ""},
+      {"a raw block", 0x400, Format::Kosinski, raw, *CompressKosinski(other), {}, ""},
+      {"raw data that is no block", 0x400, Format::Kosinski, raw, other, Kind::BadData, "the data is no Kosinski block"},
+      {"raw data that stops early", 0x400, Format::Kosinski, raw, stops, Kind::BadData, "stops at a copy from before"},
+      {"another format", 0x400, Format::Nemesis, plain, other, Kind::NoOldBlock, "the ROM holds no Nemesis block"},
+      {"too large", 0x400, Format::Kosinski, plain, noise, Kind::DoesNotFit, "it does not fit"},
+      {"a stream nothing vouches for", 0x300, Format::Kosinski, plain, Bytes{'x'}, Kind::NotABlock,
+       "nothing says that a Kosinski block starts there: no catalogue lists one, and the scan takes it for no block"},
+      {"a stream a catalogue lists", 0x300, Format::Kosinski, listed, Bytes{'x'}, {}, ""},
+      {"a stream forced", 0x300, Format::Kosinski, forced, Bytes{'x'}, {}, ""},
+      {"a stream that stops early, forced", 0x340, Format::Kosinski, forced, Bytes{'x'}, Kind::NoOldBlock,
+       "stops at a copy from before its start"},
+      {"the header, forced", 0x1F8, Format::Kosinski, forced, Bytes{'x'}, Kind::InHeader, "reaches into the header"},
+  };
+  for (const auto& c : cases) {
+    BlockChange how = c.how;
+    how.format = c.format, how.offset = c.offset;
+    Bytes changed = rom;
+    const auto replaced = ReplaceBlock(changed, c.data, how);
+    ASSERT_EQ(replaced.has_value(), !c.failure) << c.name << ": " << (replaced ? "" : replaced.error().message);
+    if (c.failure) {
+      EXPECT_EQ(replaced.error().kind, *c.failure) << c.name;
+      EXPECT_NE(replaced.error().message.find(c.messagePart), std::string::npos) << c.name << ": " << replaced.error().message;
+      EXPECT_EQ(changed, rom) << c.name;
+      continue;
+    }
+    const Bytes expected = c.how.raw ? DecodeBlock(c.format, c.data, 0)->bytes : c.data;
+    EXPECT_EQ(DecodeBlock(c.format, changed, c.offset)->bytes, expected) << c.name;
+    EXPECT_EQ(StoredChecksum(changed), ComputeChecksum(changed)) << c.name;
+    EXPECT_TRUE(OnlyTheRoomAndChecksumChanged(rom, changed, static_cast<std::uint64_t>(c.offset), replaced->oldSize)) << c.name;
+  }
+}
 
-  auto changed = rom;
-  const auto replaced = ReplaceBlock(changed, other, {.format = Format::Kosinski, .offset = 0x400});
-  ASSERT_TRUE(replaced) << replaced.error().message;
-  EXPECT_EQ(DecodeBlock(Format::Kosinski, changed, 0x400)->bytes, other);
-  EXPECT_EQ(StoredChecksum(changed), ComputeChecksum(changed));
-
-  auto raw = rom;
-  EXPECT_TRUE(ReplaceBlock(raw, *CompressKosinski(other), {.format = Format::Kosinski, .offset = 0x400, .raw = true}));
-  EXPECT_EQ(ReplaceBlock(raw, other, {.format = Format::Kosinski, .offset = 0x400, .raw = true}).error().kind, ChangeFailure::Kind::BadData);
-  EXPECT_EQ(ReplaceBlock(rom, other, {.format = Format::Nemesis, .offset = 0x400}).error().kind, ChangeFailure::Kind::NoOldBlock);
-  const auto tooLarge = ReplaceBlock(rom, noise, {.format = Format::Kosinski, .offset = 0x400});
-  ASSERT_FALSE(tooLarge);
-  EXPECT_EQ(tooLarge.error().kind, ChangeFailure::Kind::DoesNotFit);
-  EXPECT_EQ(tooLarge.error().oldSize, old.size());
-  EXPECT_EQ(rom, before);
+// Whatever offset is asked, of a ROM laid out as a game's: the insert refuses, or gives
+// an image in which only the old block's room and the checksum changed and the new block
+// decodes to the data.
+TEST(RomImage, InsertsAtAnyOffsetOnlyWhatItCanProve) {
+  const unsigned seed = testing::TestSeed(22);
+  SCOPED_TRACE(testing::SeedTrace(seed));
+  std::vector<testing::PlacedBlock> placed;
+  const Bytes rom = testing::RealisticRom(512 * 1024, seed, placed);
+  std::mt19937 random(seed);
+  unsigned done = 0;
+  for (int run = 0; run < 200; ++run) {
+    const Format format = Formats()[random() % Formats().size()].format;
+    const Bytes data = format == Format::Enigma ? testing::PlaneMap(4, 2, random()) : testing::TileArt(1 + random() % 3, random());
+    BlockChange how{.format = format, .offset = static_cast<std::int64_t>(random() % (rom.size() / 2) * 2), .force = run % 2 == 1};
+    Bytes changed = rom;
+    const auto replaced = ReplaceBlock(changed, data, how);
+    if (!replaced) {
+      EXPECT_EQ(changed, rom);
+      continue;
+    }
+    ++done;
+    ASSERT_FALSE(replaced->where.appended);
+    EXPECT_TRUE(OnlyTheRoomAndChecksumChanged(rom, changed, static_cast<std::uint64_t>(how.offset), replaced->oldSize))
+        << FormatName(format) << " at " << how.offset;
+    EXPECT_EQ(DecodeBlock(format, changed, how.offset)->bytes, data) << FormatName(format) << " at " << how.offset;
+  }
+  EXPECT_GT(done, 0u);
 }
 
 }  // namespace

@@ -394,6 +394,14 @@ class WindowTest : public QObject {
     QCOMPARE(LoadCatalogue(dir / "Sonic1.dat").entries, std::vector<std::string>{"00000800 - <N> - art"});
     QCOMPARE(h.messages.shown.size(), std::size_t{2});
     h.messages.shown.clear();
+    const auto art = testing::ReadFile(dir / "art.png");  // a picture that is there is replaced only when the user says so
+    h.dialogs.answers = {dir / "art"};
+    h.messages.answers = {MessageAnswer::No};
+    QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    QCOMPARE(h.messages.shown.size(), std::size_t{1});
+    QCOMPARE(h.messages.shown[0].text, std::string("art.png já existe.\nDeseja substituí-lo?"));
+    QCOMPARE(testing::ReadFile(dir / "art.png"), art);
+    h.messages.shown.clear();
     h.dialogs.broken = true;  // a dialog that fails is reported, and the preview stays
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDialogFailedMessage)});

@@ -54,11 +54,24 @@ TEST_F(Tools, PreviewTakesTheFormatOfAnEntryTheOptionsDoNotOffer) {
 }
 
 // "Inserir bloco no ROM...": a new ROM with the block replaced, the ROM as it was; a
-// block too large for its room is refused with both sizes and nothing written.
+// block too large for its room is refused with both sizes and nothing written. A block
+// the catalogue shown does not list, and that the scan does not take for one, is
+// replaced only when the user says so; an existing file only when the user says so.
 TEST_F(Tools, InsertsABlockIntoANewRom) {
   const auto rom = testing::ReadFile(dir / "rom.bin");
   testing::WriteFile(dir / "small.dat", testing::Bytes{'x', 'y'});
   f.displayLoc.SetText("2");
+  const Message notABlock{"Nada diz que um bloco Kosinski começa nesse offset: as Localizações Conhecidas não o listam, "
+                          "e a procura não o toma por um bloco.\nInserir o bloco novo mesmo assim?",
+                          MessageButtons::YesNo, MessageIcon::None, std::nullopt};
+  f.dialogs.answers = {dir / "small.dat", dir / "new.bin"};
+  f.messages.answers = {MessageAnswer::No};
+  InsertBlockIntoRom(f.form);
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{notABlock});
+  EXPECT_FALSE(fs::exists(dir / "new.bin"));
+
+  f.messages.shown.clear();
+  f.compList.Append("00000002 - <K> - abc");
   f.dialogs.answers = {dir / "small.dat", dir / "new.bin"};
   InsertBlockIntoRom(f.form);
   EXPECT_EQ(f.messages.shown, std::vector<Message>{Info("Bloco inserido no novo ROM: 7 bytes no lugar de 8.")});
@@ -66,12 +79,19 @@ TEST_F(Tools, InsertsABlockIntoANewRom) {
 
   f.messages.shown.clear();
   testing::WriteFile(dir / "large.dat", testing::Bytes{'a', 'b', 'c', 'd', 'e', 'f'});
+  f.dialogs.answers = {dir / "large.dat", dir / "new.bin"};
+  f.messages.answers = {MessageAnswer::No};
+  InsertBlockIntoRom(f.form);  // new.bin is there: not replaced
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{{"new.bin já existe.\nDeseja substituí-lo?", MessageButtons::YesNo,
+                                                     MessageIcon::None, std::string(kReplaceTitle)}}));
+  f.messages.shown.clear();
   f.dialogs.answers = {dir / "large.dat", dir / "other.bin"};
   InsertBlockIntoRom(f.form);
   EXPECT_EQ(f.messages.shown,
             std::vector<Message>{Info("O bloco novo (11 bytes) não cabe no lugar do antigo (8 bytes). Nada foi gravado.")});
   EXPECT_FALSE(fs::exists(dir / "other.bin"));
   EXPECT_EQ(testing::ReadFile(dir / "rom.bin"), rom);
+  EXPECT_EQ(testing::ToHex(DecodeBlock(Format::Kosinski, testing::ReadFile(dir / "new.bin"), 2)->bytes), "78 79");
 }
 
 TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
