@@ -10,7 +10,8 @@
 namespace quarvel {
 
 // The palette lines that the file `path` holds (see ParseMegaDrivePaletteLines), or why
-// it holds none, naming the file.
-Expected<std::vector<Palette>, std::string> ReadPaletteFile(const std::filesystem::path& path);
+// it holds none, naming the file. A palette the user did not name for this command (one
+// a window remembers) must be a regular file (see ReadRegularFile).
+Expected<std::vector<Palette>, std::string> ReadPaletteFile(const std::filesystem::path& path, bool named = true);
 
 }  // namespace quarvel

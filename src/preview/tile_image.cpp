@@ -16,13 +16,14 @@ Palette GreyPalette() {
 }
 
 Expected<std::vector<Palette>, std::string> ParseMegaDrivePaletteLines(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 32) {
-    return Fail("a palette holds 16 colours of 2 bytes, 32 bytes; this one has " + std::to_string(bytes.size()));
+  if (bytes.empty() || bytes.size() % 32 != 0 || bytes.size() > kPaletteFileLimit) {
+    return Fail("a palette holds one to four lines of 16 colours of 2 bytes: 32, 64, 96 or 128 bytes; this one has " +
+                std::to_string(bytes.size()));
   }
   auto level = [](unsigned word, unsigned shift) {
     return static_cast<std::uint8_t>((((word >> shift) & 7u) * 255u + 3) / 7);  // v * 255 / 7, rounded
   };
-  std::vector<Palette> lines(std::min<std::size_t>(4, bytes.size() / 32));
+  std::vector<Palette> lines(bytes.size() / 32);
   for (std::size_t i = 0; i < 16 * lines.size(); ++i) {
     const unsigned word = unsigned{bytes[2 * i]} << 8 | bytes[2 * i + 1];
     lines[i / 16][i % 16] = {level(word, 1), level(word, 5), level(word, 9)};

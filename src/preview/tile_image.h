@@ -22,15 +22,15 @@ using Palette = std::array<Rgb, 16>;
 // Pixel value i as the grey 17 * i: black to white.
 Palette GreyPalette();
 
-// The largest palette file read.
-inline constexpr std::uint64_t kPaletteFileLimit = 1u << 20;
+// The largest palette file: four lines of 16 colours.
+inline constexpr std::uint64_t kPaletteFileLimit = 128;
 
-// A Mega Drive palette: 16 big-endian words 0000 BBB0 GGG0 RRR0, the first 16 when there
-// are more; each 3-bit level v is v * 255 / 7, rounded. Fails below 32 bytes.
+// A Mega Drive palette line: 16 big-endian words 0000 BBB0 GGG0 RRR0; each 3-bit level
+// v is v * 255 / 7, rounded. The first line of a palette file (see below).
 Expected<Palette, std::string> ParseMegaDrivePalette(std::span<const std::uint8_t> bytes);
 
-// The palette lines a file holds: one for each whole 32 bytes, up to the four that
-// the Mega Drive has. Fails below 32 bytes.
+// The palette lines a file holds: 32, 64, 96 or 128 bytes, one to the four lines that
+// the Mega Drive has (a level's palette is often three). Anything else is no palette.
 Expected<std::vector<Palette>, std::string> ParseMegaDrivePaletteLines(std::span<const std::uint8_t> bytes);
 
 struct TileImage {

@@ -47,7 +47,7 @@ void CmdDestino_Click(DecompressorForm& form) {
   form.controls.Text3.SetText(PathToUtf8(*chosen));
 }
 
-void CmdDescomprime_Click(DecompressorForm& form) { DecompressAs(form, ChosenFormat(form.controls)); }
+void CmdDescomprime_Click(DecompressorForm& form) { DecompressAs(form, BlockFormat(form)); }
 
 void DecompressAs(DecompressorForm& form, Format format) {
   auto& state = form.state;

@@ -53,8 +53,10 @@ void CmdOrigem_Click(DecompressorForm& form);
 void CmdDestino_Click(DecompressorForm& form);
 
 // "Descomprime": with both files picked, parses DisplayLoc in the chosen radix into
-// DataOffset, runs the chosen format's driver and reports the outcome in one message
-// box (after the weird-offset warning when a copy from before the start stopped it).
+// DataOffset, runs the driver of the chosen format (of the selected entry, for one the
+// option buttons do not offer, while DisplayLoc shows its offset: see BlockFormat) and
+// reports the outcome in one message box (after the weird-offset warning when a copy
+// from before the start stopped it).
 void CmdDescomprime_Click(DecompressorForm& form);
 
 // "Descomprimir como" a format the option buttons do not offer: the same, in `format`.

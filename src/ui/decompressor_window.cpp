@@ -272,7 +272,7 @@ void Decompressor::Wire() {
 }
 
 void Decompressor::OpenPreview() {
-  const Format format = PreviewFormat(*form_);
+  const Format format = BlockFormat(*form_);
   auto block = DecodeForPreview(*form_);
   if (!block) return;
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")

@@ -23,7 +23,7 @@ constexpr std::string_view kPaletteDialogTitle = "Selecione uma paleta do Mega D
 constexpr std::string_view kPaletteFilter = "Paleta do Mega Drive(*.BIN;*.PAL)|*.BIN;*.PAL";
 constexpr std::string_view kSaveDialogTitle = "Salvar a imagem como PNG.";
 constexpr std::string_view kPngFilter = "Imagem PNG(*.PNG)|*.PNG";
-constexpr std::string_view kBadPaletteMessage = "O arquivo não contém uma paleta do Mega Drive (16 cores, 32 bytes).";
+constexpr std::string_view kBadPaletteMessage = "O arquivo não contém uma paleta do Mega Drive (1 a 4 linhas de 16 cores: 32, 64, 96 ou 128 bytes).";
 constexpr std::string_view kPngNotSavedMessage = "Não foi possível salvar a imagem.";
 
 // Where the preview keeps its settings between runs.
@@ -107,7 +107,7 @@ void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
 }
 
 bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
-  const auto palette = ReadPaletteFile(file);
+  const auto palette = ReadPaletteFile(file, complain);  // a remembered one must still be a regular file
   if (!palette) {
     if (complain) messages_.Show(Information(kBadPaletteMessage));
     return false;

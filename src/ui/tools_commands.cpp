@@ -13,7 +13,7 @@
 
 namespace quarvel {
 
-Format PreviewFormat(const DecompressorForm& form) {
+Format BlockFormat(const DecompressorForm& form) {
   const auto& controls = form.controls;
   const Format chosen = ChosenFormat(controls);
   const int selected = controls.CompList.SelectedIndex();
@@ -37,7 +37,7 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
     Inform(form, kErrorMessage, std::string(kApplicationTitle));
     return std::nullopt;
   }
-  auto block = ReadBlock(PreviewFormat(form), form.state.SourceFile, *offset);
+  auto block = ReadBlock(BlockFormat(form), form.state.SourceFile, *offset);
   WarnIfStoppedAtCopyBeforeStart(form.services.messages, block);
   if (!block) {
     Inform(form, "Não foi possível mostrar o bloco: " + ReasonInPortuguese(block.error()) + ".");
@@ -124,7 +124,7 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   if (!rom) return;
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
   if (!offset) return Inform(form, kErrorMessage, std::string(kApplicationTitle));
-  const Format format = PreviewFormat(form);
+  const Format format = BlockFormat(form);
   auto& services = form.services;
   const auto dataFile = PickFile(services.dialogs, services.messages, FileDialogKind::Open,
                                  {std::string(kInsertDataDialogTitle), std::string(kInsertDataDialogFilter)});

@@ -22,11 +22,12 @@ inline constexpr std::string_view kTooManyBlocksMessage =
     "A procura parou: há candidatos a bloco demais para um ROM (mais de 1.048.576).";
 inline constexpr std::string_view kOutOfMemoryMessage = "Não há memória bastante para procurar blocos neste ROM.";
 
-// The format of a preview: the selected entry's when the option buttons do not offer it
-// and DisplayLoc still shows its offset; else the chosen option's.
-Format PreviewFormat(const DecompressorForm& form);
+// The format of the block at DisplayLoc, for "Descomprime", a preview and an insert: the
+// selected entry's when the option buttons do not offer it and DisplayLoc still shows
+// its offset; else the chosen option's.
+Format BlockFormat(const DecompressorForm& form);
 
-// The block at DisplayLoc, in the chosen radix and PreviewFormat, of the picked ROM,
+// The block at DisplayLoc, in the chosen radix and BlockFormat, of the picked ROM,
 // decoded for a preview; the destination file is never written. A failure is shown,
 // with why the block cannot be decoded, and gives nothing.
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
@@ -65,7 +66,7 @@ inline constexpr std::string_view kUnreadableDataMessage = "Não foi possível l
 inline constexpr std::string_view kNewRomNotSavedMessage = "Não foi possível gravar o novo ROM.";
 
 // "Inserir bloco no ROM...": the block at DisplayLoc (in the chosen radix and
-// PreviewFormat) of the picked ROM replaced by one compressed from a data file, into a
+// BlockFormat) of the picked ROM replaced by one compressed from a data file, into a
 // new ROM file, the checksum fixed; the ROM itself, the data file and the catalogues are
 // never written. A block that does not fit the old one's room is refused with both sizes;
 // every outcome is one message.

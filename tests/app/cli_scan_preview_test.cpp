@@ -83,7 +83,11 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
   };
   for (const auto& c :
        {Case{{"preview", "-f", "nemesis", "-o", "1000", "--palette", (dir_ / "short.pal").string(), rom_.string(), "x.png"},
-             1, "is not a palette: a palette holds 16 colours of 2 bytes, 32 bytes; this one has 10"},
+             1, "is not a palette: a palette holds one to four lines of 16 colours of 2 bytes: 32, 64, 96 or 128 bytes; "
+                "this one has 10"},
+        Case{{"preview", "-f", "nemesis", "-o", "1000", "--palette", rom_.string(), rom_.string(), "x.png"}, 1,
+             "rom.bin' is not a palette: a palette holds one to four lines of 16 colours of 2 bytes: 32, 64, 96 or 128 "
+             "bytes; this one has more"},
         Case{{"preview", "-f", "nemesis", "-o", "1000", "--zoom", "9", rom_.string(), "x.png"}, 2, "--zoom"},
         Case{{"preview", "-f", "kosinski", "-o", "1000", rom_.string(), "x.png"}, 1, "error:"}}) {
     const auto run = testing::RunCliWith(c.args);

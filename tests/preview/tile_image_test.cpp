@@ -118,8 +118,8 @@ TEST(TileImage, RefusesWhatCannotBeDrawn) {
   EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 16, 9));
 }
 
-TEST(MegaDrivePalette, TakesTheFirstSixteenWordsAndNeedsThemAll) {
-  Bytes words(40, 0);
+TEST(MegaDrivePalette, TakesOneToFourWholeLinesAndNothingElse) {
+  Bytes words(32, 0);
   words[0] = 0x0E;  // blue 7
   words[1] = 0xEE;  // green 7, red 7
   words[3] = 0x02;  // red 1
@@ -127,9 +127,12 @@ TEST(MegaDrivePalette, TakesTheFirstSixteenWordsAndNeedsThemAll) {
   ASSERT_TRUE(palette);
   EXPECT_EQ((*palette)[0], (Rgb{255, 255, 255}));
   EXPECT_EQ((*palette)[1], (Rgb{36, 0, 0}));
-  const auto shortOne = ParseMegaDrivePalette(Bytes(31, 0));
-  ASSERT_FALSE(shortOne);
-  EXPECT_NE(shortOne.error().find("31"), std::string::npos);
+  for (const std::size_t size : {32, 64, 96, 128}) EXPECT_EQ(ParseMegaDrivePaletteLines(Bytes(size, 0))->size(), size / 32);
+  for (const std::size_t size : {0, 31, 40, 160, 512 * 1024}) {  // a ROM image is no palette
+    const auto notOne = ParseMegaDrivePaletteLines(Bytes(size, 0));
+    ASSERT_FALSE(notOne) << size;
+    EXPECT_NE(notOne.error().find("32, 64, 96 or 128 bytes; this one has " + std::to_string(size)), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -80,13 +80,22 @@ TEST_F(DecompressCommand, ParsesTheOffsetInTheChosenRadixAndCallsKosinski) {
   }
 }
 
-// "Descomprimir como": the same command in a format the option buttons do not offer.
+// "Descomprimir como": the same command in a format the option buttons do not offer; and
+// "Descomprime" of an entry in such a format, while the offset field shows its offset.
 TEST_F(DecompressCommand, DecompressesAsTheFormatAskedFor) {
   PickBoth();
   f.displayLoc.SetText("3C00");
   DecompressAs(f.form, Format::Enigma);
   EXPECT_EQ(calls, (std::vector<DriverCall>{{"enigma", "/roms/sonic.bin", "/out/art.dat", 0x3C00}}));
   EXPECT_EQ(f.messages.shown, std::vector<Message>{kDone});
+  f.compList.Append("0001EB70 - <E> - map");
+  f.compList.SetSelectedIndex(0);
+  CmdDescomprime_Click(f.form);
+  f.displayLoc.SetText("1EB72");
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(calls, (std::vector<DriverCall>{{"enigma", "/roms/sonic.bin", "/out/art.dat", 0x3C00},
+                                            {"enigma", "/roms/sonic.bin", "/out/art.dat", 0x1EB70},
+                                            {"kosinski", "/roms/sonic.bin", "/out/art.dat", 0x1EB72}}));
 }
 
 TEST_F(DecompressCommand, AnOffsetThatDoesNotParseCallsNoDriver) {

@@ -48,9 +48,9 @@ TEST_F(Tools, PreviewDecodesTheBlockAtTheOffsetAndWritesNothing) {
 TEST_F(Tools, PreviewTakesTheFormatOfAnEntryTheOptionsDoNotOffer) {
   f.compList.Append("00000030 - <M> - art");
   f.compList.SetSelectedIndex(0);
-  EXPECT_EQ(PreviewFormat(f.form), Format::KosinskiModuled);
+  EXPECT_EQ(BlockFormat(f.form), Format::KosinskiModuled);
   f.displayLoc.SetText("31");
-  EXPECT_EQ(PreviewFormat(f.form), Format::Kosinski);
+  EXPECT_EQ(BlockFormat(f.form), Format::Kosinski);
 }
 
 // "Inserir bloco no ROM...": a new ROM with the block replaced, the ROM as it was; a
