@@ -64,6 +64,10 @@ std::vector<std::uint8_t> SerializeCatalogue(const std::vector<std::string>& ent
   return bytes;
 }
 
+std::vector<std::string> AsWritten(const std::vector<std::string>& entries) {
+  return ParseCatalogue(SerializeCatalogue(entries));
+}
+
 CatalogueLoad LoadCatalogue(const std::filesystem::path& path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error) && !error) return {CatalogueLoad::Status::Missing, {}, {}};

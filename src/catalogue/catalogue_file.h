@@ -34,6 +34,10 @@ std::vector<std::string> ParseCatalogue(std::span<const std::uint8_t> bytes);
 // apostrophe.
 std::vector<std::uint8_t> SerializeCatalogue(const std::vector<std::string>& entries);
 
+// The entries as a load of the file that holds them gives them back (a double quote as
+// an apostrophe): what a list of them and the file agree on.
+std::vector<std::string> AsWritten(const std::vector<std::string>& entries);
+
 struct CatalogueLoad {
   enum class Status {
     Loaded,   // the whole file was read

@@ -43,7 +43,8 @@ std::optional<CatalogueEdit> BeginCatalogueEdit(DecompressorForm& form, std::str
       Inform(form, failure);
       return std::nullopt;
     }
-    if (edit->Entries() == listed) return std::move(*edit);
+    // A hand-written entry may hold what its first save writes otherwise (a quote).
+    if (AsWritten(edit->Entries()) == AsWritten(listed)) return std::move(*edit);
     stored = edit->Entries();
   }  // the lock is not held while the message box is open
 

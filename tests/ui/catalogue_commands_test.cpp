@@ -96,6 +96,19 @@ TEST_F(Catalogue, HandWrittenLinesLoadAsTheirRecords) {
   EXPECT_EQ(Listed(), (Entries{"0000A000 - <K> - one, two", "00000B00 - <N> - x", "y"}));
 }
 
+// A quote that a saved entry cannot hold is saved as an apostrophe: the file then says
+// what the list does, and the next add goes through.
+TEST_F(Catalogue, AHandWrittenQuoteIsNoChangeMadeElsewhere) {
+  testing::WriteFile(dir / "Sonic1.dat", FileText("00000B00 - <N> - \"big\" rings\r\n"));
+  ChooseRom(0);
+  for (const char* offset : {"10", "20"}) {
+    f.displayLoc2.SetText(offset);
+    AddLoc_Click(f.form);
+  }
+  EXPECT_TRUE(f.messages.shown.empty());
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries.size(), 3u);
+}
+
 struct SelectCase {
   const char* entry;
   bool hex;
