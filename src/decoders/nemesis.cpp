@@ -108,9 +108,11 @@ class NemesisTileDecoder {
       // data, was chosen by those bits: the block is cut short, not undefined there.
       if (code.length == 0 && availableBits_ - ConsumedBits() < 8) return false;
       count_ -= code.length;
-      // Otherwise it takes no bits, so the same pattern comes up again and again: the
-      // rest of the block is that pixel, without taking it one run at a time.
-      runLeft_ = code.length == 0 ? kEndlessRun : code.runField + 1u;
+      // Otherwise it takes no bits, so while the window holds more than 8 bits (no top-up
+      // follows) the same pattern comes up again and again: the rest of the block is
+      // that pixel, without taking it one run at a time. With 8 or fewer (only after a
+      // malformed code longer than 8 bits), the top-up moves the window on: one pixel.
+      runLeft_ = code.length == 0 && count_ > 8 ? kEndlessRun : code.runField + 1u;
       pixel_ = code.pixel;
     }
     if (count_ <= 8) TopUp();

@@ -152,6 +152,14 @@ TEST(Nemesis, AnUndefinedCodeIsAZeroLengthZeroPixelWhateverCameBefore) {
   const auto after = DecodeNemesis(sparse, 0);
   ASSERT_TRUE(after);
   EXPECT_EQ(after->bytes, alone->bytes);
+
+  // After a malformed 15-bit code the window holds 2 bits: the undefined code 02 that
+  // follows is topped up past, and the next lookup finds the 7-bit code 82 (pixel 1).
+  // Codes 80-FF: 15 bits, pixel 0; 82-83: 7 bits, pixel 1.
+  const auto malformed = DecodeNemesis(Hex("00 01  80 0F 01  81 07 41  FF  83 00 02 08 00 00"), 0);
+  ASSERT_TRUE(malformed) << malformed.error().message;
+  EXPECT_EQ(ToHex(malformed->bytes), Rows({"10 01 00 00", "00 00 00 00", "00 00 00 00", "00 00 00 00", "00 00 00 00",
+                                          "00 00 00 00", "00 00 00 00", "00 00 00 00"}));
 }
 
 TEST(Nemesis, FailuresOfTheHeaderAndTable) {
