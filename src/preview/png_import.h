@@ -24,8 +24,11 @@ bool CanReadPng();
 // indices are the pixel values (16 to 63 folded into their palette line, with a
 // warning); any other image is matched colour for colour against `palette` (its lines
 // in order, the first index that matches), and a colour it lacks is an error that names
-// the pixel. Fails for what is not a PNG image, for more than 2^24 pixels, for no palette
-// with a colour image, and for an index above 63.
+// the pixel. A fully transparent pixel is colour 0; a partly transparent one is an error.
+// 16-bit channels are taken as the 8-bit values they were made from (v * 257), and any
+// other 16-bit value is an error; gamma is ignored. Fails for what is not a PNG image, for
+// more than 2^24 pixels, for image data that inflates past what the rows need (found
+// before more is inflated), for no palette with a colour image, and for an index above 63.
 Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette);
 
 }  // namespace quarvel

@@ -16,8 +16,15 @@ Bytes Art(std::size_t tiles) {
   return art;
 }
 
-// A truecolour PNG of `rgb` (three bytes a pixel, row by row), written by hand.
-Bytes RgbPng(unsigned width, unsigned height, const Bytes& rgb) {
+struct Chunk {
+  const char* type;
+  Bytes data;
+};
+
+// A PNG written by hand: `samples` row by row as the colour type and depth lay them out,
+// `chunks` before the image data, and `excess` zero bytes more image data than the rows.
+Bytes HandPng(unsigned width, unsigned height, std::uint8_t colourType, std::uint8_t depth, const Bytes& samples,
+              const std::vector<Chunk>& chunks = {}, std::size_t excess = 0) {
   Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   auto chunk = [&png](const char* type, const Bytes& data) {
     for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(data.size() >> shift));
@@ -30,20 +37,33 @@ Bytes RgbPng(unsigned width, unsigned height, const Bytes& rgb) {
   Bytes header;
   for (const unsigned value : {width, height})
     for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(value >> shift));
-  header.insert(header.end(), {8, 2, 0, 0, 0});
+  header.insert(header.end(), {depth, colourType, 0, 0, 0});
+  const std::size_t rowBytes = samples.size() / height;
   Bytes rows;
   for (unsigned y = 0; y < height; ++y) {
     rows.push_back(0);
-    rows.insert(rows.end(), rgb.begin() + y * width * 3, rgb.begin() + (y + 1) * width * 3);
+    rows.insert(rows.end(), samples.begin() + y * rowBytes, samples.begin() + (y + 1) * rowBytes);
   }
+  rows.resize(rows.size() + excess, 0);
   Bytes packed(compressBound(static_cast<uLong>(rows.size())));
   uLongf packedSize = static_cast<uLongf>(packed.size());
   compress(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()));
   packed.resize(packedSize);
   chunk("IHDR", header);
+  for (const auto& [type, data] : chunks) chunk(type, data);
   chunk("IDAT", packed);
   chunk("IEND", {});
   return png;
+}
+
+// A truecolour PNG of `rgb` (three bytes a pixel, row by row).
+Bytes RgbPng(unsigned width, unsigned height, const Bytes& rgb) { return HandPng(width, height, 2, 8, rgb); }
+
+// An 8 x 8 image of one sample (of `bytes` bytes) everywhere but at (0, 0).
+Bytes Samples(const Bytes& first, const Bytes& rest) {
+  Bytes samples = first;
+  for (int i = 1; i < 64; ++i) samples.insert(samples.end(), rest.begin(), rest.end());
+  return samples;
 }
 
 class PngImport : public ::testing::Test {
@@ -78,6 +98,36 @@ TEST_F(PngImport, APreviewGivesBackItsTiles) {
   EXPECT_EQ(folded->warnings.size(), 1u);
 }
 
+// Transparency is colour 0; 16-bit channels are the 8-bit colours they were made from;
+// gamma is no concern of Mega Drive art.
+TEST_F(PngImport, TakesTransparencyDepthsAndGammaAsTheArtMeansThem) {
+  const auto [r5, g5, b5] = palette_[0][5];
+  const auto [r9, g9, b9] = palette_[0][9];
+  const auto wide = [](std::uint8_t v) { return Bytes{v, v}; };  // v * 257
+  Bytes sixteen;
+  for (const std::uint8_t v : {r9, g9, b9}) sixteen = testing::Concat(sixteen, wide(v));
+  Bytes tile(32, 0x55);
+  tile[0] = 0x05;
+  struct Case {
+    const char* name;
+    Bytes png;
+    Bytes tiles;
+  };
+  const Case cases[] = {
+      {"a transparent pixel of a colour image", HandPng(8, 8, 6, 8, Samples({r9, g9, b9, 0}, {r5, g5, b5, 255})), tile},
+      {"a transparent index", HandPng(8, 8, 3, 8, Samples({3}, {5}), {{"PLTE", Bytes(18, 0)}, {"tRNS", {255, 255, 255, 0}}}),
+       tile},
+      {"16 bits a channel", HandPng(8, 8, 2, 16, Samples(sixteen, sixteen)), Bytes(32, 0x99)},
+      {"a gamma that is not 1", HandPng(8, 8, 2, 8, Samples({r9, g9, b9}, {r9, g9, b9}), {{"gAMA", {0, 0, 0xAF, 0xC8}}}),
+       Bytes(32, 0x99)},
+  };
+  for (const auto& c : cases) {
+    const auto tiles = TilesFromPng(c.png, palette_);
+    ASSERT_TRUE(tiles) << c.name << ": " << tiles.error();
+    EXPECT_EQ(tiles->tiles, c.tiles) << c.name;
+  }
+}
+
 TEST_F(PngImport, SaysWhatItCannotTake) {
   Bytes rgb;
   for (int i = 0; i < 16 * 8; ++i) rgb.insert(rgb.end(), {0, 0, 255});  // colour 0
@@ -93,6 +143,12 @@ TEST_F(PngImport, SaysWhatItCannotTake) {
       {"a width not a multiple of 8", RgbPng(12, 8, Bytes(12 * 8 * 3, 0)), palette_, "12 x 8 pixels"},
       {"a colour the palette lacks", RgbPng(16, 8, rgb), palette_, "the pixel at (3, 2) has the colour (1, 0, 0)"},
       {"colours without a palette", RgbPng(16, 8, rgb), {}, "give the palette"},
+      {"a pixel partly transparent", HandPng(8, 8, 4, 8, Samples({0, 128}, {0, 255})), palette_,
+       "the pixel at (0, 0) is partly transparent"},
+      {"a 16-bit colour that no 8-bit one makes", HandPng(8, 8, 0, 16, Samples({0x12, 0x34}, {0, 0})), palette_,
+       "the pixel at (0, 0) has a 16-bit colour that no 8-bit colour makes"},
+      {"16 MiB of image data for 8 x 8 pixels", HandPng(8, 8, 0, 8, Bytes(64, 0), {}, 16 << 20), palette_,
+       "the image holds more data than its 8 x 8 pixels need"},
   };
   for (const auto& c : cases) {
     const auto tiles = TilesFromPng(c.png, c.palette);
