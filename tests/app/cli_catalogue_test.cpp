@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "catalogue/catalogue_file.h"
@@ -108,10 +109,13 @@ TEST_F(CliCatalogue, ExtractsEveryEntryIntoItsOwnFile) {
                                                    "hand written", "00000050 - <K> - not a block",
                                                    "00000010 - <K> - Green Hill: art/1"}));
 
+  const fs::path out = dir_ / "out" / "sub";
+  fs::create_directories(out);  // with what a killed run left: it goes, once for the whole folder
+  testing::WriteFile(out / ".x.dat.tmp-999999999-0badf00d", Hex("AA"));
+  fs::last_write_time(out / ".x.dat.tmp-999999999-0badf00d", fs::file_time_type::clock::now() - std::chrono::minutes(2));
   const auto run = Cli({"extract", "--rom", (dir_ / "rom.bin").string(), "--catalogue", "Sonic 1", "--out-dir",
                         (dir_ / "out" / "sub").string()});
   EXPECT_EQ(run.code, 1);
-  const fs::path out = dir_ / "out" / "sub";
   EXPECT_EQ(testing::ToHex(ReadFile(out / "00000010_kosinski_Green_Hill_art_1.dat")), "61 62 63");
   EXPECT_EQ(ReadFile(out / "00000010_kosinski_Green_Hill_art_1_2.dat"), Hex("61 62 63"));
   EXPECT_EQ(ReadFile(out / fs::path(u8"00000040_nemesis_Sonic_ç.dat")), Bytes(32, 0x11));

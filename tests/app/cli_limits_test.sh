@@ -8,6 +8,7 @@ demo=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkfifo "$scratch/fifo"
+truncate -s 100M "$scratch/big.bin"
 # At most a gigabyte of address space and a second; sanitizer builds reserve far more
 # address space than that for themselves, and run slower: they get no limit and 5 s.
 limit='ulimit -v 1000000'
@@ -31,6 +32,8 @@ done <<ROWS
 compress -f kosinski /dev/zero "$scratch/x"|'/dev/zero' is larger than 65,536 bytes; a Kosinski block holds at most 65,536 bytes
 compress -f nemesis - "$scratch/x" </dev/zero|standard input is larger than 262,144 bytes
 scan /dev/zero|'/dev/zero' is larger than 64 MiB; a ROM image is read up to 64 MiB
+decompress -f kosinski -o 0 "$scratch/big.bin" "$scratch/x"|big.bin' is larger than 64 MiB; a ROM image is read up to 64 MiB
+preview -f nemesis -o 0 "$scratch/big.bin" "$scratch/x"|big.bin' is larger than 64 MiB; a ROM image is read up to 64 MiB
 decompress -f kosinski -o 0 - "$scratch/x" </dev/zero|standard input is larger than 64 MiB
 decompress -f kosinski -o 0 "$demo" "$scratch/fifo"|fifo' is not a regular file
 --help >/dev/full|cannot write to standard output: No space left on device
