@@ -119,6 +119,36 @@ void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& 
   Inform(form, BlocksAddedMessage(added.size()));
 }
 
+namespace {
+
+// "Nada diz que um bloco Kosinski começa nesse offset: ... Inserir o bloco novo mesmo assim?"
+std::string NotABlockQuestion(const std::string& title, double confidence) {
+  const int hundredths = static_cast<int>(confidence * 100 + 0.5);  // "0,12", as Portuguese writes it
+  const std::string rating =
+      std::to_string(hundredths / 100) + (hundredths % 100 < 10 ? ",0" : ",") + std::to_string(hundredths % 100);
+  return "Nada diz que um bloco " + title + " começa nesse offset: as Localizações Conhecidas não o listam, e a procura " +
+         (confidence > 0 ? "o avalia em " + rating + " (um bloco tem 0,50 ou mais)." : "não o toma por um bloco.") +
+         "\nInserir o bloco novo mesmo assim?";
+}
+
+// Why a block was not inserted, in the window's words.
+std::string InsertFailureMessage(const ChangeFailure& failure, const std::string& title) {
+  switch (failure.kind) {
+    case ChangeFailure::Kind::NoOldBlock:
+    case ChangeFailure::Kind::NotABlock: return "Não há um bloco " + title + " nesse offset do ROM.";
+    case ChangeFailure::Kind::InHeader: return "O bloco nesse offset ocupa o cabeçalho do ROM (0x100 a 0x1FF). Nada foi gravado.";
+    case ChangeFailure::Kind::BadData: return "Os dados não podem ser comprimidos em " + title + ".";
+    case ChangeFailure::Kind::DoesNotFit:
+    case ChangeFailure::Kind::TooLarge:
+      return "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
+             std::to_string(failure.oldSize) + " bytes). Nada foi gravado.";
+    case ChangeFailure::Kind::Unverified: break;
+  }
+  return "O novo ROM não devolve o bloco como devia. Nada foi gravado.";
+}
+
+}  // namespace
+
 void InsertBlockIntoRom(DecompressorForm& form) {
   auto rom = ReadRomForScan(form);
   if (!rom) return;
@@ -141,36 +171,12 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   BlockChange change{.format = format, .offset = *offset, .listed = Lists(ListedEntries(form.controls.CompList), *offset, format)};
   auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed && changed.error().kind == ChangeFailure::Kind::NotABlock) {
-    const double confidence = changed.error().confidence;
-    const int hundredths = static_cast<int>(confidence * 100 + 0.5);  // "0,12", as Portuguese writes it
-    const std::string rating = std::to_string(hundredths / 100) + (hundredths % 100 < 10 ? ",0" : ",") +
-                               std::to_string(hundredths % 100);
-    std::string question = "Nada diz que um bloco " + title + " começa nesse offset: as Localizações Conhecidas não o "
-                           "listam, e a procura ";
-    question += confidence > 0 ? "o avalia em " + rating + " (um bloco tem 0,50 ou mais)."
-                               : "não o toma por um bloco.";
-    question += "\nInserir o bloco novo mesmo assim?";
-    if (services.messages.Show({question, MessageButtons::YesNo, MessageIcon::None, std::nullopt}) != MessageAnswer::Yes)
-      return;
+    const Message question{NotABlockQuestion(title, changed.error().confidence), MessageButtons::YesNo, MessageIcon::None, {}};
+    if (services.messages.Show(question) != MessageAnswer::Yes) return;
     change.force = true;
     changed = ReplaceBlock(*rom, *data, change);
   }
-  if (!changed) {
-    const ChangeFailure& failure = changed.error();
-    switch (failure.kind) {
-      case ChangeFailure::Kind::NoOldBlock:
-      case ChangeFailure::Kind::NotABlock: return Inform(form, "Não há um bloco " + title + " nesse offset do ROM.");
-      case ChangeFailure::Kind::InHeader:
-        return Inform(form, "O bloco nesse offset ocupa o cabeçalho do ROM (0x100 a 0x1FF). Nada foi gravado.");
-      case ChangeFailure::Kind::BadData: return Inform(form, "Os dados não podem ser comprimidos em " + title + ".");
-      case ChangeFailure::Kind::DoesNotFit:
-      case ChangeFailure::Kind::TooLarge:
-        return Inform(form, "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
-                                std::to_string(failure.oldSize) + " bytes). Nada foi gravado.");
-      case ChangeFailure::Kind::Unverified:
-        return Inform(form, "O novo ROM não devolve o bloco como devia. Nada foi gravado.");
-    }
-  }
+  if (!changed) return Inform(form, InsertFailureMessage(changed.error(), title));
   if (!ReplaceFileContents(*newRom, *rom, {&protect})) return Inform(form, kNewRomNotSavedMessage);
   Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
                    std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : "."));
