@@ -1,5 +1,5 @@
 // A catalogue entry: one line "OOOOOOOO - <K> - description", the offset as 8
-// upper-case hex digits, the type letter K (Kosinski) or N (Nemesis) at character 13.
+// upper-case hex digits, the format's type letter (K, N, E or M) at character 13.
 // Entries read from files are kept as they are; only these readers interpret them.
 #pragma once
 
@@ -43,7 +43,7 @@ std::string_view EntryOffsetText(std::string_view entry);
 // Everything from character 18 on: the description of an entry made by FormatEntry.
 std::string_view EntryDescription(std::string_view entry);
 
-// The format named by character 13, when it is exactly "K" or "N".
+// The format whose catalogue letter (K, N, E or M) is character 13.
 std::optional<Format> EntryFormat(std::string_view entry);
 
 }  // namespace quarvel
