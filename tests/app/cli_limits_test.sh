@@ -17,18 +17,23 @@ seconds=1
 passed=0
 failed=0
 
-# Each row: the arguments (a shell word list, with redirections), then what the error says.
-while IFS='|' read -r command message; do
-  [ -z "$command" ] && continue
-  status=0
-  (eval "$limit" && eval "timeout $seconds \"\$cli\" $command") 2>"$scratch/err" || status=$?
-  if [ "$status" -ne 1 ] || ! grep -qF "$message" "$scratch/err"; then
-    echo "FAILED: quarvel-cli $command: status $status, stderr: $(cat "$scratch/err")"
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-done <<ROWS
+# Runs each row of standard input: the arguments (a shell word list, with redirections),
+# then what the error says; each must end with exit status 1 and say it.
+check_rows() {
+  while IFS='|' read -r command message; do
+    [ -z "$command" ] && continue
+    status=0
+    (eval "$limit" && eval "timeout $seconds \"\$cli\" $command") 2>"$scratch/err" || status=$?
+    if [ "$status" -ne 1 ] || ! grep -qF "$message" "$scratch/err"; then
+      echo "FAILED: quarvel-cli $command: status $status, stderr: $(cat "$scratch/err")"
+      failed=$((failed + 1))
+    else
+      passed=$((passed + 1))
+    fi
+  done
+}
+
+check_rows <<ROWS
 compress -f kosinski /dev/zero "$scratch/x"|'/dev/zero' is larger than 65,536 bytes; a Kosinski block holds at most 65,536 bytes
 compress -f nemesis - "$scratch/x" </dev/zero|standard input is larger than 262,144 bytes
 scan /dev/zero|'/dev/zero' is larger than 64 MiB; a ROM image is read up to 64 MiB
@@ -54,17 +59,9 @@ head -c 100 "$demo" >"$scratch/data"
 printf '"00000400 - <N> - logo"\r\n' >"$scratch/bin/Custom.dat"
 cp "$scratch/bin/Custom.dat" "$scratch/bin/Sonic1.dat"
 before=$(cd "$scratch" && md5sum rom.bin data art.png bin/Custom.dat bin/Sonic1.dat)
-while IFS='|' read -r command message; do
-  [ -z "$command" ] && continue
-  status=0
-  (eval "timeout 5 \"\$cli\" $command") 2>"$scratch/err" || status=$?
-  if [ "$status" -ne 1 ] || ! grep -qF "$message" "$scratch/err"; then
-    echo "FAILED: quarvel-cli $command: status $status, stderr: $(cat "$scratch/err")"
-    failed=$((failed + 1))
-  else
-    passed=$((passed + 1))
-  fi
-done <<ROWS
+limit=:
+seconds=5
+check_rows <<ROWS
 decompress -f kosinski -o 2000 "$rom" - >>"$rom"|standard output is the ROM image itself; it is never written
 insert -f kosinski -o 2000 "$rom" "$scratch/data" - 1<>"$rom"|standard output is the ROM image itself
 checksum - --fix - <"$rom" >>"$rom"|standard output is the file read from standard input
