@@ -3,24 +3,42 @@
 #include <algorithm>
 
 #include "decoders/kosinski_moduled.h"
+#include "encoders/kosinski_accurate.h"
 #include "encoders/kosinski_compressor.h"
 
 namespace quarvel {
 
-Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiModuled(std::span<const std::uint8_t> data) {
+namespace {
+
+// The block of `data` with each module made by `compress`, padded between modules.
+template <class Compress>
+Expected<std::vector<std::uint8_t>, std::string> Moduled(std::span<const std::uint8_t> data, std::uint16_t headerSize,
+                                                         Compress compress) {
   if (data.empty()) return Fail(std::string("the data is empty; a block holds 1 to 65,535 bytes"));
   if (data.size() > kModuledCapacity) {
     return Fail("the data has " + std::to_string(data.size()) +
                 " bytes; Kosinski Moduled holds at most 65,535 (its size is a 16-bit word)");
   }
-  std::vector<std::uint8_t> block{static_cast<std::uint8_t>(data.size() >> 8), static_cast<std::uint8_t>(data.size())};
+  std::vector<std::uint8_t> block{static_cast<std::uint8_t>(headerSize >> 8), static_cast<std::uint8_t>(headerSize)};
   for (std::size_t at = 0; at < data.size(); at += kModuleBytes) {
     if (at != 0) block.resize(2 + (block.size() - 2 + kModulePadding - 1) / kModulePadding * kModulePadding, 0);
-    auto module = CompressKosinski(data.subspan(at, std::min(kModuleBytes, data.size() - at)));
+    auto module = compress(data.subspan(at, std::min(kModuleBytes, data.size() - at)));
     if (!module) return Fail(std::move(module.error()));
     block.insert(block.end(), module->begin(), module->end());
   }
   return block;
+}
+
+}  // namespace
+
+Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiModuled(std::span<const std::uint8_t> data) {
+  return Moduled(data, static_cast<std::uint16_t>(data.size()), CompressKosinski);
+}
+
+Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiModuledAccurate(std::span<const std::uint8_t> data,
+                                                                                 std::optional<std::uint16_t> headerSize) {
+  // Each module comes padded to 16 bytes already, the last one too.
+  return Moduled(data, headerSize.value_or(static_cast<std::uint16_t>(data.size())), CompressKosinskiAccurate);
 }
 
 }  // namespace quarvel

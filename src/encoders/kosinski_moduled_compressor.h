@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,5 +15,12 @@ namespace quarvel {
 
 // A block that decodes to exactly `data`: 1 to 65,535 bytes.
 Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiModuled(std::span<const std::uint8_t> data);
+
+// The block the games' compressor writes: the pieces each by the games' Kosinski
+// compressor (see CompressKosinskiAccurate), every module padded to 16 bytes, the last
+// one too. The header says `headerSize` when given (three of the games' files say less
+// than their last module holds), else the data's size.
+Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiModuledAccurate(
+    std::span<const std::uint8_t> data, std::optional<std::uint16_t> headerSize = std::nullopt);
 
 }  // namespace quarvel

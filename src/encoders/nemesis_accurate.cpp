@@ -1,0 +1,157 @@
+#include "encoders/nemesis_accurate.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+#include "decoders/nemesis.h"
+#include "encoders/bit_writer.h"
+
+namespace quarvel {
+namespace {
+
+constexpr unsigned kMaxCodeLength = 8;
+constexpr std::uint64_t kCandidateCount = 3;  // a pair occurs this often to get a code
+
+struct Symbol {
+  std::uint8_t pixel;
+  std::uint8_t length;  // 1 to 8
+  unsigned Index() const { return pixel * 8u + length - 1u; }
+};
+
+// The pixels row after row (each row XORed with the input's row before it, in XOR mode),
+// as maximal runs of one value cut into pieces of 8, the remainder last.
+std::vector<Symbol> Symbols(std::span<const std::uint8_t> tiles, bool xorMode) {
+  std::vector<Symbol> symbols;
+  std::uint8_t pixel = 0;
+  std::uint32_t run = 0, previous = 0;
+  const auto flush = [&] {
+    for (; run > 8; run -= 8) symbols.push_back({pixel, 8});
+    if (run > 0) symbols.push_back({pixel, static_cast<std::uint8_t>(run)});
+    run = 0;
+  };
+  for (std::size_t at = 0; at < tiles.size(); at += 4) {
+    const std::uint32_t row = std::uint32_t{tiles[at]} << 24 | std::uint32_t{tiles[at + 1]} << 16 |
+                              std::uint32_t{tiles[at + 2]} << 8 | tiles[at + 3];
+    const std::uint32_t pixels = xorMode ? row ^ previous : row;
+    previous = row;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      const auto next = static_cast<std::uint8_t>(pixels >> shift & 0xF);
+      if (run > 0 && next != pixel) flush();
+      pixel = next;
+      ++run;
+    }
+  }
+  flush();
+  return symbols;
+}
+
+
+// Codes for candidates [lo, hi) by halving their weights, as the games' compressor did.
+void Split(const std::vector<std::uint64_t>& weights, std::size_t lo, std::size_t hi, std::string code,
+           std::vector<std::string>& codes) {
+  if (code == "11111") code = "111110";
+  if (hi - lo == 1) {
+    if (code.find('0') == std::string::npos) code += '0';  // empty, or all 1s
+    codes[lo] = code;
+    return;
+  }
+  const std::uint64_t half = std::accumulate(weights.begin() + static_cast<std::ptrdiff_t>(lo),
+                                             weights.begin() + static_cast<std::ptrdiff_t>(hi), std::uint64_t{0}) /
+                             2;
+  std::size_t split = lo + 1;
+  std::uint64_t bestGap = UINT64_MAX, sum = 0;
+  for (std::size_t k = lo + 1; k < hi; ++k) {
+    sum += weights[k - 1];
+    const std::uint64_t gap = sum > half ? sum - half : half - sum;
+    if (gap <= bestGap) bestGap = gap, split = k;  // on a tie, the larger k
+  }
+  Split(weights, lo, split, code + '0', codes);
+  Split(weights, split, hi, code + '1', codes);
+}
+
+struct Block {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t length = 0;  // header, table and stream, without the stream's extra zero byte
+};
+
+Block Compress(std::span<const std::uint8_t> tiles, bool xorMode) {
+  const auto symbols = Symbols(tiles, xorMode);
+  std::array<std::uint64_t, 128> count{};
+  for (const auto& s : symbols) ++count[s.Index()];
+
+  // Candidates: by count, highest first; then by length, then by pixel.
+  std::vector<unsigned> candidates;
+  for (unsigned length = 1; length <= 8; ++length)
+    for (unsigned pixel = 0; pixel < 16; ++pixel)
+      if (count[pixel * 8 + length - 1] >= kCandidateCount) candidates.push_back(pixel * 8 + length - 1);
+  std::stable_sort(candidates.begin(), candidates.end(), [&](unsigned a, unsigned b) { return count[a] > count[b]; });
+
+  std::vector<std::string> codes(candidates.size());
+  if (!candidates.empty()) {
+    std::vector<std::uint64_t> weights;
+    for (const auto c : candidates) weights.push_back(count[c]);
+    Split(weights, 0, candidates.size(), "", codes);
+  }
+  // Shorter codes to the candidates first, by a selection pass; then the long ones go.
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    std::size_t shortest = i;
+    for (std::size_t m = i + 1; m < codes.size(); ++m)
+      if (codes[m].size() < codes[shortest].size()) shortest = m;
+    std::swap(codes[i], codes[shortest]);
+  }
+  std::array<const std::string*, 128> codeOf{};
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (codes[i].size() <= kMaxCodeLength) codeOf[candidates[i]] = &codes[i];
+
+  const std::size_t tileCount = tiles.size() / kNemesisTileBytes;
+  Block block;
+  auto& out = block.bytes;
+  out = {static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | tileCount >> 8), static_cast<std::uint8_t>(tileCount & 0xFF)};
+  int pixel = -1;
+  for (unsigned index = 0; index < 128; ++index) {  // by pixel, then run length
+    const std::string* code = codeOf[index];
+    if (code == nullptr) continue;
+    if (static_cast<int>(index / 8) != pixel) {
+      pixel = static_cast<int>(index / 8);
+      out.push_back(static_cast<std::uint8_t>(0x80 | pixel));
+    }
+    out.push_back(static_cast<std::uint8_t>((index % 8) << 4 | code->size()));
+    out.push_back(static_cast<std::uint8_t>(std::stoul(*code, nullptr, 2)));
+  }
+  out.push_back(0xFF);
+
+  std::uint64_t bits = 0;
+  BitWriter stream(out);
+  for (const auto& s : symbols) {
+    if (const std::string* code = codeOf[s.Index()]) {
+      stream.Put(static_cast<std::uint32_t>(std::stoul(*code, nullptr, 2)), static_cast<unsigned>(code->size()));
+      bits += code->size();
+    } else {
+      stream.Put(0b111111u << 7 | (s.length - 1u) << 4 | s.pixel, 13);
+      bits += 13;
+    }
+  }
+  block.length = out.size();
+  if (bits % 8 == 0) out.push_back(0);  // a stream that fills its last byte gets one more
+  return block;
+}
+
+}  // namespace
+
+Expected<std::vector<std::uint8_t>, std::string> CompressNemesisAccurate(std::span<const std::uint8_t> tiles,
+                                                                         bool evenLength) {
+  if (tiles.size() % kNemesisTileBytes != 0) {
+    return Fail("the data has " + std::to_string(tiles.size()) + " bytes, which is not a whole number of 32-byte tiles");
+  }
+  if (tiles.size() > kNemesisMaxTiles * kNemesisTileBytes) {
+    return Fail("the data has " + std::to_string(tiles.size() / kNemesisTileBytes) + " tiles; Nemesis holds at most " +
+                std::to_string(kNemesisMaxTiles));
+  }
+  Block plain = Compress(tiles, false), xorMode = Compress(tiles, true);
+  std::vector<std::uint8_t> block = std::move(xorMode.length < plain.length ? xorMode.bytes : plain.bytes);
+  if (evenLength && block.size() % 2 != 0) block.push_back(0);
+  return block;
+}
+
+}  // namespace quarvel
