@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "formats/format_table.h"
 #include "scan/block_scan.h"
 #include "scan/test_roms.h"
 

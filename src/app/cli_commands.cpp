@@ -15,6 +15,7 @@
 #include "files/extraction.h"
 #include "files/files.h"
 #include "files/palette_file.h"
+#include "formats/format_table.h"
 #include "preview/png_import.h"
 #include "preview/tile_image.h"
 #include "rom/rom_image.h"
@@ -252,7 +253,7 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   if (!data) return data.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const auto compressed = info.compress(*data);
+  const auto compressed = CodecOf(format).compress(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
   return Write(*compressed, out, protect, streams);
 }
@@ -507,7 +508,7 @@ int ImportPng(const std::string& image, const std::string& out, const std::strin
   for (const auto& warning : tiles->warnings) streams.Warning(warning);
   const FormatInfo* format = FormatNamed(compressFormat);
   if (format == nullptr) return Write(tiles->tiles, out, protect, streams);
-  const auto compressed = format->compress(tiles->tiles);
+  const auto compressed = CodecOf(format->format).compress(tiles->tiles);
   if (!compressed) return streams.Error("cannot compress the tiles: " + compressed.error(), kFailure);
   return Write(*compressed, out, protect, streams);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "catalogue/catalogue_location.h"
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "scan/block_scan.h"
 #include "offset/offset_text.h"
 

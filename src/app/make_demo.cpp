@@ -13,6 +13,7 @@
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "files/files.h"
+#include "formats/format_table.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ int main(int argc, char** argv) {
   };
   std::vector<std::string> entries;
   for (const auto& block : blocks) {
-    const auto packed = quarvel::InfoOf(block.format).compress(block.data);
+    const auto packed = quarvel::CodecOf(block.format).compress(block.data);
     Place(rom, block.offset, *packed);
     entries.push_back(quarvel::FormatEntry(static_cast<std::int32_t>(block.offset), block.format, block.description));
   }

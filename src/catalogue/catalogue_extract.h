@@ -11,7 +11,8 @@
 
 #include "common/expected.h"
 #include "files/extraction.h"
-#include "decoders/formats.h"
+#include "common/format.h"
+#include "decoders/decoded_block.h"
 
 namespace quarvel {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "scan/block_scan.h"
 
 namespace quarvel {

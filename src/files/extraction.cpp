@@ -1,11 +1,12 @@
 #include "files/extraction.h"
+#include "formats/format_table.h"
 
 namespace quarvel {
 
 DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t offset) {
   auto in = FileSource::Open(rom, offset);
   if (!in) return Fail(in.error());
-  return InfoOf(format).decode(*in);
+  return CodecOf(format).decode(*in);
 }
 
 DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset) {

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "decoders/formats.h"
+#include "common/format.h"
+#include "decoders/decoded_block.h"
 #include "files/files.h"
 #include "files/rom_file.h"
 

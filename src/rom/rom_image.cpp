@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "decoders/decode_error.h"
+#include "formats/format_table.h"
 
 namespace quarvel {
 namespace {
@@ -77,7 +78,7 @@ std::string Confidence(double confidence) {
 
 // Whether the scan takes what starts at `offset` for a block of `format`, and how surely.
 double ScanConfidence(Format format, std::span<const std::uint8_t> rom, std::uint64_t offset) {
-  const auto hit = InfoOf(format).scanner(rom)(static_cast<std::size_t>(offset));
+  const auto hit = CodecOf(format).scanner(rom)(static_cast<std::size_t>(offset));
   return hit ? hit->confidence : 0;
 }
 
@@ -143,7 +144,7 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
     block.assign(data.begin(), data.end());
     expected = check->bytes;
   } else {
-    auto compressed = info.compress(data);
+    auto compressed = CodecOf(change.format).compress(data);
     if (!compressed) return Fail(ChangeFailure{Kind::BadData, "the data cannot be compressed: " + compressed.error()});
     block = std::move(*compressed);
   }

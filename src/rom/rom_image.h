@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/expected.h"
-#include "decoders/formats.h"
+#include "common/format.h"
 
 namespace quarvel {
 

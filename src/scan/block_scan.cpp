@@ -48,8 +48,9 @@ std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
 
 }  // namespace
 
-Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
-                                                       const ScanProgress& progress) {
+Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const std::uint8_t> rom,
+                                                                const std::vector<FormatWeigher>& weighers,
+                                                                unsigned threadCount, const ScanProgress& progress) {
   const std::size_t total = rom.size();
   std::atomic<std::size_t> nextChunk{0};
   std::atomic<std::size_t> done{0};
@@ -58,10 +59,7 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint
   std::mutex failureLock;
   std::exception_ptr failure;
 
-  const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-  std::vector<std::pair<Format, ScanWeigher>> weighers;
-  for (const FormatInfo& format : Formats())
-    if (options.formats.Has(format.format)) weighers.emplace_back(format.format, format.scanner(rom));
+  const unsigned threads = threadCount != 0 ? threadCount : std::max(1u, std::thread::hardware_concurrency());
 
   // From the end of the image down, so that a walk from an offset meets the ones already
   // taken from the offsets after it.

@@ -1,5 +1,5 @@
 // Finding compressed blocks that no catalogue lists: every offset of a ROM image is
-// tried as the start of a Kosinski and of a Nemesis block, and the plausible ones kept.
+// tried as the start of a block of each format, and the plausible ones kept.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "decoders/formats.h"
+#include "common/expected.h"
+#include "common/format.h"
+#include "scan/scan_weigher.h"
 
 namespace quarvel {
 
@@ -43,11 +45,20 @@ struct ScanStop {
   std::string message;  // in English: "the scan was cancelled", ...
 };
 
-// Each format's scan probe decides what is a candidate (see format_probes.h). Where
-// candidates overlap, the one with the higher confidence (then the longer stream) is
-// kept. The result is in offset order. A failure inside a worker thread (out of
-// memory) is thrown again in the calling thread once every worker has ended.
-Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint8_t> rom, const ScanOptions& options,
-                                                       const ScanProgress& progress = {});
+// A format's weigher over one image.
+struct FormatWeigher {
+  Format format;
+  ScanWeigher weigh;
+};
+
+// Asks every weigher at every offset of `rom` (see format_probes.h for what each takes
+// for a block), on `threads` threads (0: one per core). Where candidates overlap, the
+// one with the higher confidence (then the longer stream) is kept. The result is in
+// offset order. A failure inside a worker thread (out of memory) is thrown again in the
+// calling thread once every worker has ended. ScanRom (formats/format_table.h) scans
+// with the weighers of the formats asked for.
+Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const std::uint8_t> rom,
+                                                                const std::vector<FormatWeigher>& weighers,
+                                                                unsigned threads, const ScanProgress& progress = {});
 
 }  // namespace quarvel

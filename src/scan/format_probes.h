@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "decoders/formats.h"
+#include "scan/scan_weigher.h"
 
 namespace quarvel {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/extraction.h"
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "offset/offset_text.h"
 #include "platform/services.h"
 

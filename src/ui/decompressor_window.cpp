@@ -15,6 +15,7 @@
 
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "formats/format_table.h"
 #include "preview/tile_image.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"

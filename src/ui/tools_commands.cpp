@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
+#include "formats/format_table.h"
 #include "offset/offset_text.h"
 #include "rom/rom_image.h"
 #include "files/files.h"

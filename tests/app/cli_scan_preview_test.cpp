@@ -3,9 +3,10 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/catalogue_file.h"
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
+#include "formats/format_table.h"
 #include "run_cli.h"
 #include "support/bytes.h"
 

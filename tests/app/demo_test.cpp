@@ -5,7 +5,8 @@
 
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
-#include "decoders/formats.h"
+#include "common/format.h"
+#include "formats/format_table.h"
 #include "offset/offset_text.h"
 #include "scan/block_scan.h"
 #include "support/bytes.h"

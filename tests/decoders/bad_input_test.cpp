@@ -5,11 +5,12 @@
 
 #include <random>
 
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "files/extraction.h"
 #include "decoders/kosinski.h"
 #include "encoders/kosinski_writer.h"
 #include "decoders/nemesis.h"
+#include "formats/format_table.h"
 #include "support/bytes.h"
 
 namespace quarvel {

@@ -1,3 +1,4 @@
+#include "formats/format_table.h"
 #include "rom/rom_image.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+#include "formats/format_table.h"
 #include "scan/block_scan.h"
 
 #include <gtest/gtest.h>

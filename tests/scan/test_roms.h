@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "decoders/formats.h"
+#include "common/format.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
+#include "formats/format_table.h"
 #include "support/bytes.h"
 
 namespace quarvel::testing {
@@ -123,7 +124,7 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
         const Format format = Formats()[block % Formats().size()].format;
         const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, seed + block)
                                                     : TileArt(8 + random() % 40, seed + block);
-        const auto packed = *InfoOf(format).compress(data);
+        const auto packed = *CodecOf(format).compress(data);
         bytes.insert(bytes.end(), packed.begin(), packed.end());
       }
       bytes.resize(size);
@@ -159,7 +160,7 @@ inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::
   };
   std::size_t at = 0x1000;
   for (const auto& [format, data] : blocks) {
-    const auto packed = *InfoOf(format).compress(data);
+    const auto packed = *CodecOf(format).compress(data);
     std::copy(packed.begin(), packed.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
     placed.push_back({at, format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});
     at += (packed.size() + size / 8) & ~std::size_t{1};
@@ -206,7 +207,7 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
             case 4: data = TileArt(8 + random() % 400, random()); format = Format::KosinskiModuled; break;
             default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
           }
-          const auto packed = *InfoOf(format).compress(data);
+          const auto packed = *CodecOf(format).compress(data);
           if (packed.size() > data.size()) continue;  // kept as it is
           if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
           placed.push_back({rom.size(), format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});

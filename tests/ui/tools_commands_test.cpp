@@ -1,3 +1,4 @@
+#include "formats/format_table.h"
 #include "ui/tools_commands.h"
 
 #include <gtest/gtest.h>

@@ -1,19 +1,13 @@
-// The compression formats: one table that names each format once, with everything the
-// tool does with it. The command line, the scan, the preview, the catalogue entries
-// and the window ask it; a new format is a new row.
+// What each compression format is: its name in every place the tool shows it, its
+// catalogue letter and its limits. The lowest layer: the code that decodes, compresses
+// or finds a format is bound to it in formats/format_table.h, above all of that code.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
+#include <initializer_list>
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
-
-#include "common/expected.h"
-#include "decoders/byte_source.h"
-#include "decoders/decoded_block.h"
 
 namespace quarvel {
 
@@ -22,34 +16,24 @@ enum class Format { Kosinski, Nemesis, Enigma, KosinskiModuled };
 // An 8x8 tile of 4-bit pixels: 32 bytes.
 inline constexpr std::size_t kTileBytes = 32;
 
-// A block that a scan takes for one of a format, and how sure it is of it (0 to 1).
-struct ScanHit {
-  std::size_t decodedSize = 0;
-  std::uint64_t compressedSize = 0;
-  double confidence = 0;
-  // How well the block accounts for its bytes: of candidates whose streams run into one
-  // another and end alike, the one that fits best is the block.
-  std::int64_t fit = 0;
-};
-
-using ScanWeigher = std::function<std::optional<ScanHit>(std::size_t offset)>;
-
 struct FormatInfo {
   Format format;
   std::string_view name;   // "kosinski": on the command line and in extracted file names
   std::string_view title;  // "Kosinski": in listings and descriptions
   char letter;             // 'K': the type letter of a catalogue entry
   bool tiles;              // decodes to whole tiles, counted as tiles in listings
-  std::uint64_t largestData;  // the most decoded bytes a block holds, what the compressor takes
+  std::uint64_t largestData;     // the most decoded bytes a block holds, what the compressors take
   std::string_view largestText;  // the same in words: "65,536 bytes"
-  DecodeResult<DecodedBlock> (*decode)(ByteSource& source);
-  Expected<std::vector<std::uint8_t>, std::string> (*compress)(std::span<const std::uint8_t> data);
-  // What weighs each offset of `rom` as the start of a block: made once a scan, asked from
-  // every thread, fastest from the end of the image down.
-  ScanWeigher (*scanner)(std::span<const std::uint8_t> rom);
 };
 
 // Every format, in the order the tool lists them.
+inline constexpr std::array<FormatInfo, 4> kFormatInfos = {{
+    {Format::Kosinski, "kosinski", "Kosinski", 'K', false, 65536, "65,536 bytes"},
+    {Format::Nemesis, "nemesis", "Nemesis", 'N', true, 8192 * kTileBytes, "8,192 tiles (262,144 bytes)"},
+    {Format::Enigma, "enigma", "Enigma", 'E', false, 65536, "65,536 bytes (32,768 words)"},
+    {Format::KosinskiModuled, "kosinski-moduled", "Kosinski Moduled", 'M', false, 65535, "65,535 bytes"},
+}};
+
 std::span<const FormatInfo> Formats();
 const FormatInfo& InfoOf(Format format);
 // By command-line name, ignoring case; by catalogue letter, exactly.
@@ -73,8 +57,5 @@ class FormatSet {
  private:
   unsigned bits_ = 0;
 };
-
-// Decodes the block at `offset` of `rom` in `format`.
-DecodeResult<DecodedBlock> DecodeBlock(Format format, std::span<const std::uint8_t> rom, std::int64_t offset);
 
 }  // namespace quarvel
