@@ -30,6 +30,8 @@ struct Arguments {
   cli::InsertArgs insert;
   std::string scanFormat = "both";
   cli::ScanArgs scan;
+  std::string accurateGame;  // empty: the smallest block
+  std::string headerSize;    // a Kosinski Moduled header's size, 0x... or decimal
 
   Format format() const { return FormatNamed(formatName)->format; }
 };
@@ -157,18 +159,80 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
           }};
 }
 
+// The games whose compressors wrote differently, and the Nemesis form of each.
+constexpr std::pair<std::string_view, bool> kGames[] = {{"s1", false}, {"s2", false}, {"s3", true}, {"sk", true}, {"s3k", true}};
+
+// A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
+CLI::Validator Size() {
+  return CLI::Validator(
+      [](std::string& value) {
+        const bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
+        const std::string digits = hex ? value.substr(2) : value;
+        const bool valid = !digits.empty() && digits.size() <= 5 &&
+                           std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
+                             return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+                           });
+        const unsigned long size = valid ? std::stoul(digits, nullptr, hex ? 16 : 10) : 0;
+        if (size >= 1 && size <= 0xFFFF) return std::string();
+        return "'" + value + "' is not a size of 1 to 65,535 bytes (0x... or decimal)";
+      },
+      "");
+}
+
 Command AddCompress(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand(
       "compress", "Compress a file into a block of a format ('-' for standard input or output)");
   std::string limits;
   for (const auto& info : Formats()) limits.append(limits.empty() ? "" : "; ").append(info.title).append(" takes at most ").append(info.largestText);
-  command->footer("Example:\n  quarvel-cli compress --format nemesis tiles.dat tiles.nem\n" + limits + ".");
+  command->footer(
+      "Examples:\n"
+      "  quarvel-cli compress --format nemesis tiles.dat tiles.nem\n"
+      "  quarvel-cli compress --format nemesis --accurate=s3k tiles.dat tiles.nem\n"
+      "Two modes. Without --accurate, the smallest block the tool finds: for hacks, where every byte of room\n"
+      "counts. With --accurate, the very bytes the games' own compressor wrote for the same data (usually a\n"
+      "little larger): for rebuilding a game from its disassembly byte for byte. GAME is s1 or s2 (the default),\n"
+      "or s3, sk or s3k, whose Nemesis blocks are padded to an even length; the other formats are the same in\n"
+      "every game.\n" + limits + ".");
   AddFormat(*command, a.formatName);
+  std::vector<std::string> games;
+  for (const auto& [game, even] : kGames) games.emplace_back(game);
+  command->add_flag("--accurate", a.accurateGame, "Write the games' own compressor's bytes, as GAME's files hold them")
+      ->type_name("[=GAME]")
+      ->transform(OneOf(games))  // runs after the next one: a later transform runs first
+      ->transform(CLI::Validator(
+          [](std::string& game) { return game == "true" ? (game = "s1", std::string()) : std::string(); }, ""));
+  command->add_option("--header-size", a.headerSize,
+                      "Kosinski Moduled, with --accurate: the size the block's header states, when not the data's")
+      ->type_name("SIZE")
+      ->check(Size());
   command->add_option("IN", a.rom, "File to compress, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-            return cli::Compress(a.format(), a.rom, a.output, Folder(a), s);
+            if (!a.headerSize.empty() && (a.accurateGame.empty() || a.format() != Format::KosinskiModuled))
+              return s.Error("--header-size goes with --accurate and the Kosinski Moduled format", cli::kUsage);
+            std::optional<AccurateOptions> accurate;
+            if (!a.accurateGame.empty()) {
+              accurate.emplace();
+              for (const auto& [game, even] : kGames) accurate->evenLength |= game == a.accurateGame && even;
+              if (!a.headerSize.empty()) accurate->headerSize = static_cast<std::uint16_t>(std::stoul(a.headerSize, nullptr, 0));
+            }
+            return cli::Compress(a.format(), a.rom, a.output, accurate, Folder(a), s);
           }};
+}
+
+Command AddCheckAccurate(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand(
+      "check-accurate", "Say whether a block is what the games' own compressor writes for what it decodes to");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli check-accurate --format nemesis artnem/Rings.nem\n"
+      "The file is decoded and its data compressed again as the games' compressor did (a Nemesis block in the\n"
+      "Sonic 1 and 2 form and in the Sonic 3 & Knuckles form, a Kosinski Moduled block with its header's size).\n"
+      "Exit status 0 when the file is identical: a disassembly may keep its data decompressed and still build\n"
+      "the game byte for byte; 1 when it differs (the first byte that does is named) or does not decode.");
+  AddFormat(*command, a.formatName);
+  command->add_option("FILE", a.rom, "The compressed block, the whole file, or - for standard input")->required();
+  return {command, [&a](const cli::Streams& s) { return cli::CheckAccurate(a.format(), a.rom, s); }};
 }
 
 Command AddCatalogue(CLI::App& app, Arguments& a) {
@@ -407,6 +471,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli decompress --format nemesis --offset 107184 --radix dec sonic.bin - > tiles.dat\n"
       "  quarvel-cli decompress --format enigma --offset 0x3C000 --base 0x8400 sonic.bin titlecard.map\n"
       "  quarvel-cli compress --format kosinski level.dat level.kos\n"
+      "  quarvel-cli compress --format kosinski --accurate level.dat level.kos\n"
+      "  quarvel-cli check-accurate --format nemesis art.nem\n"
       "  quarvel-cli catalogue list \"Sonic 1\"\n"
       "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"
       "  quarvel-cli catalogue remove Sonic1 3\n"
@@ -421,7 +487,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   Arguments arguments;
   arguments.argv0 = argc > 0 ? argv[0] : nullptr;
-  const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments),
+  const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments), AddCheckAccurate(app, arguments),
                               AddCatalogue(app, arguments),  AddExtract(app, arguments),
                               AddScan(app, arguments),       AddPreview(app, arguments),
                               AddInsert(app, arguments),     AddChecksum(app, arguments),

@@ -13,6 +13,7 @@
 #include "catalogue/rom_names.h"
 #include "decoders/enigma.h"
 #include "files/extraction.h"
+#include "formats/accurate_check.h"
 #include "files/files.h"
 #include "files/palette_file.h"
 #include "formats/format_table.h"
@@ -243,8 +244,8 @@ int Decompress(Format format, const OffsetArg& offsetArg, std::uint16_t base, co
   return Write(block->bytes, outArg, protect, streams);
 }
 
-int Compress(Format format, const std::string& in, const std::string& out, const CatalogueLocation& catalogues,
-             const Streams& streams) {
+int Compress(Format format, const std::string& in, const std::string& out, const std::optional<AccurateOptions>& accurate,
+             const CatalogueLocation& catalogues, const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   const FormatInfo& info = InfoOf(format);
   const auto data = ReadInput(in, info.largestData,
@@ -253,9 +254,42 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   if (!data) return data.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const auto compressed = CodecOf(format).compress(*data);
+  const FormatCodec& codec = CodecOf(format);
+  const auto compressed = accurate ? codec.compressAccurate(*data, *accurate) : codec.compress(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
   return Write(*compressed, out, protect, streams);
+}
+
+int CheckAccurate(Format format, const std::string& file, const Streams& streams) {
+  ProtectedFiles unused;
+  const auto block = ReadInput(file, kRomImageLimit, kRomLimitReason, unused, "", streams);
+  if (!block) return block.error();
+  const std::string name = file == "-" ? "standard input" : "'" + file + "'";
+  const auto check = quarvel::CheckAccurate(format, *block);
+  if (!check) {
+    return streams.Error(name + " is no " + std::string(InfoOf(format).title) + " block: " + check.error().message,
+                         kFailure);
+  }
+  const auto byte = [](std::uint8_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value);
+    return std::string(text);
+  };
+  if (check->identical) {
+    streams.out << name << " is identical to what the games' compressor writes"
+                << (check->form.empty() ? "" : " (the " + std::string(check->form) + " form)") << '\n';
+    return kSuccess;
+  }
+  streams.out << name << " differs from what the games' compressor writes at byte " << HexOffset(check->firstDifference)
+              << ": ";
+  if (check->stored && check->accurate)
+    streams.out << "it has " << byte(*check->stored) << " where the compressor writes " << byte(*check->accurate);
+  else if (check->accurate)
+    streams.out << "it ends where the compressor writes " << byte(*check->accurate) << " and more";
+  else
+    streams.out << "it goes on after the " << SizeText(check->accurateSize) << " the compressor writes";
+  streams.out << (check->form.empty() ? "" : " (nearest: the " + std::string(check->form) + " form)") << '\n';
+  return kFailure;
 }
 
 // The tiles a plane map is drawn with: a block of the ROM image at an offset written

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "catalogue/catalogue_location.h"
-#include "common/format.h"
+#include "formats/format_table.h"
 #include "scan/block_scan.h"
 #include "offset/offset_text.h"
 
@@ -37,8 +37,14 @@ struct OffsetArg {
 int Decompress(Format format, const OffsetArg& offset, std::uint16_t base, const std::string& rom,
                const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
-int Compress(Format format, const std::string& in, const std::string& out, const CatalogueLocation& catalogues,
-             const Streams& streams);
+// Compresses `in` into the smallest block the format's compressor finds, or with
+// `accurate` into the very bytes the games' own compressor wrote.
+int Compress(Format format, const std::string& in, const std::string& out, const std::optional<AccurateOptions>& accurate,
+             const CatalogueLocation& catalogues, const Streams& streams);
+
+// Says whether the block in `file` is what the games' compressor writes for what it
+// decodes to: exit status 0 when it is, 1 when it differs or does not decode.
+int CheckAccurate(Format format, const std::string& file, const Streams& streams);
 
 int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams);
 int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,
