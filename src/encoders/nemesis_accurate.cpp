@@ -79,30 +79,10 @@ Block Compress(std::span<const std::uint8_t> tiles, bool xorMode) {
   const auto symbols = Symbols(tiles, xorMode);
   std::array<std::uint64_t, 128> count{};
   for (const auto& s : symbols) ++count[s.Index()];
-
-  // Candidates: by count, highest first; then by length, then by pixel.
-  std::vector<unsigned> candidates;
-  for (unsigned length = 1; length <= 8; ++length)
-    for (unsigned pixel = 0; pixel < 16; ++pixel)
-      if (count[pixel * 8 + length - 1] >= kCandidateCount) candidates.push_back(pixel * 8 + length - 1);
-  std::stable_sort(candidates.begin(), candidates.end(), [&](unsigned a, unsigned b) { return count[a] > count[b]; });
-
-  std::vector<std::string> codes(candidates.size());
-  if (!candidates.empty()) {
-    std::vector<std::uint64_t> weights;
-    for (const auto c : candidates) weights.push_back(count[c]);
-    Split(weights, 0, candidates.size(), "", codes);
-  }
-  // Shorter codes to the candidates first, by a selection pass; then the long ones go.
-  for (std::size_t i = 0; i < codes.size(); ++i) {
-    std::size_t shortest = i;
-    for (std::size_t m = i + 1; m < codes.size(); ++m)
-      if (codes[m].size() < codes[shortest].size()) shortest = m;
-    std::swap(codes[i], codes[shortest]);
-  }
+  const auto codes = AccurateNemesisCodes(count);
   std::array<const std::string*, 128> codeOf{};
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    if (codes[i].size() <= kMaxCodeLength) codeOf[candidates[i]] = &codes[i];
+  for (unsigned index = 0; index < 128; ++index)
+    if (!codes[index].empty()) codeOf[index] = &codes[index];
 
   const std::size_t tileCount = tiles.size() / kNemesisTileBytes;
   Block block;
@@ -138,6 +118,33 @@ Block Compress(std::span<const std::uint8_t> tiles, bool xorMode) {
 }
 
 }  // namespace
+
+std::array<std::string, 128> AccurateNemesisCodes(const std::array<std::uint64_t, 128>& count) {
+  // Candidates: by count, highest first; then by length, then by pixel.
+  std::vector<unsigned> candidates;
+  for (unsigned length = 1; length <= 8; ++length)
+    for (unsigned pixel = 0; pixel < 16; ++pixel)
+      if (count[pixel * 8 + length - 1] >= kCandidateCount) candidates.push_back(pixel * 8 + length - 1);
+  std::stable_sort(candidates.begin(), candidates.end(), [&](unsigned a, unsigned b) { return count[a] > count[b]; });
+
+  std::vector<std::string> codes(candidates.size());
+  if (!candidates.empty()) {
+    std::vector<std::uint64_t> weights;
+    for (const auto c : candidates) weights.push_back(count[c]);
+    Split(weights, 0, candidates.size(), "", codes);
+  }
+  // Shorter codes to the candidates first, by a selection pass; then the long ones go.
+  for (std::size_t i = 0; i < codes.size(); ++i) {
+    std::size_t shortest = i;
+    for (std::size_t m = i + 1; m < codes.size(); ++m)
+      if (codes[m].size() < codes[shortest].size()) shortest = m;
+    std::swap(codes[i], codes[shortest]);
+  }
+  std::array<std::string, 128> codeOf;
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (codes[i].size() <= kMaxCodeLength) codeOf[candidates[i]] = std::move(codes[i]);
+  return codeOf;
+}
 
 Expected<std::vector<std::uint8_t>, std::string> CompressNemesisAccurate(std::span<const std::uint8_t> tiles,
                                                                          bool evenLength) {

@@ -1,6 +1,7 @@
 // Nemesis compression as the games' own compressor made their files, byte for byte.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -18,5 +19,9 @@ namespace quarvel {
 // `evenLength` (Sonic 3 & Knuckles' files), a zero byte makes the length even.
 Expected<std::vector<std::uint8_t>, std::string> CompressNemesisAccurate(std::span<const std::uint8_t> tiles,
                                                                          bool evenLength);
+
+// The code the games' compressor gives each (pixel, run) symbol (pixel * 8 + run - 1),
+// from how often each occurs: "0"s and "1"s, empty for a symbol written inline.
+std::array<std::string, 128> AccurateNemesisCodes(const std::array<std::uint64_t, 128>& counts);
 
 }  // namespace quarvel

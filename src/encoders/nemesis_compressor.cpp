@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <numeric>
 
 #include "decoders/nemesis.h"
 #include "encoders/bit_writer.h"
+#include "encoders/nemesis_accurate.h"
 
 namespace quarvel {
 namespace {
@@ -154,16 +156,25 @@ Plan ChoosePlan(const Frequencies& frequency) {
   std::stable_sort(used.begin(), used.end(), [&](auto a, auto b) { return frequency[a] > frequency[b]; });
 
   Plan best = Weigh(frequency, {});
-  std::size_t bestCount = 0;
+  std::vector<bool> in(used.size(), false);
   for (std::size_t count = 1; count <= used.size(); ++count) {
     auto plan = Weigh(frequency, {used.begin(), used.begin() + static_cast<std::ptrdiff_t>(count)});
     if (plan.bytes < best.bytes) {
       best = std::move(plan);
-      bestCount = count;
+      std::fill(in.begin(), in.end(), false);
+      std::fill(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count), true);
     }
   }
-  std::vector<bool> in(used.size(), false);
-  std::fill(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(bestCount), true);
+  // The pairs the games' compressor would code, with the best lengths for them: so that
+  // no block is larger than the games' own.
+  const auto games = AccurateNemesisCodes(frequency);
+  std::vector<unsigned> gamesCoded;
+  for (const auto s : used)
+    if (!games[s].empty()) gamesCoded.push_back(s);
+  if (auto plan = Weigh(frequency, gamesCoded); plan.bytes < best.bytes) {
+    best = std::move(plan);
+    for (std::size_t k = 0; k < used.size(); ++k) in[k] = !games[used[k]].empty();
+  }
   for (bool better = true; better;) {
     better = false;
     for (std::size_t k = 0; k < used.size(); ++k) {
@@ -199,22 +210,50 @@ Frequencies FrequenciesOf(const std::vector<Run>& runs) {
   return frequency;
 }
 
-std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
-  // Runs cut into eights first; then cut again at the costs of the codes chosen, and
-  // codes chosen again for the new runs, while the block gets smaller.
-  const auto stretches = Stretches(tiles, xorMode);
+// What each pair would take a use if it had a code: its share of the runs in bits, and
+// its table record's 16 bits spread over its uses (in sixteenths of a bit). Cutting at
+// these costs makes runs that a code would serve, before any code is chosen.
+SymbolCosts EstimatedCosts(const Frequencies& frequency) {
+  constexpr double kScale = 16;
+  const double total = static_cast<double>(std::accumulate(frequency.begin(), frequency.end(), std::uint64_t{0}));
   SymbolCosts costs;
-  costs.fill(1);
-  auto runs = Cut(stretches, costs);
-  auto plan = ChoosePlan(FrequenciesOf(runs));
-  for (unsigned round = 0; round < 4; ++round) {
-    costs.fill(kInlineBits);
-    for (const auto& code : plan.codes) costs[code.symbol] = code.length;
-    auto recut = Cut(stretches, costs);
-    auto replan = ChoosePlan(FrequenciesOf(recut));
-    if (replan.bytes >= plan.bytes) break;
-    runs = std::move(recut);
-    plan = std::move(replan);
+  for (unsigned s = 0; s < kSymbols; ++s) {
+    const double uses = static_cast<double>(frequency[s]);
+    const double bits = uses == 0 ? kInlineBits : std::log2(total / uses) + 16 / uses;
+    costs[s] = static_cast<unsigned>(std::lround(std::clamp(bits, 1.0, double{kInlineBits}) * kScale));
+  }
+  return costs;
+}
+
+std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
+  // Two starts: runs cut into eights first, and runs cut at costs estimated from how
+  // often each pair occurs. From each, the runs are cut again at the costs of the codes
+  // chosen, and codes chosen again for the new runs, while the block gets smaller.
+  const auto stretches = Stretches(tiles, xorMode);
+  std::vector<Run> runs;
+  Plan plan;
+  SymbolCosts eights;
+  eights.fill(1);
+  const auto eightsFirst = Cut(stretches, eights);
+  auto estimated = eightsFirst;
+  for (unsigned round = 0; round < 6; ++round) estimated = Cut(stretches, EstimatedCosts(FrequenciesOf(estimated)));
+  for (auto& start : {eightsFirst, estimated}) {
+    auto startRuns = start;
+    auto startPlan = ChoosePlan(FrequenciesOf(startRuns));
+    for (unsigned round = 0; round < 4; ++round) {
+      SymbolCosts costs;
+      costs.fill(kInlineBits);
+      for (const auto& code : startPlan.codes) costs[code.symbol] = code.length;
+      auto recut = Cut(stretches, costs);
+      auto replan = ChoosePlan(FrequenciesOf(recut));
+      if (replan.bytes >= startPlan.bytes) break;
+      startRuns = std::move(recut);
+      startPlan = std::move(replan);
+    }
+    if (startPlan.bytes < plan.bytes) {
+      runs = std::move(startRuns);
+      plan = std::move(startPlan);
+    }
   }
   auto& codes = plan.codes;
 
