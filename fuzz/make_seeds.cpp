@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));
+  Write(root / "accurate", "tiles", tiles);
+  Write(root / "accurate", "map", map);
 
   const auto offset = root / "offset_text";
   for (const char* text : {"1A2B", "ffffffff", " -5 ", "+2147483647", "0001A2B0"}) Write(offset, text, Text(text));

@@ -7,6 +7,7 @@
 
 #include "decoders/enigma.h"
 #include "encoders/bit_writer.h"
+#include "encoders/enigma_accurate.h"
 
 namespace quarvel {
 namespace {
@@ -172,14 +173,23 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
       break;
     }
   }
+  // The headers tried: of each incrementing word with each literal word, and the games'.
+  std::vector<Header> headers;
+  for (const auto start : incrementing)
+    for (const std::uint16_t literal : {mostFrequent, std::uint16_t{0}}) headers.push_back({lowBits, mask, start, literal});
+  const EnigmaHeader games = AccurateEnigmaHeader(words);
+  headers.push_back({games.lowBits, games.mask, games.incrementing, games.literal});
+
   std::vector<std::uint8_t> best;
-  for (const auto start : incrementing) {
-    for (const std::uint16_t literal : {mostFrequent, std::uint16_t{0}}) {
-      const Header header{lowBits, mask, start, literal};
-      auto block = Write(words, header, Parse(words, header));
-      if (best.empty() || block.size() < best.size()) best = std::move(block);
-    }
-  }
+  std::uint64_t bestSize = UINT64_MAX;
+  const auto weigh = [&](std::vector<std::uint8_t> block) {
+    const std::uint64_t size = DecodeEnigma(block, 0)->compressedSize;  // without the even padding
+    if (size < bestSize) bestSize = size, best = std::move(block);
+  };
+  for (const auto& header : headers) weigh(Write(words, header, Parse(words, header)));
+  // The parse keeps a few incrementing words at each position: where that misses the
+  // games' own entries, theirs are taken.
+  weigh(*CompressEnigmaAccurate(data));
   return best;
 }
 
