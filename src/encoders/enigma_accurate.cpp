@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <map>
 #include <optional>
 
 #include "decoders/enigma.h"
@@ -34,20 +33,25 @@ std::size_t RunAt(std::span<const std::uint16_t> words, std::size_t p, std::opti
 
 EnigmaHeader AccurateEnigmaHeader(std::span<const std::uint16_t> words) {
   EnigmaHeader header;
-  std::map<std::uint16_t, std::size_t> counts;
   unsigned largestIndex = 0;
   std::optional<std::uint16_t> smallestWithIndex;
   for (const auto word : words) {
     header.mask |= word >> 11;
     largestIndex = std::max(largestIndex, word & unsigned{kTileIndex});
-    ++counts[word];
     if ((word & kTileIndex) != 0 && (!smallestWithIndex || word < *smallestWithIndex)) smallestWithIndex = word;
   }
   header.lowBits = static_cast<unsigned>(std::bit_width(largestIndex));
-  // The first of the most frequent in value order: the smallest of equals.
-  header.literal = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
-                     return a.second < b.second;
-                   })->first;
+  // The most frequent word, the smallest of equals: the first of the longest run of the
+  // words in value order.
+  std::vector<std::uint16_t> sorted(words.begin(), words.end());
+  std::sort(sorted.begin(), sorted.end());
+  std::size_t mostCount = 0;
+  for (std::size_t at = 0; at < sorted.size();) {
+    const std::size_t end = static_cast<std::size_t>(std::upper_bound(sorted.begin() + static_cast<std::ptrdiff_t>(at),
+                                                                      sorted.end(), sorted[at]) - sorted.begin());
+    if (end - at > mostCount) mostCount = end - at, header.literal = sorted[at];
+    at = end;
+  }
   header.incrementing = words.front();
   if (smallestWithIndex && words.front() != static_cast<std::uint16_t>(*smallestWithIndex - 1))
     header.incrementing = *smallestWithIndex;

@@ -1,8 +1,7 @@
 #include "encoders/kosinski_accurate.h"
 
 #include <algorithm>
-#include <array>
-#include <memory>
+#include <bit>
 
 #include "decoders/kosinski.h"
 #include "encoders/kosinski_writer.h"
@@ -15,82 +14,70 @@ constexpr std::size_t kWindow = kRing - 253;  // how far back a match may start
 constexpr std::size_t kLongest = 253;
 constexpr std::size_t kNoOpAt = 0xA000;
 constexpr std::size_t kPadding = 16;
+constexpr std::uint32_t kNone = UINT32_MAX;
+
+}  // namespace
+
+KosinskiGreedyParse::KosinskiGreedyParse(std::span<const std::uint8_t> data, bool whole)
+    : data_(data),
+      whole_(whole),
+      head_(std::bit_ceil(std::clamp<std::size_t>(2 * data.size(), 64, 65536)), kNone),
+      previous_(data.size(), kNone) {}
 
 // The data as the compressor's ring buffer shows it: past the end, the bytes of 8 KiB
 // before, or the zeros it started with.
-class RingView {
- public:
-  explicit RingView(std::span<const std::uint8_t> data) : data_(data) {}
-  std::uint8_t operator[](std::size_t at) const {
-    if (at < data_.size()) return data_[at];
-    return at >= kRing ? data_[at - kRing] : 0;
+std::uint8_t KosinskiGreedyParse::At(std::size_t at) const {
+  if (at < data_.size()) return data_[at];
+  return at >= kRing ? data_[at - kRing] : 0;
+}
+
+unsigned KosinskiGreedyParse::PairAt(std::size_t at) const { return unsigned{At(at)} << 8 | At(at + 1); }
+
+std::optional<KosinskiCommand> KosinskiGreedyParse::Next() {
+  const std::size_t n = data_.size(), p = position_;
+  if (p >= n || (!whole_ && p + kLongest > n)) return std::nullopt;
+  if (p >= kNoOpAt && !noOpWritten_) {
+    noOpWritten_ = true;
+    return KosinskiCommand{0, 512};
   }
-
- private:
-  std::span<const std::uint8_t> data_;
-};
-
-struct Match {
-  std::size_t length = 0;
-  std::size_t distance = 0;
-};
-
-// Positions by their first two bytes, nearest first: the search of the games' compressor.
-class PairChains {
- public:
-  explicit PairChains(std::size_t size) : previous_(size) { head_.fill(kNone); }
-  void Add(std::size_t position, unsigned pair) {
-    previous_[position] = head_[pair];
-    head_[pair] = position;
+  const std::size_t mask = head_.size() - 1;
+  for (; added_ + 1 < n && added_ < p; ++added_) {
+    const std::size_t hash = PairAt(added_) & mask;
+    previous_[added_] = head_[hash];
+    head_[hash] = static_cast<std::uint32_t>(added_);
   }
-  std::size_t First(unsigned pair) const { return head_[pair]; }
-  std::size_t Next(std::size_t position) const { return previous_[position]; }
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
- private:
-  std::array<std::size_t, 65536> head_;
-  std::vector<std::size_t> previous_;
-};
-
-}  // namespace
+  const unsigned pair = PairAt(p);
+  KosinskiCommand best{1, 0};
+  for (std::uint32_t q = head_[pair & mask]; q != kNone && p - q <= kWindow; q = previous_[q]) {
+    if (PairAt(q) != pair) continue;  // another pair of the same hash
+    std::size_t length = 2;
+    while (length < kLongest && At(q + length) == At(p + length)) ++length;
+    if (length > best.length || best.distance == 0) best = {length, p - q};
+    if (length == kLongest) break;
+  }
+  best.length = std::min(best.length, n - p);
+  if (best.distance != 0 && (best.length < 2 || (best.length == 2 && best.distance > 255))) best = {1, 0};
+  position_ += best.length;
+  return best;
+}
 
 Expected<std::vector<std::uint8_t>, std::string> CompressKosinskiAccurate(std::span<const std::uint8_t> data) {
   if (data.empty()) return Fail(std::string("the data is empty; a Kosinski block holds 1 to 65,536 bytes"));
   if (data.size() > kKosinskiCapacity) {
     return Fail("the data has " + std::to_string(data.size()) + " bytes; a Kosinski block holds at most 65,536");
   }
-  const std::size_t n = data.size();
-  const RingView ring(data);
-  const auto pairAt = [&ring](std::size_t at) { return unsigned{ring[at]} << 8 | ring[at + 1]; };
-  auto chains = std::make_unique<PairChains>(n);
-  std::size_t added = 0;  // positions before this one are in the chains
+  KosinskiGreedyParse parse(data, true);
   KosinskiWriter out;
-  bool noOpWritten = false;
-  for (std::size_t p = 0; p < n;) {
-    for (; added + 1 < n && added < p; ++added) chains->Add(added, pairAt(added));
-    Match best;
-    for (std::size_t q = chains->First(pairAt(p)); q != PairChains::kNone && p - q <= kWindow; q = chains->Next(q)) {
-      std::size_t length = 2;
-      while (length < kLongest && ring[q + length] == ring[p + length]) ++length;
-      if (length > best.length) best = {length, p - q};
-      if (length == kLongest) break;
-    }
-    best.length = std::min(best.length, n - p);
-    if (p >= kNoOpAt && !noOpWritten) {
-      out.EmptyCopy(512);  // the bytes 00 F0 01
-      noOpWritten = true;
-    }
-    const auto [length, distance] = best;
-    if (length < 2 || (length == 2 && distance > 255)) {
+  for (std::size_t p = 0; const auto command = parse.Next(); p = parse.Position()) {
+    const auto [length, distance] = *command;
+    if (length == 0)
+      out.EmptyCopy(static_cast<unsigned>(distance));  // the bytes 00 F0 01
+    else if (distance == 0)
       out.Literal(data[p]);
-      ++p;
-      continue;
-    }
-    if (distance <= 255 && length <= 5)
+    else if (distance <= 255 && length <= 5)
       out.InlineCopy(static_cast<unsigned>(distance), static_cast<unsigned>(length));
     else
       out.FullCopy(static_cast<unsigned>(distance), static_cast<unsigned>(length));
-    p += length;
   }
   std::vector<std::uint8_t> stream = out.Finish();
   stream.resize((stream.size() + kPadding - 1) / kPadding * kPadding, 0);

@@ -75,38 +75,43 @@ struct Block {
   std::uint64_t length = 0;  // header, table and stream, without the stream's extra zero byte
 };
 
-Block Compress(std::span<const std::uint8_t> tiles, bool xorMode) {
-  const auto symbols = Symbols(tiles, xorMode);
-  std::array<std::uint64_t, 128> count{};
-  for (const auto& s : symbols) ++count[s.Index()];
-  const auto codes = AccurateNemesisCodes(count);
-  std::array<const std::string*, 128> codeOf{};
-  for (unsigned index = 0; index < 128; ++index)
-    if (!codes[index].empty()) codeOf[index] = &codes[index];
-
-  const std::size_t tileCount = tiles.size() / kNemesisTileBytes;
-  Block block;
-  auto& out = block.bytes;
-  out = {static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | tileCount >> 8), static_cast<std::uint8_t>(tileCount & 0xFF)};
+// The header and the code table for `codes`, and `tiles` tiles.
+std::vector<std::uint8_t> Head(std::size_t tiles, bool xorMode, const std::array<std::string, 128>& codes) {
+  std::vector<std::uint8_t> out{static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | tiles >> 8),
+                                static_cast<std::uint8_t>(tiles & 0xFF)};
   int pixel = -1;
   for (unsigned index = 0; index < 128; ++index) {  // by pixel, then run length
-    const std::string* code = codeOf[index];
-    if (code == nullptr) continue;
+    const std::string& code = codes[index];
+    if (code.empty()) continue;
     if (static_cast<int>(index / 8) != pixel) {
       pixel = static_cast<int>(index / 8);
       out.push_back(static_cast<std::uint8_t>(0x80 | pixel));
     }
-    out.push_back(static_cast<std::uint8_t>((index % 8) << 4 | code->size()));
-    out.push_back(static_cast<std::uint8_t>(std::stoul(*code, nullptr, 2)));
+    out.push_back(static_cast<std::uint8_t>((index % 8) << 4 | code.size()));
+    out.push_back(static_cast<std::uint8_t>(std::stoul(code, nullptr, 2)));
   }
   out.push_back(0xFF);
+  return out;
+}
 
+std::array<std::uint64_t, 128> Counts(const std::vector<Symbol>& symbols) {
+  std::array<std::uint64_t, 128> count{};
+  for (const auto& s : symbols) ++count[s.Index()];
+  return count;
+}
+
+Block Compress(std::span<const std::uint8_t> tiles, bool xorMode) {
+  const auto symbols = Symbols(tiles, xorMode);
+  const auto codes = AccurateNemesisCodes(Counts(symbols));
+  Block block;
+  auto& out = block.bytes;
+  out = Head(tiles.size() / kNemesisTileBytes, xorMode, codes);
   std::uint64_t bits = 0;
   BitWriter stream(out);
   for (const auto& s : symbols) {
-    if (const std::string* code = codeOf[s.Index()]) {
-      stream.Put(static_cast<std::uint32_t>(std::stoul(*code, nullptr, 2)), static_cast<unsigned>(code->size()));
-      bits += code->size();
+    if (const std::string& code = codes[s.Index()]; !code.empty()) {
+      stream.Put(static_cast<std::uint32_t>(std::stoul(code, nullptr, 2)), static_cast<unsigned>(code.size()));
+      bits += code.size();
     } else {
       stream.Put(0b111111u << 7 | (s.length - 1u) << 4 | s.pixel, 13);
       bits += 13;
@@ -144,6 +149,10 @@ std::array<std::string, 128> AccurateNemesisCodes(const std::array<std::uint64_t
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (codes[i].size() <= kMaxCodeLength) codeOf[candidates[i]] = std::move(codes[i]);
   return codeOf;
+}
+
+std::vector<std::uint8_t> AccurateNemesisHead(std::span<const std::uint8_t> tiles, bool xorMode) {
+  return Head(tiles.size() / kNemesisTileBytes, xorMode, AccurateNemesisCodes(Counts(Symbols(tiles, xorMode))));
 }
 
 Expected<std::vector<std::uint8_t>, std::string> CompressNemesisAccurate(std::span<const std::uint8_t> tiles,

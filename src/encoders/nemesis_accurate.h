@@ -20,6 +20,10 @@ namespace quarvel {
 Expected<std::vector<std::uint8_t>, std::string> CompressNemesisAccurate(std::span<const std::uint8_t> tiles,
                                                                          bool evenLength);
 
+// The header and code table the games' compressor writes for `tiles` in a mode (the
+// first bytes of its block in that mode): a quick check before the whole block.
+std::vector<std::uint8_t> AccurateNemesisHead(std::span<const std::uint8_t> tiles, bool xorMode);
+
 // The code the games' compressor gives each (pixel, run) symbol (pixel * 8 + run - 1),
 // from how often each occurs: "0"s and "1"s, empty for a symbol written inline.
 std::array<std::string, 128> AccurateNemesisCodes(const std::array<std::uint64_t, 128>& counts);
