@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const quarvel::KosinskiScanner scanner(rom);
   for (std::size_t offset = size; offset-- > 0;) {
     auto probe = quarvel::ProbeKosinski(rom, offset);
-    if (probe && probe->compressedSize > probe->decodedSize) probe.reset();
+    if (probe && probe->compressedSize > quarvel::KosinskiLongestStream(probe->decodedSize)) probe.reset();
     const auto found = scanner.At(offset);
     if (found.has_value() != probe.has_value()) std::abort();
     if (found && (found->decodedSize != probe->decodedSize || found->compressedSize != probe->compressedSize))

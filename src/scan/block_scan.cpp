@@ -7,20 +7,32 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 namespace quarvel {
 namespace {
 
 constexpr std::size_t kChunk = 16 * 1024;  // offsets a worker takes at a time
 
-// Candidates of a format that end at the same byte are streams that have run into one
-// another: only the one that fits best (then the last to start) can be a block. Then
-// keeps the strongest of overlapping candidates.
+// Whether `a` is the block rather than `b`, of two streams of a format that end at the
+// same byte: they have run into one another, and only one can be a block. The games' own
+// output; else one taken for a block; else the one that fits its bytes best, then the
+// last to start.
+bool RatherThan(const ScanCandidate& a, const ScanCandidate& b) {
+  if (a.gamesOwn != b.gamesOwn) return a.gamesOwn;
+  const bool likelyA = a.confidence >= kLikelyBlock, likelyB = b.confidence >= kLikelyBlock;
+  if (likelyA != likelyB) return likelyA;
+  return std::pair(a.fit, a.offset) > std::pair(b.fit, b.offset);
+}
+
+// Of streams that end at the same byte, the block (see RatherThan). Then of overlapping
+// candidates the games' own output wins, else one taken for a block, else the first to
+// start (then the surer).
 std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
   std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
     const auto endA = a.offset + a.compressedSize, endB = b.offset + b.compressedSize;
     if (a.format != b.format || endA != endB) return std::pair(a.format, endA) < std::pair(b.format, endB);
-    return std::pair(a.fit, a.offset) > std::pair(b.fit, b.offset);
+    return RatherThan(a, b);
   });
   all.erase(std::unique(all.begin(), all.end(),
                         [](const ScanCandidate& a, const ScanCandidate& b) {
@@ -28,9 +40,12 @@ std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
                         }),
             all.end());
   std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
+    if (a.gamesOwn != b.gamesOwn) return a.gamesOwn;
+    const bool likelyA = a.confidence >= kLikelyBlock, likelyB = b.confidence >= kLikelyBlock;
+    if (likelyA != likelyB) return likelyA;
+    if (a.offset != b.offset) return a.offset < b.offset;
     if (a.confidence != b.confidence) return a.confidence > b.confidence;
-    if (a.compressedSize != b.compressedSize) return a.compressedSize > b.compressedSize;
-    return a.offset < b.offset;
+    return a.compressedSize > b.compressedSize;
   });
   std::map<std::uint64_t, std::uint64_t> kept;  // start -> end
   std::vector<ScanCandidate> result;
@@ -74,7 +89,7 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
           const auto hit = weigh(offset);
           if (!hit) continue;
           if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
-          mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit});
+          mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn});
         }
       }
       done.fetch_add(end - first);

@@ -22,6 +22,7 @@ struct ScanCandidate {
   std::uint64_t compressedSize = 0;
   double confidence = 0;           // 0 to 1
   std::int64_t fit = 0;            // see ScanHit
+  bool gamesOwn = false;           // see ScanHit
 };
 
 struct ScanOptions {
@@ -45,6 +46,10 @@ struct ScanStop {
   std::string message;  // in English: "the scan was cancelled", ...
 };
 
+// The confidence from which a candidate is taken for a block: the window checks it at
+// first, --add-to adds it, insert replaces it.
+inline constexpr double kLikelyBlock = 0.5;
+
 // A format's weigher over one image.
 struct FormatWeigher {
   Format format;
@@ -52,8 +57,12 @@ struct FormatWeigher {
 };
 
 // Asks every weigher at every offset of `rom` (see format_probes.h for what each takes
-// for a block), on `threads` threads (0: one per core). Where candidates overlap, the
-// one with the higher confidence (then the longer stream) is kept. The result is in
+// for a block), on `threads` threads (0: one per core). Of candidates of a format whose
+// streams end at the same byte, the games' own output is kept, else the one that fits
+// best. Of overlapping candidates, the games' own output is kept; else one taken for a
+// block (kLikelyBlock or more) before one that is not; else the one that starts first (a
+// candidate that starts inside another's stream does not displace it), or of two that
+// start together the surer. No two candidates listed overlap. The result is in
 // offset order. A failure inside a worker thread (out of memory) is thrown again in the
 // calling thread once every worker has ended. ScanRom (formats/format_table.h) scans
 // with the weighers of the formats asked for.

@@ -10,6 +10,7 @@
 #include "decoders/kosinski.h"
 #include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
+#include "scan/games_output.h"
 #include "scan/kosinski_scan.h"
 
 namespace quarvel {
@@ -20,6 +21,8 @@ constexpr std::size_t kKosinskiMinimum = 32;
 // first (where costs tie, an encoder may write one).
 constexpr std::int64_t kOddityCost = 64;
 constexpr std::int64_t kUnfit = std::numeric_limits<std::int32_t>::min();  // too many to count
+// The shortest stream whose being the games' own output is evidence of a block.
+constexpr std::uint64_t kTellingStream = 64;
 
 double Clamp(double value) { return std::clamp(value, 0.0, 1.0); }
 
@@ -53,20 +56,35 @@ ScanHit WeighKosinski(std::span<const std::uint8_t> rom, std::size_t offset, con
           commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * odd};
 }
 
+// Whether a stream is long enough that its being the games' own output tells: a few
+// bytes in a run of zeros (one byte value repeated, say) are what the games' compressor
+// makes of their data by chance.
+bool Telling(std::uint64_t compressed) { return compressed >= kTellingStream; }
+
+// A block that is the games' own output, whatever its size: sure.
+ScanHit GamesOwn(std::size_t decoded, std::uint64_t compressed) {
+  return {decoded, compressed, 1.0, static_cast<std::int64_t>(decoded) - static_cast<std::int64_t>(compressed), true};
+}
+
 }  // namespace
 
 ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = scanner->At(offset);
-    if (!probe || probe->decodedSize < kKosinskiMinimum) return std::nullopt;
+    if (!probe) return std::nullopt;
+    if (probe->decodedSize < kKosinskiMinimum) return std::nullopt;
+    if (Telling(probe->compressedSize) && IsGamesKosinski(rom, offset))
+      return GamesOwn(probe->decodedSize, probe->compressedSize);
+    if (probe->compressedSize > probe->decodedSize) return std::nullopt;
     return WeighKosinski(rom, offset, *probe);
   };
 }
 
 // Modules that each decode to 0x1000 bytes and a last one to what the header says, each
 // found as a Kosinski block; weighed as its first module, and surer than that module
-// alone. A last module that holds other than the header says (as in a few games' files)
-// makes it less sure than the module alone.
+// alone. A last module that holds other than the header says is two bytes that happen to
+// stand before a Kosinski block, unless the block is the games' own output (as three of
+// their files are).
 ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     if (offset + 2 >= rom.size()) return std::nullopt;
@@ -83,11 +101,13 @@ ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
       decoded += module->decodedSize;
       at += module->compressedSize;
     }
-    if (decoded < kKosinskiMinimum || decoded < at - offset) return std::nullopt;
+    if (decoded < kKosinskiMinimum) return std::nullopt;
+    if (Telling(at - offset) && IsGamesKosinskiModuled(rom, offset)) return GamesOwn(decoded, at - offset);
+    if (decoded != size || decoded < at - offset) return std::nullopt;
     ScanHit hit = WeighKosinski(rom, first, *firstModule);
     hit.decodedSize = decoded;
     hit.compressedSize = at - offset;
-    hit.confidence = Clamp(hit.confidence + (decoded == size ? 0.2 : -0.05));
+    hit.confidence = Clamp(hit.confidence + 0.2);
     return hit;
   };
 }
@@ -99,8 +119,10 @@ ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
 ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom) {
   return [rom](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = ProbeEnigma(rom, offset);
-    if (!probe || !probe->paddedWithZeros || !probe->tightHeader || probe->entries < 3 || probe->sizes.decodedSize < 32 ||
-        probe->sizes.decodedSize < probe->sizes.compressedSize)
+    if (!probe || !probe->paddedWithZeros || probe->sizes.decodedSize < 32) return std::nullopt;
+    if (Telling(probe->sizes.compressedSize) && IsGamesEnigma(rom, offset))
+      return GamesOwn(probe->sizes.decodedSize, probe->sizes.compressedSize);
+    if (!probe->tightHeader || probe->entries < 3 || probe->sizes.decodedSize < probe->sizes.compressedSize)
       return std::nullopt;
     const double confidence =
         0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 3.0) / 5);
@@ -114,11 +136,12 @@ ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom) {
   return [rom](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = ProbeNemesis(rom, offset);
     if (!probe) return std::nullopt;
+    const std::size_t decoded = std::size_t{probe->tiles} * kNemesisTileBytes;
+    if (Telling(probe->compressedSize) && IsGamesNemesis(rom, offset)) return GamesOwn(decoded, probe->compressedSize);
     // An encoder defines codes that the stream uses, all of them; then the more tiles and
     // the fuller the code space, the surer.
     const double confidence = 0.3 + 0.4 * (probe->codesUsed == probe->codes ? 1 : 0) +
                               0.15 * Clamp(std::log2(probe->tiles) / 6) + 0.15 * probe->coveredEntries / 252.0;
-    const std::size_t decoded = std::size_t{probe->tiles} * kNemesisTileBytes;
     return ScanHit{decoded, probe->compressedSize, confidence,
                    static_cast<std::int64_t>(decoded) - static_cast<std::int64_t>(probe->compressedSize)};
   };

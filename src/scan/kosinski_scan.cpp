@@ -10,11 +10,13 @@
 namespace quarvel {
 namespace {
 
-// The most a block decodes to, and so the most a stream that is no larger may take.
+// The most a block decodes to, and the most a stream of one may take.
 constexpr std::int64_t kLimit = kKosinskiCapacity;
+constexpr std::int64_t kLongest = static_cast<std::int64_t>(KosinskiLongestStream(kKosinskiCapacity));
 constexpr unsigned kMostShift = 23;  // 8 Mi slots of 8 bytes at most
 constexpr unsigned kOdditiesEnough = 4;  // more tell no more: counting stops
 constexpr std::int64_t kNoCopy = std::numeric_limits<std::int64_t>::min() / 4;
+constexpr std::size_t kGamesNoOpAt = 0xA000;
 
 // A point where a walk has just ended the command during which it loaded the descriptor
 // at `descriptor`: it has taken `bitsTaken` (0 to 3) of that descriptor's bits and read
@@ -179,7 +181,7 @@ std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
       }
       passed.push_back({*at, decoded, kNoCopy});
       // Far enough for the outcomes of the first half of the checkpoints to be known.
-      if (walker.Position() - offset > 2 * kLimit || decoded > 2 * kLimit) {
+      if (walker.Position() - offset > 2 * kLongest || decoded > 2 * kLimit) {
         ending = Ending::CutShort;
         break;
       }
@@ -211,12 +213,12 @@ std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
     const std::int64_t position = static_cast<std::int64_t>(it->at.Position());
     reach = std::max(reach, it->reach);
     if (ending == Ending::CutShort) {
-      if (static_cast<std::int64_t>(walker.Position()) - position > kLimit || decoded - it->decodedBefore > kLimit)
+      if (static_cast<std::int64_t>(walker.Position()) - position > kLongest || decoded - it->decodedBefore > kLimit)
         keep(it->at, {});
       continue;
     }
     const std::int64_t after = total - it->decodedBefore;
-    if (ending == Ending::NoBlock || after > kLimit || static_cast<std::int64_t>(last) + 1 - position > kLimit) {
+    if (ending == Ending::NoBlock || after > kLimit || static_cast<std::int64_t>(last) + 1 - position > kLongest) {
       keep(it->at, {});
       continue;
     }
@@ -227,7 +229,7 @@ std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
 
   if (ending != Ending::Block || std::max(firstReach, reach) > 0 || total == 0 || total > kLimit) return std::nullopt;
   const std::uint64_t compressed = last + 1 - offset;
-  if (compressed > static_cast<std::uint64_t>(total)) return std::nullopt;
+  if (compressed > KosinskiLongestStream(static_cast<std::uint64_t>(total))) return std::nullopt;
   return BlockProbe{static_cast<std::size_t>(total), compressed};
 }
 
@@ -239,6 +241,7 @@ KosinskiScanner::Commands KosinskiScanner::Read(std::span<const std::uint8_t> ro
   unsigned& oddities = commands.oddities;
   Walker::Step previous = Walker::Step::Nothing;
   std::int64_t lastDistance = 0, lastCount = 0;
+  unsigned emptyCopies = 0;
   for (;;) {
     std::int64_t distance = 0, count = 0;
     const auto step = walker.Next(distance, count);
@@ -248,19 +251,22 @@ KosinskiScanner::Commands KosinskiScanner::Read(std::span<const std::uint8_t> ro
       if (n == kKosinskiCapacity) break;
       const std::uint8_t byte = walker.Last();
       if (previous == Walker::Step::Literal && n >= 2 && out[n - 1] == byte && out[n - 2] == byte) ++oddities;
-      const bool copyGoesOn = previous == Walker::Step::Copy ? lastCount < 5 : lastCount < 256;
+      // A copy is as long as it can be; past 253 bytes the games' compressor starts another.
+      const bool copyGoesOn = previous == Walker::Step::Copy ? lastCount < 5 : lastCount < 253;
       if (previous != Walker::Step::Literal && previous != Walker::Step::Nothing && copyGoesOn &&
           out[n - static_cast<std::size_t>(lastDistance)] == byte)
         ++oddities;
       out.push_back(byte);
     } else if (step == Walker::Step::Copy || step == Walker::Step::LongCopy) {
       if (distance > static_cast<std::int64_t>(n) || n + static_cast<std::size_t>(count) > kKosinskiCapacity) break;
-      if (step == Walker::Step::LongCopy && distance <= 256 && count <= 5) ++oddities;
+      // The games write a full copy of 3 to 5 bytes from 256 back: inline copies reach 255.
+      if (step == Walker::Step::LongCopy && distance <= 255 && count <= 5) ++oddities;
       for (std::int64_t i = 0; i < count; ++i) out.push_back(out[out.size() - static_cast<std::size_t>(distance)]);
       lastDistance = distance;
       lastCount = count;
     } else if (step == Walker::Step::Nothing) {
-      ++oddities;
+      // The games write one empty copy, before the first command at 0xA000 or later.
+      if (n < kGamesNoOpAt || emptyCopies++ > 0) ++oddities;
     } else {
       break;
     }

@@ -19,20 +19,27 @@
 
 namespace quarvel {
 
+// The most bytes the games' compressor's stream takes (up to its end marker) for data of
+// `decoded` bytes: every byte a literal, a descriptor bit each, the empty copy and the end
+// marker, and a whole descriptor more when the marker fills one.
+constexpr std::uint64_t KosinskiLongestStream(std::uint64_t decoded) { return decoded + decoded / 8 + 9; }
+
 class KosinskiScanner {
  public:
   explicit KosinskiScanner(std::span<const std::uint8_t> rom);
 
   // What ProbeKosinski(rom, offset) finds, for a block whose stream takes no more bytes
-  // than it decodes to; nothing for any other. Safe from many threads at once; fastest
-  // when the offsets are asked from the end of the image down.
+  // than KosinskiLongestStream of what it decodes to; nothing for any other. Safe from
+  // many threads at once; fastest when the offsets are asked from the end of the image
+  // down.
   std::optional<BlockProbe> At(std::size_t offset) const;
 
-  // The commands of the block at `offset`, and how many of them no encoder would write: a
-  // literal that repeats the two bytes before it after another literal, a literal that
-  // goes on with the copy just made, a long-form copy that the short form could make, and
-  // a copy of nothing. Streams that run into a block from bytes that are none have many;
-  // the reading stops at the fifth.
+  // The commands of the block at `offset`, and how many of them no encoder would write
+  // (the games' own compressor included): a literal that repeats the two bytes before it
+  // after another literal, a literal that goes on with the copy just made (shorter than
+  // 253 bytes), a long-form copy that an inline one could make (up to 255 back), and a copy
+  // of nothing, but for one at 0xA000 or later. Streams that run into a block from bytes
+  // that are none have many; the reading stops at the fifth.
   struct Commands {
     unsigned count = 0;
     unsigned oddities = 0;

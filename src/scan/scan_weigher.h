@@ -16,6 +16,8 @@ struct ScanHit {
   // How well the block accounts for its bytes: of candidates whose streams run into one
   // another and end alike, the one that fits best is the block.
   std::int64_t fit = 0;
+  // The stream is byte for byte what the games' own compressor writes for its data.
+  bool gamesOwn = false;
 };
 
 // Weighs each offset of one image as the start of a block: made once a scan, asked from
