@@ -173,7 +173,8 @@ void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& r
                       {"decoded_size", c.decodedSize},
                       {"tiles", format.tiles ? nlohmann::ordered_json(c.decodedSize / kTileBytes) : nullptr},
                       {"compressed_size", c.compressedSize},
-                      {"confidence", std::round(c.confidence * 100) / 100}});
+                      {"confidence", std::round(c.confidence * 100) / 100},
+                      {"games_own", c.gamesOwn}});
   }
   const nlohmann::ordered_json result = {
       {"format_version", 1}, {"rom", rom}, {"size", size}, {"blocks", std::move(blocks)}};
@@ -385,12 +386,12 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
     PrintScanJson(*found, romArg, rom->size(), streams.out);
   } else {
     char line[160];
-    streams.out << "offset      format            decoded   tiles  compressed  confidence\n";
+    streams.out << "offset      format            decoded   tiles  compressed  confidence  games' own\n";
     for (const auto& c : *found) {
       const std::string tiles = InfoOf(c.format).tiles ? std::to_string(c.decodedSize / kTileBytes) : "-";
-      std::snprintf(line, sizeof line, "%-10s  %-16s  %7zu  %6s  %10llu  %10.2f\n", HexOffset(c.offset).c_str(),
+      std::snprintf(line, sizeof line, "%-10s  %-16s  %7zu  %6s  %10llu  %10.2f  %s\n", HexOffset(c.offset).c_str(),
                     std::string(FormatName(c.format)).c_str(), c.decodedSize, tiles.c_str(),
-                    static_cast<unsigned long long>(c.compressedSize), c.confidence);
+                    static_cast<unsigned long long>(c.compressedSize), c.confidence, c.gamesOwn ? "yes" : "-");
       streams.out << line;
     }
   }

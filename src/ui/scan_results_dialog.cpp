@@ -24,9 +24,10 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std
   for (const auto& candidate : found_) {
     const std::string offset = FormatEntry(static_cast<std::int32_t>(candidate.offset), candidate.format, "")
                                    .substr(0, kEntryOffsetLength);  // as the list writes it
-    const QString text = QString::fromUtf8("%1  %2  (confiança %3%)")
-                             .arg(ToQString(offset), ToQString(ScanEntryDescription(candidate)))
-                             .arg(static_cast<int>(candidate.confidence * 100 + 0.5));
+    QString text = QString::fromUtf8("%1  %2  (confiança %3%)")
+                       .arg(ToQString(offset), ToQString(ScanEntryDescription(candidate)))
+                       .arg(static_cast<int>(candidate.confidence * 100 + 0.5));
+    if (candidate.gamesOwn) text += QString::fromUtf8(", formato do jogo");
     auto* item = new QListWidgetItem(text, Blocks);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(CheckedAtFirst(candidate, listed) ? Qt::Checked : Qt::Unchecked);

@@ -56,7 +56,7 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
   EXPECT_EQ(json["blocks"][0],
             nlohmann::json::parse(R"({"offset": 4096, "offset_hex": "0x1000", "format": "nemesis", "decoded_size": 64,
                                       "tiles": 2, "compressed_size": )" + std::to_string(nemesisSize_) +
-                                  ", \"confidence\": " + json["blocks"][0]["confidence"].dump() + "}"));
+                                  ", \"confidence\": " + json["blocks"][0]["confidence"].dump() + ", \"games_own\": false}"));
 
   // A file name that is not UTF-8 is written with a replacement character.
   const auto latin1 = dir_ / "ca\xE7" "a.bin";

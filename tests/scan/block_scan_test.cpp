@@ -10,6 +10,7 @@
 namespace quarvel {
 namespace {
 
+using testing::Bytes;
 using testing::Filler;
 
 std::string Describe(const ScanCandidate& c) {
@@ -82,6 +83,30 @@ TEST(BlockScan, ScansOneFormatWhenAsked) {
       if (block.format != info.format) continue;
       EXPECT_TRUE(std::any_of(found->begin(), found->end(), [&](const auto& c) { return c.offset == block.offset; }))
           << info.name << " at " << HexOffset(block.offset);
+    }
+  }
+}
+
+// The games' own output is a block beyond doubt, even where it takes more than it
+// decodes to; the same stream without the games' zero padding after it is no block.
+TEST(BlockScan, TheGamesOwnOutputIsABlockBeyondDoubt) {
+  const Bytes noise = testing::Filled(Filler::Random, 300, 5);
+  for (const bool games : {true, false}) {
+    Bytes rom(0x400, 0xFF);
+    auto block = *CodecOf(Format::Kosinski).compressAccurate(noise, {});
+    const auto stream = DecodeBlock(Format::Kosinski, block, 0)->compressedSize;
+    ASSERT_GT(stream, noise.size());
+    ASSERT_LT(stream, block.size());
+    if (!games) block.resize(stream);  // the 0xFF after it is no padding of the games'
+    rom.insert(rom.begin() + 0x200, block.begin(), block.end());
+    const auto found = ScanRom(rom, {FormatSet{Format::Kosinski}, 1});
+    ASSERT_TRUE(found);
+    const auto hit = std::find_if(found->begin(), found->end(), [](const auto& c) { return c.offset == 0x200; });
+    ASSERT_EQ(hit != found->end(), games);
+    if (games) {
+      EXPECT_TRUE(hit->gamesOwn);
+      EXPECT_EQ(hit->confidence, 1.0);
+      EXPECT_EQ(hit->decodedSize, noise.size());
     }
   }
 }
