@@ -1,18 +1,8 @@
 #include "common/format.h"
 
-#include <algorithm>
-#include <cctype>
+#include "common/ascii.h"
 
 namespace quarvel {
-namespace {
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-}  // namespace
 
 std::span<const FormatInfo> Formats() { return kFormatInfos; }
 
@@ -20,7 +10,7 @@ const FormatInfo& InfoOf(Format format) { return kFormatInfos[static_cast<std::s
 
 const FormatInfo* FormatNamed(std::string_view name) {
   for (const auto& info : kFormatInfos)
-    if (EqualIgnoringCase(name, info.name)) return &info;
+    if (EqualIgnoringAsciiCase(name, info.name)) return &info;
   return nullptr;
 }
 

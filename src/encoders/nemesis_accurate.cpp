@@ -6,6 +6,7 @@
 
 #include "decoders/nemesis.h"
 #include "encoders/bit_writer.h"
+#include "encoders/nemesis_stretches.h"
 
 namespace quarvel {
 namespace {
@@ -19,33 +20,16 @@ struct Symbol {
   unsigned Index() const { return pixel * 8u + length - 1u; }
 };
 
-// The pixels row after row (each row XORed with the input's row before it, in XOR mode),
-// as maximal runs of one value cut into pieces of 8, the remainder last.
+// The pixels as maximal runs of one value (see NemesisStretches) cut into pieces of 8,
+// the remainder last.
 std::vector<Symbol> Symbols(std::span<const std::uint8_t> tiles, bool xorMode) {
   std::vector<Symbol> symbols;
-  std::uint8_t pixel = 0;
-  std::uint32_t run = 0, previous = 0;
-  const auto flush = [&] {
+  for (auto [pixel, run] : NemesisStretches(tiles, xorMode)) {
     for (; run > 8; run -= 8) symbols.push_back({pixel, 8});
-    if (run > 0) symbols.push_back({pixel, static_cast<std::uint8_t>(run)});
-    run = 0;
-  };
-  for (std::size_t at = 0; at < tiles.size(); at += 4) {
-    const std::uint32_t row = std::uint32_t{tiles[at]} << 24 | std::uint32_t{tiles[at + 1]} << 16 |
-                              std::uint32_t{tiles[at + 2]} << 8 | tiles[at + 3];
-    const std::uint32_t pixels = xorMode ? row ^ previous : row;
-    previous = row;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-      const auto next = static_cast<std::uint8_t>(pixels >> shift & 0xF);
-      if (run > 0 && next != pixel) flush();
-      pixel = next;
-      ++run;
-    }
+    symbols.push_back({pixel, static_cast<std::uint8_t>(run)});
   }
-  flush();
   return symbols;
 }
-
 
 // Codes for candidates [lo, hi) by halving their weights, as the games' compressor did.
 void Split(const std::vector<std::uint64_t>& weights, std::size_t lo, std::size_t hi, std::string code,

@@ -8,6 +8,7 @@
 #include "decoders/nemesis.h"
 #include "encoders/bit_writer.h"
 #include "encoders/nemesis_accurate.h"
+#include "encoders/nemesis_stretches.h"
 
 namespace quarvel {
 namespace {
@@ -22,37 +23,12 @@ struct Run {
   unsigned Symbol() const { return pixel * 8u + length - 1u; }
 };
 
-// The pixels of the rows, first pixel of each row first, as stretches of one value.
-struct Stretch {
-  std::uint8_t pixel;
-  std::uint32_t length;
-};
-
-std::vector<Stretch> Stretches(std::span<const std::uint8_t> tiles, bool xorMode) {
-  std::vector<Stretch> stretches;
-  std::uint32_t previous = 0;
-  for (std::size_t at = 0; at < tiles.size(); at += 4) {
-    const std::uint32_t row = std::uint32_t{tiles[at]} << 24 | std::uint32_t{tiles[at + 1]} << 16 |
-                              std::uint32_t{tiles[at + 2]} << 8 | tiles[at + 3];
-    const std::uint32_t pixels = xorMode ? row ^ previous : row;
-    previous = row;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-      const auto pixel = static_cast<std::uint8_t>(pixels >> shift & 0xF);
-      if (!stretches.empty() && stretches.back().pixel == pixel)
-        ++stretches.back().length;
-      else
-        stretches.push_back({pixel, 1});
-    }
-  }
-  return stretches;
-}
-
 // Bits that each (pixel, run) takes: its code's length, or the inline code's.
 using SymbolCosts = std::array<unsigned, kSymbols>;
 
 // Each stretch cut into runs of 1 to 8 that take the fewest bits at `costs` (eights
 // first when all cost alike).
-std::vector<Run> Cut(const std::vector<Stretch>& stretches, const SymbolCosts& costs) {
+std::vector<Run> Cut(const std::vector<NemesisStretch>& stretches, const SymbolCosts& costs) {
   std::vector<Run> runs;
   std::vector<std::uint32_t> best;
   std::vector<std::uint8_t> part;
@@ -229,7 +205,7 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
   // Two starts: runs cut into eights first, and runs cut at costs estimated from how
   // often each pair occurs. From each, the runs are cut again at the costs of the codes
   // chosen, and codes chosen again for the new runs, while the block gets smaller.
-  const auto stretches = Stretches(tiles, xorMode);
+  const auto stretches = NemesisStretches(tiles, xorMode);
   std::vector<Run> runs;
   Plan plan;
   SymbolCosts eights;

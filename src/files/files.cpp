@@ -8,6 +8,7 @@
 #include <random>
 #include <utility>
 
+#include "common/ascii.h"
 #include "files/native_file.h"
 
 namespace quarvel {
@@ -33,13 +34,6 @@ FileFailure SystemFailure(std::string_view doing, const fs::path& path, std::err
 bool IsAccessError(std::error_code code) {
   return code == std::errc::permission_denied || code == std::errc::operation_not_permitted ||
          code == std::errc::read_only_file_system;
-}
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
 }
 
 fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
