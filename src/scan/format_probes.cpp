@@ -71,8 +71,7 @@ ScanHit GamesOwn(std::size_t decoded, std::uint64_t compressed) {
 ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = scanner->At(offset);
-    if (!probe) return std::nullopt;
-    if (probe->decodedSize < kKosinskiMinimum) return std::nullopt;
+    if (!probe || probe->decodedSize < kKosinskiMinimum) return std::nullopt;
     if (Telling(probe->compressedSize) && IsGamesKosinski(rom, offset))
       return GamesOwn(probe->decodedSize, probe->compressedSize);
     if (probe->compressedSize > probe->decodedSize) return std::nullopt;

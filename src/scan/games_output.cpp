@@ -25,14 +25,15 @@ bool Holds(std::span<const std::uint8_t> rom, std::size_t offset, const std::vec
          std::equal(block.begin(), block.end(), rom.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-// The commands of the Kosinski stream at `offset` and what they write, until `enough`
-// bytes are written or the stream ends (then `ended`); false for a stream that fails.
+// The first commands of a Kosinski stream, and what they write.
 struct Decoded {
   std::vector<KosinskiCommand> commands;
   std::vector<std::uint8_t> bytes;
-  bool ended = false;
+  bool ended = false;  // at its end marker
 };
 
+// Decodes the stream at `offset` until `enough` bytes are written or it ends; false for
+// a stream that fails first.
 bool DecodeCommands(std::span<const std::uint8_t> rom, std::size_t offset, std::size_t enough, Decoded& decoded) {
   std::size_t at = offset;
   unsigned descriptor = 0, bitsLeft = 0;
