@@ -66,7 +66,7 @@ int Preview(Format format, const OffsetArg& offset, const std::string& rom, cons
 struct ScanArgs {
   bool json = false;
   std::string addTo;           // a catalogue to add the blocks found to, when not empty
-  double minConfidence = 0.5;  // of the blocks to add
+  double minConfidence = kLikelyBlock;  // of the blocks to add
 };
 int Scan(const std::string& rom, FormatSet formats, const ScanArgs& args, const CatalogueLocation& catalogues,
          const Streams& streams);

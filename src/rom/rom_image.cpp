@@ -121,13 +121,13 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
   }
   if (!change.listed && !change.force) {
     const double confidence = ScanConfidence(change.format, rom, offset);
-    if (confidence < kBlockConfidence) {
+    if (confidence < kLikelyBlock) {
       const bool vowel = std::string_view("AEIOU").find(title.front()) != std::string_view::npos;
       ChangeFailure failure{Kind::NotABlock,
                             std::string("nothing says that ") + (vowel ? "an " : "a ") + title +
                                 " block starts there: no catalogue lists one, and the scan " +
                                 (confidence > 0 ? "rates it " + Confidence(confidence) + " (a block, " +
-                                                      Confidence(kBlockConfidence) + " or more)"
+                                                      Confidence(kLikelyBlock) + " or more)"
                                                 : std::string("takes it for no block")),
                             room};
       failure.confidence = confidence;

@@ -50,9 +50,6 @@ struct Insertion {
 Expected<Insertion, std::string> InsertBlock(std::vector<std::uint8_t>& rom, std::uint64_t offset, std::uint64_t oldSize,
                                              std::span<const std::uint8_t> block, const InsertOptions& options);
 
-// The confidence from which the scan takes a candidate for a block.
-inline constexpr double kBlockConfidence = 0.5;
-
 struct BlockChange {
   Format format = Format::Kosinski;
   std::int64_t offset = 0;
@@ -92,7 +89,7 @@ struct ChangeFailure {
 // whole), placed by InsertBlock, and the checksum fixed unless asked not to. Fails,
 // changing nothing, when the old block does not decode to its end (a Kosinski block
 // stopped by a copy from before its start included), when it is neither listed nor
-// rated a block (kBlockConfidence or more) by the scan unless forced, when its room
+// rated a block (kLikelyBlock or more) by the scan unless forced, when its room
 // reaches into the header (0x100 to 0x1FF, forced or not), when the data does not
 // compress or (raw) decode whole, or when the block cannot be placed. Before it gives
 // the new image, it decodes the new block from it and compares it with the data, and

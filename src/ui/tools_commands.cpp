@@ -92,7 +92,7 @@ std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& f
 }
 
 bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed) {
-  return candidate.confidence >= 0.5 && !Lists(listed, static_cast<std::int32_t>(candidate.offset), candidate.format);
+  return candidate.confidence >= kLikelyBlock && !Lists(listed, static_cast<std::int32_t>(candidate.offset), candidate.format);
 }
 
 std::string BlocksAddedMessage(std::size_t count) {
