@@ -192,8 +192,10 @@ std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::s
   unsigned largestIndex = 0, flags = 0;
   const Ending ending = Walk(
       *header, reader,
-      [&](Entry, unsigned index, std::uint16_t word) {
+      [&](Entry entry, unsigned index, std::uint16_t word) {
         if (++words > kEnigmaCapacity / 2 || probe.oddities > kMostOddities) return false;
+        if (entry == Entry::List || (index == 0 && entry != Entry::Incrementing && entry != Entry::Literal))
+          ++probe.inlineFlags[word >> 11];
         if (index == 0) first = word;
         last = word;
         largestIndex = std::max(largestIndex, word & 0x7FFu);

@@ -14,6 +14,7 @@
 // at 16 bits; the games add a base word to each, a decode adds none.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,6 +47,8 @@ struct EnigmaProbe {
   bool paddedWithZeros = false;  // the bits after the end entry, to the byte's end, are 0
   bool evenWithZero = false;     // it takes an even number of bytes, or a zero byte follows
   bool tightHeader = false;      // N is the width of the largest tile index, M the flags set
+  // How many inline values carry each combination of flag bits (word >> 11).
+  std::array<std::uint32_t, 32> inlineFlags{};
 };
 
 // Whether a block with a header as encoders write it (N 1 to 11, M below 0x20) starts

@@ -1,6 +1,7 @@
 #include "scan/format_probes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -21,8 +22,11 @@ constexpr std::size_t kKosinskiMinimum = 32;
 // first (where costs tie, an encoder may write one).
 constexpr std::int64_t kOddityCost = 64;
 constexpr std::int64_t kUnfit = std::numeric_limits<std::int32_t>::min();  // too many to count
-// The shortest stream whose being the games' own output is evidence of a block.
-constexpr std::uint64_t kTellingStream = 64;
+// The shortest stream whose being the games' own output is evidence of a block: where
+// the games place blocks (an even offset), and elsewhere. Of 16 bytes or more, none in
+// 288 MiB of random bytes, code, tiles and tables came up at an even offset.
+constexpr std::uint64_t kTellingStream = 16;
+constexpr std::uint64_t kTellingStreamAtOddOffset = 64;
 
 double Clamp(double value) { return std::clamp(value, 0.0, 1.0); }
 
@@ -56,10 +60,45 @@ ScanHit WeighKosinski(std::span<const std::uint8_t> rom, std::size_t offset, con
           commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * odd};
 }
 
-// Whether a stream is long enough that its being the games' own output tells: a few
-// bytes in a run of zeros (one byte value repeated, say) are what the games' compressor
-// makes of their data by chance.
-bool Telling(std::uint64_t compressed) { return compressed >= kTellingStream; }
+// The games place their blocks at even offsets; a hack may place one at an odd offset,
+// where a stream read from other bytes is as likely: it needs more evidence there. A bit
+// stream (Nemesis, Enigma) is read from any bytes at all, far more often than a run of
+// Kosinski commands that ends at its marker.
+constexpr double kOddOffsetDoubt = 0.05;
+constexpr double kOddOffsetBitStreamDoubt = 0.15;
+
+// `hit` of a block at `offset`, weighed lower (by `doubt`) at an odd offset unless it is
+// the games' own output.
+ScanHit Placed(std::size_t offset, ScanHit hit, double doubt) {
+  if (offset % 2 != 0 && !hit.gamesOwn) hit.confidence = Clamp(hit.confidence - doubt);
+  return hit;
+}
+
+// The most an Enigma stream whose inline values look like noise is weighed.
+constexpr double kNoiseLikeMap = 0.3;
+
+// A map's tiles share a few palette lines and flips, one combination most of all.
+// Inline values whose flag bits take about as many combinations as chance would, none
+// of them common, are noise read as a map.
+bool NoiseLikeFlags(const EnigmaProbe& probe, unsigned mask) {
+  std::uint32_t values = 0, kinds = 0, commonest = 0;
+  for (const auto count : probe.inlineFlags) {
+    values += count;
+    kinds += count != 0;
+    commonest = std::max(commonest, count);
+  }
+  const double combinations = std::exp2(std::popcount(mask));
+  const double byChance = combinations * (1 - std::pow(1 - 1 / combinations, values));
+  return kinds >= 4 && kinds > 0.6 * byChance && commonest * 2 < values;
+}
+
+// Whether a stream at `offset` is long enough that its being the games' own output
+// tells: a few bytes (in a run of zeros, in another block's bytes) are what the games'
+// compressor makes of their data by chance, at an odd offset more often than the games
+// placed a block there.
+bool Telling(std::size_t offset, std::uint64_t compressed) {
+  return compressed >= (offset % 2 == 0 ? kTellingStream : kTellingStreamAtOddOffset);
+}
 
 // A block that is the games' own output, whatever its size: sure.
 ScanHit GamesOwn(std::size_t decoded, std::uint64_t compressed) {
@@ -72,18 +111,19 @@ ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = scanner->At(offset);
     if (!probe || probe->decodedSize < kKosinskiMinimum) return std::nullopt;
-    if (Telling(probe->compressedSize) && IsGamesKosinski(rom, offset))
+    if (Telling(offset, probe->compressedSize) && IsGamesKosinski(rom, offset))
       return GamesOwn(probe->decodedSize, probe->compressedSize);
     if (probe->compressedSize > probe->decodedSize) return std::nullopt;
-    return WeighKosinski(rom, offset, *probe);
+    return Placed(offset, WeighKosinski(rom, offset, *probe), kOddOffsetDoubt);
   };
 }
 
 // Modules that each decode to 0x1000 bytes and a last one to what the header says, each
 // found as a Kosinski block; weighed as its first module, and surer than that module
-// alone. A last module that holds other than the header says is two bytes that happen to
-// stand before a Kosinski block, unless the block is the games' own output (as three of
-// their files are).
+// alone. A header that states other than the modules hold is two bytes that happen to
+// stand before a Kosinski block (before the games' own, any two bytes make the games'
+// own Kosinski Moduled block), unless it states half of what they hold in a block of
+// the games' own output, as three of their files do.
 ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     if (offset + 2 >= rom.size()) return std::nullopt;
@@ -101,33 +141,36 @@ ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom) {
       at += module->compressedSize;
     }
     if (decoded < kKosinskiMinimum) return std::nullopt;
-    if (Telling(at - offset) && IsGamesKosinskiModuled(rom, offset)) return GamesOwn(decoded, at - offset);
+    if (decoded != size && decoded != 2 * size) return std::nullopt;
+    if (Telling(offset, at - offset) && IsGamesKosinskiModuled(rom, offset)) return GamesOwn(decoded, at - offset);
     if (decoded != size || decoded < at - offset) return std::nullopt;
     ScanHit hit = WeighKosinski(rom, first, *firstModule);
     hit.decodedSize = decoded;
     hit.compressedSize = at - offset;
     hit.confidence = Clamp(hit.confidence + 0.2);
-    return hit;
+    return Placed(offset, hit, kOddOffsetDoubt);
   };
 }
 
 // An Enigma list with a header as encoders make it (N the width of the largest tile
 // index, M the flags that are set), no entry an encoder would not write, zero bits
 // after its end entry, three entries or more and 16 words or more, no fewer bytes than
-// it takes; surer the more entries it has, and when a zero byte pads it to an even length.
+// it takes; surer the more entries it has, and when a zero byte pads it to an even length;
+// hardly a map when its inline values' flags look like noise.
 ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom) {
   return [rom](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = ProbeEnigma(rom, offset);
     if (!probe || !probe->paddedWithZeros || probe->sizes.decodedSize < 32) return std::nullopt;
-    if (Telling(probe->sizes.compressedSize) && IsGamesEnigma(rom, offset))
+    if (Telling(offset, probe->sizes.compressedSize) && IsGamesEnigma(rom, offset))
       return GamesOwn(probe->sizes.decodedSize, probe->sizes.compressedSize);
     if (!probe->tightHeader || probe->entries < 3 || probe->sizes.decodedSize < probe->sizes.compressedSize)
       return std::nullopt;
-    const double confidence =
-        0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 3.0) / 5);
-    return ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
-                   static_cast<std::int64_t>(probe->sizes.decodedSize) -
-                       static_cast<std::int64_t>(probe->sizes.compressedSize)};
+    double confidence = 0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 3.0) / 5);
+    if (NoiseLikeFlags(*probe, rom[offset + 1])) confidence = std::min(confidence, kNoiseLikeMap);
+    return Placed(offset, ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
+                                  static_cast<std::int64_t>(probe->sizes.decodedSize) -
+                                      static_cast<std::int64_t>(probe->sizes.compressedSize)},
+                  kOddOffsetBitStreamDoubt);
   };
 }
 
@@ -136,13 +179,14 @@ ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom) {
     const auto probe = ProbeNemesis(rom, offset);
     if (!probe) return std::nullopt;
     const std::size_t decoded = std::size_t{probe->tiles} * kNemesisTileBytes;
-    if (Telling(probe->compressedSize) && IsGamesNemesis(rom, offset)) return GamesOwn(decoded, probe->compressedSize);
+    if (Telling(offset, probe->compressedSize) && IsGamesNemesis(rom, offset)) return GamesOwn(decoded, probe->compressedSize);
     // An encoder defines codes that the stream uses, all of them; then the more tiles and
     // the fuller the code space, the surer.
     const double confidence = 0.3 + 0.4 * (probe->codesUsed == probe->codes ? 1 : 0) +
                               0.15 * Clamp(std::log2(probe->tiles) / 6) + 0.15 * probe->coveredEntries / 252.0;
-    return ScanHit{decoded, probe->compressedSize, confidence,
-                   static_cast<std::int64_t>(decoded) - static_cast<std::int64_t>(probe->compressedSize)};
+    return Placed(offset, ScanHit{decoded, probe->compressedSize, confidence,
+                                  static_cast<std::int64_t>(decoded) - static_cast<std::int64_t>(probe->compressedSize)},
+                  kOddOffsetBitStreamDoubt);
   };
 }
 

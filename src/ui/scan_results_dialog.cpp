@@ -28,6 +28,10 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std
                        .arg(ToQString(offset), ToQString(ScanEntryDescription(candidate)))
                        .arg(static_cast<int>(candidate.confidence * 100 + 0.5));
     if (candidate.gamesOwn) text += QString::fromUtf8(", formato do jogo");
+    if (Lists(listed, static_cast<std::int32_t>(candidate.offset), candidate.format)) {
+      text += QString::fromUtf8(", já no catálogo");
+      ++listedCount_;
+    }
     auto* item = new QListWidgetItem(text, Blocks);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(CheckedAtFirst(candidate, listed) ? Qt::Checked : Qt::Unchecked);
@@ -74,11 +78,13 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std
 void ScanResultsDialog::Recount() {
   int checked = 0;
   for (int i = 0; i < Blocks->count(); ++i) checked += Blocks->item(i)->checkState() == Qt::Checked ? 1 : 0;
-  Count->setText(QString::fromUtf8("%1 %2, %3 %4.")
+  QString text = QString::fromUtf8("%1 %2, %3 %4")
                      .arg(Blocks->count())
                      .arg(Blocks->count() == 1 ? "bloco encontrado" : "blocos encontrados")
                      .arg(checked)
-                     .arg(checked == 1 ? "marcado" : "marcados"));
+                     .arg(checked == 1 ? "marcado" : "marcados");
+  if (listedCount_ != 0) text += QString::fromUtf8("; %1 já no catálogo").arg(listedCount_);
+  Count->setText(text + ".");
 }
 
 std::vector<ScanCandidate> ScanResultsDialog::Chosen() const {

@@ -15,7 +15,8 @@ namespace quarvel {
 
 class ScanResultsDialog : public QDialog {
  public:
-  // The blocks found, each checked when CheckedAtFirst says so of the entries `listed`.
+  // The blocks found, each checked when CheckedAtFirst says so of the entries `listed`;
+  // those `listed` holds already are shown so, and counted.
   ScanResultsDialog(std::vector<ScanCandidate> found, const std::vector<std::string>& listed,
                     QWidget* parent = nullptr);
 
@@ -33,6 +34,7 @@ class ScanResultsDialog : public QDialog {
   void Recount();
 
   std::vector<ScanCandidate> found_;
+  int listedCount_ = 0;
 };
 
 }  // namespace quarvel

@@ -83,7 +83,31 @@ inline Bytes PlaneMap(std::size_t width, std::size_t height, unsigned seed) {
   return bytes;
 }
 
-inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
+struct PlacedBlock {
+  std::size_t offset;
+  Format format;
+  std::size_t decodedSize;
+  std::size_t compressedSize;  // as a decode counts it: an Enigma block's even padding left out
+  bool gamesOwn = false;       // made by the games' own compressor
+};
+
+// `data` packed in `format` as the games' own compressor packs it, or as small as can be
+// (as a hack's tools do).
+inline Bytes Packed(Format format, const Bytes& data, bool gamesOwn) {
+  return gamesOwn ? *CodecOf(format).compressAccurate(data, {}) : *CodecOf(format).compress(data);
+}
+
+// Notes a block of `packed` about to be appended to `rom`.
+inline void Place(std::vector<PlacedBlock>& placed, const Bytes& rom, Format format, std::size_t decodedSize,
+                  const Bytes& packed, bool gamesOwn) {
+  placed.push_back({rom.size(), format, decodedSize, DecodeBlock(format, packed, 0)->compressedSize, gamesOwn});
+}
+
+
+// `size` bytes of `filler`; the blocks of Filler::Blocks (whole ones, of both compressors,
+// at even offsets but now and then a hack's at an odd one, 0xFF after the last) are
+// noted in `blocks`.
+inline Bytes Filled(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>* blocks = nullptr) {
   std::mt19937 random(seed);
   Bytes bytes;
   switch (filler) {
@@ -120,36 +144,35 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed) {
       break;
     }
     case Filler::Blocks:
-      for (unsigned block = 0; bytes.size() < size; ++block) {
+      for (unsigned block = 0;; ++block) {
         const Format format = Formats()[block % Formats().size()].format;
         const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, seed + block)
                                                     : TileArt(8 + random() % 40, seed + block);
-        const auto packed = *CodecOf(format).compress(data);
+        const bool gamesOwn = block / Formats().size() % 2 == 0;
+        const auto packed = Packed(format, data, gamesOwn);
+        if (bytes.size() % 2 != 0 && (gamesOwn || random() % 8 != 0)) bytes.push_back(0x00);
+        if (bytes.size() + packed.size() > size) break;
+        if (blocks) Place(*blocks, bytes, format, data.size(), packed, gamesOwn);
         bytes.insert(bytes.end(), packed.begin(), packed.end());
       }
-      bytes.resize(size);
+      bytes.resize(size, 0xFF);
       break;
   }
   return bytes;
 }
 
-struct PlacedBlock {
-  std::size_t offset;
-  Format format;
-  std::size_t decodedSize;
-  std::size_t compressedSize;  // as a decode counts it: an Enigma block's even padding left out
-};
-
-// `size` bytes of filler with a Kosinski block of tile art, a Kosinski block of text-like
-// data, Nemesis blocks of 12, 64 and 300 tiles, an Enigma plane map and a Kosinski
-// Moduled block of art placed among it, at even offsets.
-inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
-  Bytes rom = Filled(filler, size, seed);
+// `size` bytes of filler with blocks among it, each made by both compressors: a Kosinski
+// block of tile art and one of text-like data, Nemesis blocks of 12, 64 and 300 tiles, an
+// Enigma plane map and a Kosinski Moduled block of art. The games' own blocks stand at
+// even offsets, a hack's Kosinski block of text at an odd one. The filler's own blocks
+// (Filler::Blocks) are noted in `fillerBlocks`.
+inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed,
+                           std::vector<PlacedBlock>* fillerBlocks = nullptr) {
   std::string text;
   std::mt19937 random(seed);
   const char* words[] = {"ring ", "spring ", "monitor ", "badnik ", "loop ", "zone ", "act ", "boss "};
   while (text.size() < 3000) text += words[random() % 8];
-  const std::vector<std::pair<Format, Bytes>> blocks = {
+  const std::vector<std::pair<Format, Bytes>> datas = {
       {Format::Kosinski, TileArt(40, seed + 1)},
       {Format::Kosinski, Bytes(text.begin(), text.end())},
       {Format::Nemesis, TileArt(12, seed + 2)},
@@ -158,13 +181,41 @@ inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::
       {Format::Enigma, PlaneMap(40, 28, seed + 5)},
       {Format::KosinskiModuled, TileArt(200, seed + 6)},
   };
-  std::size_t at = 0x1000;
-  for (const auto& [format, data] : blocks) {
-    const auto packed = *CodecOf(format).compress(data);
-    std::copy(packed.begin(), packed.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
-    placed.push_back({at, format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});
-    at += (packed.size() + size / 8) & ~std::size_t{1};
+  struct Block {
+    Format format;
+    std::size_t decodedSize;
+    Bytes packed;
+    bool gamesOwn;
+  };
+  std::vector<Block> blocks;
+  std::size_t packedBytes = 0;
+  for (const bool gamesOwn : {true, false}) {
+    for (const auto& [format, data] : datas) {
+      blocks.push_back({format, data.size(), Packed(format, data, gamesOwn), gamesOwn});
+      packedBytes += blocks.back().packed.size();
+    }
   }
+  const std::size_t gap = (size - std::min(size, packedBytes + 0x1000)) / (blocks.size() + 1) & ~std::size_t{1};
+  Bytes rom;
+  auto fill = [&](std::size_t bytes, unsigned part) {
+    std::vector<PlacedBlock> fillers;
+    const auto filled = Filled(filler, bytes, seed + part, &fillers);
+    for (auto block : fillers) {
+      block.offset += rom.size();
+      if (fillerBlocks) fillerBlocks->push_back(block);
+    }
+    rom.insert(rom.end(), filled.begin(), filled.end());
+  };
+  fill(0x1000, 0);
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    const auto& block = blocks[b];
+    if (b == 8) rom.push_back(0xFF);  // the hack's block of text
+    Place(placed, rom, block.format, block.decodedSize, block.packed, block.gamesOwn);
+    rom.insert(rom.end(), block.packed.begin(), block.packed.end());
+    if (rom.size() % 2 != 0) rom.push_back(0x00);
+    fill(gap, 1 + static_cast<unsigned>(b));
+  }
+  fill(size - std::min(size, rom.size()), 99);
   return rom;
 }
 
@@ -183,8 +234,9 @@ inline Bytes Mappings(std::size_t words, unsigned seed) {
 }
 
 // A ROM image laid out as games are: code, uncompressed tiles and mappings, and runs of
-// compressed blocks of every kind of data (at even offsets, and now and then at odd
-// ones), with 0xFF padding between some parts and up to the end.
+// compressed blocks of every kind of data, half of them the games' own output (at even
+// offsets), half as small as can be (as in a hack: now and then at an odd offset), with
+// 0xFF padding between some parts and up to the end.
 inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
   std::mt19937 random(seed);
   Bytes rom;
@@ -207,12 +259,13 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
             case 4: data = TileArt(8 + random() % 400, random()); format = Format::KosinskiModuled; break;
             default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
           }
-          const auto packed = *CodecOf(format).compress(data);
+          const bool gamesOwn = random() % 2 == 0;
+          const auto packed = Packed(format, data, gamesOwn);
           if (packed.size() > data.size()) continue;  // kept as it is
-          if (random() % 8 == 0) rom.push_back(0xFF);  // at an odd offset
-          placed.push_back({rom.size(), format, data.size(), DecodeBlock(format, packed, 0)->compressedSize});
+          if (gamesOwn ? rom.size() % 2 != 0 : random() % 8 == 0)
+            rom.push_back(gamesOwn ? 0x00 : 0xFF);  // the games' at even offsets, a hack's now and then at an odd one
+          Place(placed, rom, format, data.size(), packed, gamesOwn);
           append(packed);
-          if (rom.size() % 2 != 0 && random() % 2 == 0) rom.push_back(0x00);
         }
     }
   }

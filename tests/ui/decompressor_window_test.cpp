@@ -451,6 +451,15 @@ class WindowTest : public QObject {
              std::vector<std::string>{"00000800 - <N> - Nemesis, 4 ladrilhos"});
     QCOMPARE(h.window.CompList->count(), 1);
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(BlocksAddedMessage(1))});
+
+    QString again;  // a second scan tells the block added from the others
+    WhenShown<ScanResultsDialog>([&](ScanResultsDialog* results) {
+      again = results->Blocks->item(1)->text() + " | " + results->Count->text();
+      results->Cancel->click();
+    });
+    h.window.ScanAction->trigger();
+    QVERIFY2(again.endsWith(QString::fromUtf8(", já no catálogo | 2 blocos encontrados, 1 marcado; 1 já no catálogo.")),
+             qPrintable(again));
   }
 
   // A scan of odd bytes can offer tens of thousands of blocks: one click checks them all.
