@@ -312,8 +312,9 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "Every offset is tried. A Kosinski block must reach its end marker with no copy from before its start\n"
       "and decode to 32 bytes or more; a Nemesis block must have a well-formed code table and decode every\n"
       "tile through codes it defines; a Kosinski Moduled block, modules of 4096 bytes that are Kosinski blocks;\n"
-      "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry. Of\n"
-      "overlapping candidates the stronger is listed.");
+      "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry. A block\n"
+      "that is the games' own output weighs 1; any other weighs less at an odd offset. Of overlapping\n"
+      "candidates the games' own output is listed, else one of confidence 0.5 or more, else the first.");
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
   choices.emplace_back("both");

@@ -14,6 +14,19 @@ namespace {
 
 constexpr std::size_t kChunk = 16 * 1024;  // offsets a worker takes at a time
 
+// No encoder starts a block with this many bytes of one value: a Kosinski stream would
+// hold literals that repeat the bytes before them, or copy from before its start; a
+// Nemesis table, one code twice; an Enigma stream, entries that merge, or no end. Runs of
+// padding are passed over up to their last bytes.
+constexpr std::size_t kOneValueRun = 32;
+
+// How many bytes from `offset` on hold rom[offset]'s value, up to kOneValueRun.
+std::size_t RunAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  std::size_t run = 0;
+  while (offset + run < rom.size() && run < kOneValueRun && rom[offset + run] == rom[offset]) ++run;
+  return run;
+}
+
 // Whether `a` is the block rather than `b`, of two streams of a format that end at the
 // same byte: they have run into one another, and only one can be a block. The games' own
 // output; else one taken for a block; else the one that fits its bytes best, then the
@@ -84,7 +97,10 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
       const std::size_t taken = nextChunk.fetch_add(kChunk);
       if (taken >= total || stop.load(std::memory_order_relaxed)) return;
       const std::size_t end = total - taken, first = end - std::min(end, kChunk);
+      std::size_t run = RunAt(rom, end);
       for (std::size_t offset = end; offset-- > first;) {
+        run = offset + 1 < total && rom[offset] == rom[offset + 1] ? std::min(run + 1, kOneValueRun) : 1;
+        if (run == kOneValueRun) continue;
         for (const auto& [format, weigh] : weighers) {
           const auto hit = weigh(offset);
           if (!hit) continue;

@@ -57,7 +57,8 @@ struct FormatWeigher {
 };
 
 // Asks every weigher at every offset of `rom` (see format_probes.h for what each takes
-// for a block), on `threads` threads (0: one per core). Of candidates of a format whose
+// for a block) but those where 32 bytes or more of one value start (no block starts so),
+// on `threads` threads (0: one per core). Of candidates of a format whose
 // streams end at the same byte, the games' own output is kept, else the one that fits
 // best. Of overlapping candidates, the games' own output is kept; else one taken for a
 // block (kLikelyBlock or more) before one that is not; else the one that starts first (a

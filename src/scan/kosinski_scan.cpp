@@ -1,8 +1,11 @@
 #include "scan/kosinski_scan.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "decoders/kosinski.h"
@@ -135,19 +138,38 @@ class Walker {
 }  // namespace
 
 KosinskiScanner::KosinskiScanner(std::span<const std::uint8_t> rom)
-    : rom_(rom), shift_(std::min<unsigned>(kMostShift, std::bit_width(std::max<std::size_t>(rom.size(), 2) - 1))),
-      kept_(new std::atomic<std::uint64_t>[std::size_t{1} << shift_]()) {}
+    : serial_([] {
+        static std::atomic<std::uint64_t> made{0};
+        return ++made;
+      }()),
+      rom_(rom), shift_(std::min<unsigned>(kMostShift, std::bit_width(std::max<std::size_t>(rom.size(), 2) - 1))),
+      kept_(static_cast<std::uint64_t*>(std::calloc(std::size_t{1} << shift_, sizeof(std::uint64_t)))) {
+  if (!kept_) throw std::bad_alloc();
+}
 
 std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
+  struct Answer {
+    std::uint64_t scanner = 0;  // the serial of the scanner asked
+    std::size_t offset = 0;
+    std::optional<BlockProbe> probe;
+  };
+  thread_local std::array<Answer, 4> recent;  // the last offsets this thread asked, by offset
+  Answer& answer = recent[offset % recent.size()];
+  if (answer.scanner != serial_ || answer.offset != offset) answer = {serial_, offset, Walk(offset)};
+  return answer.probe;
+}
+
+std::optional<BlockProbe> KosinskiScanner::Walk(std::size_t offset) const {
   const std::size_t mask = (std::size_t{1} << shift_) - 1;
   auto kept = [&](const Checkpoint& at) -> std::optional<Outcome> {
-    const std::uint64_t word = kept_[at.descriptor & mask].load(std::memory_order_relaxed);
+    const std::uint64_t word = std::atomic_ref(kept_[at.descriptor & mask]).load(std::memory_order_relaxed);
     if (word == 0 || (word >> 1 & 0xF) != at.Variant() || (word >> 5 & 0x1F) != at.descriptor >> shift_)
       return std::nullopt;
     return Unpack(word);
   };
   auto keep = [&](const Checkpoint& at, const Outcome& outcome) {
-    kept_[at.descriptor & mask].store(Pack(at, at.descriptor >> shift_, outcome), std::memory_order_relaxed);
+    std::atomic_ref(kept_[at.descriptor & mask]).store(Pack(at, at.descriptor >> shift_, outcome),
+                                                       std::memory_order_relaxed);
   };
 
   // The checkpoints passed, with the bytes decoded from `offset` before each and the

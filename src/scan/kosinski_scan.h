@@ -9,7 +9,7 @@
 // of 65,536 bytes from every offset) or a long block entered at each of its bytes.
 #pragma once
 
-#include <atomic>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,7 +31,9 @@ class KosinskiScanner {
   // What ProbeKosinski(rom, offset) finds, for a block whose stream takes no more bytes
   // than KosinskiLongestStream of what it decodes to; nothing for any other. Safe from
   // many threads at once; fastest when the offsets are asked from the end of the image
-  // down.
+  // down. An offset asked again soon after by the same thread is answered at once (the
+  // Kosinski Moduled weigher asks for the module after the header the Kosinski weigher
+  // has just had).
   std::optional<BlockProbe> At(std::size_t offset) const;
 
   // The commands of the block at `offset`, and how many of them no encoder would write
@@ -47,9 +49,18 @@ class KosinskiScanner {
   static Commands Read(std::span<const std::uint8_t> rom, std::size_t offset);
 
  private:
+  std::optional<BlockProbe> Walk(std::size_t offset) const;
+
+  struct Free {
+    void operator()(std::uint64_t* slots) const { std::free(slots); }
+  };
+
+  std::uint64_t serial_;  // this scanner's among all made, for the answers a thread keeps
   std::span<const std::uint8_t> rom_;
   unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position
-  std::unique_ptr<std::atomic<std::uint64_t>[]> kept_;
+  // Zeroed pages from the system, touched only where a walk keeps an outcome; read and
+  // written through std::atomic_ref.
+  std::unique_ptr<std::uint64_t[], Free> kept_;
 };
 
 }  // namespace quarvel

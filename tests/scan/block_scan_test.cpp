@@ -24,8 +24,7 @@ std::string Describe(const ScanCandidate& c) {
 TEST(BlockScan, FindsEveryBlockAmongEachKindOfFiller) {
   for (const Filler filler : testing::kFillers) {
     std::vector<testing::PlacedBlock> placed, fillerBlocks;
-    const std::size_t size = filler == Filler::Blocks ? 256 << 10 : 1 << 20;  // its blocks take long to make
-    const auto rom = testing::RomWithBlocks(filler, size, 42, placed, &fillerBlocks);
+    const auto rom = testing::RomWithBlocks(filler, 1 << 20, 42, placed, &fillerBlocks);
     const auto found = ScanRom(rom, {});
     ASSERT_TRUE(found);
     for (const auto& block : placed) {
@@ -121,7 +120,7 @@ TEST(BlockScan, AStreamStartingInsideABlockDoesNotDisplaceIt) {
       {"the stream the games' own", false, true, 0x1000 + 10840 - 5},
       {"both the games' own", true, true, 0x1000},
   };
-  const Bytes rom(0x4000, 0xFF);
+  const Bytes rom = testing::Filled(Filler::Random, 0x4000, 1);
   for (const auto& row : rows) {
     const ScanHit block{4096, 10840, row.blockGamesOwn ? 1.0 : 0.5, 0, row.blockGamesOwn};
     const ScanHit stream{64, 37, row.streamGamesOwn ? 1.0 : 0.73, 27, row.streamGamesOwn};

@@ -2,6 +2,8 @@
 // filler of several kinds.
 #pragma once
 
+#include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -104,6 +106,31 @@ inline void Place(std::vector<PlacedBlock>& placed, const Bytes& rom, Format for
 }
 
 
+// Blocks of tile art and plane maps of every format, by both compressors, made once: a
+// filler of blocks draws from them (making thousands anew would take the most time).
+constexpr unsigned kBlockPool = 512;
+struct Pooled {
+  Format format;
+  std::size_t decodedSize;
+  Bytes packed;
+  bool gamesOwn;
+};
+inline const Pooled& PooledBlock(unsigned pick) {
+  static std::mutex mutex;
+  static std::map<unsigned, Pooled> made;
+  const std::lock_guard lock(mutex);
+  auto it = made.find(pick);
+  if (it == made.end()) {
+    std::mt19937 random(pick);
+    const Format format = Formats()[pick % Formats().size()].format;
+    const bool gamesOwn = pick / Formats().size() % 2 == 0;
+    const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, pick)
+                                                : TileArt(8 + random() % 40, pick);
+    it = made.emplace(pick, Pooled{format, data.size(), Packed(format, data, gamesOwn), gamesOwn}).first;
+  }
+  return it->second;
+}
+
 // `size` bytes of `filler`; the blocks of Filler::Blocks (whole ones, of both compressors,
 // at even offsets but now and then a hack's at an odd one, 0xFF after the last) are
 // noted in `blocks`.
@@ -144,16 +171,12 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed, std::vector<
       break;
     }
     case Filler::Blocks:
-      for (unsigned block = 0;; ++block) {
-        const Format format = Formats()[block % Formats().size()].format;
-        const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, seed + block)
-                                                    : TileArt(8 + random() % 40, seed + block);
-        const bool gamesOwn = block / Formats().size() % 2 == 0;
-        const auto packed = Packed(format, data, gamesOwn);
-        if (bytes.size() % 2 != 0 && (gamesOwn || random() % 8 != 0)) bytes.push_back(0x00);
-        if (bytes.size() + packed.size() > size) break;
-        if (blocks) Place(*blocks, bytes, format, data.size(), packed, gamesOwn);
-        bytes.insert(bytes.end(), packed.begin(), packed.end());
+      for (;;) {
+        const auto& block = PooledBlock(random() % kBlockPool);
+        if (bytes.size() % 2 != 0 && (block.gamesOwn || random() % 8 != 0)) bytes.push_back(0x00);
+        if (bytes.size() + block.packed.size() > size) break;
+        if (blocks) Place(*blocks, bytes, block.format, block.decodedSize, block.packed, block.gamesOwn);
+        bytes.insert(bytes.end(), block.packed.begin(), block.packed.end());
       }
       bytes.resize(size, 0xFF);
       break;
