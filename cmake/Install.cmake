@@ -34,16 +34,28 @@ if(TARGET quarvel)
 endif()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The demo files, made fresh for the package: read-only beside the programs, where the
-# catalogue is read until the user's first change copies it.
+# The demo files and the games' catalogues, made fresh for the package: read-only beside
+# the programs, where a catalogue is read until the user's first change copies it.
 set(QUARVEL_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 add_custom_command(OUTPUT ${QUARVEL_SHIPPED}/demo.bin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
   COMMAND make_demo ${QUARVEL_SHIPPED}
   DEPENDS make_demo
   COMMENT "Writing the demo files to install")
-add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin)
-install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal ${QUARVEL_SHIPPED}/Custom.dat
+set(QUARVEL_GAMES Sonic1 Sonic1J Sonic2 Sonic3 SonicK Sonic3K)
+set(games_dat)
+set(games_tsv)
+foreach(game ${QUARVEL_GAMES})
+  list(APPEND games_dat ${QUARVEL_SHIPPED}/${game}.dat)
+  list(APPEND games_tsv ${PROJECT_SOURCE_DIR}/data/catalogues/${game}.tsv)
+endforeach()
+add_custom_command(OUTPUT ${games_dat}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
+  COMMAND make_catalogues ${PROJECT_SOURCE_DIR}/data/catalogues ${QUARVEL_SHIPPED}
+  DEPENDS make_catalogues ${games_tsv}
+  COMMENT "Writing the games' catalogues to install")
+add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin ${games_dat})
+install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal ${QUARVEL_SHIPPED}/Custom.dat ${games_dat}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel)
 
 set(CPACK_PACKAGE_NAME quarvel)

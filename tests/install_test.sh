@@ -20,6 +20,15 @@ appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor
   fail "appstreamcli validate"
 listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
 [ "$listed" -eq 6 ] || fail "the shipped catalogue is not read: $listed lines"
+listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
+[ "$listed" -eq 179 ] || fail "the shipped Sonic 1 catalogue is not read: $listed lines"
+# A portable copy of the build writes the games' catalogues beside itself.
+portable="$prefix/portable"
+mkdir -p "$portable"
+cp "$1/bin/quarvel-cli" "$portable/"
+"$1/bin/make_catalogues" "$(dirname "$0")/../data/catalogues" "$portable" --keep || fail "make_catalogues"
+listed=$("$portable/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
+[ "$listed" -eq 179 ] || fail "a portable copy does not read its Sonic 1 catalogue: $listed lines"
 where=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue where)
 [ "$where" = "$prefix/home/.local/share/quarvel" ] || fail "catalogue where: $where"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
