@@ -395,6 +395,17 @@ Command AddChecksum(CLI::App& app, Arguments& a) {
   return {command, [&a](const cli::Streams& s) { return cli::Checksum(a.rom, a.output, Folder(a), s); }};
 }
 
+Command AddInfo(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand("info", "Say what a ROM image's header holds and which ROM it is");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli info sonic.bin\n"
+      "An image is one of the games' catalogues' ROMs exactly when its size and MD5 are that ROM's, probably\n"
+      "when its serial, size and stored checksum are.");
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
+  return {command, [&a](const cli::Streams& s) { return cli::Info(a.rom, Folder(a), s); }};
+}
+
 Command AddImportPng(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("import-png", "Turn a PNG image of 8x8 tiles back into tile data");
   command->footer(
@@ -492,7 +503,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                               AddCatalogue(app, arguments),  AddExtract(app, arguments),
                               AddScan(app, arguments),       AddPreview(app, arguments),
                               AddInsert(app, arguments),     AddChecksum(app, arguments),
-                              AddImportPng(app, arguments)};
+                              AddInfo(app, arguments),       AddImportPng(app, arguments)};
   if (const auto unknown = UnknownCommand(app, argc, argv)) {
     err << "quarvel-cli: error: " << *unknown << '\n';
     return cli::kUsage;

@@ -19,7 +19,9 @@
 #include "formats/format_table.h"
 #include "preview/png_import.h"
 #include "preview/tile_image.h"
+#include "rom/rom_identity.h"
 #include "rom/rom_image.h"
+#include "rom/rom_layout.h"
 #include "scan/block_scan.h"
 
 namespace quarvel::cli {
@@ -91,10 +93,28 @@ Expected<std::vector<std::uint8_t>, int> ReadInput(const std::string& name, std:
   return std::move(*bytes);
 }
 
-// A whole ROM image, "-" for standard input, of at most kRomImageLimit bytes.
+// Says, once, how a ROM image file that is not plain is read.
+void SayLayout(const std::string& name, RomLayout layout, const Streams& streams) {
+  const std::string what = "'" + name + "' is " + std::string(LayoutNote(layout));
+  if (layout == RomLayout::Interleaved) streams.err << "quarvel-cli: " << what << '\n';
+  if (layout == RomLayout::LooksInterleaved) streams.Warning("'" + name + "' " + std::string(LayoutNote(layout)));
+}
+
+// A whole ROM image, "-" for standard input, of at most kRomImageLimit bytes: the plain
+// image of an interleaved dump, said so (and how the file held it, in `layout`).
 Expected<std::vector<std::uint8_t>, int> ReadRom(const std::string& name, ProtectedFiles& protect,
-                                                 const Streams& streams) {
-  return ReadInput(name, kRomImageLimit, kRomLimitReason, protect, "the ROM image itself", streams);
+                                                 const Streams& streams, RomLayout* layout = nullptr) {
+  auto bytes = ReadInput(name, kRomImageLimit, kRomLimitReason, protect, "the ROM image itself", streams);
+  if (!bytes) return bytes;
+  auto image = ToPlainImage(std::move(*bytes));
+  SayLayout(name, image.layout, streams);
+  if (layout) *layout = image.layout;
+  return std::move(image.bytes);
+}
+
+// What a command that writes a new ROM image says of one read from an interleaved dump.
+void SayPlainWritten(RomLayout layout, std::ostream& report) {
+  if (layout == RomLayout::Interleaved) report << "wrote a plain image (not interleaved).\n";
 }
 
 // The ROM image a command reads: a file, read only as far as a block goes, or standard
@@ -112,6 +132,7 @@ class RomInput {
     protect.Add(PathFromUtf8(name), "the ROM image itself");
     auto file = OpenRomFile(PathFromUtf8(name));
     if (!file) return Fail(streams.Error(WithLimitReason(file.error(), kRomLimitReason), kFailure));
+    SayLayout(name, (*file)->Layout(), streams);
     rom.file_ = std::move(*file);
     return rom;
   }
@@ -461,7 +482,8 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  auto rom = ReadRom(romArg, protect, streams);
+  RomLayout layout = RomLayout::Plain;
+  auto rom = ReadRom(romArg, protect, streams, &layout);
   if (!rom) return rom.error();
   const FormatInfo& info = InfoOf(format);
   const std::uint64_t limit = args.raw ? kRomImageLimit : info.largestData;
@@ -499,13 +521,15 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
     report << "inserted " << changed->newSize << " bytes at " << HexOffset(changed->where.offset) << " in place of "
            << changed->oldSize << (changed->newSize < changed->oldSize ? "; the rest filled" : "") << ".\n";
   }
+  SayPlainWritten(layout, report);
   return kSuccess;
 }
 
 int Checksum(const std::string& romArg, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
-  auto rom = ReadRom(romArg, protect, streams);
+  RomLayout layout = RomLayout::Plain;
+  auto rom = ReadRom(romArg, protect, streams, &layout);
   if (!rom) return rom.error();
   if (const int checked = CheckOutput(fixedOut.empty() ? "-" : fixedOut, protect, streams); checked != kSuccess)
     return checked;
@@ -521,7 +545,50 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
   }
   (fixedOut == "-" ? streams.err : streams.out) << line;
   FixChecksum(*rom);
-  return Write(*rom, fixedOut, protect, streams);
+  const int written = Write(*rom, fixedOut, protect, streams);
+  if (written == kSuccess) SayPlainWritten(layout, fixedOut == "-" ? streams.err : streams.out);
+  return written;
+}
+
+int Info(const std::string& romArg, const CatalogueLocation& catalogues, const Streams& streams) {
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  RomLayout layout = RomLayout::Plain;
+  const auto rom = ReadRom(romArg, protect, streams, &layout);
+  if (!rom) return rom.error();
+  if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
+  const auto header = ReadRomHeader(*rom);
+  if (!header) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
+  const std::uint16_t computed = ComputeChecksum(*rom);
+  char checksum[64], end[16];
+  std::snprintf(checksum, sizeof checksum, "0x%04X stored, 0x%04X computed: %s", header->storedChecksum, computed,
+                header->storedChecksum == computed ? "correct" : "wrong");
+  std::snprintf(end, sizeof end, "0x%X", header->romEnd);
+  auto& out = streams.out;
+  out << "console:        " << header->console << '\n'
+      << "title:          " << header->domesticTitle << '\n'
+      << "overseas title: " << header->overseasTitle << '\n'
+      << "serial:         " << header->serial << '\n'
+      << "checksum:       " << checksum << '\n'
+      << "ROM end:        " << end << '\n'
+      << "region:         " << header->region << '\n'
+      << "size:           " << rom->size() << " bytes\n"
+      << "interleaved:    " << (layout == RomLayout::Interleaved ? "yes (.smd), read de-interleaved" : "no") << '\n';
+  const RomIdentity identity = IdentifyRom(*rom);
+  std::string catalogue;
+  if (identity.rom) catalogue = std::string(FindRomCatalogue(identity.rom->baseName)->listText) + " (" +
+                                std::string(identity.rom->baseName) + ")";
+  out << "catalogue:      ";
+  switch (identity.how) {
+    case RomIdentity::How::Exactly: out << catalogue << ": this very image (its size and MD5)\n"; break;
+    case RomIdentity::How::Probably:
+      out << "probably " << catalogue << " (its serial, size and stored checksum; not its MD5)\n";
+      break;
+    case RomIdentity::How::Partly:
+      out << catalogue << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
+      break;
+    case RomIdentity::How::Unknown: out << "none: an unknown image\n"; break;
+  }
+  return kSuccess;
 }
 
 int ImportPng(const std::string& image, const std::string& out, const std::string& paletteArg,

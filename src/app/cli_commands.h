@@ -86,6 +86,10 @@ int Insert(Format format, const OffsetArg& offset, const std::string& rom, const
 
 // Prints the stored and the computed checksum; with `fixedOut`, writes a copy that holds
 // the computed one.
+// Prints what the header of `rom` says, its size and layout, and which of the games'
+// catalogues fits it (see IdentifyRom).
+int Info(const std::string& rom, const CatalogueLocation& catalogues, const Streams& streams);
+
 int Checksum(const std::string& rom, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams);
 

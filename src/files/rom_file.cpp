@@ -25,7 +25,9 @@ class SystemRomFile final : public RomFile {
 
 class MemoryRomFile final : public RomFile {
  public:
-  explicit MemoryRomFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  explicit MemoryRomFile(PlainImage image) : bytes_(std::move(image.bytes)), layout_(image.layout) {}
+
+  RomLayout Layout() const override { return layout_; }
 
   std::uint64_t Size() const override { return bytes_.size(); }
   Expected<std::size_t, std::error_code> ReadAt(std::uint64_t position, std::span<std::uint8_t> into) override {
@@ -37,6 +39,7 @@ class MemoryRomFile final : public RomFile {
 
  private:
   std::vector<std::uint8_t> bytes_;
+  RomLayout layout_;
 };
 
 }  // namespace
@@ -50,13 +53,19 @@ FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& pa
   if (entry.kind == native::Entry::Kind::Other) {
     auto bytes = ReadWholeFile(path, kRomImageLimit);
     if (!bytes) return Fail(bytes.error());
-    return std::unique_ptr<RomFile>(new MemoryRomFile(std::move(*bytes)));
+    return std::unique_ptr<RomFile>(new MemoryRomFile(ToPlainImage(std::move(*bytes))));
   }
   auto file = native::File::OpenRead(path);
   if (!file) return failure(file.error().message(), file.error());
   if (file->Size() > kRomImageLimit) {
     std::string message = std::string(1, '\'').append(PathToUtf8(path)).append("' is larger than ");
     return Fail(FileFailure{message + SizeText(kRomImageLimit), std::make_error_code(std::errc::file_too_large)});
+  }
+  const std::uint64_t size = file->Size();
+  if (size >= kInterleavedHeader + kInterleavedBlock && (size - kInterleavedHeader) % kInterleavedBlock == 0) {
+    auto bytes = ReadRegularFile(path, kRomImageLimit);  // perhaps an interleaved dump: read whole to tell
+    if (!bytes) return Fail(bytes.error());
+    return std::unique_ptr<RomFile>(new MemoryRomFile(ToPlainImage(std::move(*bytes))));
   }
   return std::unique_ptr<RomFile>(new SystemRomFile(std::move(*file)));
 }

@@ -10,6 +10,7 @@
 
 #include "decoders/byte_source.h"
 #include "files/files.h"
+#include "rom/rom_layout.h"
 
 namespace quarvel {
 
@@ -21,11 +22,14 @@ class RomFile {
   virtual std::uint64_t Size() const = 0;
   // Reads up to `into.size()` bytes at `position`: how many (0 at the end), or why not.
   virtual Expected<std::size_t, std::error_code> ReadAt(std::uint64_t position, std::span<std::uint8_t> into) = 0;
+  // How the file holds the image that is read (see rom/rom_layout.h).
+  virtual RomLayout Layout() const { return RomLayout::Plain; }
 };
 
 // The ROM image at `path`, open for reading only: a regular file, read as far as a block
 // goes; anything else readable (a FIFO, a process substitution), read whole. Either is
-// refused when it is larger than a ROM image is read (64 MiB), and a folder always.
+// refused when it is larger than a ROM image is read (64 MiB), and a folder always. An
+// interleaved dump is read whole and de-interleaved.
 FileResult<std::unique_ptr<RomFile>> OpenRomFile(const std::filesystem::path& path);
 
 // The bytes of a block in a RomFile, from an offset on, read a chunk at a time.

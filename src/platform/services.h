@@ -70,6 +70,7 @@ class TextBox {
   virtual ~TextBox() = default;
   virtual std::string Text() const = 0;
   virtual void SetText(const std::string& text) = 0;
+  virtual void SetToolTip(const std::string& text) = 0;
 };
 
 // One option of a group of two: selecting it deselects its partner. Selecting from

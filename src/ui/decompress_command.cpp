@@ -38,6 +38,9 @@ void CmdOrigem_Click(DecompressorForm& form) {
   if (!chosen) return;
   form.state.SourceFile = *chosen;
   form.controls.Text2.SetText(PathToUtf8(*chosen));
+  auto bytes = ReadWholeFile(*chosen, kRomImageLimit);
+  form.controls.Text2.SetToolTip(bytes ? RomSummary(ToPlainImage(std::move(*bytes)), form.state.RomName)
+                                       : std::string(kUnreadableRomMessage));
 }
 
 void CmdDestino_Click(DecompressorForm& form) {

@@ -7,6 +7,7 @@
 #include "catalogue/rom_names.h"
 #include "formats/format_table.h"
 #include "offset/offset_text.h"
+#include "rom/rom_identity.h"
 #include "rom/rom_image.h"
 #include "files/files.h"
 #include "ui/catalogue_commands.h"
@@ -66,7 +67,28 @@ std::string ReasonInPortuguese(const DecodeError& error) {
   return "não foi possível ler o ROM";
 }
 
-std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) {
+std::string RomSummary(const PlainImage& image, std::string_view shown) {
+  std::string line;
+  if (image.layout == RomLayout::Interleaved) line = "Arquivo intercalado (.smd), lido desintercalado. ";
+  if (image.layout == RomLayout::LooksInterleaved) line = "Parece um arquivo intercalado (.smd), mas não é: lido como está. ";
+  const auto header = ReadRomHeader(image.bytes);
+  if (!header) return line + "Pequeno demais para um cabeçalho de Mega Drive.";
+  const RomIdentity identity = IdentifyRom(image.bytes);
+  const std::string checksum =
+      header->storedChecksum == ComputeChecksum(image.bytes) ? "checksum correto" : "checksum incorreto";
+  if (!identity.rom) return line + "ROM desconhecido: " + checksum + ".";
+  const std::string name(FindRomCatalogue(identity.rom->baseName)->listText);
+  const auto dash = header->serial.rfind('-');
+  if (identity.how == RomIdentity::How::Probably) line += "provavelmente ";
+  line += name;
+  if (dash != std::string::npos) line += " (revisão " + header->serial.substr(dash + 1) + ")";
+  line += ": " + checksum + "; catálogo " + name;
+  if (identity.how == RomIdentity::How::Partly) line += " (parcial)";
+  if (identity.rom->baseName != shown) line += "; escolha " + name + " na lista de ROMs";
+  return line + ".";
+}
+
+std::optional<PlainImage> ReadRomImage(DecompressorForm& form) {
   if (form.state.SourceFile.empty()) {
     Inform(form, kPickSourceFirstMessage);
     return std::nullopt;
@@ -76,7 +98,13 @@ std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) 
     Inform(form, kUnreadableRomMessage);
     return std::nullopt;
   }
-  return std::move(*rom);
+  return ToPlainImage(std::move(*rom));
+}
+
+std::optional<std::vector<std::uint8_t>> ReadRomForScan(DecompressorForm& form) {
+  auto image = ReadRomImage(form);
+  if (!image) return std::nullopt;
+  return std::move(image->bytes);
 }
 
 std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& form, std::span<const std::uint8_t> rom,
@@ -151,8 +179,9 @@ std::string InsertFailureMessage(const ChangeFailure& failure, const std::string
 }  // namespace
 
 void InsertBlockIntoRom(DecompressorForm& form) {
-  auto rom = ReadRomForScan(form);
-  if (!rom) return;
+  auto image = ReadRomImage(form);
+  if (!image) return;
+  auto* rom = &image->bytes;
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
   if (!offset) return Inform(form, kErrorMessage, std::string(kApplicationTitle));
   const Format format = BlockFormat(form);
@@ -180,7 +209,8 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   if (!changed) return Inform(form, InsertFailureMessage(changed.error(), title));
   if (!ReplaceFileContents(*newRom, *rom, {&protect})) return Inform(form, kNewRomNotSavedMessage);
   Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
-                   std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : "."));
+                   std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : ".") +
+                   (image->layout == RomLayout::Interleaved ? " O novo ROM é uma imagem plana (não intercalada)." : ""));
 }
 
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {

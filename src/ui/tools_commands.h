@@ -9,6 +9,7 @@
 
 #include "files/extraction.h"
 #include "files/files.h"
+#include "rom/rom_layout.h"
 #include "scan/block_scan.h"
 #include "ui/decompressor_form.h"
 
@@ -35,6 +36,16 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
 // Why a block cannot be decoded, in Portuguese for the window: "os dados acabam no
 // byte 0x1E, antes do fim do bloco".
 std::string ReasonInPortuguese(const DecodeError& error);
+
+// One line in Portuguese of what a ROM image file is, for the tool tip of the source
+// path box: how it is read (interleaved), which ROM it is, whether its checksum is right,
+// which catalogue fits it, and to choose that one when `shown` (the base name of the
+// catalogue shown) is another. "Sonic 1 (revisão 00): checksum correto; catálogo Sonic 1"
+std::string RomSummary(const PlainImage& image, std::string_view shown);
+
+// The picked ROM's plain image (an interleaved dump de-interleaved); nothing, after a
+// message, when there is none or it cannot be read.
+std::optional<PlainImage> ReadRomImage(DecompressorForm& form);
 
 // The picked ROM's bytes, for a scan; nothing, after a message, when there is no ROM
 // or it cannot be read.

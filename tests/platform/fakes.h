@@ -43,6 +43,9 @@ class FakeTextBox : public TextBox {
   explicit FakeTextBox(std::string text = {}) : text_(std::move(text)) {}
   std::string Text() const override { return text_; }
   void SetText(const std::string& text) override { text_ = text; }
+  void SetToolTip(const std::string& text) override { toolTip = text; }
+
+  std::string toolTip;
 
  private:
   std::string text_;

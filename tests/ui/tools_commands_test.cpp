@@ -6,6 +6,7 @@
 #include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
 #include "support/bytes.h"
+#include "support/rom_header.h"
 #include "ui/decompress_command.h"
 
 namespace quarvel {
@@ -155,6 +156,49 @@ TEST_F(Tools, TheRomIsReadForAScan) {
   f.form.state.SourceFile = dir / "missing.bin";
   EXPECT_FALSE(ReadRomForScan(f.form));
   EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kUnreadableRomMessage)});
+}
+
+// A dump of the demo image with a header, picked with "Origem": the tool tip says how it
+// is read and which ROM it is, and the scan, the preview and "Descomprime" read the plain
+// image from it.
+TEST_F(Tools, AnInterleavedDumpIsReadAsThePlainImage) {
+  testing::Bytes plain = testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin");
+  std::memcpy(plain.data() + 0x100, "SEGA MEGA DRIVE ", 16);
+  testing::WriteFile(dir / "demo.bin", plain);
+  testing::WriteFile(dir / "demo.smd", testing::Interleaved(plain));
+  f.form.state.RomName = "Custom";
+  std::vector<std::string> tips;
+  std::vector<testing::Bytes> scanned, previewed, decompressed;
+  for (const char* name : {"demo.bin", "demo.smd"}) {
+    f.dialogs.answers = {dir / name};
+    CmdOrigem_Click(f.form);
+    tips.push_back(f.text2.toolTip);
+    scanned.push_back(*ReadRomForScan(f.form));
+    f.optNem.Select();
+    f.displayLoc.SetText("400");
+    previewed.push_back(DecodeForPreview(f.form)->bytes);
+    f.form.state.DestFile = dir / (std::string(name) + ".dat");
+    CmdDescomprime_Click(f.form);
+    decompressed.push_back(testing::ReadFile(f.form.state.DestFile));
+  }
+  EXPECT_EQ(tips[0], "ROM desconhecido: checksum incorreto.");
+  EXPECT_EQ(tips[1], "Arquivo intercalado (.smd), lido desintercalado. ROM desconhecido: checksum incorreto.");
+  EXPECT_EQ(scanned[1], plain);
+  EXPECT_EQ(previewed[1], previewed[0]);
+  EXPECT_EQ(decompressed[1], decompressed[0]);
+  EXPECT_FALSE(decompressed[0].empty());
+}
+
+TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
+  const auto sonic1 = testing::WithHeader(512 << 10, "GM 00001009-00", 0x264A);
+  EXPECT_EQ(RomSummary({sonic1, RomLayout::Plain}, "Sonic1"),
+            "provavelmente Sonic 1 (revisão 00): checksum incorreto; catálogo Sonic 1.");
+  EXPECT_EQ(RomSummary({sonic1, RomLayout::Plain}, "Custom"),
+            "provavelmente Sonic 1 (revisão 00): checksum incorreto; catálogo Sonic 1; escolha Sonic 1 na lista de ROMs.");
+  EXPECT_EQ(RomSummary({testing::WithHeader(1 << 20, "GM 00001051-01", 0), RomLayout::LooksInterleaved}, "Sonic2"),
+            "Parece um arquivo intercalado (.smd), mas não é: lido como está. Sonic 2 (revisão 01): checksum incorreto; "
+            "catálogo Sonic 2 (parcial).");
+  EXPECT_EQ(RomSummary({testing::Bytes(100), RomLayout::Plain}, "Sonic1"), "Pequeno demais para um cabeçalho de Mega Drive.");
 }
 
 }  // namespace

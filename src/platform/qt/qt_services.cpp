@@ -119,6 +119,8 @@ std::string QtTextBox::Text() const { return FromQString(edit_->text()); }
 
 void QtTextBox::SetText(const std::string& text) { edit_->setText(ToQString(text)); }
 
+void QtTextBox::SetToolTip(const std::string& text) { edit_->setToolTip(ToQString(text)); }
+
 bool QtOptionButton::IsSelected() const { return button_->isChecked(); }
 
 void QtOptionButton::Select() {

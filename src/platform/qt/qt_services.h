@@ -59,6 +59,7 @@ class QtTextBox : public TextBox {
   explicit QtTextBox(QLineEdit* edit) : edit_(edit) {}
   std::string Text() const override;
   void SetText(const std::string& text) override;
+  void SetToolTip(const std::string& text) override;
 
  private:
   QLineEdit* edit_;

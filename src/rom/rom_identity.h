@@ -1,0 +1,55 @@
+// What a ROM image's header says, and which of the games' catalogues fits it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quarvel {
+
+// The header of a plain image (0x100 to 0x1FF), its texts without trailing blanks.
+struct RomHeader {
+  std::string console;        // 0x100, 16 bytes: "SEGA MEGA DRIVE"
+  std::string domesticTitle;  // 0x120, 48 bytes
+  std::string overseasTitle;  // 0x150, 48 bytes
+  std::string serial;         // 0x180, 14 bytes: "GM 00001009-00", its revision last
+  std::uint16_t storedChecksum = 0;  // 0x18E
+  std::uint32_t romEnd = 0;          // 0x1A4
+  std::string region;                // 0x1F0, 3 bytes: "JUE"
+};
+
+// Nothing for an image too short to hold a header.
+std::optional<RomHeader> ReadRomHeader(std::span<const std::uint8_t> image);
+
+// What identifies the ROM image of one of the games' catalogues.
+struct KnownRom {
+  std::string_view baseName;  // of its catalogue
+  std::string_view serial;
+  std::uint64_t size;
+  std::string_view md5;       // empty: the catalogue lists part of the image only
+  std::int32_t checksum;      // -1: not known
+};
+
+struct RomIdentity {
+  enum class How {
+    Exactly,   // its size and MD5 are those of the catalogue's image
+    Probably,  // its serial, size and stored checksum are
+    Partly,    // its serial and size are those of an image the catalogue lists part of
+    Unknown,
+  } how = How::Unknown;
+  const KnownRom* rom = nullptr;  // but for Unknown
+};
+
+// The images of the games' catalogues (their data's facts).
+std::span<const KnownRom> KnownRoms();
+
+// Which of `known` `image` is: the first whose size and MD5 it has; else the first whose
+// serial, size and stored checksum it has (or, with no MD5 known, serial and size).
+RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known = KnownRoms());
+
+// The MD5 of `bytes` in lower-case hexadecimal; nothing in a build without it.
+std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes);
+
+}  // namespace quarvel
