@@ -567,7 +567,8 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   out << "console:        " << header->console << '\n'
       << "title:          " << header->domesticTitle << '\n'
       << "overseas title: " << header->overseasTitle << '\n'
-      << "serial:         " << header->serial << '\n'
+      << "serial:         " << header->serial << (header->revision.empty() ? "" : " (revision " + header->revision + ")")
+      << '\n'
       << "checksum:       " << checksum << '\n'
       << "ROM end:        " << end << '\n'
       << "region:         " << header->region << '\n'

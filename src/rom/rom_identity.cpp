@@ -32,6 +32,7 @@ std::optional<RomHeader> ReadRomHeader(std::span<const std::uint8_t> image) {
   header.domesticTitle = Text(image, 0x120, 48);
   header.overseasTitle = Text(image, 0x150, 48);
   header.serial = Text(image, 0x180, 14);
+  if (const auto dash = header.serial.rfind('-'); dash != std::string::npos) header.revision = header.serial.substr(dash + 1);
   header.storedChecksum = static_cast<std::uint16_t>(image[kChecksumAt] << 8 | image[kChecksumAt + 1]);
   header.romEnd = std::uint32_t{image[kRomEndAt]} << 24 | std::uint32_t{image[kRomEndAt + 1]} << 16 |
                   std::uint32_t{image[kRomEndAt + 2]} << 8 | image[kRomEndAt + 3];

@@ -15,6 +15,7 @@ struct RomHeader {
   std::string domesticTitle;  // 0x120, 48 bytes
   std::string overseasTitle;  // 0x150, 48 bytes
   std::string serial;         // 0x180, 14 bytes: "GM 00001009-00", its revision last
+  std::string revision;       // what follows the serial's last '-': "00"; empty without one
   std::uint16_t storedChecksum = 0;  // 0x18E
   std::uint32_t romEnd = 0;          // 0x1A4
   std::string region;                // 0x1F0, 3 bytes: "JUE"

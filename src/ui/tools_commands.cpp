@@ -78,10 +78,9 @@ std::string RomSummary(const PlainImage& image, std::string_view shown) {
       header->storedChecksum == ComputeChecksum(image.bytes) ? "checksum correto" : "checksum incorreto";
   if (!identity.rom) return line + "ROM desconhecido: " + checksum + ".";
   const std::string name(FindRomCatalogue(identity.rom->baseName)->listText);
-  const auto dash = header->serial.rfind('-');
   if (identity.how == RomIdentity::How::Probably) line += "provavelmente ";
   line += name;
-  if (dash != std::string::npos) line += " (revisão " + header->serial.substr(dash + 1) + ")";
+  if (!header->revision.empty()) line += " (revisão " + header->revision + ")";
   line += ": " + checksum + "; catálogo " + name;
   if (identity.how == RomIdentity::How::Partly) line += " (parcial)";
   if (identity.rom->baseName != shown) line += "; escolha " + name + " na lista de ROMs";

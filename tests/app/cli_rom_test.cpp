@@ -30,7 +30,7 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
     std::vector<std::string> said;
   } rows[] = {
       {"unknown, checksum right", Fixed(testing::WithHeader(256 << 10, "GM 00000000-00", 0)),
-       {"serial:         GM 00000000-00\n", ": correct\n", "interleaved:    no\n", "catalogue:      none: an unknown image\n"}},
+       {"serial:         GM 00000000-00 (revision 00)\n", ": correct\n", "interleaved:    no\n", "catalogue:      none: an unknown image\n"}},
       {"checksum wrong", testing::WithHeader(256 << 10, "GM 00000000-00", 0x1234), {"0x1234 stored", ": wrong\n"}},
       {"serial, size and checksum", sonic1,
        {"size:           524288 bytes\n", "catalogue:      probably Sonic 1 (Sonic1) (its serial, size and stored checksum; not its MD5)\n"}},

@@ -76,6 +76,7 @@ TEST(RomIdentity, ReadsTheHeader) {
   EXPECT_EQ(header->console, "SEGA MEGA DRIVE");
   EXPECT_EQ(header->domesticTitle.substr(0, 10), "TEST IMAGE");
   EXPECT_EQ(header->serial, "GM 00001009-00");
+  EXPECT_EQ(header->revision, "00");
   EXPECT_EQ(header->storedChecksum, 0x264A);
   EXPECT_EQ(header->romEnd, 0x7FFFFu);
   EXPECT_EQ(header->region, "JUE");
