@@ -28,12 +28,17 @@ struct Arguments {
   std::string base;  // an Enigma block's base word, hexadecimal
   std::string data, fill, palette, compressFormat;
   cli::InsertArgs insert;
-  std::string scanFormat = "both";
+  std::string scanFormat = "all";  // "both" means the same, as it did when there were two
   cli::ScanArgs scan;
   std::string accurateGame;  // empty: the smallest block
   std::string headerSize;    // a Kosinski Moduled header's size, 0x... or decimal
 
   Format format() const { return FormatNamed(formatName)->format; }
+  // Nothing for "auto".
+  std::optional<Format> formatOrAuto() const {
+    const FormatInfo* info = FormatNamed(formatName);
+    return info ? std::optional(info->format) : std::nullopt;
+  }
 };
 
 // Where the catalogues are: --catalogue-dir, else beside the program or in the user's data folder.
@@ -102,19 +107,50 @@ std::vector<std::string> FormatWords() {
   return words;
 }
 
-void AddFormat(CLI::App& command, std::string& format) {
-  command.add_option("--format,-f", format, "Compression format: " + FormatNames())
-      ->required()
-      ->type_name(Joined(FormatWords()))
-      ->transform(OneOf(FormatWords()));
+// A format's name, long or short, as its long name; or one of `more` ("auto", "all").
+CLI::Validator FormatWord(std::vector<std::string> formats, std::vector<std::string> more = {}) {
+  std::vector<std::string> words = formats;
+  words.insert(words.end(), more.begin(), more.end());
+  const CLI::Validator others = OneOf(words);
+  return CLI::Validator(
+      [formats, others](std::string& value) {
+        const FormatInfo* info = FormatNamed(value);
+        if (info && std::find(formats.begin(), formats.end(), info->name) != formats.end()) {
+          value = std::string(info->name);
+          return std::string();
+        }
+        const std::string problem = others(value);
+        return problem.empty() ? problem : problem + " (or kos, nem, eni, kosm)";
+      },
+      "");
 }
 
-void AddOffset(CLI::App& command, cli::OffsetArg& offset) {
-  command
-      .add_option("--offset,-o", offset.text,
-                  "Offset of the block's first byte, in the radix of --radix; with 0x in front, hexadecimal")
-      ->required()
-      ->type_name("OFFSET");
+// --format, required; with `automatic`, "auto" too (decompress and preview).
+void AddFormat(CLI::App& command, std::string& format, bool automatic = false) {
+  std::vector<std::string> more;
+  if (automatic) more.emplace_back("auto");
+  std::vector<std::string> shown = FormatWords();
+  shown.insert(shown.end(), more.begin(), more.end());
+  CLI::Option* option =
+      command.add_option("--format,-f", format,
+                         "Compression format: " + FormatNames() + " (kos, nem, eni, kosm)" +
+                             (automatic ? ", or auto: the one the scan rates highest there" : ""))
+          ->type_name(Joined(shown))
+          ->transform(FormatWord(FormatWords(), more));
+  option->required();
+}
+
+// --offset, required; or, when `standAlone`, 0 by default (a file that is one block).
+void AddOffset(CLI::App& command, cli::OffsetArg& offset, bool standAlone = false) {
+  CLI::Option* option =
+      command.add_option("--offset,-o", offset.text,
+                         std::string("Offset of the block's first byte, in the radix of --radix; after 0x or '$', "
+                                     "hexadecimal") + (standAlone ? " (default 0: a file that is one block)" : ""))
+          ->type_name("OFFSET");
+  if (standAlone)
+    offset.text = "0";
+  else
+    option->required();
   command
       .add_option_function<std::string>(
           "--radix,-r", [&offset](const std::string& radix) { offset.radix = radix == "dec" ? Radix::Dec : Radix::Hex; },
@@ -142,8 +178,8 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
       "Example:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
-  AddFormat(*command, a.formatName);
-  AddOffset(*command, a.offset);
+  AddFormat(*command, a.formatName, true);
+  AddOffset(*command, a.offset, true);
   command->add_option("--base", a.base,
                       "Enigma: a word to add to every word decoded, as the games add the first tile of the art "
                       "(hexadecimal, default 0)")
@@ -152,10 +188,10 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-            if (!a.base.empty() && a.format() != Format::Enigma)
-              return s.Error("--base applies to Enigma blocks only", cli::kUsage);
+            if (!a.base.empty() && a.formatOrAuto() != Format::Enigma)
+              return s.Error("--base applies to Enigma blocks only (name --format enigma)", cli::kUsage);
             const auto base = static_cast<std::uint16_t>(a.base.empty() ? 0 : std::stoul(a.base, nullptr, 16));
-            return cli::Decompress(a.format(), a.offset, base, a.rom, a.output, Folder(a), s);
+            return cli::Decompress(a.formatOrAuto(), a.offset, base, a.rom, a.output, Folder(a), s);
           }};
 }
 
@@ -280,8 +316,8 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
       "--columns words a row, drawn with its --tiles (flips and palette lines applied), or written out as text,\n"
       "one hexadecimal word each, without them.");
-  AddFormat(*command, a.formatName);
-  AddOffset(*command, a.offset);
+  AddFormat(*command, a.formatName, true);
+  AddOffset(*command, a.offset, true);
   command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)");
   command->add_option("--columns,-c", a.look.columns, "Tiles a row (default 16)")->check(CLI::Range(1, 256));
   command->add_option("--zoom,-z", a.look.zoom, "Pixels a tile pixel takes across and down, 1 to 8 (default 1)")
@@ -295,12 +331,11 @@ Command AddPreview(CLI::App& app, Arguments& a) {
   command->add_option("--tiles-format", a.look.tilesFormat,
                       "The format of those tiles (a file without it is taken as it is)")
       ->type_name(Joined(tileFormats))
-      ->transform(OneOf(tileFormats));
+      ->transform(FormatWord(tileFormats));
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "PNG file to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
-    if (!a.look.tiles.empty() && a.format() != Format::Enigma) return s.Error("--tiles applies to Enigma maps only", cli::kUsage);
-    return cli::Preview(a.format(), a.offset, a.rom, a.look, a.output, Folder(a), s);
+    return cli::Preview(a.formatOrAuto(), a.offset, a.rom, a.look, a.output, Folder(a), s);
   }};
 }
 
@@ -317,10 +352,10 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "candidates the games' own output is listed, else one of confidence 0.5 or more, else the first.");
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
-  choices.emplace_back("both");
-  command->add_option("--format,-f", a.scanFormat, FormatNames() + ", or both (default)")
+  choices.emplace_back("all");
+  command->add_option("--format,-f", a.scanFormat, FormatNames() + " (kos, nem, eni, kosm), or all (default)")
       ->type_name(Joined(choices))
-      ->transform(OneOf(choices));
+      ->transform(FormatWord(FormatWords(), {"all", "both"}));
   command->add_flag("--json", a.scan.json,
                     "Print one JSON object: {\"format_version\": 1, \"rom\", \"size\", \"blocks\": [...]}");
   command->add_option("--add-to", a.scan.addTo,
@@ -420,7 +455,7 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
   std::vector<std::string> formats = FormatWords();
   command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
-      ->transform(OneOf(formats));
+      ->transform(FormatWord(formats));
   return {command, [&a](const cli::Streams& s) {
             return cli::ImportPng(a.rom, a.output, a.palette, a.compressFormat, Folder(a), s);
           }};
@@ -473,8 +508,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                "Mega Drive ROM images.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
-  app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return "quarvel-cli: error: " + std::string(e.what()) + "\nRun 'quarvel-cli --help' for the commands and options.\n";
+  app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
+    std::string command = "quarvel-cli";  // and the subcommands chosen: their --help tells their options
+    for (const CLI::App* level = failed; level != nullptr && !level->get_subcommands().empty();) {
+      level = level->get_subcommands().front();
+      command += " " + level->get_name();
+    }
+    return "quarvel-cli: error: " + std::string(e.what()) + "\nRun '" + command + " --help' for " +
+           (command == "quarvel-cli" ? "the commands and options" : "its options") + ".\n";
   });
   app.require_subcommand(1);
   app.footer(

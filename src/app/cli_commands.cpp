@@ -32,9 +32,12 @@ namespace {
 Expected<std::int32_t, int> ParseOffset(const OffsetArg& offset, const Streams& streams) {
   std::string_view text = offset.text;
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const Radix radix = prefixed ? Radix::Hex : offset.radix;
-  const auto value = ParseOffsetText(prefixed ? text.substr(2) : offset.text, radix);
+  // 0x1A2B as scan prints it, $1A2B as the disassemblies' listings write it.
+  const std::size_t prefix = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 2
+                             : text.size() > 1 && text[0] == '$'                                     ? 1
+                                                                                                     : 0;
+  const Radix radix = prefix != 0 ? Radix::Hex : offset.radix;
+  const auto value = ParseOffsetText(prefix != 0 ? text.substr(prefix) : offset.text, radix);
   if (!value) return Fail(streams.Error(DescribeOffsetTextError(value.error(), offset.text, radix), kUsage));
   return *value;
 }
@@ -139,6 +142,18 @@ class RomInput {
 
   DecodeResult<DecodedBlock> Read(Format format, std::int64_t offset) const {
     return file_ != nullptr ? ReadBlock(format, *file_, offset) : DecodeBlock(format, bytes_, offset);
+  }
+
+  // The whole image (read now, for a file); nothing when the file cannot be read.
+  std::optional<std::vector<std::uint8_t>> Whole() const {
+    if (file_ == nullptr) return bytes_;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file_->Size()));
+    for (std::size_t at = 0; at < bytes.size();) {
+      const auto got = file_->ReadAt(at, std::span(bytes).subspan(at));
+      if (!got || *got == 0) return std::nullopt;
+      at += *got;
+    }
+    return bytes;
   }
 
  private:
@@ -251,7 +266,33 @@ int Streams::Error(const std::string& message, int code) const {
 
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
 
-int Decompress(Format format, const OffsetArg& offsetArg, std::uint16_t base, const std::string& romArg,
+// `asked`, or (nothing asked) the format whose scan weigher rates the block at `offset`
+// highest, said on standard error; refused when none takes it for a block.
+Expected<Format, int> ChooseFormat(std::optional<Format> asked, const RomInput& rom, std::int32_t offset,
+                                   const std::string& romArg, const Streams& streams) {
+  if (asked) return *asked;
+  const auto bytes = rom.Whole();
+  if (!bytes) return Fail(streams.Error("cannot read '" + romArg + "'", kFailure));
+  std::optional<Format> best;
+  double confidence = 0;
+  for (const auto& info : Formats()) {
+    const auto hit = offset >= 0 ? CodecOf(info.format).scanner(*bytes)(static_cast<std::size_t>(offset)) : std::nullopt;
+    if (hit && (!best || hit->confidence > confidence)) best = info.format, confidence = hit->confidence;
+  }
+  const std::string at = HexOffset(static_cast<std::uint32_t>(offset));
+  char rated[16];
+  std::snprintf(rated, sizeof rated, "%.2f", confidence);
+  if (!best) return Fail(streams.Error("no format takes the bytes at " + at + " for a block; name one with --format", kFailure));
+  if (confidence < kLikelyBlock)
+    return Fail(streams.Error("no format takes the bytes at " + at + " for a block (" + std::string(FormatName(*best)) +
+                                  " rates them " + rated + "); name one with --format",
+                              kFailure));
+  streams.err << "quarvel-cli: the block at " << at << " is taken for " << FormatName(*best) << " (confidence " << rated
+              << ")\n";
+  return *best;
+}
+
+int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, std::uint16_t base, const std::string& romArg,
                const std::string& outArg, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
@@ -259,10 +300,12 @@ int Decompress(Format format, const OffsetArg& offsetArg, std::uint16_t base, co
   const auto rom = RomInput::Open(romArg, protect, streams);
   if (!rom) return rom.error();
   if (const int checked = CheckOutput(outArg, protect, streams); checked != kSuccess) return checked;
+  const auto format = ChooseFormat(asked, *rom, *offset, romArg, streams);
+  if (!format) return format.error();
 
-  auto block = Decoded(rom->Read(format, *offset), *offset, streams);
+  auto block = Decoded(rom->Read(*format, *offset), *offset, streams);
   if (!block) return block.error();
-  if (format == Format::Enigma) AddBaseWord(block->bytes, base);
+  if (*format == Format::Enigma) AddBaseWord(block->bytes, base);
   return Write(block->bytes, outArg, protect, streams);
 }
 
@@ -338,7 +381,7 @@ Expected<std::vector<std::uint8_t>, int> MapTiles(const RomInput& rom, const Pre
   return std::move(block->bytes);
 }
 
-int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
+int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::string& romArg, const PreviewArgs& look,
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
@@ -353,6 +396,10 @@ int Preview(Format format, const OffsetArg& offsetArg, const std::string& romArg
     lines = *read;
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
+  const auto chosen = ChooseFormat(asked, *rom, *offset, romArg, streams);
+  if (!chosen) return chosen.error();
+  const Format format = *chosen;
+  if (!look.tiles.empty() && format != Format::Enigma) return streams.Error("--tiles applies to Enigma maps only", kUsage);
   const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
   if (!block) return block.error();
   if (format != Format::Enigma) {
@@ -541,7 +588,7 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
                 *stored == computed ? "correct" : "wrong");
   if (fixedOut.empty()) {
     streams.out << line;
-    return kSuccess;
+    return *stored == computed ? kSuccess : kFailure;
   }
   (fixedOut == "-" ? streams.err : streams.out) << line;
   FixChecksum(*rom);

@@ -34,7 +34,9 @@ struct OffsetArg {
 
 // The commands that write a file never write it over one of their inputs or over a
 // catalogue file of `catalogues`. Decompress adds `base` to every word of an Enigma block.
-int Decompress(Format format, const OffsetArg& offset, std::uint16_t base, const std::string& rom,
+// A format of nothing is the one whose scan weigher rates the block highest (said on
+// standard error), refused when none rates it 0.5 or more.
+int Decompress(std::optional<Format> format, const OffsetArg& offset, std::uint16_t base, const std::string& rom,
                const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 // Compresses `in` into the smallest block the format's compressor finds, or with
@@ -60,7 +62,7 @@ struct PreviewArgs {
   std::string tiles;        // an Enigma map's tiles: 0x offset of a block of the ROM, or a file
   std::string tilesFormat;  // the format of those tiles; empty: a file as it is
 };
-int Preview(Format format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
+int Preview(std::optional<Format> format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 struct ScanArgs {

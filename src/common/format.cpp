@@ -10,7 +10,7 @@ const FormatInfo& InfoOf(Format format) { return kFormatInfos[static_cast<std::s
 
 const FormatInfo* FormatNamed(std::string_view name) {
   for (const auto& info : kFormatInfos)
-    if (EqualIgnoringAsciiCase(name, info.name)) return &info;
+    if (EqualIgnoringAsciiCase(name, info.name) || EqualIgnoringAsciiCase(name, info.shortName)) return &info;
   return nullptr;
 }
 

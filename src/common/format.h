@@ -19,6 +19,7 @@ inline constexpr std::size_t kTileBytes = 32;
 struct FormatInfo {
   Format format;
   std::string_view name;   // "kosinski": on the command line and in extracted file names
+  std::string_view shortName;  // "kos": on the command line, as the disassemblies name their files
   std::string_view title;  // "Kosinski": in listings and descriptions
   char letter;             // 'K': the type letter of a catalogue entry
   bool tiles;              // decodes to whole tiles, counted as tiles in listings
@@ -28,15 +29,15 @@ struct FormatInfo {
 
 // Every format, in the order the tool lists them.
 inline constexpr std::array<FormatInfo, 4> kFormatInfos = {{
-    {Format::Kosinski, "kosinski", "Kosinski", 'K', false, 65536, "65,536 bytes"},
-    {Format::Nemesis, "nemesis", "Nemesis", 'N', true, 8192 * kTileBytes, "8,192 tiles (262,144 bytes)"},
-    {Format::Enigma, "enigma", "Enigma", 'E', false, 65536, "65,536 bytes (32,768 words)"},
-    {Format::KosinskiModuled, "kosinski-moduled", "Kosinski Moduled", 'M', false, 65535, "65,535 bytes"},
+    {Format::Kosinski, "kosinski", "kos", "Kosinski", 'K', false, 65536, "65,536 bytes"},
+    {Format::Nemesis, "nemesis", "nem", "Nemesis", 'N', true, 8192 * kTileBytes, "8,192 tiles (262,144 bytes)"},
+    {Format::Enigma, "enigma", "eni", "Enigma", 'E', false, 65536, "65,536 bytes (32,768 words)"},
+    {Format::KosinskiModuled, "kosinski-moduled", "kosm", "Kosinski Moduled", 'M', false, 65535, "65,535 bytes"},
 }};
 
 std::span<const FormatInfo> Formats();
 const FormatInfo& InfoOf(Format format);
-// By command-line name, ignoring case; by catalogue letter, exactly.
+// By command-line name, long or short, ignoring case; by catalogue letter, exactly.
 const FormatInfo* FormatNamed(std::string_view name);
 const FormatInfo* FormatOfLetter(char letter);
 

@@ -81,7 +81,7 @@ std::string DescribeOffsetTextError(OffsetTextError error, std::string_view text
       return "the offset is empty";
     case OffsetTextError::NotANumber:
       return radix == Radix::Hex
-                 ? "the offset " + quoted + " is not a hexadecimal number (digits 0-9 and A-F only, no prefix or sign)"
+                 ? "the offset " + quoted + " is not a hexadecimal number (digits 0-9 and A-F, after 0x or $ or alone; no sign)"
                  : "the offset " + quoted + " is not a decimal number (an optional sign and digits 0-9)";
     case OffsetTextError::OutOfRange:
       return radix == Radix::Hex ? "the offset " + quoted + " does not fit in 32 bits (at most FFFFFFFF)"

@@ -111,7 +111,25 @@ INSTANTIATE_TEST_SUITE_P(
                QUARVEL_BIN_DIR},
               false, 1, "", "none.bin': No such file or directory",
               [](const fs::path& dir, const testing::CliRun&) { EXPECT_FALSE(fs::exists(dir / "out")); }},
-        Habit{"TheVersionIsTheProjects", {"--version"}, false, 0, "quarvel-cli " QUARVEL_VERSION, ""}),
+        Habit{"TheVersionIsTheProjects", {"--version"}, false, 0, "quarvel-cli " QUARVEL_VERSION, ""},
+        Habit{"ShortFormatNamesAndTheListingsOffsets", {"decompress", "-f", "nem", "-o", "$400", "DEMO", "DIR/logo.dat"},
+              false, 0, "", "", [](const fs::path& dir, const testing::CliRun&) { EXPECT_EQ(fs::file_size(dir / "logo.dat"), 512u); }},
+        Habit{"AStandAloneFileIsABlockAtOffset0", {"compress", "-f", "kos", "DEMO", "DIR/demo.kos"}, false, 0, "", "",
+              [](const fs::path& dir, const testing::CliRun&) {
+                const auto run = testing::RunCliWith({"decompress", "-f", "kosinski", (dir / "demo.kos").string(), "-"});
+                EXPECT_EQ(run.code, 0) << run.err;
+                EXPECT_EQ(run.out.size(), 32768u);
+              }},
+        Habit{"AutoTakesTheFormatTheScanRatesHighest", {"decompress", "-f", "auto", "-o", "0x1000", "DEMO", "-"}, false, 0, "",
+              "quarvel-cli: the block at 0x1000 is taken for enigma (confidence 1.00)"},
+        Habit{"AutoRefusesWhatIsNoBlock", {"preview", "-f", "auto", "-o", "0x401", "DEMO", "DIR/x.png"}, false, 1, "",
+              "no format takes the bytes at 0x401 for a block"},
+        Habit{"AWrongChecksumExits1", {"checksum", "DEMO"}, false, 1, "computed 0x8DEA: wrong", ""},
+        Habit{"ScanFormatAll", {"scan", "DEMO", "-f", "all"}, false, 0, "0x6000", ""},
+        Habit{"AUsageErrorNamesTheSubcommandsHelp", {"catalogue", "add", "Custom"}, false, 2, "",
+              "Run 'quarvel-cli catalogue add --help' for its options."},
+        Habit{"TheOffsetErrorNamesThePrefixes", {"decompress", "-f", "kos", "-o", "0xG", "DEMO", "-"}, false, 2, "",
+              "(digits 0-9 and A-F, after 0x or $ or alone; no sign)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

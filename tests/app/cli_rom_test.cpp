@@ -1,6 +1,7 @@
 // Real ROM images as users have them: what `info` says of them, and interleaved dumps.
 #include <gtest/gtest.h>
 
+#include "rom/rom_image.h"
 #include "run_cli.h"
 #include "support/bytes.h"
 #include "support/rom_header.h"
@@ -56,6 +57,7 @@ TEST(CliInterleaved, ReadsADumpAsThePlainImage) {
   testing::TempDir dir;
   Bytes plain = testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin");
   std::memcpy(plain.data() + 0x100, "SEGA MEGA DRIVE ", 16);
+  FixChecksum(plain);
   const fs::path plainPath = dir.path() / "demo.bin", dumpPath = dir.path() / "demo.smd";
   testing::WriteFile(plainPath, plain);
   testing::WriteFile(dumpPath, testing::Interleaved(plain));

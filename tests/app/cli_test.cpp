@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingRun{"OffsetNotDecimal", With({"--offset", "1A", "--radix", "dec"}), 2, "'1A' is not a decimal number"},
         FailingRun{"OffsetTooLarge", With({"--offset", "100000000"}), 2, "does not fit in 32 bits"},
         FailingRun{"UnknownFormat", {"decompress", "--format", "lzss", "--offset", "0"}, 2, "lzss"},
-        FailingRun{"MissingOffset", {"decompress", "--format", "kosinski"}, 2, "--offset"},
+        FailingRun{"NoOffsetIsOffset0", {"decompress", "--format", "kosinski"}, 1, "the block at 0x0 decodes to nothing"},
         FailingRun{"UnknownRadix", With({"--offset", "0", "--radix", "oct"}), 2, "oct"},
         FailingRun{"OffsetBeyondTheEnd", With({"--offset", "18"}), 1,
                    "error: offset 0x18 is beyond the end of the file (24 bytes, last offset 0x17)"},

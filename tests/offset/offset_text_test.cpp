@@ -84,8 +84,8 @@ TEST(FormatOffset, EveryFormattedValueParsesBack) {
 }
 
 TEST(DescribeOffsetError, NamesTheTextAndTheRule) {
-  EXPECT_EQ(DescribeOffsetTextError(OffsetTextError::NotANumber, "0x10", Radix::Hex),
-            "the offset '0x10' is not a hexadecimal number (digits 0-9 and A-F only, no prefix or sign)");
+  EXPECT_EQ(DescribeOffsetTextError(OffsetTextError::NotANumber, "0x1G", Radix::Hex),
+            "the offset '0x1G' is not a hexadecimal number (digits 0-9 and A-F, after 0x or $ or alone; no sign)");
   EXPECT_EQ(DescribeOffsetTextError(OffsetTextError::OutOfRange, "2147483648", Radix::Dec),
             "the offset '2147483648' is outside -2147483648 to 2147483647");
   EXPECT_EQ(DescribeOffsetTextError(OffsetTextError::Empty, "", Radix::Dec), "the offset is empty");
