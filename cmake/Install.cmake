@@ -32,7 +32,7 @@ if(TARGET quarvel)
     message(WARNING "qtbase_pt_BR.qm not found (qt6-translations-l10n): Qt's own texts will be in English")
   endif()
 endif()
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES LICENSE data/THIRD-PARTY-NOTICES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The demo files and the games' catalogues, made fresh for the package: read-only beside
 # the programs, where a catalogue is read until the user's first change copies it.
@@ -62,7 +62,7 @@ set(CPACK_PACKAGE_NAME quarvel)
 set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Extract compressed blocks from Mega Drive ROM images")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Finds, extracts and decodes the Kosinski and Nemesis compressed blocks of Mega Drive ROM images of the Sonic games: a window in Portuguese and the quarvel-cli command line.")
+    "Finds, extracts and decodes the Kosinski, Nemesis, Enigma and Kosinski Moduled compressed blocks of Mega Drive ROM images of the Sonic games, and compresses data back: a window in Portuguese and the quarvel-cli command line.")
 set(CPACK_PACKAGE_CONTACT "Quarvel Descompressor authors <quarvel@users.noreply.invalid>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
