@@ -19,6 +19,11 @@ if(TARGET quarvel)
   endforeach()
 endif()
 install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Shell completion, where each shell looks for that of installed programs.
+install(FILES data/completion/quarvel-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME quarvel-cli)
+install(FILES data/completion/_quarvel-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES data/completion/quarvel-cli.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 # Qt's own texts in Portuguese, shipped with the window so that it speaks Portuguese
 # wherever it runs.

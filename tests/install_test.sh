@@ -16,6 +16,19 @@ for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompre
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"
+ls "$prefix"/share/doc/*/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 || fail "not installed: the libraries' notices"
+# Shell completion: each file where its shell looks, in its shell's syntax, naming every command.
+bash_completion="$prefix/share/bash-completion/completions/quarvel-cli"
+zsh_completion="$prefix/share/zsh/vendor-completions/_quarvel-cli"
+fish_completion="$prefix/share/fish/vendor_completions.d/quarvel-cli.fish"
+bash -n "$bash_completion" || fail "bash -n $bash_completion"
+if command -v zsh >/dev/null; then zsh -n "$zsh_completion" || fail "zsh -n $zsh_completion"; fi
+if command -v fish >/dev/null; then fish --no-execute "$fish_completion" || fail "fish --no-execute $fish_completion"; fi
+for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }'); do
+  for file in "$bash_completion" "$zsh_completion" "$fish_completion"; do
+    grep -q -- "$command" "$file" || fail "$file does not complete '$command'"
+  done
+done
 appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
 listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)

@@ -278,6 +278,8 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   CLI::App* list = command->add_subcommand("list", "Print the entries of a catalogue, numbered from 1");
   list->footer("Example:\n  quarvel-cli catalogue list \"Sonic 1\"");
   list->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
+  list->add_flag("--json", a.scan.json,
+                 "Print one JSON object: {\"format_version\": 1, \"catalogue\", \"file\", \"entries\": [...]}");
   AddCatalogueFolder(*list, a.catalogueFolder);
   CLI::App* add = command->add_subcommand("add", "Add an entry at the end of a catalogue");
   add->footer("Example:\n  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"");
@@ -299,7 +301,7 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   AddCatalogueFolder(*where, a.catalogueFolder);
   return {command, [&a, list, add, where](const cli::Streams& s) {
     if (*where) return cli::CatalogueWhere(Folder(a), s);
-    if (*list) return cli::CatalogueList(Folder(a), a.catalogue, s);
+    if (*list) return cli::CatalogueList(Folder(a), a.catalogue, a.scan.json, s);
     if (*add) return cli::CatalogueAdd(Folder(a), a.catalogue, a.offset, a.format(), a.description, s);
     return cli::CatalogueRemove(Folder(a), a.catalogue, a.number, s);
   }};
@@ -372,13 +374,19 @@ Command AddScan(CLI::App& app, Arguments& a) {
 
 Command AddExtract(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
-  command->footer("Example:\n  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks");
-  command->add_option("--rom", a.rom, "ROM image to read, or - for standard input")->required();
+  command->footer("Example:\n  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"");
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input (or --rom)");
+  command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
+  command->add_option("--rom", a.rom, "The same as ROM")->type_name("ROM");
+  command->add_option("--out-dir", a.data, "The same as OUT_DIR")->type_name("OUT_DIR");
   command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required();
-  command->add_option("--out-dir", a.output, "Folder for the decoded files (made when missing)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
-            return cli::Extract(Folder(a), a.catalogue, a.rom, a.output, s);
+            if (a.rom.empty() || a.data.empty())
+              return s.Error(std::string("extract needs ") + (a.rom.empty() ? "a ROM image (ROM or --rom)" : "a folder (OUT_DIR or --out-dir)") +
+                                 "\nRun 'quarvel-cli extract --help' for its options.",
+                             cli::kUsage);
+            return cli::Extract(Folder(a), a.catalogue, a.rom, a.data, s);
           }};
 }
 

@@ -226,6 +226,7 @@ Expected<std::string_view, int> CatalogueBaseName(const std::string& name, const
 }
 
 struct ReadCatalogueFile {
+  std::string_view baseName;
   std::filesystem::path path;
   CatalogueLoad load;  // Loaded or Missing
 };
@@ -236,7 +237,7 @@ Expected<ReadCatalogueFile, int> ReadCatalogue(const CatalogueLocation& folder, 
   const auto base = CatalogueBaseName(name, streams);
   if (!base) return Fail(base.error());
   if (folder.folder.empty()) return Fail(streams.Error(folder.problem, kFailure));
-  ReadCatalogueFile read{CatalogueToRead(folder, *base), {}};
+  ReadCatalogueFile read{*base, CatalogueToRead(folder, *base), {}};
   read.load = LoadCatalogue(read.path);
   if (read.load.status == CatalogueLoad::Status::Failed) return Fail(streams.Error(read.load.problem, kFailure));
   return read;
@@ -481,14 +482,34 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
   }, &inputs);
 }
 
-int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams) {
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams) {
   const auto catalogue = ReadCatalogue(folder, rom, streams);
   if (!catalogue) return catalogue.error();
   if (const int checked = CheckStandardOutput(CataloguesProtected(folder), streams); checked != kSuccess) return checked;
   if (catalogue->load.status == CatalogueLoad::Status::Missing)
     streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
   const auto& entries = catalogue->load.entries;
-  for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
+  if (!json) {
+    for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
+    return kSuccess;
+  }
+  // Each entry as it stands, and what it says when it has the form FormatEntry writes.
+  nlohmann::json listed = nlohmann::json::array();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto offset = ParseOffsetText(std::string(EntryOffsetText(entries[i])), Radix::Hex);
+    const auto format = EntryFormat(entries[i]);
+    nlohmann::json entry = {{"number", i + 1}, {"entry", entries[i]}, {"offset", nullptr}, {"offset_hex", nullptr},
+                            {"format", nullptr}, {"description", std::string(EntryDescription(entries[i]))}};
+    if (offset && EntryOffsetText(entries[i]).size() == kEntryOffsetLength) {
+      entry["offset"] = static_cast<std::uint32_t>(*offset);
+      entry["offset_hex"] = HexOffset(static_cast<std::uint32_t>(*offset));
+    }
+    if (format) entry["format"] = std::string(FormatName(*format));
+    listed.push_back(std::move(entry));
+  }
+  const nlohmann::json document = {{"format_version", 1}, {"catalogue", std::string(catalogue->baseName)},
+                                   {"file", PathToUtf8(catalogue->path)}, {"entries", std::move(listed)}};
+  streams.out << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
   return kSuccess;
 }
 

@@ -48,7 +48,7 @@ int Compress(Format format, const std::string& in, const std::string& out, const
 // decodes to: exit status 0 when it is, 1 when it differs or does not decode.
 int CheckAccurate(Format format, const std::string& file, const Streams& streams);
 
-int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams);
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams);
 int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,
                  const std::string& description, const Streams& streams);
 // Prints the folder of the catalogue files.

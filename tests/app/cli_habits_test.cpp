@@ -128,6 +128,17 @@ INSTANTIATE_TEST_SUITE_P(
         Habit{"ScanFormatAll", {"scan", "DEMO", "-f", "all"}, false, 0, "0x6000", ""},
         Habit{"AUsageErrorNamesTheSubcommandsHelp", {"catalogue", "add", "Custom"}, false, 2, "",
               "Run 'quarvel-cli catalogue add --help' for its options."},
+        Habit{"ExtractTakesItsRomAndFolderAsArguments",
+              {"extract", "DEMO", "DIR/out", "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0,
+              "6 entries: 6 extracted, 0 failed", ""},
+        Habit{"CatalogueListJson", {"catalogue", "list", "Custom", "--json", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0, "",
+              "", [](const fs::path&, const testing::CliRun& run) {
+                const auto json = nlohmann::json::parse(run.out);
+                ASSERT_EQ(json["entries"].size(), 6u);
+                EXPECT_EQ(json["entries"][0]["offset_hex"], "0x400");
+                EXPECT_EQ(json["entries"][0]["format"], "nemesis");
+                EXPECT_EQ(json["entries"][0]["description"], "Demo: logotipo (Nemesis)");
+              }},
         Habit{"TheOffsetErrorNamesThePrefixes", {"decompress", "-f", "kos", "-o", "0xG", "DEMO", "-"}, false, 2, "",
               "(digits 0-9 and A-F, after 0x or $ or alone; no sign)"}),
     [](const auto& info) { return std::string(info.param.name); });
