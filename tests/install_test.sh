@@ -24,7 +24,7 @@ fish_completion="$prefix/share/fish/vendor_completions.d/quarvel-cli.fish"
 bash -n "$bash_completion" || fail "bash -n $bash_completion"
 if command -v zsh >/dev/null; then zsh -n "$zsh_completion" || fail "zsh -n $zsh_completion"; fi
 if command -v fish >/dev/null; then fish --no-execute "$fish_completion" || fail "fish --no-execute $fish_completion"; fi
-for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }'); do
+for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk '/^  [a-z]/ { print $1 }'); do
   for file in "$bash_completion" "$zsh_completion" "$fish_completion"; do
     grep -q -- "$command" "$file" || fail "$file does not complete '$command'"
   done

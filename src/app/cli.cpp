@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/cli_commands.h"
@@ -161,7 +163,8 @@ void AddOffset(CLI::App& command, cli::OffsetArg& offset, bool standAlone = fals
 
 void AddCatalogueFolder(CLI::App& command, std::string& folder) {
   command.add_option("--catalogue-dir", folder,
-                     "Folder of the catalogue files (default: the one 'quarvel-cli catalogue where' prints)");
+                     "Folder of the catalogue files (default: the one 'quarvel-cli catalogue where' prints)")
+      ->type_name("DIR");
 }
 
 // "Catalogues, by ROM name or file name: Sonic 1 (Sonic1.dat), ..."
@@ -282,11 +285,11 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
                  "Print one JSON object: {\"format_version\": 1, \"catalogue\", \"file\", \"entries\": [...]}");
   AddCatalogueFolder(*list, a.catalogueFolder);
   CLI::App* add = command->add_subcommand("add", "Add an entry at the end of a catalogue");
-  add->footer("Example:\n  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"");
+  add->footer("Example:\n  quarvel-cli catalogue add Sonic1 -o 1A2B0 -f kos -d \"Green Hill art\"");
   add->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
   AddOffset(*add, a.offset);
   AddFormat(*add, a.formatName);
-  add->add_option("--description,-d", a.description, "Free text describing the block");
+  add->add_option("--description,-d", a.description, "Free text describing the block")->type_name("TEXT");
   AddCatalogueFolder(*add, a.catalogueFolder);
   CLI::App* remove = command->add_subcommand("remove", "Remove the entry with a number that 'list' shows");
   remove->footer("Example:\n  quarvel-cli catalogue remove Sonic1 3");
@@ -311,8 +314,8 @@ Command AddPreview(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("preview", "Draw the block at an offset as 8x8 tiles into a PNG picture");
   command->footer(
       "Example:\n"
-      "  quarvel-cli preview --format nemesis --offset 24000 --palette sonic.pal --zoom 2 sonic.bin art.png\n"
-      "  quarvel-cli preview --format enigma --offset 3C000 --tiles 0x24000 --tiles-format nemesis \\\n"
+      "  quarvel-cli preview -f nem -o 24000 -p sonic.pal --zoom 2 sonic.bin art.png\n"
+      "  quarvel-cli preview -f eni -o 3C000 --tiles 0x24000 --tiles-format nem \\\n"
       "      --columns 40 --palette sonic.pal sonic.bin titlecard.png\n"
       "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0), or up to four lines\n"
       "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
@@ -320,7 +323,7 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "one hexadecimal word each, without them.");
   AddFormat(*command, a.formatName, true);
   AddOffset(*command, a.offset, true);
-  command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)");
+  command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)")->type_name("FILE");
   command->add_option("--columns,-c", a.look.columns, "Tiles a row (default 16)")->check(CLI::Range(1, 256));
   command->add_option("--zoom,-z", a.look.zoom, "Pixels a tile pixel takes across and down, 1 to 8 (default 1)")
       ->check(CLI::Range(1, 8));
@@ -379,7 +382,7 @@ Command AddExtract(CLI::App& app, Arguments& a) {
   command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
   command->add_option("--rom", a.rom, "The same as ROM")->type_name("ROM");
   command->add_option("--out-dir", a.data, "The same as OUT_DIR")->type_name("OUT_DIR");
-  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required();
+  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required()->type_name("CATALOGUE");
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
             if (a.rom.empty() || a.data.empty())
@@ -395,7 +398,7 @@ Command AddInsert(CLI::App& app, Arguments& a) {
       "insert", "Write a copy of a ROM image with the block at an offset replaced by one made of a file");
   command->footer(
       "Example:\n"
-      "  quarvel-cli insert --format nemesis --offset 0x400 demo.bin logo.dat demo-new.bin\n"
+      "  quarvel-cli insert -f nemesis -o 0x400 demo.bin logo.dat demo-new.bin\n"
       "The old block must decode to its end in the format, and be listed at the offset by the catalogue that\n"
       "--catalogue names or taken for a block by the scan (confidence 0.5 or more), unless --force; a block in\n"
       "the header (0x100 to 0x1FF) is never replaced. Its stream is the room the new one has. A block that fits goes\n"
@@ -459,7 +462,7 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
       "colours only.");
   command->add_option("IMAGE", a.rom, "PNG image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
-  command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from");
+  command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
   std::vector<std::string> formats = FormatWords();
   command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
@@ -509,6 +512,87 @@ std::optional<std::string> UnknownCommand(CLI::App& app, int argc, const char* c
   return std::nullopt;
 }
 
+// Help within 80 columns: an option's value by its name (ROM, OFFSET, N), never the
+// parser's own words for its type, range or being required; long texts wrapped.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  static constexpr std::size_t kWidth = 80;
+  static constexpr std::size_t kColumn = 26;
+
+  HelpFormatter() { column_width(kColumn); }
+
+  // `text` with each line longer than kWidth - `indent` broken at blanks, continued at `indent`.
+  static std::string Wrapped(const std::string& text, std::size_t indent, std::size_t first = 0) {
+    std::string result, line;
+    std::size_t used = first;
+    std::istringstream lines(text);
+    for (std::string source; std::getline(lines, source);) {
+      if (!result.empty() || line.size() > 0) result += "\n" + std::string(indent, ' '), used = indent;
+      std::istringstream words(source);
+      bool firstWord = true;
+      for (std::string word; words >> word; firstWord = false) {
+        if (!firstWord && used + 1 + word.size() > kWidth) {
+          result += "\n" + std::string(indent, ' ');
+          used = indent;
+        } else if (!firstWord) {
+          result += ' ';
+          ++used;
+        }
+        result += word;
+        used += word.size();
+      }
+      line = source;
+    }
+    return result;
+  }
+
+  std::string make_option(const CLI::Option* option, bool positional) const override {
+    std::string name = "  " + make_option_name(option, positional);
+    if (!positional && option->get_type_size() != 0) {
+      std::string type = option->get_type_name();
+      type = type.substr(0, type.find(':'));
+      if (type == "INT" || type == "UINT" || type == "FLOAT") type = "N";  // the parser's words for numbers
+      name += " " + type;
+    }
+    const std::string description = option->get_description();
+    if (name.size() + 1 > kColumn) return name + "\n" + std::string(kColumn, ' ') + Wrapped(description, kColumn, kColumn) + "\n";
+    return name + std::string(kColumn - name.size(), ' ') + Wrapped(description, kColumn, kColumn) + "\n";
+  }
+
+  std::string make_option_usage(const CLI::Option* option) const override { return option->get_name(true); }
+
+  std::string make_subcommand(const CLI::App* command) const override {
+    std::string name = "  " + command->get_display_name();
+    name += std::string(name.size() < kColumn ? kColumn - name.size() : 1, ' ');
+    return name + Wrapped(command->get_description(), kColumn, name.size()) + "\n";
+  }
+
+  std::string make_description(const CLI::App* app) const override {
+    const std::string text = app->get_description();
+    return text.empty() ? text : Wrapped(text, 0) + "\n";
+  }
+
+  // Examples (indented lines) as they are; the prose between them flowed again.
+  std::string make_footer(const CLI::App* app) const override {
+    std::string result, prose;
+    const auto flush = [&] {
+      if (!prose.empty()) result += Wrapped(prose, 0) + "\n";
+      prose.clear();
+    };
+    std::istringstream lines(app->get_footer());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.empty() || line.starts_with(" ") || line.ends_with(":")) {
+        flush();
+        result += line + "\n";
+      } else {
+        prose += (prose.empty() ? "" : " ") + line;
+      }
+    }
+    flush();
+    return result;
+  }
+};
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -516,6 +600,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                "Mega Drive ROM images.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
+  app.formatter(std::make_shared<HelpFormatter>());
   app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
     std::string command = "quarvel-cli";  // and the subcommands chosen: their --help tells their options
     for (const CLI::App* level = failed; level != nullptr && !level->get_subcommands().empty();) {
@@ -529,19 +614,19 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   app.footer(
       "Examples:\n"
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
-      "  quarvel-cli decompress --format nemesis --offset 107184 --radix dec sonic.bin - > tiles.dat\n"
-      "  quarvel-cli decompress --format enigma --offset 0x3C000 --base 0x8400 sonic.bin titlecard.map\n"
+      "  quarvel-cli decompress -f nem -o 107184 --radix dec sonic.bin - > tiles.dat\n"
+      "  quarvel-cli decompress -f eni -o '$3C000' --base 0x8400 sonic.bin title.map\n"
       "  quarvel-cli compress --format kosinski level.dat level.kos\n"
       "  quarvel-cli compress --format kosinski --accurate level.dat level.kos\n"
       "  quarvel-cli check-accurate --format nemesis art.nem\n"
       "  quarvel-cli catalogue list \"Sonic 1\"\n"
-      "  quarvel-cli catalogue add Sonic1 --offset 1A2B0 --format kosinski --description \"Green Hill art\"\n"
+      "  quarvel-cli catalogue add Sonic1 -o 1A2B0 -f kos -d \"Green Hill art\"\n"
       "  quarvel-cli catalogue remove Sonic1 3\n"
       "  quarvel-cli extract --rom sonic.bin --catalogue \"Sonic 1\" --out-dir blocks\n"
       "  quarvel-cli scan sonic.bin --format nemesis\n"
       "  quarvel-cli preview --format nemesis --offset 24000 --zoom 2 sonic.bin art.png\n"
       "  quarvel-cli import-png art.png art.dat --palette sonic.pal\n"
-      "  quarvel-cli insert --format nemesis --offset 24000 sonic.bin art.dat sonic-new.bin\n"
+      "  quarvel-cli insert -f nem -o 24000 sonic.bin art.dat sonic-new.bin\n"
       "  quarvel-cli checksum sonic-new.bin\n"
       "\n"
       "Exit status: 0 on success, 1 when the work failed, 2 when the arguments are wrong.");
