@@ -601,6 +601,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
   app.formatter(std::make_shared<HelpFormatter>());
+  bool quiet = false;
+  app.add_flag("--quiet,-q", quiet, "Report nothing but warnings and errors (no progress, no summaries), on any command");
+  app.fallthrough();  // --quiet after the command's name too
   app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
     std::string command = "quarvel-cli";  // and the subcommands chosen: their --help tells their options
     for (const CLI::App* level = failed; level != nullptr && !level->get_subcommands().empty();) {
@@ -647,7 +650,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   } catch (const CLI::ParseError& e) {
     return app.exit(e, out, err) == 0 ? cli::kSuccess : cli::kUsage;
   }
-  const cli::Streams streams{out, err, errIsTerminal};
+  const cli::Streams streams{out, err, errIsTerminal, quiet};
   for (const auto& command : commands)
     if (*command.options) return command.work(streams);
   return cli::kUsage;

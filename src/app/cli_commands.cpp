@@ -99,7 +99,7 @@ Expected<std::vector<std::uint8_t>, int> ReadInput(const std::string& name, std:
 // Says, once, how a ROM image file that is not plain is read.
 void SayLayout(const std::string& name, RomLayout layout, const Streams& streams) {
   const std::string what = "'" + name + "' is " + std::string(LayoutNote(layout));
-  if (layout == RomLayout::Interleaved) streams.err << "quarvel-cli: " << what << '\n';
+  if (layout == RomLayout::Interleaved) streams.Report(streams.err) << "quarvel-cli: " << what << '\n';
   if (layout == RomLayout::LooksInterleaved) streams.Warning("'" + name + "' " + std::string(LayoutNote(layout)));
 }
 
@@ -267,6 +267,11 @@ int Streams::Error(const std::string& message, int code) const {
 
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
 
+std::ostream& Streams::Report(std::ostream& to) const {
+  static std::ostream nowhere(nullptr);
+  return quiet ? nowhere : to;
+}
+
 // `asked`, or (nothing asked) the format whose scan weigher rates the block at `offset`
 // highest, said on standard error; refused when none takes it for a block.
 Expected<Format, int> ChooseFormat(std::optional<Format> asked, const RomInput& rom, std::int32_t offset,
@@ -288,7 +293,7 @@ Expected<Format, int> ChooseFormat(std::optional<Format> asked, const RomInput& 
     return Fail(streams.Error("no format takes the bytes at " + at + " for a block (" + std::string(FormatName(*best)) +
                                   " rates them " + rated + "); name one with --format",
                               kFailure));
-  streams.err << "quarvel-cli: the block at " << at << " is taken for " << FormatName(*best) << " (confidence " << rated
+  streams.Report(streams.err) << "quarvel-cli: the block at " << at << " is taken for " << FormatName(*best) << " (confidence " << rated
               << ")\n";
   return *best;
 }
@@ -437,18 +442,21 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
   }
 
   ScanProgress progress;
-  if (streams.errIsTerminal) {
-    progress = [&streams](std::uint64_t done, std::uint64_t total) {
+  const bool drawn = streams.errIsTerminal && !streams.quiet;
+  if (drawn) {
+    progress = [&streams, shown = std::make_shared<std::uint64_t>(101)](std::uint64_t done, std::uint64_t total) {
+      const std::uint64_t percent = total == 0 ? 100 : done * 100 / total;
+      if (percent == *shown) return true;  // redrawn only when its figure changes
+      *shown = percent;
       const int width = 40;
-      const auto filled = total == 0 ? width : static_cast<int>(done * width / total);
+      const auto filled = static_cast<int>(percent * width / 100);
       streams.err << "\rScanning [" << std::string(static_cast<std::size_t>(filled), '#')
-                  << std::string(static_cast<std::size_t>(width - filled), '.') << "] "
-                  << (total == 0 ? 100 : done * 100 / total) << "%" << std::flush;
+                  << std::string(static_cast<std::size_t>(width - filled), '.') << "] " << percent << "%" << std::flush;
       return true;
     };
   }
   const auto found = ScanRom(*rom, {formats, 0}, progress);
-  if (streams.errIsTerminal) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+  if (drawn) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
   if (!found) return streams.Error(found.error().message, kFailure);
 
   if (args.json) {
@@ -476,7 +484,7 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
       entries.push_back(FormatEntry(offset, c.format, ScanEntryDescription(c)));
       ++added;
     }
-    streams.err << "quarvel-cli: added " << added << (added == 1 ? " block" : " blocks") << " to the catalogue '"
+    streams.Report(streams.err) << "quarvel-cli: added " << added << (added == 1 ? " block" : " blocks") << " to the catalogue '"
                 << FindRomCatalogue(args.addTo)->listText << "'\n";
     return kSuccess;
   }, &inputs);
@@ -487,7 +495,7 @@ int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool 
   if (!catalogue) return catalogue.error();
   if (const int checked = CheckStandardOutput(CataloguesProtected(folder), streams); checked != kSuccess) return checked;
   if (catalogue->load.status == CatalogueLoad::Status::Missing)
-    streams.err << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
+    streams.Report(streams.err) << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
   const auto& entries = catalogue->load.entries;
   if (!json) {
     for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
@@ -579,7 +587,7 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   }
   for (const auto& warning : changed->warnings) streams.Warning("the new block: " + warning);
   if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
-  std::ostream& report = out == "-" ? streams.err : streams.out;
+  std::ostream& report = streams.Report(out == "-" ? streams.err : streams.out);
   if (changed->where.appended) {
     report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize
            << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
@@ -611,10 +619,11 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
     streams.out << line;
     return *stored == computed ? kSuccess : kFailure;
   }
-  (fixedOut == "-" ? streams.err : streams.out) << line;
+  std::ostream& report = streams.Report(fixedOut == "-" ? streams.err : streams.out);
+  report << line;
   FixChecksum(*rom);
   const int written = Write(*rom, fixedOut, protect, streams);
-  if (written == kSuccess) SayPlainWritten(layout, fixedOut == "-" ? streams.err : streams.out);
+  if (written == kSuccess) SayPlainWritten(layout, report);
   return written;
 }
 
@@ -715,16 +724,17 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
       return;
     }
     const Extraction& extraction = **done.result;
-    streams.out << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes"
+    streams.Report(streams.out) << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes"
                 << (extraction.stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
     for (const auto& warning : extraction.warnings) streams.Warning(step + warning);
     streams.out.flush();
   });
 
-  streams.out << total << (total == 1 ? " entry: " : " entries: ") << total - failed.size() << " extracted, "
+  std::ostream& summary = streams.Report(streams.out);
+  summary << total << (total == 1 ? " entry: " : " entries: ") << total - failed.size() << " extracted, "
               << failed.size() << " failed";
-  for (std::size_t i = 0; i < failed.size(); ++i) streams.out << (i == 0 ? " (entry " : ", ") << failed[i];
-  streams.out << (failed.empty() ? "\n" : ")\n");
+  for (std::size_t i = 0; i < failed.size(); ++i) summary << (i == 0 ? " (entry " : ", ") << failed[i];
+  summary << (failed.empty() ? "\n" : ")\n");
   return failed.empty() ? kSuccess : kFailure;
 }
 

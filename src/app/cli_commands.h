@@ -22,9 +22,12 @@ struct Streams {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // then long work draws a progress bar on `err`
+  bool quiet = false;          // --quiet: no reports of what was done, no progress
 
   int Error(const std::string& message, int code) const;
   void Warning(const std::string& message) const;
+  // Where a report of what was done goes: `to`, or nowhere when quiet.
+  std::ostream& Report(std::ostream& to) const;
 };
 
 struct OffsetArg {

@@ -151,6 +151,12 @@ INSTANTIATE_TEST_SUITE_P(
                 EXPECT_EQ(json["entries"][0]["format"], "nemesis");
                 EXPECT_EQ(json["entries"][0]["description"], "Demo: logotipo (Nemesis)");
               }},
+        Habit{"QuietReportsNothing",
+              {"extract", "DEMO", "DIR/out", "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR, "--quiet"}, false, 0,
+              "", "", [](const fs::path& dir, const testing::CliRun& run) {
+                EXPECT_EQ(run.out + run.err, "");
+                EXPECT_TRUE(fs::exists(dir / "out"));
+              }},
         Habit{"TheOffsetErrorNamesThePrefixes", {"decompress", "-f", "kos", "-o", "0xG", "DEMO", "-"}, false, 2, "",
               "(digits 0-9 and A-F, after 0x or $ or alone; no sign)"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -66,6 +66,20 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
   EXPECT_EQ(nlohmann::json::parse(run.out)["rom"], (dir_ / "ca\uFFFDa.bin").string());
 }
 
+// On a terminal the progress line is drawn once a figure, and erased; --quiet draws none.
+TEST_F(CliScanPreview, ScanProgressIsDrawnOnceAFigure) {
+  for (const bool quiet : {false, true}) {
+    std::vector<const char*> argv = {"quarvel-cli", "scan", rom_.c_str()};
+    if (quiet) argv.push_back("--quiet");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, true), 0);
+    std::size_t drawn = 0;
+    for (std::size_t at = 0; (at = err.str().find("\rScanning", at)) != std::string::npos; ++at) ++drawn;
+    EXPECT_LE(drawn, quiet ? 0u : 101u) << err.str();
+    EXPECT_EQ(err.str().find("Scanning"), quiet ? std::string::npos : 1u);
+  }
+}
+
 TEST_F(CliScanPreview, PreviewWritesAPngOfTheTiles) {
   const auto out = dir_ / "art.png";
   const auto run = testing::RunCliWith({"preview", "-f", "nemesis", "-o", "1000", "--zoom", "3", rom_.string(), out.string()});
