@@ -124,8 +124,9 @@ inline const Pooled& PooledBlock(unsigned pick) {
     std::mt19937 random(pick);
     const Format format = Formats()[pick % Formats().size()].format;
     const bool gamesOwn = pick / Formats().size() % 2 == 0;
-    const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + random() % 20, pick)
-                                                : TileArt(8 + random() % 40, pick);
+    const auto first = static_cast<unsigned>(random());  // draws one after the other, the same on every compiler
+    const Bytes data = format == Format::Enigma ? PlaneMap(8 + random() % 40, 4 + first % 20, pick)
+                                                : TileArt(8 + first % 40, pick);
     it = made.emplace(pick, Pooled{format, data.size(), Packed(format, data, gamesOwn), gamesOwn}).first;
   }
   return it->second;
@@ -264,23 +265,72 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
   std::mt19937 random(seed);
   Bytes rom;
   auto append = [&](const Bytes& part) { rom.insert(rom.end(), part.begin(), part.end()); };
+  // Two draws for one call are made one after the other, not as its arguments (whose
+  // order compilers choose): the same seed is the same image everywhere.
+  auto draws = [&](unsigned range) {
+    const auto seedOfPart = static_cast<unsigned>(random());
+    return std::pair{static_cast<unsigned>(random() % range), seedOfPart};
+  };
   while (rom.size() < size * 7 / 8) {
     switch (random() % 6) {
-      case 0: append(Filled(Filler::Code68000, 1024 + random() % 16384, random())); break;
-      case 1: append(Filled(Filler::RawTiles, 32 * (8 + random() % 200), random())); break;
-      case 2: append(Mappings(64 + random() % 2048, random())); break;
+      case 0: {
+        const auto [n, part] = draws(16384);
+        append(Filled(Filler::Code68000, 1024 + n, part));
+        break;
+      }
+      case 1: {
+        const auto [n, part] = draws(200);
+        append(Filled(Filler::RawTiles, 32 * (8 + n), part));
+        break;
+      }
+      case 2: {
+        const auto [n, part] = draws(2048);
+        append(Mappings(64 + n, part));
+        break;
+      }
       case 3: append(Bytes(16 + random() % 4096, 0xFF)); break;
       default:
         for (unsigned count = 1 + random() % 6; count > 0; --count) {
           Bytes data;
           Format format = random() % 2 == 0 ? Format::Kosinski : Format::Nemesis;
           switch (random() % 6) {
-            case 0: data = TileArt(1 + random() % (random() % 2 == 0 ? 10 : 300), random()); break;
-            case 1: data = Mappings(16 + random() % 2000, random()); format = Format::Kosinski; break;
-            case 2: data = Filled(Filler::Code68000, 256 + random() % 4096, random()); format = Format::Kosinski; break;
-            case 3: data = PlaneMap(8 + random() % 57, 4 + random() % 29, random()); format = Format::Enigma; break;
-            case 4: data = TileArt(8 + random() % 400, random()); format = Format::KosinskiModuled; break;
-            default: data = Filled(Filler::RawTiles, 32 * (1 + random() % 100), random()); break;
+            case 0: {
+              const auto part = static_cast<unsigned>(random());
+              const auto tiles = static_cast<unsigned>(random());
+              const unsigned range = random() % 2 == 0 ? 10 : 300;
+              data = TileArt(1 + tiles % range, part);
+              break;
+            }
+            case 1: {
+              const auto [n, part] = draws(2000);
+              data = Mappings(16 + n, part);
+              format = Format::Kosinski;
+              break;
+            }
+            case 2: {
+              const auto [n, part] = draws(4096);
+              data = Filled(Filler::Code68000, 256 + n, part);
+              format = Format::Kosinski;
+              break;
+            }
+            case 3: {
+              const auto part = static_cast<unsigned>(random());
+              const unsigned height = 4 + random() % 29, width = 8 + random() % 57;
+              data = PlaneMap(width, height, part);
+              format = Format::Enigma;
+              break;
+            }
+            case 4: {
+              const auto [n, part] = draws(400);
+              data = TileArt(8 + n, part);
+              format = Format::KosinskiModuled;
+              break;
+            }
+            default: {
+              const auto [n, part] = draws(100);
+              data = Filled(Filler::RawTiles, 32 * (1 + n), part);
+              break;
+            }
           }
           const bool gamesOwn = random() % 2 == 0;
           const auto packed = Packed(format, data, gamesOwn);
