@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "common/expected.h"
 
@@ -30,6 +31,7 @@ struct DecodeError {
   std::string message;         // what went wrong and where, in English, without a final period
   bool stoppedAtCopyBeforeStart = false;  // Kosinski: the decode had ended at a copy from before
                                           // the start of its output (the failure came with it or after)
+  std::error_code code{};                 // the system's reason, when a file failed
 };
 
 template <class T>

@@ -11,7 +11,7 @@ DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t o
 
 DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset) {
   auto file = OpenRomFile(rom);
-  if (!file) return Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, file.error().message});
+  if (!file) return Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, file.error().message, false, file.error().code});
   return ReadBlock(format, **file, offset);
 }
 
@@ -28,7 +28,7 @@ DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const
   if (!block) return Fail(block.error());
   if (const auto written = ReplaceFileContents(destination, block->bytes, checked); !written) {
     return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, written.error().message,
-                            block->stoppedAtCopyBeforeStart});
+                            block->stoppedAtCopyBeforeStart, written.error().code});
   }
   return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart,
                     std::move(block->warnings)};

@@ -124,7 +124,7 @@ FileResult<Destination> Inspect(const fs::path& destination, const ReplaceOption
   if (options.protect != nullptr) {
     if (auto refusal = options.protect->Refusal(destination)) return Fail(Failure(std::move(*refusal)));
   }
-  if (entry.kind == native::Entry::Kind::Directory) return Fail(Failure(Quoted(destination) + " is a folder"));
+  if (entry.kind == native::Entry::Kind::Directory) return Fail(Failure(Quoted(destination) + " is a folder", std::make_error_code(std::errc::is_a_directory)));
   if (found.existing && entry.kind != native::Entry::Kind::Regular) {
     return Fail(Failure(Quoted(destination) +
                         " is not a regular file; only a regular file or a new name is replaced (use '-' to write "

@@ -22,6 +22,7 @@ struct Message {
   MessageButtons buttons = MessageButtons::Ok;
   MessageIcon icon = MessageIcon::Information;
   std::optional<std::string> title;  // none: kApplicationTitle
+  std::string detail{};              // why, behind a "Mostrar detalhes..." button; none when empty
 
   bool operator==(const Message&) const = default;
 };

@@ -54,20 +54,26 @@ void CmdDescomprime_Click(DecompressorForm& form) { DecompressAs(form, BlockForm
 
 void DecompressAs(DecompressorForm& form, Format format) {
   auto& state = form.state;
-  const auto failed = [&form] { Inform(form, kErrorMessage, std::string(kApplicationTitle)); };
+  const auto failed = [&form](const std::string& reason) {
+    Inform(form, kErrorMessage, std::string(kApplicationTitle), AsDetail(reason));
+  };
   if (state.DestFile.empty() || state.SourceFile.empty()) {
     Inform(form, kMissingFilesMessage);
     return;
   }
 
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
-  if (!offset) return failed();
+  if (!offset) return InformBadOffset(form, offset.error());
   state.DataOffset = *offset;
-  if (FilesNeverWritten(form).Refusal(state.DestFile)) return failed();
+  if (FilesNeverWritten(form).Refusal(state.DestFile)) {
+    return failed(IsSameFile(state.DestFile, state.SourceFile)
+                      ? "o destino é o próprio ROM, que nunca é gravado"
+                      : "o destino é um arquivo de localizações, que só muda pelas Localizações Conhecidas");
+  }
 
   const auto result = form.driver(format, state.SourceFile, state.DestFile, state.DataOffset);
   WarnIfStoppedAtCopyBeforeStart(form.services.messages, result);
-  if (!result) return failed();
+  if (!result) return failed(ReasonInPortuguese(result.error()));
   Inform(form, kDoneMessage);
 }
 

@@ -15,8 +15,10 @@ Format ChosenFormat(const DecompressorControls& controls) {
   return controls.OptKos.IsSelected() ? Format::Kosinski : Format::Nemesis;
 }
 
-void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title) {
-  form.services.messages.Show(Information(text, std::move(title)));
+void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title, std::string detail) {
+  Message message = Information(text, std::move(title));
+  message.detail = std::move(detail);
+  form.services.messages.Show(message);
 }
 
 void Form_Load(DecompressorForm& form) { form.controls.RomList.SetSelectedIndex(0); }

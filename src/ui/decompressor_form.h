@@ -61,8 +61,10 @@ struct DecompressorForm {
 Radix ChosenRadix(const DecompressorControls& controls);
 Format ChosenFormat(const DecompressorControls& controls);
 
-// Shows a box with an information icon, OK, `text` and `title` (none: the application title).
-void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt);
+// Shows a box with an information icon, OK, `text` and `title` (none: the application title),
+// and `detail` behind its "Mostrar detalhes..." button when there is one.
+void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt,
+            std::string detail = {});
 
 // Before the window is first shown: chooses the first ROM, which loads its catalogue.
 void Form_Load(DecompressorForm& form);

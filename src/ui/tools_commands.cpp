@@ -36,7 +36,7 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
   }
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
   if (!offset) {
-    Inform(form, kErrorMessage, std::string(kApplicationTitle));
+    InformBadOffset(form, offset.error());
     return std::nullopt;
   }
   auto block = ReadBlock(BlockFormat(form), form.state.SourceFile, *offset);
@@ -50,6 +50,7 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
 
 std::string ReasonInPortuguese(const DecodeError& error) {
   const std::string at = HexOffset(error.position);
+  const std::string why = FileReasonInPortuguese(error.code);
   switch (error.kind) {
     case DecodeErrorKind::NegativeOffset: return "o offset é negativo";
     case DecodeErrorKind::OffsetBeyondEnd: return "o offset " + at + " fica depois do fim do ROM";
@@ -60,11 +61,75 @@ std::string ReasonInPortuguese(const DecodeError& error) {
     case DecodeErrorKind::MalformedCodeTable: return "a tabela de códigos do bloco é inválida no byte " + at;
     case DecodeErrorKind::TooManyTiles: return "o bloco declara mais ladrilhos do que o formato permite";
     case DecodeErrorKind::BadModule: return "um módulo do bloco é inválido no byte " + at;
-    case DecodeErrorKind::CannotOpenSource:
-    case DecodeErrorKind::SourceIsDestination:
-    case DecodeErrorKind::CannotWriteDestination: break;
+    case DecodeErrorKind::SourceIsDestination: return "o destino é o próprio ROM, que nunca é gravado";
+    case DecodeErrorKind::CannotWriteDestination:
+      return "não foi possível gravar o arquivo de destino" + (why.empty() ? "" : ": " + why);
+    case DecodeErrorKind::CannotOpenSource: break;
   }
-  return "não foi possível ler o ROM";
+  return "não foi possível ler o ROM" + (why.empty() ? "" : ": " + why);
+}
+
+std::string FileReasonInPortuguese(const std::error_code& code) {
+  if (!code) return {};
+  const auto is = [&code](std::errc e) { return code == std::make_error_condition(e); };
+  if (is(std::errc::permission_denied) || is(std::errc::operation_not_permitted)) return "não há permissão para isso";
+  if (is(std::errc::no_such_file_or_directory)) return "o arquivo ou a pasta não existe";
+  if (is(std::errc::is_a_directory)) return "é uma pasta, não um arquivo";
+  if (is(std::errc::no_space_on_device)) return "não há espaço no disco";
+  if (is(std::errc::read_only_file_system)) return "o disco só pode ser lido";
+  if (is(std::errc::file_too_large)) return "o arquivo é grande demais";
+  if (is(std::errc::io_error)) return "o disco deu um erro de leitura ou gravação";
+  return {};
+}
+
+std::string OffsetReasonInPortuguese(OffsetTextError error, std::string_view text, Radix radix) {
+  const std::string quoted = "o offset \"" + std::string(text) + "\"";
+  switch (error) {
+    case OffsetTextError::Empty: return "o offset está vazio";
+    case OffsetTextError::NotANumber:
+      return quoted + (radix == Radix::Hex ? " não é um número hexadecimal (só 0 a 9 e A a F, sem 0x)"
+                                           : " não é um número decimal (só 0 a 9, e um sinal)");
+    case OffsetTextError::OutOfRange: break;
+  }
+  return quoted + (radix == Radix::Hex ? " passa de FFFFFFFF" : " fica fora de -2147483648 a 2147483647");
+}
+
+namespace {
+
+// 65536 -> "65.536", as Portuguese writes numbers.
+std::string Thousands(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ".");
+  return digits;
+}
+
+}  // namespace
+
+std::string DataReasonInPortuguese(Format format, std::span<const std::uint8_t> data) {
+  const FormatInfo& info = InfoOf(format);
+  const std::string title(info.title);
+  const std::string has = "os dados têm " + Thousands(data.size()) + (data.size() == 1 ? " byte" : " bytes");
+  std::string reason;
+  if (data.empty()) {
+    reason = "o arquivo de dados está vazio";
+  } else if (data.size() > info.largestData) {
+    reason = has + "; um bloco " + title + " guarda no máximo " + Thousands(info.largestData);
+  } else if (info.tiles && data.size() % kTileBytes != 0) {
+    reason = has + ", que não são ladrilhos inteiros de 32 bytes";
+  } else if (format == Format::Enigma && data.size() % 2 != 0) {
+    reason = has + ", um número ímpar: um mapa Enigma é feito de palavras de 2 bytes";
+  }
+  if (reason.empty() || data.empty()) return reason;
+  const auto block = DecodeBlock(format, data, 0);
+  if (block && block->compressedSize + 16 >= data.size() && block->bytes.size() > data.size())  // given by mistake
+    reason += "; o arquivo parece ser um bloco já comprimido em " + title + ": escolha os dados descomprimidos";
+  return reason;
+}
+
+std::string AsDetail(std::string reason) {
+  if (reason.empty()) return reason;
+  if (reason.front() >= 'a' && reason.front() <= 'z') reason.front() = static_cast<char>(reason.front() - 'a' + 'A');
+  return reason + ".";
 }
 
 std::string RomSummary(const PlainImage& image, std::string_view shown) {
@@ -94,7 +159,10 @@ std::optional<PlainImage> ReadRomImage(DecompressorForm& form) {
   }
   auto rom = ReadWholeFile(form.state.SourceFile, kRomImageLimit);
   if (!rom) {
-    Inform(form, kUnreadableRomMessage);
+    const std::string why = FileReasonInPortuguese(rom.error().code);
+    Inform(form, kUnreadableRomMessage, std::nullopt,
+           AsDetail(rom.error().code == std::errc::file_too_large ? "o arquivo tem mais de 64 MiB, mais do que um ROM"
+                                                                  : why));
     return std::nullopt;
   }
   return ToPlainImage(std::move(*rom));
@@ -175,14 +243,29 @@ std::string InsertFailureMessage(const ChangeFailure& failure, const std::string
   return "O novo ROM não devolve o bloco como devia. Nada foi gravado.";
 }
 
+// Why the old block could not be replaced, beyond what the message says.
+std::string InsertFailureDetail(std::span<const std::uint8_t> rom, std::span<const std::uint8_t> data,
+                                const BlockChange& change, const ChangeFailure& failure) {
+  if (failure.kind == ChangeFailure::Kind::BadData) return AsDetail(DataReasonInPortuguese(change.format, data));
+  if (failure.kind != ChangeFailure::Kind::NoOldBlock) return {};
+  const auto old = DecodeBlock(change.format, rom, change.offset);
+  if (old && old->stoppedAtCopyBeforeStart) return "O bloco antigo para numa cópia de antes do seu início.";
+  return old ? std::string() : AsDetail(ReasonInPortuguese(old.error()));
+}
+
 }  // namespace
+
+void InformBadOffset(DecompressorForm& form, OffsetTextError error) {
+  Inform(form, kErrorMessage, std::string(kApplicationTitle),
+         AsDetail(OffsetReasonInPortuguese(error, form.controls.DisplayLoc.Text(), ChosenRadix(form.controls))));
+}
 
 void InsertBlockIntoRom(DecompressorForm& form) {
   auto image = ReadRomImage(form);
   if (!image) return;
   auto* rom = &image->bytes;
   const auto offset = ParseOffsetText(form.controls.DisplayLoc.Text(), ChosenRadix(form.controls));
-  if (!offset) return Inform(form, kErrorMessage, std::string(kApplicationTitle));
+  if (!offset) return InformBadOffset(form, offset.error());
   const Format format = BlockFormat(form);
   auto& services = form.services;
   const auto dataFile = PickFile(services.dialogs, services.messages, FileDialogKind::Open,
@@ -194,7 +277,13 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   protect.Add(*dataFile, "the data being inserted");
   if (!newRom || !MayReplace(services.messages, *newRom, protect)) return;
   const auto data = ReadWholeFile(*dataFile, InfoOf(format).largestData);
-  if (!data) return Inform(form, kUnreadableDataMessage);
+  if (!data) {
+    const bool tooLarge = data.error().code == std::errc::file_too_large;
+    return Inform(form, kUnreadableDataMessage, std::nullopt,
+                  AsDetail(tooLarge ? "o arquivo tem mais de " + Thousands(InfoOf(format).largestData) +
+                                          " bytes, o máximo de um bloco " + std::string(InfoOf(format).title)
+                                    : FileReasonInPortuguese(data.error().code)));
+  }
 
   const std::string title(InfoOf(format).title);
   BlockChange change{.format = format, .offset = *offset, .listed = Lists(ListedEntries(form.controls.CompList), *offset, format)};
@@ -205,8 +294,9 @@ void InsertBlockIntoRom(DecompressorForm& form) {
     change.force = true;
     changed = ReplaceBlock(*rom, *data, change);
   }
-  if (!changed) return Inform(form, InsertFailureMessage(changed.error(), title));
-  if (!ReplaceFileContents(*newRom, *rom, {&protect})) return Inform(form, kNewRomNotSavedMessage);
+  if (!changed) return Inform(form, InsertFailureMessage(changed.error(), title), std::nullopt, InsertFailureDetail(*rom, *data, change, changed.error()));
+  if (const auto saved = ReplaceFileContents(*newRom, *rom, {&protect}); !saved)
+    return Inform(form, kNewRomNotSavedMessage, std::nullopt, AsDetail(FileReasonInPortuguese(saved.error().code)));
   Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
                    std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : ".") +
                    (image->layout == RomLayout::Interleaved ? " O novo ROM é uma imagem plana (não intercalada)." : ""));

@@ -33,9 +33,27 @@ Format BlockFormat(const DecompressorForm& form);
 // with why the block cannot be decoded, and gives nothing.
 std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form);
 
-// Why a block cannot be decoded, in Portuguese for the window: "os dados acabam no
-// byte 0x1E, antes do fim do bloco".
+// Why a block cannot be decoded or written, in Portuguese for the window: "os dados
+// acabam no byte 0x1E, antes do fim do bloco".
 std::string ReasonInPortuguese(const DecodeError& error);
+
+// Why a file could not be read or written, as the system told it, in Portuguese:
+// "não há permissão para isso"; empty when the window knows no words for it.
+std::string FileReasonInPortuguese(const std::error_code& code);
+
+// Why an offset text is no offset: "o offset \"0x10\" não é um número hexadecimal".
+std::string OffsetReasonInPortuguese(OffsetTextError error, std::string_view text, Radix radix);
+
+// Why `data` cannot be compressed in `format`, in Portuguese: "os dados têm 33 bytes,
+// que não são ladrilhos inteiros de 32 bytes"; also when the file looks compressed
+// already. Empty when nothing is wrong with its size.
+std::string DataReasonInPortuguese(Format format, std::span<const std::uint8_t> data);
+
+// "Ocorreu um erro durante a descompressão", and why DisplayLoc holds no offset.
+void InformBadOffset(DecompressorForm& form, OffsetTextError error);
+
+// A reason as a box's detail text: its first letter upper case, a final period.
+std::string AsDetail(std::string reason);
 
 // One line in Portuguese of what a ROM image file is, for the tool tip of the source
 // path box: how it is read (interleaved), which ROM it is, whether its checksum is right,

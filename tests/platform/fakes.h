@@ -18,7 +18,8 @@ namespace quarvel {
 inline void PrintTo(const Message& message, std::ostream* out) {
   *out << "\"" << message.text << "\" (" << (message.buttons == MessageButtons::Ok ? "OK" : "Yes/No") << ", "
        << (message.icon == MessageIcon::Information ? "information" : "no icon") << ", title "
-       << (message.title ? "\"" + *message.title + "\"" : std::string("none")) << ")";
+       << (message.title ? "\"" + *message.title + "\"" : std::string("none"))
+       << (message.detail.empty() ? "" : ", detail \"" + message.detail + "\"") << ")";
 }
 
 }  // namespace quarvel

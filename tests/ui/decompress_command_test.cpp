@@ -22,8 +22,11 @@ struct DriverCall {
 
 const Message kMissingFiles{std::string(kMissingFilesMessage), MessageButtons::Ok, MessageIcon::Information, {}};
 const Message kDone{std::string(kDoneMessage), MessageButtons::Ok, MessageIcon::Information, {}};
-const Message kError{std::string(kErrorMessage), MessageButtons::Ok, MessageIcon::Information,
-                     std::string(kApplicationTitle)};
+// The error box, with why in its details.
+Message Error(std::string detail) {
+  return {std::string(kErrorMessage), MessageButtons::Ok, MessageIcon::Information, std::string(kApplicationTitle),
+          std::move(detail)};
+}
 const Message kWeirdOffset{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
 
 // The form with its driver recording its calls and answering with `outcome`.
@@ -99,15 +102,24 @@ TEST_F(DecompressCommand, DecompressesAsTheFormatAskedFor) {
 }
 
 TEST_F(DecompressCommand, AnOffsetThatDoesNotParseCallsNoDriver) {
-  for (const char* text : {"", "xyz", "0x10", "-1"}) {
+  struct Case {
+    bool hex;
+    const char* text;
+    const char* detail;
+  };
+  for (const auto& c : {Case{true, " ", "O offset está vazio."},
+                        Case{true, "0x10", "O offset \"0x10\" não é um número hexadecimal (só 0 a 9 e A a F, sem 0x)."},
+                        Case{true, "100000000", "O offset \"100000000\" passa de FFFFFFFF."},
+                        Case{false, "1A", "O offset \"1A\" não é um número decimal (só 0 a 9, e um sinal)."}}) {
     f.messages.shown.clear();
     PickBoth();
+    (c.hex ? f.optHex : f.optDec).Select();
     f.form.state.DataOffset = 42;
-    f.displayLoc.SetText(text);
+    f.displayLoc.SetText(c.text);
     CmdDescomprime_Click(f.form);
-    EXPECT_TRUE(calls.empty()) << text;
-    EXPECT_EQ(f.form.state.DataOffset, 42) << text;
-    EXPECT_EQ(f.messages.shown, std::vector<Message>{kError}) << text;
+    EXPECT_TRUE(calls.empty()) << c.text;
+    EXPECT_EQ(f.form.state.DataOffset, 42) << c.text;
+    EXPECT_EQ(f.messages.shown, std::vector<Message>{Error(c.detail)}) << c.text;
   }
 }
 
@@ -119,11 +131,26 @@ TEST_F(DecompressCommand, NemesisChosenCallsNemesisOnly) {
   EXPECT_EQ(calls, (std::vector<DriverCall>{{"nemesis", "/roms/sonic.bin", "/out/art.dat", 16}}));
 }
 
-TEST_F(DecompressCommand, ADriverFailureIsReportedAsTheErrorOnly) {
+// The error, and in its details why, in Portuguese.
+TEST_F(DecompressCommand, ADriverFailureIsTheErrorWithItsReason) {
+  const auto code = [](std::errc e) { return std::make_error_code(e); };
+  const std::pair<DecodeError, const char*> cases[] = {
+      {{DecodeErrorKind::CannotOpenSource, 0, "gone", false, code(std::errc::no_such_file_or_directory)},
+       "Não foi possível ler o ROM: o arquivo ou a pasta não existe."},
+      {{DecodeErrorKind::OffsetBeyondEnd, 0x80000, "past"}, "O offset 0x80000 fica depois do fim do ROM."},
+      {{DecodeErrorKind::Truncated, 0x1E, "short"}, "Os dados acabam no byte 0x1E, antes do fim do bloco."},
+      {{DecodeErrorKind::CannotWriteDestination, 0, "denied", false, code(std::errc::permission_denied)},
+       "Não foi possível gravar o arquivo de destino: não há permissão para isso."},
+      {{DecodeErrorKind::CannotWriteDestination, 0, "full", false, code(std::errc::no_space_on_device)},
+       "Não foi possível gravar o arquivo de destino: não há espaço no disco."},
+  };
   PickBoth();
-  outcome = Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, "gone"});
-  CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, std::vector<Message>{kError});
+  for (const auto& [error, detail] : cases) {
+    f.messages.shown.clear();
+    outcome = Fail(error);
+    CmdDescomprime_Click(f.form);
+    EXPECT_EQ(f.messages.shown, std::vector<Message>{Error(detail)});
+  }
   EXPECT_EQ(f.form.state.DataOffset, 0);
 }
 
@@ -136,25 +163,29 @@ TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsFirst) {
   f.messages.shown.clear();
   outcome = Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, 2, "nothing"});
   CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kError}));
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, Error("O bloco não tem nenhum dado.")}));
 
   f.messages.shown.clear();  // decoded up to the copy, then the destination could not be written
   outcome = Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, "full", true});
   CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kError}));
+  EXPECT_EQ(f.messages.shown,
+            (std::vector<Message>{kWeirdOffset, Error("Não foi possível gravar o arquivo de destino.")}));
 }
 
 TEST_F(DecompressCommand, ACatalogueIsNeverTheDestination) {
   testing::TempDir dir;
   f.programDirectory.directory = dir.path();
   ASSERT_TRUE(SaveCatalogue(dir / "Custom.dat", {"00000010 - <K> - mine"}));
-  f.form.state.SourceFile = "/roms/sonic.bin";
-  for (const fs::path& destination : {dir / "Custom.dat", dir / "Sonic1.dat"}) {
+  testing::WriteFile(dir / "rom.bin", testing::Bytes(16, 0));
+  f.form.state.SourceFile = dir / "rom.bin";
+  for (const fs::path& destination : {dir / "Custom.dat", dir / "Sonic1.dat", dir / "rom.bin"}) {
     f.form.state.DestFile = destination;
     CmdDescomprime_Click(f.form);
   }
   EXPECT_TRUE(calls.empty());
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kError, kError}));
+  const Message catalogue = Error("O destino é um arquivo de localizações, que só muda pelas Localizações Conhecidas.");
+  EXPECT_EQ(f.messages.shown,
+            (std::vector<Message>{catalogue, catalogue, Error("O destino é o próprio ROM, que nunca é gravado.")}));
   EXPECT_EQ(LoadCatalogue(dir / "Custom.dat").entries, std::vector<std::string>{"00000010 - <K> - mine"});
 }
 
@@ -237,7 +268,7 @@ TEST(DecompressWithRealDrivers, ExtractsBothFormats) {
   f.messages.shown.clear();
   f.displayLoc.SetText("B");  // not a block: the error, and the destination as it was
   CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, std::vector<Message>{kError});
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{Error("Os dados acabam no byte 0x11, antes do fim do bloco.")});
   EXPECT_EQ(testing::ReadFile(dir / "nemesis.dat"), testing::Bytes(32, 0x11));
 }
 

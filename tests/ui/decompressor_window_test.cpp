@@ -494,6 +494,7 @@ class QtServicesTest : public QObject {
 
   // Shows `message` with QtMessageBox, checks the box that opens and presses `press`.
   QString buttons;  // of the last box, in reverse alphabetical order
+  QString detail;   // of the last box
 
   MessageAnswer ShowAndPress(const Message& message, QMessageBox::StandardButton press, QString& title,
                              QString& text, QMessageBox::Icon& icon, QMessageBox::StandardButton& preset) {
@@ -502,6 +503,7 @@ class QtServicesTest : public QObject {
       if (box == nullptr) return;
       title = box->windowTitle();
       text = box->text();
+      detail = box->detailedText();
       icon = box->icon();
       preset = box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
       QStringList texts;
@@ -524,6 +526,12 @@ class QtServicesTest : public QObject {
     QCOMPARE(title, QString("Quarvel Descompressor v1.00"));
     QCOMPARE(text, QString::fromUtf8("Descompressão Concluída"));
     QCOMPARE(icon, QMessageBox::Information);
+    QVERIFY(detail.isEmpty());
+    Message failed = Info(kErrorMessage);
+    failed.detail = "O offset 0x80000 fica depois do fim do ROM.";
+    ShowAndPress(failed, QMessageBox::Ok, title, text, icon, preset);
+    QCOMPARE(text, QString::fromUtf8("Ocorreu um erro durante a descompressão"));
+    QCOMPARE(detail, QString("O offset 0x80000 fica depois do fim do ROM."));
 
     const Message confirm{std::string(kConfirmRemovalMessage), MessageButtons::YesNo, MessageIcon::None,
                           std::string(kConfirmRemovalTitle)};

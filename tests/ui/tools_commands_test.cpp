@@ -97,7 +97,8 @@ TEST_F(Tools, InsertsABlockIntoANewRom) {
 }
 
 TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
-  const Message error = Info(kErrorMessage, std::string(kApplicationTitle));
+  Message error = Info(kErrorMessage, std::string(kApplicationTitle));
+  error.detail = "O offset \"xyz\" não é um número hexadecimal (só 0 a 9 e A a F, sem 0x).";
   f.displayLoc.SetText("xyz");
   EXPECT_FALSE(DecodeForPreview(f.form));
   f.displayLoc.SetText("100");  // past the end
@@ -155,7 +156,9 @@ TEST_F(Tools, TheRomIsReadForAScan) {
   EXPECT_EQ(ReadRomForScan(f.form)->size(), 24u);
   f.form.state.SourceFile = dir / "missing.bin";
   EXPECT_FALSE(ReadRomForScan(f.form));
-  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info(kUnreadableRomMessage)});
+  Message unreadable = Info(kUnreadableRomMessage);
+  unreadable.detail = "O arquivo ou a pasta não existe.";
+  EXPECT_EQ(f.messages.shown, std::vector<Message>{unreadable});
 }
 
 // A dump of the demo image with a header, picked with "Origem": the tool tip says how it

@@ -64,6 +64,7 @@ MessageAnswer QtMessageBox::Show(const Message& message) {
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
+  if (!message.detail.empty()) box.setDetailedText(ToQString(message.detail));
   // A box no narrower than its title, which window managers cut short otherwise.
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
     const int width = QFontMetrics(box.font()).horizontalAdvance(title) + 120;
