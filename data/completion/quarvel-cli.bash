@@ -52,7 +52,7 @@ _quarvel_cli() {
     insert) options+=" --format --offset --radix --catalogue --force --raw --fill --append --allow-large --no-checksum --catalogue-dir" ;;
     checksum) options+=" --fix" ;;
     info) ;;
-    import-png) options+=" --palette --compress" ;;
+    import-png) options+=" --palette --nearest --compress" ;;
   esac
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))

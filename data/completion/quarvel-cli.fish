@@ -48,6 +48,7 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l append -d 'Ap
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l allow-large -d 'Grow past 4 MiB'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l no-checksum -d 'Leave the checksum'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from checksum" -l fix -r -d 'Write a fixed copy'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l nearest -d 'Match the nearest palette colour'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l compress -x -a "$formats" -d 'Compress the tiles'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from catalogue; and not __fish_seen_subcommand_from list add remove where" -a "list add remove where"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from list add remove" -a "$catalogues"

@@ -29,6 +29,7 @@ struct Arguments {
   cli::PreviewArgs look;
   std::string base;  // an Enigma block's base word, hexadecimal
   std::string data, fill, palette, compressFormat;
+  bool nearest = false;  // import-png: a colour within a level's half step is the palette's
   cli::InsertArgs insert;
   std::string scanFormat = "all";  // "both" means the same, as it did when there were two
   cli::ScanArgs scan;
@@ -459,16 +460,19 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
       "  quarvel-cli import-png logo.png logo.nem --palette demo.pal --compress nemesis\n"
       "The width and height must be multiples of 8; tiles are taken in rows, as 'preview' draws them (zoom 1).\n"
       "An indexed image's colour indices are the pixel values; any other image is matched to --palette, exact\n"
-      "colours only.");
+      "colours only unless --nearest.");
   command->add_option("IMAGE", a.rom, "PNG image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
+  command->add_flag("--nearest", a.nearest,
+                    "Take each colour as the palette's nearest when every channel is within 17 of it, as editors "
+                    "scale the Mega Drive's levels differently (0, 36, ..., 252 or 0, 34, ..., 238)");
   std::vector<std::string> formats = FormatWords();
   command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
       ->transform(FormatWord(formats));
   return {command, [&a](const cli::Streams& s) {
-            return cli::ImportPng(a.rom, a.output, a.palette, a.compressFormat, Folder(a), s);
+            return cli::ImportPng(a.rom, a.output, a.palette, a.nearest, a.compressFormat, Folder(a), s);
           }};
 }
 

@@ -669,7 +669,7 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   return kSuccess;
 }
 
-int ImportPng(const std::string& image, const std::string& out, const std::string& paletteArg,
+int ImportPng(const std::string& image, const std::string& out, const std::string& paletteArg, bool nearest,
               const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   std::vector<Palette> palette;
@@ -683,7 +683,7 @@ int ImportPng(const std::string& image, const std::string& out, const std::strin
                              "the image being read", streams);
   if (!png) return png.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
-  const auto tiles = TilesFromPng(*png, palette);
+  const auto tiles = TilesFromPng(*png, palette, nearest ? ColourMatch::Nearest : ColourMatch::Exact);
   if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error(), kFailure);
   for (const auto& warning : tiles->warnings) streams.Warning(warning);
   const FormatInfo* format = FormatNamed(compressFormat);

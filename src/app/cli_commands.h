@@ -98,8 +98,9 @@ int Info(const std::string& rom, const CatalogueLocation& catalogues, const Stre
 int Checksum(const std::string& rom, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams);
 
-// Writes the tiles of a PNG image, compressed in `compressFormat` when it names one.
-int ImportPng(const std::string& image, const std::string& out, const std::string& palette,
+// Writes the tiles of a PNG image, compressed in `compressFormat` when it names one; with
+// `nearest`, colours are matched to the palette's nearest (see ColourMatch).
+int ImportPng(const std::string& image, const std::string& out, const std::string& palette, bool nearest,
               const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams);
 
 int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -170,11 +171,25 @@ int EightBits(const std::uint8_t* channel) {
   return value % 257 == 0 ? static_cast<int>(value / 257) : -1;
 }
 
+// The index of `colour` in the palette's lines: the first exact one, else (Nearest) the
+// first of those whose largest channel difference is least, if it is within reach.
+std::optional<std::size_t> PaletteIndex(const std::vector<Palette>& palette, Rgb colour, ColourMatch match) {
+  std::optional<std::size_t> nearest;
+  int nearestDistance = match == ColourMatch::Nearest ? kNearestColourReach + 1 : 1;
+  for (std::size_t i = 0; i < 16 * palette.size(); ++i) {
+    const Rgb& c = palette[i / 16][i % 16];
+    const int distance = std::max({std::abs(c.r - colour.r), std::abs(c.g - colour.g), std::abs(c.b - colour.b)});
+    if (distance < nearestDistance) nearestDistance = distance, nearest = i;
+  }
+  return nearest;
+}
+
 }  // namespace
 
 bool CanReadPng() { return true; }
 
-Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette) {
+Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
+                                                  ColourMatch match) {
   PngRead read;
   read.png = png;
   if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return Fail(std::string("it is not a PNG image"));
@@ -228,14 +243,13 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
     }
     if (palette.empty()) return Fail(std::string("the image has colours, not colour indices: give the palette it uses"));
     const Rgb colour{static_cast<std::uint8_t>(rgba[0]), static_cast<std::uint8_t>(rgba[1]), static_cast<std::uint8_t>(rgba[2])};
-    std::size_t found = 16 * palette.size();
-    for (std::size_t i = 0; i < 16 * palette.size() && found == 16 * palette.size(); ++i)
-      if (palette[i / 16][i % 16] == colour) found = i;
-    if (found == 16 * palette.size()) {
+    const auto found = PaletteIndex(palette, colour, match);
+    if (!found) {
       return Fail(Pixel(at, width) + " has the colour (" + std::to_string(colour.r) + ", " + std::to_string(colour.g) +
-                  ", " + std::to_string(colour.b) + "), which the palette does not hold");
+                  ", " + std::to_string(colour.b) + "), which the palette does not hold" +
+                  (match == ColourMatch::Nearest ? " within " + std::to_string(kNearestColourReach) + " a channel" : ""));
     }
-    pixels[at] = static_cast<std::uint8_t>(found % 16);
+    pixels[at] = static_cast<std::uint8_t>(*found % 16);
   }
   if (folded) imported.warnings.emplace_back("colour indices 16 to 63 were taken as 0 to 15 of their palette line");
   imported.tiles = Tiles(pixels, width, height);
@@ -246,7 +260,7 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
 
 bool CanReadPng() { return false; }
 
-Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t>, const std::vector<Palette>&) {
+Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t>, const std::vector<Palette>&, ColourMatch) {
   return Fail(std::string("this build of the tool reads no PNG images (it was built without libpng)"));
 }
 

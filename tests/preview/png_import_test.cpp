@@ -128,6 +128,48 @@ TEST_F(PngImport, TakesTransparencyDepthsAndGammaAsTheArtMeansThem) {
   }
 }
 
+// Tools scale the eight levels a channel three ways; each comes back to the palette's
+// colours when asked to match the nearest, and a colour half a step off does not.
+TEST_F(PngImport, NearestTakesEveryToolsScaleOfTheLevels) {
+  Bytes words;  // colour i: red level i % 8, green 0 or 7, blue level 3i % 8
+  for (unsigned i = 0; i < 16; ++i) words.insert(words.end(), {static_cast<std::uint8_t>((3 * i % 8) << 1),
+                                                              static_cast<std::uint8_t>((i / 8 * 7) << 5 | (i % 8) << 1)});
+  const std::vector<Palette> palette{*ParseMegaDrivePalette(words)};
+  const Bytes art = Art(4);
+  const auto drawn = [&](int (*scale)(int), int offBy) {
+    Bytes rgb;
+    const auto image = *RenderTiles(art, palette[0], 4, 1);
+    for (const auto pixel : image.pixels) {
+      for (const int level : {pixel % 8, pixel / 8 * 7, 3 * pixel % 8})
+        rgb.push_back(static_cast<std::uint8_t>(std::clamp(scale(level) + offBy, 0, 255)));
+    }
+    return RgbPng(image.width, image.height, rgb);
+  };
+  struct Case {
+    const char* name;
+    int (*scale)(int);
+    int offBy;
+    bool exact, nearest;
+  };
+  const Case cases[] = {
+      {"v * 255 / 7, rounded (the palette's)", [](int v) { return (v * 255 + 3) / 7; }, 0, true, true},
+      {"v * 36", [](int v) { return v * 36; }, 0, false, true},
+      {"v * 34 (shadow-free)", [](int v) { return v * 34; }, 0, false, true},
+      {"v * 36, 17 more", [](int v) { return v * 36; }, 17, false, true},
+      {"v * 255 / 7, 18 more", [](int v) { return (v * 255 + 3) / 7; }, 18, false, false},
+  };
+  for (const auto& c : cases) {
+    for (const auto match : {ColourMatch::Exact, ColourMatch::Nearest}) {
+      const auto tiles = TilesFromPng(drawn(c.scale, c.offBy), palette, match);
+      const bool expected = match == ColourMatch::Exact ? c.exact : c.nearest;
+      ASSERT_EQ(tiles.has_value(), expected) << c.name << (tiles ? "" : ": " + tiles.error());
+      if (expected) {
+        EXPECT_EQ(tiles->tiles, art) << c.name;
+      }
+    }
+  }
+}
+
 TEST_F(PngImport, SaysWhatItCannotTake) {
   Bytes rgb;
   for (int i = 0; i < 16 * 8; ++i) rgb.insert(rgb.end(), {0, 0, 255});  // colour 0
