@@ -684,7 +684,7 @@ int ImportPng(const std::string& image, const std::string& out, const std::strin
   if (!png) return png.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
   const auto tiles = TilesFromPng(*png, palette, nearest ? ColourMatch::Nearest : ColourMatch::Exact);
-  if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error(), kFailure);
+  if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error().message, kFailure);
   for (const auto& warning : tiles->warnings) streams.Warning(warning);
   const FormatInfo* format = FormatNamed(compressFormat);
   if (format == nullptr) return Write(tiles->tiles, out, protect, streams);

@@ -29,11 +29,17 @@ std::vector<std::uint8_t> Tiles(const std::vector<std::uint8_t>& pixels, std::si
   return tiles;
 }
 
+constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
 std::string Pixel(std::size_t at, std::size_t width) {
   return "the pixel at (" + std::to_string(at % width) + ", " + std::to_string(at / width) + ")";
 }
 
 }  // namespace
+
+bool LooksLikePng(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 8 && std::equal(bytes.begin(), bytes.begin() + 8, kPngSignature);
+}
 
 #ifdef QUARVEL_PNG_IMPORT
 
@@ -188,35 +194,44 @@ std::optional<std::size_t> PaletteIndex(const std::vector<Palette>& palette, Rgb
 
 bool CanReadPng() { return true; }
 
-Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
-                                                  ColourMatch match) {
+Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
+                                                 ColourMatch match) {
+  using Kind = PngProblem::Kind;
   PngRead read;
   read.png = png;
-  if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return Fail(std::string("it is not a PNG image"));
+  if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return Fail(PngProblem{Kind::NotPng, "it is not a PNG image"});
   if (MoreImageDataThanNeeded(png)) {
-    return Fail("the image holds more data than its " + std::to_string(BigEndian32(png.data() + 16)) + " x " +
-                std::to_string(BigEndian32(png.data() + 20)) + " pixels need");
+    const std::uint32_t width = BigEndian32(png.data() + 16), height = BigEndian32(png.data() + 20);
+    return Fail(PngProblem{Kind::TooMuchData, "the image holds more data than its " + std::to_string(width) + " x " +
+                                                  std::to_string(height) + " pixels need",
+                           width, height});
   }
   png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, Failed, Ignored);
   png_infop info = reader != nullptr ? png_create_info_struct(reader) : nullptr;
   if (info == nullptr) {
     png_destroy_read_struct(&reader, nullptr, nullptr);
-    return Fail(std::string("there is not memory enough to read the image"));
+    return Fail(PngProblem{Kind::Unreadable, "there is not memory enough to read the image"});
   }
   const bool readable = ReadWithLibpng(reader, info, read);
   png_destroy_read_struct(&reader, &info, nullptr);
   const std::string size = std::to_string(read.width) + " x " + std::to_string(read.height) + " pixels";
-  if (!readable) return Fail("the image cannot be read: " + std::string(read.problem));
+  const auto problem = [&read](Kind kind, std::string message, std::size_t at = 0) {
+    const std::uint32_t width = std::max<std::uint32_t>(read.width, 1);
+    return PngProblem{kind, std::move(message), read.width, read.height, static_cast<std::uint32_t>(at % width),
+                      static_cast<std::uint32_t>(at / width)};
+  };
+  if (!readable) return Fail(problem(Kind::Unreadable, "the image cannot be read: " + std::string(read.problem)));
   if (read.width % 8 != 0 || read.height % 8 != 0 || read.width == 0 || read.height == 0)
-    return Fail("the image is " + size + "; tiles need a width and a height that are multiples of 8");
+    return Fail(problem(Kind::NotWholeTiles, "the image is " + size + "; tiles need a width and a height that are multiples of 8"));
   if (read.rows.empty())
-    return Fail("the image is " + size + "; more than 16,777,216 pixels are more tiles than any block holds");
+    return Fail(problem(Kind::TooManyPixels, "the image is " + size + "; more than 16,777,216 pixels are more tiles than any block holds"));
 
   const std::size_t width = read.width, height = read.height;
   ImportedTiles imported;
   std::vector<std::uint8_t> pixels(width * height);
   const auto partly = [&](std::size_t at) {
-    return Fail(Pixel(at, width) + " is partly transparent; a tile's pixel is a colour, or transparent as colour 0");
+    return Fail(problem(Kind::PartlyTransparent,
+                   Pixel(at, width) + " is partly transparent; a tile's pixel is a colour, or transparent as colour 0", at));
   };
   bool folded = false;
   for (std::size_t at = 0; at < pixels.size(); ++at) {
@@ -226,7 +241,11 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
       const unsigned alpha = read.indexAlpha[index];
       if (alpha == 0) continue;  // transparent: colour 0 of its line
       if (alpha != 255) return partly(at);
-      if (index > 63) return Fail(Pixel(at, width) + " has colour index " + std::to_string(index) + "; tiles take 0 to 63");
+      if (index > 63) {
+        PngProblem high = problem(Kind::IndexTooHigh, Pixel(at, width) + " has colour index " + std::to_string(index) + "; tiles take 0 to 63", at);
+        high.index = index;
+        return Fail(high);
+      }
       folded = folded || index > 15;
       pixels[at] = static_cast<std::uint8_t>(index % 16);
       continue;
@@ -238,16 +257,22 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
     if (rgba[3] == 0) continue;  // transparent: colour 0 of its line
     if (rgba[3] != 255) return partly(at);
     if (rgba[0] < 0 || rgba[1] < 0 || rgba[2] < 0) {
-      return Fail(Pixel(at, width) + " has a 16-bit colour that no 8-bit colour makes; a palette colour has 8 bits a "
-                                     "channel (save the image with 8 bits a channel)");
+      return Fail(problem(Kind::Wide16Bits, Pixel(at, width) + " has a 16-bit colour that no 8-bit colour makes; a palette "
+                                                          "colour has 8 bits a channel (save the image with 8 bits a channel)",
+                     at));
     }
-    if (palette.empty()) return Fail(std::string("the image has colours, not colour indices: give the palette it uses"));
+    if (palette.empty()) return Fail(problem(Kind::NoPalette, "the image has colours, not colour indices: give the palette it uses"));
     const Rgb colour{static_cast<std::uint8_t>(rgba[0]), static_cast<std::uint8_t>(rgba[1]), static_cast<std::uint8_t>(rgba[2])};
     const auto found = PaletteIndex(palette, colour, match);
     if (!found) {
-      return Fail(Pixel(at, width) + " has the colour (" + std::to_string(colour.r) + ", " + std::to_string(colour.g) +
-                  ", " + std::to_string(colour.b) + "), which the palette does not hold" +
-                  (match == ColourMatch::Nearest ? " within " + std::to_string(kNearestColourReach) + " a channel" : ""));
+      PngProblem lacking = problem(Kind::NotInPalette,
+                             Pixel(at, width) + " has the colour (" + std::to_string(colour.r) + ", " +
+                                 std::to_string(colour.g) + ", " + std::to_string(colour.b) +
+                                 "), which the palette does not hold" +
+                                 (match == ColourMatch::Nearest ? " within " + std::to_string(kNearestColourReach) + " a channel" : ""),
+                             at);
+      lacking.colour = colour;
+      return Fail(lacking);
     }
     pixels[at] = static_cast<std::uint8_t>(*found % 16);
   }
@@ -260,8 +285,8 @@ Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> 
 
 bool CanReadPng() { return false; }
 
-Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t>, const std::vector<Palette>&, ColourMatch) {
-  return Fail(std::string("this build of the tool reads no PNG images (it was built without libpng)"));
+Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t>, const std::vector<Palette>&, ColourMatch) {
+  return Fail(PngProblem{PngProblem::Kind::NotPng, "this build of the tool reads no PNG images (it was built without libpng)"});
 }
 
 #endif

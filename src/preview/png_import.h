@@ -28,6 +28,27 @@ enum class ColourMatch {
 // palette's, and stays under half a level's step, so that no two levels are confused.
 inline constexpr int kNearestColourReach = 17;
 
+// Why an image gives no tiles: what was wrong, where, and a sentence in English.
+struct PngProblem {
+  enum class Kind {
+    NotPng,             // not a PNG image, or a build that reads none
+    TooMuchData,        // image data that inflates past what its pixels need
+    Unreadable,         // libpng could not read it, or there was no memory
+    NotWholeTiles,      // a width or height that is no multiple of 8
+    TooManyPixels,      // more than 2^24 pixels
+    PartlyTransparent,  // at `x`, `y`
+    Wide16Bits,         // at `x`, `y`: a 16-bit colour that no 8-bit one makes
+    NoPalette,          // colours, and no palette to match them to
+    NotInPalette,       // at `x`, `y`: `colour`, which the palette lacks
+    IndexTooHigh,       // at `x`, `y`: colour index `index`, above 63
+  } kind;
+  std::string message;
+  std::uint32_t width = 0, height = 0;  // of the image, once known
+  std::uint32_t x = 0, y = 0;
+  Rgb colour{};
+  unsigned index = 0;
+};
+
 // Whether this build reads PNG files (it needs libpng).
 bool CanReadPng();
 
@@ -40,7 +61,10 @@ bool CanReadPng();
 // other 16-bit value is an error; gamma is ignored. Fails for what is not a PNG image, for
 // more than 2^24 pixels, for image data that inflates past what the rows need (found
 // before more is inflated), for no palette with a colour image, and for an index above 63.
-Expected<ImportedTiles, std::string> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
-                                                  ColourMatch match = ColourMatch::Exact);
+Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
+                                                 ColourMatch match = ColourMatch::Exact);
+
+// Whether `bytes` begin as a PNG image does.
+bool LooksLikePng(std::span<const std::uint8_t> bytes);
 
 }  // namespace quarvel

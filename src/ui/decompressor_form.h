@@ -11,6 +11,7 @@
 #include "common/format.h"
 #include "offset/offset_text.h"
 #include "platform/services.h"
+#include "preview/tile_image.h"
 
 namespace quarvel {
 
@@ -50,11 +51,16 @@ struct DecompressorServices {
   ProgramDirectoryService& programDirectory;
 };
 
+// The palette lines that the tile preview shows, the line it draws with first: what a
+// PNG image put back into the ROM is matched to.
+using ShownPalette = std::function<std::vector<Palette>()>;
+
 struct DecompressorForm {
   DecompressorControls controls;
   DecompressorServices services;
   Driver driver = RealDriver();
   FormState state;
+  ShownPalette shownPalette = [] { return std::vector<Palette>{GreyPalette()}; };
 };
 
 // The radix that "Hex" and "Dec" choose, and the format that "Kosinski" and "Nemesis" choose.

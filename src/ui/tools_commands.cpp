@@ -98,9 +98,13 @@ namespace {
 
 // 65536 -> "65.536", as Portuguese writes numbers.
 std::string Thousands(std::uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ".");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += '.';
+    text += digits[i];
+  }
+  return text;
 }
 
 }  // namespace
@@ -121,7 +125,7 @@ std::string DataReasonInPortuguese(Format format, std::span<const std::uint8_t> 
   }
   if (reason.empty() || data.empty()) return reason;
   const auto block = DecodeBlock(format, data, 0);
-  if (block && block->compressedSize + 16 >= data.size() && block->bytes.size() > data.size())  // given by mistake
+  if (block && block->compressedSize + 16 >= data.size())  // the whole file is a block: given by mistake
     reason += "; o arquivo parece ser um bloco já comprimido em " + title + ": escolha os dados descomprimidos";
   return reason;
 }
@@ -255,6 +259,27 @@ std::string InsertFailureDetail(std::span<const std::uint8_t> rom, std::span<con
 
 }  // namespace
 
+std::string PngReasonInPortuguese(const PngProblem& problem) {
+  using Kind = PngProblem::Kind;
+  const std::string pixel = "o pixel em (" + std::to_string(problem.x) + ", " + std::to_string(problem.y) + ")";
+  const std::string size = std::to_string(problem.width) + " x " + std::to_string(problem.height) + " pixels";
+  switch (problem.kind) {
+    case Kind::NotPng: return "o arquivo não é uma imagem PNG";
+    case Kind::TooMuchData: return "a imagem tem mais dados do que seus " + size + " pedem";
+    case Kind::Unreadable: return "a imagem não pode ser lida";
+    case Kind::NotWholeTiles: return "a imagem tem " + size + "; os ladrilhos pedem largura e altura múltiplas de 8";
+    case Kind::TooManyPixels: return "a imagem tem " + size + ", mais ladrilhos do que um bloco guarda";
+    case Kind::PartlyTransparent: return pixel + " é parcialmente transparente; um pixel é uma cor, ou transparente";
+    case Kind::Wide16Bits: return pixel + " tem uma cor de 16 bits que nenhuma cor de 8 bits dá";
+    case Kind::NoPalette: return "a imagem tem cores, não índices de cor, e não há paleta";
+    case Kind::IndexTooHigh: return pixel + " tem o índice de cor " + std::to_string(problem.index) + "; os ladrilhos usam de 0 a 63";
+    case Kind::NotInPalette: break;
+  }
+  return pixel + " tem a cor (" + std::to_string(problem.colour.r) + ", " + std::to_string(problem.colour.g) + ", " +
+         std::to_string(problem.colour.b) + "), que a paleta mostrada na visualização não tem (nem a " +
+         std::to_string(kNearestColourReach) + " por canal)";
+}
+
 void InformBadOffset(DecompressorForm& form, OffsetTextError error) {
   Inform(form, kErrorMessage, std::string(kApplicationTitle),
          AsDetail(OffsetReasonInPortuguese(error, form.controls.DisplayLoc.Text(), ChosenRadix(form.controls))));
@@ -271,21 +296,27 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   const auto dataFile = PickFile(services.dialogs, services.messages, FileDialogKind::Open,
                                  {std::string(kInsertDataDialogTitle), std::string(kInsertDataDialogFilter)});
   if (!dataFile) return;
+  auto data = ReadWholeFile(*dataFile, kRomImageLimit);
+  if (!data) {
+    return Inform(form, kUnreadableDataMessage, std::nullopt,
+                  AsDetail(data.error().code == std::errc::file_too_large ? "o arquivo tem mais de 64 MiB"
+                                                                          : FileReasonInPortuguese(data.error().code)));
+  }
+  if (LooksLikePng(*data)) {
+    if (format == Format::Enigma) return Inform(form, kMapIsNoPictureMessage);
+    auto tiles = TilesFromPng(*data, form.shownPalette(), ColourMatch::Nearest);
+    if (!tiles) return Inform(form, kPngNotImportedMessage, std::nullopt, AsDetail(PngReasonInPortuguese(tiles.error())));
+    *data = std::move(tiles->tiles);
+  }
+  const std::string title(InfoOf(format).title);
+  if (const std::string reason = DataReasonInPortuguese(format, *data); !reason.empty())  // before a name is asked
+    return Inform(form, "Os dados não podem ser comprimidos em " + title + ".", std::nullopt, AsDetail(reason));
   const auto newRom = PickFile(services.dialogs, services.messages, FileDialogKind::Save,
                                {std::string(kInsertRomDialogTitle), std::string(kInsertRomDialogFilter)});
   ProtectedFiles protect = FilesNeverWritten(form);
   protect.Add(*dataFile, "the data being inserted");
   if (!newRom || !MayReplace(services.messages, *newRom, protect)) return;
-  const auto data = ReadWholeFile(*dataFile, InfoOf(format).largestData);
-  if (!data) {
-    const bool tooLarge = data.error().code == std::errc::file_too_large;
-    return Inform(form, kUnreadableDataMessage, std::nullopt,
-                  AsDetail(tooLarge ? "o arquivo tem mais de " + Thousands(InfoOf(format).largestData) +
-                                          " bytes, o máximo de um bloco " + std::string(InfoOf(format).title)
-                                    : FileReasonInPortuguese(data.error().code)));
-  }
 
-  const std::string title(InfoOf(format).title);
   BlockChange change{.format = format, .offset = *offset, .listed = Lists(ListedEntries(form.controls.CompList), *offset, format)};
   auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed && changed.error().kind == ChangeFailure::Kind::NotABlock) {

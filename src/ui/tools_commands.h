@@ -9,6 +9,7 @@
 
 #include "files/extraction.h"
 #include "files/files.h"
+#include "preview/png_import.h"
 #include "rom/rom_layout.h"
 #include "scan/block_scan.h"
 #include "ui/decompressor_form.h"
@@ -87,16 +88,24 @@ std::string BlocksAddedMessage(std::size_t count);
 // be written.
 void AddScannedBlocks(DecompressorForm& form, const std::vector<ScanCandidate>& chosen);
 
-inline constexpr std::string_view kInsertDataDialogTitle = "Selecione o arquivo com os dados do bloco.";
-inline constexpr std::string_view kInsertDataDialogFilter = "Dados(*.DAT;*.BIN)|*.DAT;*.BIN|Todos os arquivos (*)|*";
+inline constexpr std::string_view kInsertDataDialogTitle = "Selecione os dados descomprimidos ou a imagem PNG do bloco";
+inline constexpr std::string_view kInsertDataDialogFilter = "Dados descomprimidos (*)|*|Imagem PNG (*.png)|*.png";
+inline constexpr std::string_view kMapIsNoPictureMessage =
+    "Um mapa Enigma não é uma imagem: escolha os dados descomprimidos do mapa, não uma imagem PNG.";
+inline constexpr std::string_view kPngNotImportedMessage = "A imagem PNG não pode ser posta no bloco.";
 inline constexpr std::string_view kInsertRomDialogTitle = "Nome do novo ROM.";
 inline constexpr std::string_view kInsertRomDialogFilter = "Rom Binário(*.BIN)|*.BIN|Todos os arquivos (*)|*";
 inline constexpr std::string_view kUnreadableDataMessage = "Não foi possível ler o arquivo de dados.";
 inline constexpr std::string_view kNewRomNotSavedMessage = "Não foi possível gravar o novo ROM.";
 
+// Why a PNG image gives no tiles, in Portuguese: "o pixel em (3, 2) tem a cor (1, 0, 0),
+// que a paleta não tem".
+std::string PngReasonInPortuguese(const PngProblem& problem);
+
 // "Inserir bloco no ROM...": the block at DisplayLoc (in the chosen radix and
-// BlockFormat) of the picked ROM replaced by one compressed from a data file, into a
-// new ROM file, the checksum fixed; the ROM itself, the data file and the catalogues are
+// BlockFormat) of the picked ROM replaced by one compressed from a data file, or from
+// the tiles of a PNG image (its colour indices, or its colours matched to the nearest of
+// the palette the preview shows; never for a map), into a new ROM file, the checksum fixed; the ROM itself, the data file and the catalogues are
 // never written. A block that does not fit the old one's room is refused with both sizes;
 // every outcome is one message.
 void InsertBlockIntoRom(DecompressorForm& form);

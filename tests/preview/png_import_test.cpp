@@ -4,60 +4,20 @@
 #include <zlib.h>
 
 #include "support/bytes.h"
+#include "support/png.h"
 
 namespace quarvel {
 namespace {
 
 using testing::Bytes;
+using testing::HandPng;
+using testing::RgbPng;
 
 Bytes Art(std::size_t tiles) {
   Bytes art;
   for (std::size_t i = 0; i < tiles * 32; ++i) art.push_back(static_cast<std::uint8_t>((i * 37 >> 3) ^ i / 32));
   return art;
 }
-
-struct Chunk {
-  const char* type;
-  Bytes data;
-};
-
-// A PNG written by hand: `samples` row by row as the colour type and depth lay them out,
-// `chunks` before the image data, and `excess` zero bytes more image data than the rows.
-Bytes HandPng(unsigned width, unsigned height, std::uint8_t colourType, std::uint8_t depth, const Bytes& samples,
-              const std::vector<Chunk>& chunks = {}, std::size_t excess = 0) {
-  Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  auto chunk = [&png](const char* type, const Bytes& data) {
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(data.size() >> shift));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    const auto crc = crc32(0, png.data() + start, static_cast<uInt>(png.size() - start));
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(crc >> shift));
-  };
-  Bytes header;
-  for (const unsigned value : {width, height})
-    for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(value >> shift));
-  header.insert(header.end(), {depth, colourType, 0, 0, 0});
-  const std::size_t rowBytes = samples.size() / height;
-  Bytes rows;
-  for (unsigned y = 0; y < height; ++y) {
-    rows.push_back(0);
-    rows.insert(rows.end(), samples.begin() + y * rowBytes, samples.begin() + (y + 1) * rowBytes);
-  }
-  rows.resize(rows.size() + excess, 0);
-  Bytes packed(compressBound(static_cast<uLong>(rows.size())));
-  uLongf packedSize = static_cast<uLongf>(packed.size());
-  compress(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()));
-  packed.resize(packedSize);
-  chunk("IHDR", header);
-  for (const auto& [type, data] : chunks) chunk(type, data);
-  chunk("IDAT", packed);
-  chunk("IEND", {});
-  return png;
-}
-
-// A truecolour PNG of `rgb` (three bytes a pixel, row by row).
-Bytes RgbPng(unsigned width, unsigned height, const Bytes& rgb) { return HandPng(width, height, 2, 8, rgb); }
 
 // An 8 x 8 image of one sample (of `bytes` bytes) everywhere but at (0, 0).
 Bytes Samples(const Bytes& first, const Bytes& rest) {
@@ -79,7 +39,7 @@ class PngImport : public ::testing::Test {
 TEST_F(PngImport, APreviewGivesBackItsTiles) {
   const Bytes art = Art(12);
   const auto indexed = TilesFromPng(EncodePng(*RenderTiles(art, GreyPalette(), 4, 1)), {});
-  ASSERT_TRUE(indexed) << indexed.error();
+  ASSERT_TRUE(indexed) << indexed.error().message;
   EXPECT_EQ(indexed->tiles, art);
   EXPECT_TRUE(indexed->warnings.empty());
 
@@ -87,13 +47,13 @@ TEST_F(PngImport, APreviewGivesBackItsTiles) {
   Bytes rgb;
   for (const auto pixel : image.pixels) rgb.insert(rgb.end(), {image.palette[pixel].r, image.palette[pixel].g, image.palette[pixel].b});
   const auto coloured = TilesFromPng(RgbPng(image.width, image.height, rgb), palette_);
-  ASSERT_TRUE(coloured) << coloured.error();
+  ASSERT_TRUE(coloured) << coloured.error().message;
   EXPECT_EQ(coloured->tiles, art);
 
   // A map drawn in palette line 2: indices 32 to 47, folded into 0 to 15 with a warning.
   const Bytes map{0x40, 0x00, 0x40, 0x01};
   const auto folded = TilesFromPng(EncodePng(*RenderPlaneMap(map, art, {GreyPalette()}, 2, 1)), {});
-  ASSERT_TRUE(folded) << folded.error();
+  ASSERT_TRUE(folded) << folded.error().message;
   EXPECT_EQ(folded->tiles, Bytes(art.begin(), art.begin() + 64));
   EXPECT_EQ(folded->warnings.size(), 1u);
 }
@@ -123,7 +83,7 @@ TEST_F(PngImport, TakesTransparencyDepthsAndGammaAsTheArtMeansThem) {
   };
   for (const auto& c : cases) {
     const auto tiles = TilesFromPng(c.png, palette_);
-    ASSERT_TRUE(tiles) << c.name << ": " << tiles.error();
+    ASSERT_TRUE(tiles) << c.name << ": " << tiles.error().message;
     EXPECT_EQ(tiles->tiles, c.tiles) << c.name;
   }
 }
@@ -162,7 +122,7 @@ TEST_F(PngImport, NearestTakesEveryToolsScaleOfTheLevels) {
     for (const auto match : {ColourMatch::Exact, ColourMatch::Nearest}) {
       const auto tiles = TilesFromPng(drawn(c.scale, c.offBy), palette, match);
       const bool expected = match == ColourMatch::Exact ? c.exact : c.nearest;
-      ASSERT_EQ(tiles.has_value(), expected) << c.name << (tiles ? "" : ": " + tiles.error());
+      ASSERT_EQ(tiles.has_value(), expected) << c.name << (tiles ? "" : ": " + tiles.error().message);
       if (expected) {
         EXPECT_EQ(tiles->tiles, art) << c.name;
       }
@@ -174,29 +134,36 @@ TEST_F(PngImport, SaysWhatItCannotTake) {
   Bytes rgb;
   for (int i = 0; i < 16 * 8; ++i) rgb.insert(rgb.end(), {0, 0, 255});  // colour 0
   rgb[(2 * 16 + 3) * 3] = 1, rgb[(2 * 16 + 3) * 3 + 2] = 0;  // (1, 0, 0) at (3, 2): in no palette colour
+  using Kind = PngProblem::Kind;
   struct Case {
     const char* name;
     Bytes png;
     std::vector<Palette> palette;
+    Kind kind;
     const char* error;
   };
   const Case cases[] = {
-      {"not a PNG", Bytes{'G', 'I', 'F', '8'}, palette_, "not a PNG image"},
-      {"a width not a multiple of 8", RgbPng(12, 8, Bytes(12 * 8 * 3, 0)), palette_, "12 x 8 pixels"},
-      {"a colour the palette lacks", RgbPng(16, 8, rgb), palette_, "the pixel at (3, 2) has the colour (1, 0, 0)"},
-      {"colours without a palette", RgbPng(16, 8, rgb), {}, "give the palette"},
-      {"a pixel partly transparent", HandPng(8, 8, 4, 8, Samples({0, 128}, {0, 255})), palette_,
+      {"not a PNG", Bytes{'G', 'I', 'F', '8'}, palette_, Kind::NotPng, "not a PNG image"},
+      {"a width not a multiple of 8", RgbPng(12, 8, Bytes(12 * 8 * 3, 0)), palette_, Kind::NotWholeTiles, "12 x 8 pixels"},
+      {"a colour the palette lacks", RgbPng(16, 8, rgb), palette_, Kind::NotInPalette,
+       "the pixel at (3, 2) has the colour (1, 0, 0)"},
+      {"colours without a palette", RgbPng(16, 8, rgb), {}, Kind::NoPalette, "give the palette"},
+      {"a pixel partly transparent", HandPng(8, 8, 4, 8, Samples({0, 128}, {0, 255})), palette_, Kind::PartlyTransparent,
        "the pixel at (0, 0) is partly transparent"},
       {"a 16-bit colour that no 8-bit one makes", HandPng(8, 8, 0, 16, Samples({0x12, 0x34}, {0, 0})), palette_,
-       "the pixel at (0, 0) has a 16-bit colour that no 8-bit colour makes"},
+       Kind::Wide16Bits, "the pixel at (0, 0) has a 16-bit colour that no 8-bit colour makes"},
       {"16 MiB of image data for 8 x 8 pixels", HandPng(8, 8, 0, 8, Bytes(64, 0), {}, 16 << 20), palette_,
-       "the image holds more data than its 8 x 8 pixels need"},
+       Kind::TooMuchData, "the image holds more data than its 8 x 8 pixels need"},
   };
   for (const auto& c : cases) {
     const auto tiles = TilesFromPng(c.png, c.palette);
     ASSERT_FALSE(tiles) << c.name;
-    EXPECT_NE(tiles.error().find(c.error), std::string::npos) << c.name << ": " << tiles.error();
+    EXPECT_EQ(tiles.error().kind, c.kind) << c.name;
+    EXPECT_NE(tiles.error().message.find(c.error), std::string::npos) << c.name << ": " << tiles.error().message;
   }
+  const auto lacking = TilesFromPng(RgbPng(16, 8, rgb), palette_).error();  // where and what, for other words
+  EXPECT_EQ((std::array<unsigned, 5>{lacking.x, lacking.y, lacking.colour.r, lacking.colour.g, lacking.colour.b}),
+            (std::array<unsigned, 5>{3, 2, 1, 0, 0}));
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
 #include "support/bytes.h"
+#include "support/png.h"
 #include "support/rom_header.h"
+#include "encoders/nemesis_compressor.h"
 #include "ui/decompress_command.h"
 
 namespace quarvel {
@@ -190,6 +192,75 @@ TEST_F(Tools, AnInterleavedDumpIsReadAsThePlainImage) {
   EXPECT_EQ(previewed[1], previewed[0]);
   EXPECT_EQ(decompressed[1], decompressed[0]);
   EXPECT_FALSE(decompressed[0].empty());
+}
+
+// Art edited as a PNG goes back in: its colour indices, or its colours matched to the
+// palette the preview shows, on whatever scale the editor drew the eight levels.
+TEST_F(Tools, InsertTakesTheTilesOfAPng) {
+  testing::Bytes art;
+  for (unsigned i = 0; i < 4 * 32; ++i) art.push_back(static_cast<std::uint8_t>(i * 37 % 251 ^ i >> 3));
+  testing::Bytes rom(0x1000, 0);
+  const auto block = *CompressNemesis(art);
+  std::copy(block.begin(), block.end(), rom.begin() + 0x200);
+  testing::WriteFile(dir / "rom.bin", rom);
+  f.compList.Append("00000200 - <N> - art");
+  f.optNem.Select();
+  f.displayLoc.SetText("200");
+  testing::Bytes words;  // colour i: red level i % 8, green 0 or 7, blue level 3i % 8
+  for (unsigned i = 0; i < 16; ++i)
+    words.insert(words.end(), {static_cast<std::uint8_t>((3 * i % 8) << 1), static_cast<std::uint8_t>((i / 8 * 7) << 5 | (i % 8) << 1)});
+  const Palette palette = *ParseMegaDrivePalette(words);
+  f.form.shownPalette = [&palette] { return std::vector<Palette>{palette}; };
+  const auto drawn = [&](int (*scale)(int), int offBy) {  // the art as an RGB image, 4 tiles a row
+    const TileImage image = *RenderTiles(art, palette, 4, 1);
+    testing::Bytes rgb;
+    for (const auto pixel : image.pixels)
+      for (const int level : {pixel % 8, pixel / 8 * 7, 3 * pixel % 8})
+        rgb.push_back(static_cast<std::uint8_t>(std::clamp(scale(level) + offBy, 0, 255)));
+    return testing::RgbPng(image.width, image.height, rgb);
+  };
+  struct Case {
+    const char* name;
+    testing::Bytes png;
+    const char* detail;  // of the refusal, or none
+  };
+  const Case cases[] = {
+      {"indexed, as the preview saves it", EncodePng(*RenderTiles(art, palette, 4, 1)), nullptr},
+      {"the palette's own colours", drawn([](int v) { return (v * 255 + 3) / 7; }, 0), nullptr},
+      {"levels as v * 36", drawn([](int v) { return v * 36; }, 0), nullptr},
+      {"levels as v * 34", drawn([](int v) { return v * 34; }, 0), nullptr},
+      {"18 above the palette's", drawn([](int v) { return (v * 255 + 3) / 7; }, 18),
+       "O pixel em (0, 0) tem a cor (18, 18, 18), que a paleta mostrada na visualização não tem (nem a 17 por canal)."},
+  };
+  for (const auto& c : cases) {
+    f.messages.shown.clear();
+    testing::WriteFile(dir / "art.png", c.png);
+    fs::remove(dir / "new.bin");
+    f.dialogs.answers = {dir / "art.png", dir / "new.bin"};
+    InsertBlockIntoRom(f.form);
+    ASSERT_EQ(f.messages.shown.size(), 1u) << c.name;
+    if (c.detail == nullptr) {
+      EXPECT_EQ(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x200)->bytes, art) << c.name;
+    } else {
+      EXPECT_EQ(f.messages.shown[0].text, kPngNotImportedMessage) << c.name;
+      EXPECT_EQ(f.messages.shown[0].detail, c.detail) << c.name;
+    }
+  }
+
+  f.messages.shown.clear();  // the compressed block given by mistake, and a PNG for a map
+  testing::WriteFile(dir / "art.nem", testing::Concat(block, testing::Bytes{0}));
+  f.dialogs.answers = {dir / "art.nem"};
+  InsertBlockIntoRom(f.form);
+  f.compList.Append("00000200 - <E> - map");
+  f.compList.SetSelectedIndex(1);
+  f.dialogs.answers = {dir / "art.png"};
+  InsertBlockIntoRom(f.form);
+  ASSERT_EQ(f.messages.shown.size(), 2u);
+  EXPECT_EQ(f.messages.shown[0].text, "Os dados não podem ser comprimidos em Nemesis.");
+  EXPECT_EQ(f.messages.shown[0].detail, "Os dados têm " + std::to_string(block.size() + 1) +
+                                            " bytes, que não são ladrilhos inteiros de 32 bytes; o arquivo parece ser um "
+                                            "bloco já comprimido em Nemesis: escolha os dados descomprimidos.");
+  EXPECT_EQ(f.messages.shown[1], Info(kMapIsNoPictureMessage));
 }
 
 TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
