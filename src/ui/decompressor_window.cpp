@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QKeyEvent>
+#include <QSettings>
 #include <QShortcut>
 #include <QValidator>
 
@@ -19,6 +21,7 @@
 #include "preview/tile_image.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
+#include "ui/map_tiles_dialog.h"
 #include "ui/radix_switch.h"
 #include "ui/scan_results_dialog.h"
 #include "ui/tile_preview.h"
@@ -154,6 +157,7 @@ Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialo
       {messages, dialogs, programDirectory},
       RealDriver(),
       {}});
+  form_->shownPalette = &TilePreview::ShownPalette;
   Wire();
 }
 
@@ -272,6 +276,62 @@ void Decompressor::Wire() {
   connect(f5, &QShortcut::activated, this, [this] { OpenPreview(); });
 }
 
+namespace {
+
+// A map's words as text, that Esc closes.
+class MapTextView : public QPlainTextEdit {
+ public:
+  explicit MapTextView(QWidget* parent) : QPlainTextEdit(parent) {
+    setObjectName("MapText");
+    setWindowFlag(Qt::Window);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setReadOnly(true);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    resize(720, 420);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Escape)
+      close();
+    else
+      QPlainTextEdit::keyPressEvent(event);
+  }
+};
+
+// What was chosen for the map under `key`, remembered between runs.
+std::optional<MapTilesSource> RememberedMapTiles(const QString& key) {
+  const QSettings settings = Remembered();
+  if (!settings.contains(key + "/width")) return std::nullopt;
+  MapTilesSource source;
+  source.width = std::clamp(settings.value(key + "/width").toUInt(), 1u, 256u);
+  source.file = PathFromUtf8(FromQString(settings.value(key + "/file").toString()));
+  source.offset = settings.value(key + "/offset").toInt();
+  const FormatInfo* format = FormatNamed(FromQString(settings.value(key + "/format").toString()));
+  if (source.file.empty() && format == nullptr) return std::nullopt;
+  if (format != nullptr) source.format = format->format;
+  return source;
+}
+
+void RememberMapTiles(const QString& key, const MapTilesSource& source) {
+  QSettings settings = Remembered();
+  settings.setValue(key + "/width", source.width);
+  settings.setValue(key + "/file", ToQString(PathToUtf8(source.file)));
+  settings.setValue(key + "/offset", source.offset);
+  settings.setValue(key + "/format", ToQString(std::string(InfoOf(source.format).name)));
+}
+
+}  // namespace
+
+TilePreview* Decompressor::Preview() {
+  if (auto* open = dynamic_cast<TilePreview*>(lastPreview_.data())) return open;  // one preview window, reused
+  auto& services = form_->services;
+  auto* preview = new TilePreview({}, {}, services.messages, services.dialogs, FilesNeverWritten(*form_), this);
+  lastPreview_ = preview;
+  return preview;
+}
+
 void Decompressor::OpenPreview() {
   const Format format = BlockFormat(*form_);
   auto block = DecodeForPreview(*form_);
@@ -279,26 +339,54 @@ void Decompressor::OpenPreview() {
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
                             .arg(DisplayLoc->text(), ToQString(std::string(InfoOf(format).title)),
                                  QFileInfo(Text2->text()).fileName());
-  if (format == Format::Enigma) {  // a plane map: its words, 40 to a row as a screen is wide
-    auto* map = new QPlainTextEdit(ToQString(PlaneMapText(block->bytes, 40)), this);
-    map->setWindowFlag(Qt::Window);
-    map->setAttribute(Qt::WA_DeleteOnClose);
-    map->setReadOnly(true);
-    map->setLineWrapMode(QPlainTextEdit::NoWrap);
-    map->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    map->setWindowTitle(title);
-    map->resize(720, 420);
-    map->show();
+  if (format == Format::Enigma) {  // a plane map, drawn with the tiles of a block or a file
+    const auto offset = ParseOffsetText(FromQString(DisplayLoc->text()), ChosenRadix(form_->controls));
+    if (!offset) return;  // decoded, so it parses
+    const QString key = QString("maps/%1/%2").arg(ToQString(form_->state.RomName), ToQString(FormatOffsetText(*offset, Radix::Hex)));
+    OpenMap(std::move(block->bytes), title, key, false);
     return;
   }
-  if (auto* open = dynamic_cast<TilePreview*>(lastPreview_.data())) {  // one preview window, reused
-    open->Show(std::move(block->bytes), title);
-    return;
+  Preview()->Show(std::move(block->bytes), title);
+}
+
+void Decompressor::OpenMap(std::vector<std::uint8_t> map, const QString& title, const QString& key, bool ask) {
+  auto source = RememberedMapTiles(key);
+  if (!source || ask) {
+    auto& services = form_->services;
+    MapTilesDialog dialog(TileEntries(form_->controls.CompList), source, services.dialogs, services.messages, this);
+    const int answer = dialog.exec();
+    if (answer == MapTilesDialog::kTextOnly)
+      return ShowMapText(map, title, source ? source->width : MapTilesSource::kDefaultMapWidth);
+    if (answer != QDialog::Accepted || !dialog.Chosen()) return;
+    source = dialog.Chosen();
+    RememberMapTiles(key, *source);
   }
-  auto& services = form_->services;
-  auto* preview = new TilePreview({}, title, services.messages, services.dialogs, FilesNeverWritten(*form_), this);
-  preview->Show(std::move(block->bytes), title);
-  lastPreview_ = preview;
+  auto tiles = ReadMapTiles(*form_, *source);
+  if (!tiles) return;
+  const unsigned width = source->width;
+  TilePreview::MapActions actions{
+      [this, map, title, key] { OpenMap(map, title, key, true); },
+      [this, map, title, key] {
+        const auto now = RememberedMapTiles(key);
+        ShowMapText(map, title, now ? now->width : MapTilesSource::kDefaultMapWidth);
+      },
+      [key](unsigned changed) {
+        if (auto now = RememberedMapTiles(key)) {
+          now->width = changed;
+          RememberMapTiles(key, *now);
+        }
+      }};
+  Preview()->ShowMap(std::move(map), std::move(*tiles), width, title, std::move(actions));
+}
+
+void Decompressor::ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width) {
+  auto* view = dynamic_cast<MapTextView*>(lastMapText_.data());
+  if (view == nullptr) lastMapText_ = view = new MapTextView(this);  // one text view, reused
+  view->setPlainText(ToQString(PlaneMapText(map, width)));
+  view->setWindowTitle(title);
+  view->show();
+  view->raise();
+  view->activateWindow();
 }
 
 void Decompressor::ScanForBlocks() {

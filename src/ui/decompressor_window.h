@@ -9,7 +9,9 @@
 #include <QRadioButton>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/qt/qt_services.h"
 #include "ui/decompressor_form.h"
@@ -35,6 +37,8 @@ class Decompressor : public QWidget {
   void ScanForBlocks();
   // The preview window, while it is open: F5 shows the next block in it.
   QWidget* LastPreview() const { return lastPreview_; }
+  // The text view of the last map, while it is open: the next map's text is shown in it.
+  QWidget* LastMapText() const { return lastMapText_; }
 
   // The context menu of CompList.
   QAction* PreviewAction;
@@ -52,10 +56,15 @@ class Decompressor : public QWidget {
   struct Adapters;
   void BuildControls();
   void Wire();
+  class TilePreview* Preview();
+  // A plane map drawn with the tiles remembered for it, or asked for (also when `ask`).
+  void OpenMap(std::vector<std::uint8_t> map, const QString& title, const QString& key, bool ask);
+  void ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width);
 
   std::unique_ptr<Adapters> adapters_;
   std::unique_ptr<DecompressorForm> form_;
   QPointer<QWidget> lastPreview_;
+  QPointer<QWidget> lastMapText_;
 };
 
 }  // namespace quarvel

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QKeyEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -25,9 +26,12 @@ constexpr std::string_view kSaveDialogTitle = "Salvar a imagem como PNG.";
 constexpr std::string_view kPngFilter = "Imagem PNG(*.PNG)|*.PNG";
 constexpr std::string_view kBadPaletteMessage = "O arquivo não contém uma paleta do Mega Drive (1 a 4 linhas de 16 cores: 32, 64, 96 ou 128 bytes).";
 constexpr std::string_view kPngNotSavedMessage = "Não foi possível salvar a imagem.";
+constexpr char kEachTilesLine[] = "Linha de cada ladrilho";
+constexpr int kEachTile = -1;  // the line choice of a map that draws each tile in its own line
 
-// Where the preview keeps its settings between runs.
-QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "quarvel", "quarvel"); }
+// The palette file the preview shows, and its line.
+QString RememberedPaletteFile() { return Remembered().value("preview/palette").toString(); }
+int RememberedLine() { return Remembered().value("preview/line", 0).toInt(); }
 
 }  // namespace
 
@@ -52,9 +56,17 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   PaletteChoice = new QComboBox(this);
   PaletteChoice->setObjectName("PaletteChoice");
   PaletteChoice->addItems({QString::fromUtf8(kGrey), QString::fromUtf8(kLoadPalette)});
+  LineChoice = new QComboBox(this);
+  LineChoice->setObjectName("LineChoice");
   SavePng = new QPushButton(QString::fromUtf8("Salvar PNG..."), this);
   SavePng->setObjectName("SavePng");
   SavePng->setAutoDefault(false);
+  MapTiles = new QPushButton(QString::fromUtf8("Ladrilhos do mapa..."), this);
+  MapTiles->setObjectName("MapTiles");
+  MapTiles->setAutoDefault(false);
+  MapText = new QPushButton(QString::fromUtf8("Texto..."), this);
+  MapText->setObjectName("MapText");
+  MapText->setAutoDefault(false);
   Picture = new QLabel(this);
   Picture->setObjectName("Picture");
   Picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -66,7 +78,10 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   controls->addWidget(Columns);
   controls->addWidget(new QLabel("Paleta:", this));
   controls->addWidget(PaletteChoice);
+  controls->addWidget(LineChoice);
   controls->addStretch();
+  controls->addWidget(MapTiles);
+  controls->addWidget(MapText);
   controls->addWidget(SavePng);
   auto* scroll = new QScrollArea(this);
   scroll->setWidget(Picture);
@@ -74,19 +89,33 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(controls);
   layout->addWidget(scroll);
-  resize(640, 480);
+  resize(720, 480);
 
-  // Zoom, tiles a row and palette as they were last time, in this run or an earlier one.
+  // Zoom, tiles a row, palette and line as they were last time, in this run or an earlier one.
   const QSettings settings = Remembered();
   Zoom->setValue(settings.value("preview/zoom", 2).toInt());
   Columns->setValue(settings.value("preview/columns", 16).toInt());
-  const QString palette = settings.value("preview/palette").toString();
+  const QString palette = RememberedPaletteFile();
   if (!palette.isEmpty()) UsePalette(PathFromUtf8(FromQString(palette)), false);
+  FillLines();
+  MapTiles->hide();
+  MapText->hide();
 
   connect(Zoom, &QSpinBox::valueChanged, this, [this] { Redraw(); });
-  connect(Columns, &QSpinBox::valueChanged, this, [this] { Redraw(); });
+  connect(Columns, &QSpinBox::valueChanged, this, [this] {
+    if (isMap_ && mapActions_.widthChanged) mapActions_.widthChanged(static_cast<unsigned>(Columns->value()));
+    Redraw();
+  });
   connect(PaletteChoice, &QComboBox::activated, this, [this](int index) { ChoosePalette(index); });
+  connect(LineChoice, &QComboBox::activated, this, [this] { Redraw(); });
   connect(SavePng, &QPushButton::clicked, this, [this] { Save(); });
+  // Copies: what they do may show another map here, which replaces them.
+  connect(MapTiles, &QPushButton::clicked, this, [this] {
+    if (const auto act = mapActions_.chooseTiles) act();
+  });
+  connect(MapText, &QPushButton::clicked, this, [this] {
+    if (const auto act = mapActions_.showText) act();
+  });
   Redraw();
 }
 
@@ -97,13 +126,52 @@ void TilePreview::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
-  data_ = std::move(data);
+void TilePreview::Present(const QString& title) {
   setWindowTitle(title);
+  MapTiles->setVisible(isMap_);
+  MapText->setVisible(isMap_);
+  FillLines();
   Redraw();
   show();
   raise();
   activateWindow();
+}
+
+void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
+  const bool wasMap = isMap_;
+  data_ = std::move(data);
+  isMap_ = false;
+  mapTiles_.clear();
+  mapActions_ = {};
+  if (wasMap) {
+    const QSignalBlocker quiet(Columns);
+    Columns->setValue(Remembered().value("preview/columns", 16).toInt());
+  }
+  Present(title);
+}
+
+void TilePreview::ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width,
+                          const QString& title, MapActions actions) {
+  data_ = std::move(map);
+  mapTiles_ = std::move(tiles);
+  isMap_ = true;
+  mapActions_ = std::move(actions);
+  {
+    const QSignalBlocker quiet(Columns);
+    Columns->setValue(static_cast<int>(width));
+  }
+  Present(title);
+}
+
+std::vector<Palette> TilePreview::ShownPalette() {
+  const QString file = RememberedPaletteFile();
+  const auto lines = file.isEmpty() ? std::nullopt : std::optional(ReadPaletteFile(PathFromUtf8(FromQString(file)), false));
+  if (!lines || !*lines) return {GreyPalette()};
+  std::vector<Palette> shown = **lines;
+  const int line = RememberedLine();
+  if (line > 0 && static_cast<std::size_t>(line) < shown.size())
+    std::rotate(shown.begin(), shown.begin() + line, shown.begin() + line + 1);  // the line drawn first, then the rest
+  return shown;
 }
 
 bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
@@ -112,7 +180,7 @@ bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
     if (complain) messages_.Show(Information(kBadPaletteMessage));
     return false;
   }
-  loaded_ = palette->front();
+  loaded_ = *palette;
   const QString name = QFileInfo(ToQString(PathToUtf8(file))).fileName();
   if (PaletteChoice->count() < 3) PaletteChoice->addItem(name);
   PaletteChoice->setItemText(2, name);
@@ -121,13 +189,32 @@ bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
   return true;
 }
 
+// The lines of the palette shown, and for a map each tile's own first; the line chosen
+// stays when there is one.
+void TilePreview::FillLines() {
+  const int chosen = LineChoice->count() > 0 ? LineChoice->currentData().toInt() : RememberedLine();
+  const std::size_t lines = PaletteChoice->currentIndex() == 2 ? loaded_.size() : 1;
+  const QSignalBlocker quiet(LineChoice);
+  LineChoice->clear();
+  if (isMap_) LineChoice->addItem(QString::fromUtf8(kEachTilesLine), kEachTile);
+  for (std::size_t line = 0; line < lines; ++line) LineChoice->addItem(QString("Linha %1").arg(line), static_cast<int>(line));
+  const int found = LineChoice->findData(chosen);
+  LineChoice->setCurrentIndex(found >= 0 ? found : 0);
+  LineChoice->setEnabled(LineChoice->count() > 1);
+}
+
 void TilePreview::Redraw() {
+  const int line = LineChoice->currentData().toInt();
   QSettings settings = Remembered();
   settings.setValue("preview/zoom", Zoom->value());
-  settings.setValue("preview/columns", Columns->value());
+  if (!isMap_) settings.setValue("preview/columns", Columns->value());
   settings.setValue("preview/palette", PaletteChoice->currentIndex() == 2 ? PaletteChoice->itemData(2) : QVariant());
-  auto image = RenderTiles(data_, PaletteChoice->currentIndex() == 2 ? loaded_ : GreyPalette(),
-                           static_cast<unsigned>(Columns->value()), static_cast<unsigned>(Zoom->value()));
+  if (line != kEachTile) settings.setValue("preview/line", line);
+  const std::vector<Palette> lines = PaletteChoice->currentIndex() == 2 ? loaded_ : std::vector<Palette>{GreyPalette()};
+  const Palette& drawn = lines[static_cast<std::size_t>(std::clamp<int>(line, 0, static_cast<int>(lines.size()) - 1))];
+  const auto zoom = static_cast<unsigned>(Zoom->value()), columns = static_cast<unsigned>(Columns->value());
+  auto image = !isMap_ ? RenderTiles(data_, drawn, columns, zoom)
+                       : RenderPlaneMap(data_, mapTiles_, line == kEachTile ? lines : std::vector<Palette>{drawn}, columns, zoom);
   if (!image) return;
   image_ = std::move(*image);
   QImage picture(image_.pixels.data(), static_cast<int>(image_.width), static_cast<int>(image_.height),
@@ -145,6 +232,7 @@ void TilePreview::ChoosePalette(int index) {
                                  {std::string(kPaletteDialogTitle), std::string(kPaletteFilter)});
     if (!chosen || !UsePalette(*chosen, true)) PaletteChoice->setCurrentIndex(PaletteChoice->count() > 2 ? 2 : 0);
   }
+  FillLines();
   Redraw();
 }
 
@@ -153,8 +241,11 @@ void TilePreview::Save() {
   if (!chosen) return;
   if (!chosen->has_extension()) chosen->replace_extension(".png");
   if (!MayReplace(messages_, *chosen, neverWritten_)) return;
-  if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_}))
+  if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_})) {
     messages_.Show(Information(kPngNotSavedMessage));
+    return;
+  }
+  messages_.Show(Information("Imagem salva em " + PathToUtf8(chosen->filename()) + "."));
 }
 
 }  // namespace quarvel

@@ -190,6 +190,28 @@ std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& f
   return std::nullopt;
 }
 
+std::vector<std::string> TileEntries(const ListBox& list) {
+  std::vector<std::string> entries;
+  for (const std::string& entry : ListedEntries(list))
+    if (const auto format = EntryFormat(entry); format && *format != Format::Enigma) entries.push_back(entry);
+  return entries;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, const MapTilesSource& source) {
+  if (!source.file.empty()) {
+    auto tiles = ReadWholeFile(source.file, InfoOf(Format::Nemesis).largestData);
+    if (tiles) return std::move(*tiles);
+    const bool tooLarge = tiles.error().code == std::errc::file_too_large;
+    Inform(form, kMapTilesUnreadableMessage, std::nullopt,
+           AsDetail(tooLarge ? "o arquivo tem mais de 8.192 ladrilhos" : FileReasonInPortuguese(tiles.error().code)));
+    return std::nullopt;
+  }
+  auto block = ReadBlock(source.format, form.state.SourceFile, source.offset);
+  if (block) return std::move(block->bytes);
+  Inform(form, kMapTilesUnreadableMessage, std::nullopt, AsDetail(ReasonInPortuguese(block.error())));
+  return std::nullopt;
+}
+
 bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed) {
   return candidate.confidence >= kLikelyBlock && !Lists(listed, static_cast<std::int32_t>(candidate.offset), candidate.format);
 }

@@ -79,6 +79,25 @@ std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& f
 // does not list yet, of a confidence of 0.5 or more.
 bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed);
 
+// Where a plane map's tiles come from, and how wide it is drawn.
+struct MapTilesSource {
+  std::int32_t offset = 0;             // a block of the picked ROM ...
+  Format format = Format::Nemesis;     // ... in this format
+  std::filesystem::path file;          // or, when not empty, this file as it is
+  unsigned width = kDefaultMapWidth;   // tiles a row
+
+  static constexpr unsigned kDefaultMapWidth = 40;  // a screen's width
+  bool operator==(const MapTilesSource&) const = default;
+};
+
+inline constexpr std::string_view kMapTilesUnreadableMessage = "Não foi possível ler os ladrilhos do mapa.";
+
+// The entries of the catalogue shown that a map can take its tiles from: all but maps.
+std::vector<std::string> TileEntries(const ListBox& list);
+
+// The tiles of `source`; nothing, after a message that says why, when they cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, const MapTilesSource& source);
+
 // "3 blocos adicionados às Localizações Conhecidas.": what an add of scanned blocks says.
 std::string BlocksAddedMessage(std::size_t count);
 

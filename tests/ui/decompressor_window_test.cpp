@@ -25,7 +25,10 @@
 #include "ui/tools_commands.h"
 #include "platform/program_directory.h"
 #include "encoders/kosinski_compressor.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/nemesis_compressor.h"
+#include "formats/format_table.h"
+#include "ui/map_tiles_dialog.h"
 
 using namespace quarvel;
 namespace fs = std::filesystem;
@@ -64,6 +67,13 @@ class WindowTest : public QObject {
       }
     });
     poll->start(10);
+  }
+
+  // F5 on the main window, as the user presses it there.
+  static void PressF5(Decompressor& window) {
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F5);
   }
 
   static void Type(QLineEdit* field, const QString& text) {
@@ -392,7 +402,8 @@ class WindowTest : public QObject {
     }
     QCOMPARE(testing::ReadFile(dir / "rom.bin"), rom);
     QCOMPARE(LoadCatalogue(dir / "Sonic1.dat").entries, std::vector<std::string>{"00000800 - <N> - art"});
-    QCOMPARE(h.messages.shown.size(), std::size_t{2});
+    QCOMPARE(h.messages.shown.size(), std::size_t{3});
+    QCOMPARE(h.messages.shown[0], Info("Imagem salva em art.png."));  // saved, and said so; the others refused
     h.messages.shown.clear();
     const auto art = testing::ReadFile(dir / "art.png");  // a picture that is there is replaced only when the user says so
     h.dialogs.answers = {dir / "art"};
@@ -421,6 +432,74 @@ class WindowTest : public QObject {
     QVERIFY(preview != nullptr);
     QCOMPARE(preview->image().width, 2u * 8 * 1);  // zoom and tiles a row as they were left
     QVERIFY(!fs::exists(dir / "out.dat"));
+    QVERIFY(h.messages.shown.empty());
+    preview->close();
+  }
+
+  // A palette of four lines: the preview draws tiles in the line chosen; F5 on a map asks
+  // for its tiles once (a block of the catalogue) and draws each tile in its own line;
+  // the map's text stays a click away, in one view that Esc closes.
+  void MapsAreDrawnWithTheirTilesInTheirLines() {
+    testing::TempDir dir;
+    const fs::path rom = SmallRom(dir.path());
+    const testing::Bytes map = testing::Hex("00 00  20 01  48 02  60 03");  // lines 0 to 3, the third flipped
+    auto bytes = testing::ReadFile(rom);
+    const auto packed = *CompressEnigma(map);
+    std::copy(packed.begin(), packed.end(), bytes.begin() + 0xC00);
+    testing::WriteFile(rom, bytes);
+    testing::Bytes lines;  // line L, colour i: red i, green L * 2
+    for (unsigned line = 0; line < 4; ++line)
+      for (unsigned i = 0; i < 16; ++i) lines.insert(lines.end(), {0, static_cast<std::uint8_t>(line * 2 << 4 | (i % 8) << 1)});
+    testing::WriteFile(dir / "four.pal", lines);
+    const auto palette = *ParseMegaDrivePaletteLines(lines);
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - tiles", "00000C00 - <E> - map"}));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {rom};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+
+    h.window.PreviewAction->trigger();  // the tiles, in the line chosen
+    auto* preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
+    QVERIFY(preview != nullptr);
+    h.dialogs.answers = {dir / "four.pal"};
+    emit preview->PaletteChoice->activated(1);
+    QCOMPARE(preview->LineChoice->count(), 4);
+    preview->LineChoice->setCurrentIndex(2);
+    emit preview->LineChoice->activated(2);
+    QVERIFY(preview->image().palette == std::vector<Rgb>(palette[2].begin(), palette[2].end()));
+    QVERIFY(TilePreview::ShownPalette()[0] == palette[2]);  // what a PNG put back is matched to first
+
+    ClickItem(h.window.CompList, 1);
+    int asked = 0;
+    WhenShown<MapTilesDialog>([&](MapTilesDialog* dialog) {
+      ++asked;
+      QCOMPARE(dialog->Source->count(), 2);  // the Nemesis entry, and a file
+      QCOMPARE(dialog->Width->value(), 40);
+      dialog->Width->setValue(2);
+      QTest::mouseClick(dialog->Draw, Qt::LeftButton);
+    });
+    PressF5(h.window);
+    QCOMPARE(asked, 1);
+    QCOMPARE(h.window.LastPreview(), static_cast<QWidget*>(preview));
+    QCOMPARE(preview->LineChoice->itemText(0), QString::fromUtf8("Linha de cada ladrilho"));
+    preview->LineChoice->setCurrentIndex(0);
+    emit preview->LineChoice->activated(0);
+    const auto tiles = *DecodeBlock(Format::Nemesis, bytes, 0x800);
+    const auto expected = *RenderPlaneMap(map, tiles.bytes, palette, 2, static_cast<unsigned>(preview->Zoom->value()));
+    QVERIFY(preview->image().pixels == expected.pixels);
+    QVERIFY(preview->image().palette == expected.palette);
+
+    PressF5(h.window);  // remembered: drawn at once
+    QCOMPARE(asked, 1);
+    QCOMPARE(preview->image().width, expected.width);
+    QTest::mouseClick(preview->MapText, Qt::LeftButton);
+    QWidget* text = h.window.LastMapText();
+    QVERIFY(text != nullptr && text->isVisible());
+    QTest::mouseClick(preview->MapText, Qt::LeftButton);
+    QCOMPARE(h.window.LastMapText(), text);
+    QTest::keyClick(text, Qt::Key_Escape);
+    QTRY_VERIFY(h.window.LastMapText() == nullptr);
     QVERIFY(h.messages.shown.empty());
     preview->close();
   }

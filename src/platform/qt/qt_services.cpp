@@ -21,6 +21,8 @@
 
 namespace quarvel {
 
+QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "quarvel", "quarvel"); }
+
 QString ToQString(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 std::string FromQString(const QString& text) { return text.toStdString(); }
@@ -86,9 +88,6 @@ std::optional<std::filesystem::path> Chosen(const QString& file) {
 }  // namespace
 
 namespace {
-
-// The folder where the last file was picked, remembered between runs.
-QSettings Remembered() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "quarvel", "quarvel"); }
 
 QString LastFolder() { return Remembered().value("dialogs/folder").toString(); }
 

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSettings>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +20,10 @@ namespace quarvel {
 // language: from Qt's translations, or those shipped beside the program. False when
 // none can be found.
 bool InstallPortuguese(QCoreApplication& application);
+
+// What the window remembers between runs: the last folder, the preview's choices, the
+// recent ROMs, the tiles of each map.
+QSettings Remembered();
 
 QString ToQString(std::string_view utf8);
 std::string FromQString(const QString& text);
