@@ -16,6 +16,12 @@ for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompre
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"
+grep -qx 'Exec=quarvel %f' "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "the desktop entry passes no file"
+# The window program answers --version and --help without a display, and opens no window.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/quarvel" --version) || fail "quarvel --version"
+[ "$version" = "quarvel $(sed -n 's/^project(.* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")" ] ||
+  fail "quarvel --version: $version"
+env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quarvel" --help | grep -q '^Uso: quarvel \[ARQUIVO\]' || fail "quarvel --help"
 ls "$prefix"/share/doc/*/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 || fail "not installed: the libraries' notices"
 # Shell completion: each file where its shell looks, in its shell's syntax, naming every command.
 bash_completion="$prefix/share/bash-completion/completions/quarvel-cli"

@@ -42,6 +42,7 @@ class MessageBoxService {
 struct FileDialogRequest {
   std::string title;
   std::string filter;  // description|pattern pairs, e.g. "(*.DAT)|*.DAT"
+  std::string recent{};  // the name of a list of recent files to offer too (see NoteRecent); none when empty
 
   bool operator==(const FileDialogRequest&) const = default;
 };
@@ -54,6 +55,11 @@ class FileDialogService {
   virtual ~FileDialogService() = default;
   virtual std::optional<std::filesystem::path> ShowOpen(const FileDialogRequest& request) = 0;
   virtual std::optional<std::filesystem::path> ShowSave(const FileDialogRequest& request) = 0;
+  // Puts `file` first in the list of recent files `list`, remembered between runs.
+  virtual void NoteRecent(std::string_view list, const std::filesystem::path& file) {
+    (void)list;
+    (void)file;
+  }
 };
 
 // The folders of the program's files: the one that holds the program, and the user's

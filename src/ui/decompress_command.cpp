@@ -34,13 +34,20 @@ std::optional<std::filesystem::path> Pick(DecompressorForm& form, FileDialogKind
 }  // namespace
 
 void CmdOrigem_Click(DecompressorForm& form) {
-  const auto chosen = Pick(form, FileDialogKind::Open, kSourceDialogTitle, kSourceDialogFilter);
-  if (!chosen) return;
-  form.state.SourceFile = *chosen;
-  form.controls.Text2.SetText(PathToUtf8(*chosen));
-  auto bytes = ReadWholeFile(*chosen, kRomImageLimit);
+  const auto chosen = PickFile(form.services.dialogs, form.services.messages, FileDialogKind::Open,
+                               {std::string(kSourceDialogTitle), std::string(kSourceDialogFilter), std::string(kRecentRoms)});
+  if (chosen) UseSource(form, *chosen);
+}
+
+void UseSource(DecompressorForm& form, const std::filesystem::path& rom) {
+  form.state.SourceFile = rom;
+  form.controls.Text2.SetText(PathToUtf8(rom));
+  auto bytes = ReadWholeFile(rom, kRomImageLimit);
   form.controls.Text2.SetToolTip(bytes ? RomSummary(ToPlainImage(std::move(*bytes)), form.state.RomName)
                                        : std::string(kUnreadableRomMessage));
+  std::error_code error;
+  const std::filesystem::path whole = std::filesystem::absolute(rom, error);
+  if (bytes) form.services.dialogs.NoteRecent(kRecentRoms, error ? rom : whole);
 }
 
 void CmdDestino_Click(DecompressorForm& form) {

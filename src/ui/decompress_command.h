@@ -45,9 +45,16 @@ void WarnIfStoppedAtCopyBeforeStart(MessageBoxService& messages, const Result& r
   if (stopped) messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
 }
 
-// "Origem": picks the ROM image into SourceFile and Text2. A cancelled dialog changes
-// nothing; a dialog that fails is reported in a message box and changes nothing.
+inline constexpr std::string_view kRecentRoms = "roms";  // the list of recent ROMs the dialog offers
+
+// "Origem": picks the ROM image into SourceFile and Text2 (see UseSource), offering the
+// recent ROMs too. A cancelled dialog changes nothing; a dialog that fails is reported in
+// a message box and changes nothing.
 void CmdOrigem_Click(DecompressorForm& form);
+
+// `rom` as the source, as if picked with "Origem" (a file dropped on the window, or named
+// when the program starts): SourceFile, Text2 and its tool tip, and the recent ROMs.
+void UseSource(DecompressorForm& form, const std::filesystem::path& rom);
 
 // "Destino": picks the destination into DestFile and Text3. A cancelled dialog changes nothing.
 void CmdDestino_Click(DecompressorForm& form);

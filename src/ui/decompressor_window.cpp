@@ -10,7 +10,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QSettings>
 #include <QShortcut>
 #include <QValidator>
@@ -143,6 +147,7 @@ Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialo
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(SansFont());
   setFixedSize(451, 469);
+  setAcceptDrops(true);  // a ROM dropped on the window is the source
   BuildControls();
 
   adapters_.reset(new Adapters{QtTextBox(Text2), QtTextBox(Text3), QtTextBox(DisplayLoc), QtTextBox(DisplayLoc2),
@@ -411,5 +416,30 @@ void Decompressor::ScanForBlocks() {
 }
 
 void Decompressor::Load() { Form_Load(*form_); }
+
+void Decompressor::OpenSource(const std::filesystem::path& rom) { UseSource(*form_, rom); }
+
+namespace {
+
+// The first local file of what is dragged, if any.
+std::optional<std::filesystem::path> DraggedFile(const QMimeData* data) {
+  if (data == nullptr) return std::nullopt;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return PathFromUtf8(FromQString(url.toLocalFile()));
+  return std::nullopt;
+}
+
+}  // namespace
+
+void Decompressor::dragEnterEvent(QDragEnterEvent* event) {
+  if (DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void Decompressor::dropEvent(QDropEvent* event) {
+  const auto file = DraggedFile(event->mimeData());
+  if (!file) return;
+  event->acceptProposedAction();
+  OpenSource(*file);
+}
 
 }  // namespace quarvel

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,10 @@ class Decompressor : public QWidget {
 
   // Runs Form_Load; call once, before the window is first shown.
   void Load();
+
+  // `rom` as the source ROM, as "Origem" would pick it: a file dropped on the window, or
+  // named when the program starts.
+  void OpenSource(const std::filesystem::path& rom);
 
   DecompressorForm& form() { return *form_; }
 
@@ -51,6 +56,10 @@ class Decompressor : public QWidget {
   QLineEdit *Text2, *Text3, *DisplayLoc, *DisplayLoc2, *DescLoc;
   QRadioButton *OptHex, *OptDec, *OptKos, *OptNem;
   QListWidget *CompList, *RomList;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;  // takes a local file
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct Adapters;

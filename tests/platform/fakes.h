@@ -131,6 +131,11 @@ class ScriptedFileDialogs : public FileDialogService {
   std::optional<std::filesystem::path> ShowSave(const FileDialogRequest& request) override {
     return Answer(true, request);
   }
+  void NoteRecent(std::string_view list, const std::filesystem::path& file) override {
+    recent.emplace_back(list, file);
+  }
+
+  std::vector<std::pair<std::string, std::filesystem::path>> recent;  // what NoteRecent was told, in order
 
  private:
   std::optional<std::filesystem::path> Answer(bool save, const FileDialogRequest& request) {

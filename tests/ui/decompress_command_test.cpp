@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_file.h"
 #include "form_fixture.h"
 #include "support/bytes.h"
+#include "ui/window_arguments.h"
 
 namespace quarvel {
 namespace {
@@ -209,7 +210,7 @@ TEST(FilePickers, AskWithTheirTitlesAndFiltersAndShowThePath) {
   CmdDestino_Click(f.form);
   ASSERT_EQ(f.dialogs.requests.size(), 2u);
   EXPECT_FALSE(f.dialogs.requests[0].save);
-  EXPECT_EQ(f.dialogs.requests[0].request, (FileDialogRequest{"Por favor! Selecione um Rom.", std::string(kSourceDialogFilter)}));
+  EXPECT_EQ(f.dialogs.requests[0].request, (FileDialogRequest{"Por favor! Selecione um Rom.", std::string(kSourceDialogFilter), "roms"}));
   EXPECT_TRUE(kSourceDialogFilter.starts_with("Rom Binário(*.BIN)|*.BIN|"));  // the ROM's own filter comes first
   EXPECT_TRUE(kSourceDialogFilter.ends_with("|Todos os arquivos (*)|*"));
   EXPECT_TRUE(f.dialogs.requests[1].save);
@@ -242,6 +243,28 @@ TEST(FilePickers, ADialogThatFailsIsReportedAndChangesNothing) {
   EXPECT_EQ(f.messages.shown, (std::vector<Message>{failed, failed}));
   EXPECT_EQ(f.form.state.SourceFile, "/roms/a.bin");
   EXPECT_TRUE(f.form.state.DestFile.empty());
+}
+
+// `quarvel [FILE]`: --help and --version before anything, one file, "--" before a name
+// that looks like an option.
+TEST(WindowArguments, TellTheFileOrWhatToPrint) {
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(ProgramInformation({"rom.bin", "--version", "--help"}, "2.1.0"), "quarvel 2.1.0\n");
+  EXPECT_TRUE(ProgramInformation({"-h"}, "2.1.0")->starts_with("Uso: quarvel [ARQUIVO]\n"));
+  EXPECT_FALSE(ProgramInformation({"--", "--help"}, "2.1.0"));
+  struct Case {
+    Args arguments;
+    std::optional<fs::path> file;
+    const char* error;  // the start of it, or none
+  };
+  for (const auto& c : {Case{{}, std::nullopt, nullptr}, Case{{"sonic.bin"}, fs::path("sonic.bin"), nullptr},
+                        Case{{"--", "-odd.bin"}, fs::path("-odd.bin"), nullptr},
+                        Case{{"-x"}, std::nullopt, "opção desconhecida: -x\n"},
+                        Case{{"a.bin", "b.bin"}, std::nullopt, "só um arquivo pode ser aberto"}}) {
+    const auto file = WindowFile(c.arguments);
+    ASSERT_EQ(file.has_value(), c.error == nullptr) << c.arguments.size();
+    EXPECT_TRUE(file ? *file == c.file : file.error().starts_with(c.error)) << c.arguments.size();
+  }
 }
 
 // The real drivers behind the command, on files.

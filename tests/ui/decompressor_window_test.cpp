@@ -2,7 +2,13 @@
 // boxes recorded by the in-memory services.
 #include <QApplication>
 #include <QFileDialog>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -179,6 +185,37 @@ class WindowTest : public QObject {
     actions[1]->trigger();
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDoneMessage)});
     QCOMPARE(testing::ToHex(testing::ReadFile(dir / "out.dat")), std::string("61 62 63"));
+  }
+
+  // A ROM dropped on the window, or named when the program starts, is the source, as
+  // "Origem" would pick it, and one of the recent ROMs.
+  void OpensTheRomDroppedOrNamed() {
+    testing::TempDir dir;
+    const fs::path rom = SmallRom(dir.path());
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(rom.string()))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.window, &drop);
+    QCOMPARE(h.window.form().state.SourceFile, rom);
+    QCOMPARE(h.window.Text2->text(), QString::fromStdString(rom.string()));
+    QVERIFY(h.window.Text2->toolTip().startsWith("ROM desconhecido"));
+    QCOMPARE(h.dialogs.recent.size(), std::size_t{1});
+
+    Harness started(dir.path());  // quarvel rom.bin
+    started.window.Load();
+    started.window.OpenSource(rom);
+    QCOMPARE(started.window.Text2->text(), QString::fromStdString(rom.string()));
+    QMimeData text;  // what is not a file is not taken
+    text.setText("rom.bin");
+    QDragEnterEvent words(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.window, &words);
+    QVERIFY(!words.isAccepted());
   }
 
   void SwitchesRadixOnlyOnAChange() {
@@ -641,6 +678,26 @@ class QtServicesTest : public QObject {
     for (auto* button : buttons) texts << button->text();
     QVERIFY2(texts.contains(QString::fromUtf8("&Salvar")) || texts.contains(QString::fromUtf8("Salvar")),
              qPrintable(texts.join(", ")));
+  }
+
+  // The "Origem" dialog offers the recent ROMs that are still there, the last first.
+  void TheOpenDialogOffersTheRecentFiles() {
+    testing::TempDir dir;
+    for (const char* name : {"a.bin", "b.bin"}) testing::WriteFile(dir / name, testing::Bytes(16, 0));
+    QtFileDialogs dialogs(nullptr);
+    for (const char* name : {"a.bin", "gone.bin", "b.bin", "a.bin"}) dialogs.NoteRecent("test", dir / name);
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      auto* recent = dialog != nullptr ? dialog->findChild<QComboBox*>("Recent") : nullptr;
+      if (recent == nullptr) return;
+      for (int i = 1; i < recent->count(); ++i) offered << QFileInfo(recent->itemData(i).toString()).fileName();
+      emit recent->activated(2);
+    });
+    const auto chosen = dialogs.ShowOpen({"x", "Todos (*)|*", "test"});
+    QCOMPARE(offered.join(' '), QString("a.bin b.bin"));
+    QVERIFY(chosen.has_value());
+    QCOMPARE(*chosen, dir / "b.bin");
   }
 
   void FiltersMatchUpperAndLowerCase() {

@@ -1,6 +1,8 @@
 #include "platform/qt/qt_services.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -85,10 +87,6 @@ std::optional<std::filesystem::path> Chosen(const QString& file) {
   return PathFromUtf8(FromQString(file));
 }
 
-}  // namespace
-
-namespace {
-
 QString LastFolder() { return Remembered().value("dialogs/folder").toString(); }
 
 std::optional<std::filesystem::path> Remember(const QString& file) {
@@ -96,11 +94,53 @@ std::optional<std::filesystem::path> Remember(const QString& file) {
   return Chosen(file);
 }
 
+QString RecentKey(std::string_view list) { return "recent/" + ToQString(list); }
+
+// The recent files of `list` that are still there, the last noted first.
+QStringList RecentFiles(std::string_view list) {
+  QStringList files;
+  for (const QString& file : Remembered().value(RecentKey(list)).toStringList())
+    if (QFileInfo(file).isFile()) files << file;
+  return files;
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> QtFileDialogs::ShowOpen(const FileDialogRequest& request) {
-  return Remember(
-      QFileDialog::getOpenFileName(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter)));
+  const QStringList recent = request.recent.empty() ? QStringList() : RecentFiles(request.recent);
+  if (recent.isEmpty()) {
+    return Remember(
+        QFileDialog::getOpenFileName(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter)));
+  }
+  QFileDialog dialog(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // the recent files need a row of their own
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  auto* recentBox = new QComboBox(&dialog);
+  recentBox->setObjectName("Recent");
+  recentBox->addItem(QString::fromUtf8("(escolha um arquivo recente)"));
+  for (const QString& file : recent) recentBox->addItem(QFileInfo(file).fileName() + "  —  " + QFileInfo(file).absolutePath(), file);
+  QString chosenRecent;
+  QObject::connect(recentBox, &QComboBox::activated, &dialog, [&](int index) {
+    if (index <= 0) return;
+    chosenRecent = recentBox->itemData(index).toString();
+    static_cast<QDialog&>(dialog).done(QDialog::Accepted);
+  });
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(QString::fromUtf8("Recentes:"), &dialog), row, 0);
+    grid->addWidget(recentBox, row, 1, 1, grid->columnCount() - 1);
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return Remember(!chosenRecent.isEmpty() ? chosenRecent : dialog.selectedFiles().value(0));
+}
+
+void QtFileDialogs::NoteRecent(std::string_view list, const std::filesystem::path& file) {
+  const QString path = ToQString(PathToUtf8(file));
+  QStringList files = Remembered().value(RecentKey(list)).toStringList();
+  files.removeAll(path);
+  files.prepend(path);
+  while (files.size() > kRecentFiles) files.removeLast();
+  Remembered().setValue(RecentKey(list), files);
 }
 
 std::optional<std::filesystem::path> QtFileDialogs::ShowSave(const FileDialogRequest& request) {

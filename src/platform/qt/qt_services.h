@@ -43,11 +43,16 @@ class QtMessageBox : public MessageBoxService {
 
 // The open dialog takes existing files; the save dialog takes new names too and asks
 // no overwrite confirmation.
+// The open dialog offers the recent files of its list, when it names one, in a box of
+// its own ("Recentes:"): the last kRecentFiles noted that still exist.
 class QtFileDialogs : public FileDialogService {
  public:
+  static constexpr int kRecentFiles = 8;
+
   explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
   std::optional<std::filesystem::path> ShowOpen(const FileDialogRequest& request) override;
   std::optional<std::filesystem::path> ShowSave(const FileDialogRequest& request) override;
+  void NoteRecent(std::string_view list, const std::filesystem::path& file) override;
 
  private:
   QWidget* parent_;
