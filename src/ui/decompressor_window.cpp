@@ -188,6 +188,8 @@ void Decompressor::BuildControls() {
 
   QGroupBox* frame4 = Frame(this, "Frame4", "Localizações Conhecidas", Twips(120, 3000, 6495, 2775));
   CompList = Place(new SingleChoiceList(frame4), "CompList", Twips(1800, 480, 4575, 1815));
+  CompList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // a long description is cut short, never a row hidden
+  CompList->setTextElideMode(Qt::ElideRight);
   DelLoc = Button(frame4, "DelLoc", "Remover Localização", Twips(2400, 2400, 1935, 255));
   RomList = Place(new SingleChoiceList(frame4), "RomList", Twips(120, 480, 1695, 1815));
   for (const auto& rom : kRomCatalogues) RomList->addItem(ToQString(rom.listText));
@@ -235,7 +237,11 @@ void Decompressor::Wire() {
   on(CmdOrigem, CmdOrigem_Click);
   on(CmdDestino, CmdDestino_Click);
   on(CmdDescomprime, CmdDescomprime_Click);
-  on(AddLoc, AddLoc_Click);
+  connect(AddLoc, &QPushButton::clicked, this, [this] {
+    const int before = CompList->count();
+    AddLoc_Click(*form_);
+    ShowAddedEntries(before);
+  });
   on(DelLoc, DelLoc_Click);
   connect(OptHex, &QRadioButton::toggled, this, [this](bool chosen) {
     if (chosen) OptHex_Click(*form_);
@@ -398,6 +404,7 @@ void Decompressor::ScanForBlocks() {
   const auto rom = ReadRomForScan(*form_);
   if (!rom) return;
   QProgressDialog progress(QString::fromUtf8("Procurando blocos no ROM..."), "Cancelar", 0, 1000, this);
+  progress.setWindowTitle(kWindowCaption);
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(300);
   const auto found = ScanRomInTheWindow(*form_, *rom, [&progress](std::uint64_t done, std::uint64_t total) {
@@ -412,10 +419,17 @@ void Decompressor::ScanForBlocks() {
     return;
   }
   ScanResultsDialog results(*found, ListedEntries(form_->controls.CompList), this);
-  if (results.exec() == QDialog::Accepted) AddScannedBlocks(*form_, results.Chosen());
+  if (results.exec() != QDialog::Accepted) return;
+  const int before = CompList->count();
+  AddScannedBlocks(*form_, results.Chosen());
+  ShowAddedEntries(before);
 }
 
 void Decompressor::Load() { Form_Load(*form_); }
+
+void Decompressor::ShowAddedEntries(int countBefore) {
+  if (CompList->count() > countBefore) CompList->scrollToItem(CompList->item(CompList->count() - 1));
+}
 
 void Decompressor::OpenSource(const std::filesystem::path& rom) { UseSource(*form_, rom); }
 

@@ -65,6 +65,8 @@ class Decompressor : public QWidget {
   struct Adapters;
   void BuildControls();
   void Wire();
+  // Scrolls the entries added after the first `countBefore` into view; the selection stays.
+  void ShowAddedEntries(int countBefore);
   class TilePreview* Preview();
   // A plane map drawn with the tiles remembered for it, or asked for (also when `ask`).
   void OpenMap(std::vector<std::uint8_t> map, const QString& title, const QString& key, bool ask);

@@ -58,10 +58,11 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   PaletteChoice->addItems({QString::fromUtf8(kGrey), QString::fromUtf8(kLoadPalette)});
   LineChoice = new QComboBox(this);
   LineChoice->setObjectName("LineChoice");
+  LineChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   SavePng = new QPushButton(QString::fromUtf8("Salvar PNG..."), this);
   SavePng->setObjectName("SavePng");
   SavePng->setAutoDefault(false);
-  MapTiles = new QPushButton(QString::fromUtf8("Ladrilhos do mapa..."), this);
+  MapTiles = new QPushButton(QString::fromUtf8("Ladrilhos..."), this);
   MapTiles->setObjectName("MapTiles");
   MapTiles->setAutoDefault(false);
   MapText = new QPushButton(QString::fromUtf8("Texto..."), this);

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScrollBar>
 #include <QMimeData>
 #include <QUrl>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <QTest>
 
 #include "catalogue/catalogue_file.h"
+#include "catalogue/entry.h"
 #include "platform/fakes.h"
 #include "platform/list_box_contract.h"
 #include "support/bytes.h"
@@ -259,6 +261,27 @@ class WindowTest : public QObject {
     QCOMPARE(h.messages.shown, std::vector<Message>{confirm});
     QCOMPARE(h.window.CompList->count(), 0);
     QCOMPARE(fs::file_size(dir / "Custom.dat"), std::uintmax_t{0});
+  }
+
+  // An entry added at the end of a long list is scrolled into view, and the selection
+  // stays where it was; a long description is cut short, never a row hidden behind a
+  // horizontal scroll bar, and the whole text is in its tool tip.
+  void AnAddedEntryIsScrolledIntoView() {
+    testing::TempDir dir;
+    std::vector<std::string> entries;
+    for (int i = 1; i <= 30; ++i) entries.push_back(FormatEntry(i * 0x100, Format::Kosinski, std::string(40, 'x')));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", entries));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    Type(h.window.DisplayLoc2, "9000");
+    QTest::mouseClick(h.window.AddLoc, Qt::LeftButton);
+    auto* list = h.window.CompList;
+    QCOMPARE(list->count(), 31);
+    QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(30))));
+    QCOMPARE(list->currentRow(), 0);
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+    QCOMPARE(list->item(0)->toolTip(), QString::fromStdString(entries[0]));
   }
 
   void RemovalReselectsTheNeighbour() {

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QTranslator>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPen>
 #include <QSignalBlocker>
 #include <QStringList>
 
@@ -168,6 +170,26 @@ void QtOptionButton::Select() {
   button_->setChecked(true);
 }
 
+bool SingleChoiceList::event(QEvent* event) {
+  const bool handled = QListWidget::event(event);
+  if (event->type() == QEvent::Paint && hasFocus()) {  // over the frame, around the items
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  }
+  return handled;
+}
+
+void SingleChoiceList::focusInEvent(QFocusEvent* event) {
+  QListWidget::focusInEvent(event);
+  update();
+}
+
+void SingleChoiceList::focusOutEvent(QFocusEvent* event) {
+  QListWidget::focusOutEvent(event);
+  update();
+}
+
 QItemSelectionModel::SelectionFlags SingleChoiceList::selectionCommand(const QModelIndex& index,
                                                                        const QEvent* event) const {
   if (!index.isValid()) return QItemSelectionModel::NoUpdate;
@@ -207,6 +229,7 @@ void QtListBox::Clear() {
 void QtListBox::Append(const std::string& item) {
   const QSignalBlocker quiet(list_);
   list_->addItem(ToQString(item));
+  list_->item(list_->count() - 1)->setToolTip(ToQString(item));  // the whole text, where the list cuts it short
 }
 
 void QtListBox::RemoveAt(int index) {

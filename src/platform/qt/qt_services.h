@@ -86,13 +86,17 @@ class QtOptionButton : public OptionButton {
 };
 
 // A list of which the user chooses one item: a click or a key selects an item, and
-// nothing the user does clears the selection (Ctrl+click, a click on empty space).
+// nothing the user does clears the selection (Ctrl+click, a click on empty space). While
+// it has the focus, its frame is drawn in the highlight colour.
 class SingleChoiceList : public QListWidget {
  public:
   using QListWidget::QListWidget;
 
  protected:
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override;
+  bool event(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 };
 
 // A list whose click handler runs on every user click on an item, also the item already
