@@ -10,7 +10,10 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QDialog>
 #include <QDragEnterEvent>
+#include <QFile>
+#include <QVBoxLayout>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -265,6 +268,11 @@ void Decompressor::Wire() {
   }
   InsertAction = new QAction(QString::fromUtf8("Inserir bloco no ROM..."), this);
   connect(InsertAction, &QAction::triggered, this, [this] { InsertBlockIntoRom(*form_); });
+  AboutAction = new QAction("Sobre", this);
+  AboutAction->setShortcut(QKeySequence(Qt::Key_F1));  // shown in the menu; the window's F1 runs it
+  AboutAction->setShortcutVisibleInContextMenu(true);
+  connect(AboutAction, &QAction::triggered, this, [this] { ShowAbout(); });
+  connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, [this] { ShowAbout(); });
   CompList->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(CompList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     const int row = CompList->row(CompList->itemAt(at));
@@ -275,6 +283,8 @@ void Decompressor::Wire() {
     menu.addMenu(DecompressAsMenu);
     menu.addAction(InsertAction);
     menu.addAction(ScanAction);
+    menu.addSeparator();
+    menu.addAction(AboutAction);
     menu.exec(CompList->viewport()->mapToGlobal(at));
     PreviewAction->setEnabled(true);
   });
@@ -423,6 +433,33 @@ void Decompressor::ScanForBlocks() {
   const int before = CompList->count();
   AddScannedBlocks(*form_, results.Chosen());
   ShowAddedEntries(before);
+}
+
+void Decompressor::ShowAbout() {
+  const auto text = [](const QString& resource) {
+    QFile file(resource);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
+  QDialog about(this);
+  about.setObjectName("About");
+  about.setWindowTitle("Sobre");
+  auto* body = new QPlainTextEdit(&about);
+  body->setObjectName("AboutText");
+  body->setReadOnly(true);
+  body->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  body->setPlainText(QString::fromUtf8("Quarvel Descompressor %1\n"
+                                       "Extrai, mostra, comprime e reinsere blocos Kosinski, Nemesis, Enigma e "
+                                       "Kosinski Moduled de ROMs do Mega Drive.\nJanela feita com Qt %2.\n\n"
+                                       "== Licença ==\n\n%3\n== Avisos de terceiros ==\n\n%4")
+                         .arg(QUARVEL_VERSION, qVersion(), text(":/about/LICENSE"),
+                              text(":/about/data/THIRD-PARTY-NOTICES.txt")));
+  auto* close = new QPushButton("Fechar", &about);
+  connect(close, &QPushButton::clicked, &about, &QDialog::accept);
+  auto* layout = new QVBoxLayout(&about);
+  layout->addWidget(body);
+  layout->addWidget(close, 0, Qt::AlignRight);
+  about.resize(620, 480);
+  about.exec();
 }
 
 void Decompressor::Load() { Form_Load(*form_); }

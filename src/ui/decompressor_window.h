@@ -40,6 +40,8 @@ class Decompressor : public QWidget {
   void OpenPreview();
   // "Procurar blocos no ROM": scans the picked ROM and offers what it finds.
   void ScanForBlocks();
+  // F1 and "Sobre": the program's version, its licence and the third-party notices.
+  void ShowAbout();
   // The preview window, while it is open: F5 shows the next block in it.
   QWidget* LastPreview() const { return lastPreview_; }
   // The text view of the last map, while it is open: the next map's text is shown in it.
@@ -50,6 +52,7 @@ class Decompressor : public QWidget {
   QAction* ScanAction;
   QMenu* DecompressAsMenu;  // "Descomprimir como": the formats the option buttons do not offer
   QAction* InsertAction;    // "Inserir bloco no ROM..."
+  QAction* AboutAction;     // "Sobre", F1
 
   // The controls, by their names.
   QPushButton *CmdOrigem, *CmdDestino, *CmdDescomprime, *AddLoc, *DelLoc;

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QMimeData>
 #include <QUrl>
@@ -77,11 +78,11 @@ class WindowTest : public QObject {
     poll->start(10);
   }
 
-  // F5 on the main window, as the user presses it there.
-  static void PressF5(Decompressor& window) {
+  // A key on the main window, as the user presses it there: F5 unless said.
+  static void PressF5(Decompressor& window, Qt::Key key = Qt::Key_F5) {
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_F5);
+    QTest::keyClick(&window, key);
   }
 
   static void Type(QLineEdit* field, const QString& text) {
@@ -607,6 +608,28 @@ class WindowTest : public QObject {
     ScanResultsDialog results(many, {});
     results.UncheckAll->click();
     QCOMPARE(results.Count->text(), QString::fromUtf8("65536 blocos encontrados, 0 marcados."));
+  }
+
+  // F1, and "Sobre" in the list's menu: the package's version, the licence and the
+  // notices as they are shipped; the captions keep their version.
+  void F1ShowsTheVersionTheLicenceAndTheNotices() {
+    testing::TempDir dir;
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    QString title, text;
+    WhenShown<QDialog>([&](QDialog* about) {
+      title = about->windowTitle();
+      text = about->findChild<QPlainTextEdit*>("AboutText")->toPlainText();
+      about->accept();
+    });
+    PressF5(h.window, Qt::Key_F1);
+    QCOMPARE(title, QString("Sobre"));
+    QVERIFY2(text.startsWith("Quarvel Descompressor 2."), qPrintable(text.left(40)));
+    for (const char* part : {"== Licença ==\n\nMIT License", "== Avisos de terceiros ==\n\n", "CLI11"})
+      QVERIFY2(text.contains(QString::fromUtf8(part)), part);
+    QCOMPARE(h.window.AboutAction->text(), QString("Sobre"));
+    QCOMPARE(h.window.windowTitle(), QString("Quarvel Descompressor v 2.00"));
   }
 
   // Return and Enter press the button that has the focus; Escape presses none.
