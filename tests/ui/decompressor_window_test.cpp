@@ -160,6 +160,12 @@ class WindowTest : public QObject {
     QTest::mouseClick(h.window.CmdDescomprime, Qt::LeftButton);
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDoneMessage)});
     QCOMPARE(testing::ToHex(testing::ReadFile(out)), std::string("61 62 63"));
+    h.messages.shown.clear();
+    Type(h.window.DisplayLoc, "40");  // past the end: the error, and why in its details
+    QTest::mouseClick(h.window.CmdDescomprime, Qt::LeftButton);
+    QCOMPARE(h.messages.shown.size(), std::size_t{1});
+    QCOMPARE(h.messages.shown[0].detail, std::string("O offset 0x40 fica depois do fim do ROM."));
+    QCOMPARE(testing::ToHex(testing::ReadFile(out)), std::string("61 62 63"));
 
     h.dialogs.answers = {std::nullopt};  // a cancelled picker keeps its path
     QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
@@ -563,6 +569,32 @@ class WindowTest : public QObject {
     QTRY_VERIFY(h.window.LastMapText() == nullptr);
     QVERIFY(h.messages.shown.empty());
     preview->close();
+  }
+
+  // The art loop in the window: the preview saves a PNG, "Inserir bloco no ROM..." puts
+  // it back into a new ROM, and the block there decodes to the same tiles.
+  void ArtComesBackFromThePreviewsPng() {
+    testing::TempDir dir;
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - art"}));
+    const fs::path rom = SmallRom(dir.path());
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {rom};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    PressF5(h.window);
+    auto* preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
+    QVERIFY(preview != nullptr);
+    preview->Zoom->setValue(1);
+    h.dialogs.answers = {dir / "art.png"};
+    QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    preview->close();
+    h.dialogs.answers = {dir / "art.png", dir / "new.bin"};
+    h.window.InsertAction->trigger();
+    QCOMPARE(h.dialogs.requests.end()[-2].request.title, std::string(kInsertDataDialogTitle));
+    const auto before = *DecodeBlock(Format::Nemesis, testing::ReadFile(rom), 0x800);
+    QCOMPARE(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x800)->bytes, before.bytes);
+    QCOMPARE(h.messages.shown.back().text.rfind("Bloco inserido no novo ROM", 0), std::size_t{0});
   }
 
   void ScanAddsTheCheckedBlocksToTheCatalogue() {
