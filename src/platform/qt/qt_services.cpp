@@ -89,6 +89,10 @@ std::optional<std::filesystem::path> Chosen(const QString& file) {
   return PathFromUtf8(FromQString(file));
 }
 
+// Each filter shown by its description alone, which names its patterns already: "Rom
+// Binário(*.BIN)", not the patterns added for the other case.
+constexpr QFileDialog::Options kShownFilters = QFileDialog::HideNameFilterDetails;
+
 QString LastFolder() { return Remembered().value("dialogs/folder").toString(); }
 
 std::optional<std::filesystem::path> Remember(const QString& file) {
@@ -112,10 +116,11 @@ std::optional<std::filesystem::path> QtFileDialogs::ShowOpen(const FileDialogReq
   const QStringList recent = request.recent.empty() ? QStringList() : RecentFiles(request.recent);
   if (recent.isEmpty()) {
     return Remember(
-        QFileDialog::getOpenFileName(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter)));
+        QFileDialog::getOpenFileName(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter), nullptr,
+                                     kShownFilters));
   }
   QFileDialog dialog(parent_, ToQString(request.title), LastFolder(), ToQtFilter(request.filter));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);  // the recent files need a row of their own
+  dialog.setOptions(kShownFilters | QFileDialog::DontUseNativeDialog);  // the recent files need a row of their own
   dialog.setFileMode(QFileDialog::ExistingFile);
   auto* recentBox = new QComboBox(&dialog);
   recentBox->setObjectName("Recent");
@@ -147,7 +152,8 @@ void QtFileDialogs::NoteRecent(std::string_view list, const std::filesystem::pat
 
 std::optional<std::filesystem::path> QtFileDialogs::ShowSave(const FileDialogRequest& request) {
   return Remember(QFileDialog::getSaveFileName(parent_, ToQString(request.title), LastFolder(),
-                                               ToQtFilter(request.filter), nullptr, QFileDialog::DontConfirmOverwrite));
+                                               ToQtFilter(request.filter), nullptr,
+                                               kShownFilters | QFileDialog::DontConfirmOverwrite));
 }
 
 std::filesystem::path QtProgramDirectory::ProgramDirectory() const {
