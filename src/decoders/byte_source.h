@@ -28,6 +28,11 @@ class ByteSource {
   std::uint64_t End() const { return size_; }
   bool ReadFailed() const { return readFailed_; }
 
+  // The bytes after Position() that are in memory now, without a refill; every one up
+  // to End() for a source in memory. A decoder that reads them itself Skip()s them after.
+  std::span<const std::uint8_t> Buffered() const { return {next_, end_}; }
+  void Skip(std::size_t count) { next_ += count; }  // at most Buffered().size()
+
  protected:
   ByteSource(std::uint64_t blockStart, std::uint64_t size) : blockStart_(blockStart), size_(size) {}
 

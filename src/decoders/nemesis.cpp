@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <optional>
 
 #include "decoders/byte_source.h"
@@ -130,6 +132,161 @@ class NemesisTileDecoder {
   std::array<bool, 256>* used_;
 };
 
+// The same decoding, for a block whose bytes are all in memory, as fast as it goes: the
+// code table read into entries that give a code's length, run and pixel at once, a
+// 64-bit look-ahead read eight bytes at a time and used for as many codes as it holds,
+// runs gathered into rows of 8 pixels, the XOR pass on the way. It takes codes of 1 to 8
+// bits with runs of 1 to 8 pixels, inline codes, and a stream that ends where the data
+// does: anything else (and every failure) it leaves to NemesisBuildTable and
+// NemesisTileDecoder, from the same start, whose answers it gives on the rest to the bit
+// (their window, topped up a byte at a time, reads such codes as the plain bit stream
+// read here).
+class FastNemesis {
+ public:
+  // The decoded tiles, or nothing when the general decoder must decode them. `in` stands
+  // after the header; it is moved on only when the tiles are given.
+  static std::optional<DecodedBlock> Run(ByteSource& in, unsigned tiles, bool xorMode) {
+    const std::span<const std::uint8_t> bytes = in.Buffered();
+    if (in.Position() + bytes.size() != in.End()) return std::nullopt;  // not all in memory
+    FastNemesis decoder;
+    const auto streamStart = decoder.ReadTable(bytes);
+    if (!streamStart) return std::nullopt;
+    // Pairing the codes costs about as much as decoding a few hundred of them.
+    const Step* steps = tiles >= kPairedFrom ? decoder.PairCodes() : decoder.singles_.data();
+    const std::span<const std::uint8_t> stream = bytes.subspan(*streamStart);
+    std::vector<std::uint8_t> out(std::size_t{tiles} * kNemesisTileBytes);
+    const std::uint64_t bits = Decode(steps, stream, out, xorMode);
+    if (bits > 8 * stream.size()) return std::nullopt;  // an undefined code, or past the end of the data
+    const std::uint64_t start = in.Position() + *streamStart;
+    in.Skip(*streamStart + std::min<std::uint64_t>((bits + 16) / 8, stream.size()));  // as far as the window reads
+    return DecodedBlock{std::move(out), start + (bits + 7) / 8 - in.BlockStart(), false, {}};
+  }
+
+ private:
+  static constexpr std::uint64_t kUndefined = ~std::uint64_t{0};
+  static constexpr unsigned kPairedFrom = 16;  // tiles
+
+  // What the eight stream bits of a table entry give: their code, and with PairCodes the
+  // code after it when the bits hold it whole and the two runs make 8 pixels at most.
+  struct Step {
+    std::uint32_t pattern;  // the pixels, a nibble each, the last in the lowest
+    std::uint8_t run;       // pixels
+    std::uint8_t length;    // bits; 0: an undefined code, or one for the general decoder
+    std::uint8_t secondRun, secondLength;  // of the second code; 0 when there is none
+  };
+
+  // Reads the code table as NemesisBuildTable does, into singles_; the offset of the
+  // stream after it, or nothing when it ends early or has a code byte too large
+  // (NemesisBuildTable says how).
+  std::optional<std::size_t> ReadTable(std::span<const std::uint8_t> bytes) {
+    std::uint8_t pixel = 0;
+    for (std::size_t at = 0;;) {
+      if (at >= bytes.size()) return std::nullopt;
+      std::uint8_t byte = bytes[at++];
+      if (byte == 0xFF) return at;
+      if (byte >= 0x80) {
+        pixel = byte & 0x0F;
+        if (at >= bytes.size()) return std::nullopt;
+        byte = bytes[at++];
+      }
+      if (at >= bytes.size()) return std::nullopt;
+      const unsigned code = bytes[at++], length = byte & 0x0Fu, runField = byte >> 4;
+      const unsigned shift = length <= 8 ? 8 - length : length - 8;
+      const unsigned first = code << shift, end = first + (1u << shift);
+      if (2 * end > 32767) return std::nullopt;
+      Step step{};
+      if (length >= 1 && length <= 8 && runField <= 7)
+        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(runField + 1), static_cast<std::uint8_t>(length), 0, 0};
+      for (unsigned e = first; e < end && e < singles_.size(); ++e) singles_[e] = step;
+    }
+  }
+
+  const Step* PairCodes() {
+    for (unsigned e = 0; e < 0xFC; ++e) {
+      Step step = singles_[e];
+      if (step.length != 0) {
+        // The bits after the first code, known only in their top 8 - length; the code they
+        // start counts when those bits decide it and no inline code can start there.
+        const unsigned after = e << step.length & 0xFFu, unknown = (1u << step.length) - 1;
+        const Step& second = singles_[after];
+        if ((after | unknown) < 0xFC && second.length != 0 && step.length + second.length <= 8 &&
+            step.run + second.run <= 8) {
+          step = {step.pattern << (4 * second.run) | second.pattern, static_cast<std::uint8_t>(step.run + second.run),
+                  static_cast<std::uint8_t>(step.length + second.length), second.run, second.length};
+        }
+      }
+      pairs_[e] = step;
+    }
+    return pairs_.data();
+  }
+
+  // Decodes into `out` by `steps`; the stream bits taken, or kUndefined after an
+  // undefined code.
+  static std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
+                              bool xorMode) {
+    std::uint64_t bit = 0;  // bits of the stream taken
+    std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `nibbles` nibbles
+    unsigned nibbles = 0;
+    std::uint32_t previous = 0;
+    unsigned last = 0xFC;  // the entry of the last step, 0xFC and on for an inline code
+    for (std::uint8_t *row = out.data(), *end = out.data() + out.size(); row != end;) {
+      std::uint64_t ahead = LookAhead(stream, bit);
+      for (unsigned valid = 64 - bit % 8; valid >= 13 && row != end;) {  // codes while the look-ahead holds them
+        const auto next8 = static_cast<unsigned>(ahead >> 56);
+        last = next8;
+        unsigned length, run;
+        std::uint32_t pattern;
+        if (next8 >= 0xFC) {  // inline: 111111, run field, pixel
+          const auto code = static_cast<unsigned>(ahead >> 51);
+          length = 13, run = (code >> 4 & 7) + 1, pattern = (code & 0x0F) * kNibbleRuns[run];
+        } else {
+          const Step& step = steps[next8];
+          length = step.length, run = step.run, pattern = step.pattern;
+          if (length == 0) return kUndefined;
+        }
+        ahead <<= length;
+        valid -= length;
+        bit += length;
+        acc = acc << (4 * run) | pattern;
+        nibbles += run;
+        // A row when 8 pixels are in: at most one, as a step is 8 pixels at most. Written
+        // whether or not, without a branch to mispredict: a row not yet whole is written
+        // over when it is.
+        const unsigned whole = nibbles >= 8 ? 1 : 0;
+        nibbles -= 8 * whole;
+        auto word = static_cast<std::uint32_t>(acc >> (4 * nibbles));
+        if (xorMode) word ^= previous;
+        previous = whole != 0 ? word : previous;
+        row[0] = static_cast<std::uint8_t>(word >> 24);
+        row[1] = static_cast<std::uint8_t>(word >> 16);
+        row[2] = static_cast<std::uint8_t>(word >> 8);
+        row[3] = static_cast<std::uint8_t>(word);
+        row += 4 * whole;
+      }
+    }
+    // The last step's second code was not needed when the pixels left over hold its run:
+    // the block ended with the first, and its bits are not the block's.
+    if (last < 0xFC && steps[last].secondRun != 0 && nibbles >= steps[last].secondRun) bit -= steps[last].secondLength;
+    return bit;
+  }
+
+  // The 57 or more stream bits from `bit` on, the next one the highest; zeros past the end.
+  static std::uint64_t LookAhead(std::span<const std::uint8_t> bytes, std::uint64_t bit) {
+    const std::uint64_t at = bit / 8;
+    std::uint64_t word = 0;
+    if (at + 8 <= bytes.size()) {
+      std::memcpy(&word, bytes.data() + at, 8);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    } else {
+      for (std::uint64_t i = at; i < at + 8; ++i) word = word << 8 | (i < bytes.size() ? bytes[i] : 0u);
+    }
+    return word << (bit % 8);
+  }
+
+  std::array<Step, 256> singles_{};
+  std::array<Step, 0xFC> pairs_;
+};
+
 // Instantiated for SpanSource too, which reads memory without a refill.
 template <class Source>
 DecodeResult<DecodedBlock> Decode(Source& in) {
@@ -142,6 +299,7 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
                             "the block at " + HexOffset(in.BlockStart()) + " claims " + std::to_string(tiles) +
                                 " tiles; at most " + std::to_string(kNemesisMaxTiles) + " can be decoded"});
   }
+  if (auto fast = FastNemesis::Run(in, tiles, xorMode)) return std::move(*fast);
   const auto table = NemesisBuildTable(in);
   if (!table) return Fail(table.error());
   return NemesisTileDecoder<Source>(in, *table).Run(tiles, xorMode);
