@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <optional>
+#include <memory>
 #include <vector>
 
 namespace quarvel {
@@ -65,6 +66,12 @@ class EntryReader {
 
  private:
   bool Bits(unsigned n, std::uint32_t& value) {
+    if (n <= count_) {  // the byte in hand holds them all
+      count_ -= n;
+      value = buffer_ >> count_ & ((1u << n) - 1);
+      taken_ += n;
+      return true;
+    }
     value = 0;
     while (n > 0) {
       if (count_ == 0) {
@@ -138,16 +145,19 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
   const auto header = ReadHeader(in);
   if (!header) return Fail(EndOfData(in, "ends inside its header"));
   EntryReader<Source> reader(in, *header);
-  std::vector<std::uint8_t> out;
+  // Room for the largest map, made once a thread and not cleared: only what is written is kept.
+  thread_local const std::unique_ptr<std::uint8_t[]> scratch(new std::uint8_t[kEnigmaCapacity]);
+  std::size_t size = 0;
   const Ending ending = Walk(
       *header, reader,
       [&](Entry, unsigned, std::uint16_t word) {
-        if (out.size() == kEnigmaCapacity) return false;
-        out.push_back(static_cast<std::uint8_t>(word >> 8));
-        out.push_back(static_cast<std::uint8_t>(word));
+        if (size == kEnigmaCapacity) return false;
+        scratch[size++] = static_cast<std::uint8_t>(word >> 8);
+        scratch[size++] = static_cast<std::uint8_t>(word);
         return true;
       },
       [](Entry, unsigned, std::uint16_t) {});
+  std::vector<std::uint8_t> out(scratch.get(), scratch.get() + size);
   if (ending == Ending::Truncated) return Fail(EndOfData(in, "ends without its end entry"));
   if (ending == Ending::Stopped) return Fail(OutputTooLargeError(in.Position() - 1, kEnigmaCapacity));
   if (in.ReadFailed()) return Fail(EndOfData(in, "could not be read"));

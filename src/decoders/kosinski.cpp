@@ -1,6 +1,7 @@
 #include "decoders/kosinski.h"
 
 #include <cstring>
+#include <memory>
 
 #include "decoders/byte_source.h"
 
@@ -105,11 +106,18 @@ class KosinskiWalker {
   unsigned bitsLeft_ = 0;
 };
 
+// Where a thread decodes a block before its bytes are known to be kept: room for the
+// largest block, made once, not cleared (nothing is read that a block did not write).
+std::uint8_t* Scratch() {
+  thread_local const std::unique_ptr<std::uint8_t[]> scratch(new std::uint8_t[kKosinskiCapacity]);
+  return scratch.get();
+}
+
 // Instantiated for SpanSource too, which reads memory without a refill.
 template <class Source>
 DecodeResult<DecodedBlock> Decode(Source& in) {
-  std::vector<std::uint8_t> out(kKosinskiCapacity);
-  const Walk walk = KosinskiWalker<Source, true>(in, out.data()).Run();
+  std::uint8_t* const scratch = Scratch();
+  const Walk walk = KosinskiWalker<Source, true>(in, scratch).Run();
   const std::uint64_t block = in.BlockStart();
   switch (walk.stop) {
     case Stop::Truncated: return Fail(EndOfData(in, "ends without its end marker"));
@@ -128,8 +136,7 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
     return Fail(DecodeError{DecodeErrorKind::EmptyResult, walk.last,
                             "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"});
   }
-  out.resize(walk.length);
-  return DecodedBlock{std::move(out), walk.last + 1 - block, stopped, {}};
+  return DecodedBlock{std::vector<std::uint8_t>(scratch, scratch + walk.length), walk.last + 1 - block, stopped, {}};
 }
 
 }  // namespace

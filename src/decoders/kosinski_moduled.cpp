@@ -26,6 +26,7 @@ DecodeResult<DecodedBlock> DecodeKosinskiModuled(ByteSource& in) {
   const std::uint64_t first = in.Position();
   const std::size_t modules = (size + kModuleBytes - 1) / kModuleBytes;
   DecodedBlock result;
+  result.bytes.reserve(size);
   for (std::size_t m = 0; m < modules; ++m) {
     const std::uint64_t start = in.Position();
     auto module = DecodeKosinski(in);

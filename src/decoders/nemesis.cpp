@@ -151,11 +151,11 @@ class FastNemesis {
     FastNemesis decoder;
     const auto streamStart = decoder.ReadTable(bytes);
     if (!streamStart) return std::nullopt;
-    // Pairing the codes costs about as much as decoding a few hundred of them.
-    const Step* steps = tiles >= kPairedFrom ? decoder.PairCodes() : decoder.singles_.data();
+    // Gathering the codes costs about as much as decoding a few hundred of them.
+    const Step* steps = tiles >= kGatheredFrom ? decoder.GatherCodes() : decoder.singles_.data();
     const std::span<const std::uint8_t> stream = bytes.subspan(*streamStart);
     std::vector<std::uint8_t> out(std::size_t{tiles} * kNemesisTileBytes);
-    const std::uint64_t bits = Decode(steps, stream, out, xorMode);
+    const std::uint64_t bits = decoder.Decode(steps, stream, out, xorMode);
     if (bits > 8 * stream.size()) return std::nullopt;  // an undefined code, or past the end of the data
     const std::uint64_t start = in.Position() + *streamStart;
     in.Skip(*streamStart + std::min<std::uint64_t>((bits + 16) / 8, stream.size()));  // as far as the window reads
@@ -164,15 +164,14 @@ class FastNemesis {
 
  private:
   static constexpr std::uint64_t kUndefined = ~std::uint64_t{0};
-  static constexpr unsigned kPairedFrom = 16;  // tiles
+  static constexpr unsigned kGatheredFrom = 32;  // tiles
 
-  // What the eight stream bits of a table entry give: their code, and with PairCodes the
-  // code after it when the bits hold it whole and the two runs make 8 pixels at most.
+  // What the eight stream bits of a table entry give: their code, and with GatherCodes
+  // the codes after it that the bits hold whole, while the runs make 8 pixels at most.
   struct Step {
     std::uint32_t pattern;  // the pixels, a nibble each, the last in the lowest
     std::uint8_t run;       // pixels
     std::uint8_t length;    // bits; 0: an undefined code, or one for the general decoder
-    std::uint8_t secondRun, secondLength;  // of the second code; 0 when there is none
   };
 
   // Reads the code table as NemesisBuildTable does, into singles_; the offset of the
@@ -196,78 +195,99 @@ class FastNemesis {
       if (2 * end > 32767) return std::nullopt;
       Step step{};
       if (length >= 1 && length <= 8 && runField <= 7)
-        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(runField + 1), static_cast<std::uint8_t>(length), 0, 0};
+        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(runField + 1), static_cast<std::uint8_t>(length)};
       for (unsigned e = first; e < end && e < singles_.size(); ++e) singles_[e] = step;
     }
   }
 
-  const Step* PairCodes() {
+  const Step* GatherCodes() {
     for (unsigned e = 0; e < 0xFC; ++e) {
       Step step = singles_[e];
-      if (step.length != 0) {
-        // The bits after the first code, known only in their top 8 - length; the code they
-        // start counts when those bits decide it and no inline code can start there.
-        const unsigned after = e << step.length & 0xFFu, unknown = (1u << step.length) - 1;
-        const Step& second = singles_[after];
-        if ((after | unknown) < 0xFC && second.length != 0 && step.length + second.length <= 8 &&
-            step.run + second.run <= 8) {
-          step = {step.pattern << (4 * second.run) | second.pattern, static_cast<std::uint8_t>(step.run + second.run),
-                  static_cast<std::uint8_t>(step.length + second.length), second.run, second.length};
-        }
+      // The bits after the codes taken, known only in their top 8 - length; the code they
+      // start counts when those bits decide it and no inline code can start there.
+      for (unsigned after = e << step.length & 0xFFu; step.length != 0 && step.length < 8; after = e << step.length & 0xFFu) {
+        const Step& next = singles_[after];
+        const unsigned unknown = (1u << step.length) - 1;
+        if ((after | unknown) >= 0xFC || next.length == 0 || step.length + next.length > 8 || step.run + next.run > 8) break;
+        step = {step.pattern << (4 * next.run) | next.pattern, static_cast<std::uint8_t>(step.run + next.run),
+                static_cast<std::uint8_t>(step.length + next.length)};
       }
-      pairs_[e] = step;
+      gathered_[e] = step;
     }
-    return pairs_.data();
+    return gathered_.data();
   }
 
-  // Decodes into `out` by `steps`; the stream bits taken, or kUndefined after an
-  // undefined code.
-  static std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
-                              bool xorMode) {
+  // Decodes into `out` by `steps`, its last row code by code (the codes of a step may
+  // reach past the block's end); the stream bits taken, or kUndefined after an undefined
+  // code.
+  std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
+                       bool xorMode) const {
+    return xorMode ? Decode<true>(steps, stream, out) : Decode<false>(steps, stream, out);
+  }
+
+  template <bool kXor>
+  std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out) const {
+    State state;
+    state.row = out.data();
+    std::uint8_t* const lastRow = out.data() + out.size() - (out.empty() ? 0 : 4);
+    // Four steps a look-ahead, which holds 57 bits or more and a step 13 at most, while
+    // four more rows are to come (a step writes one at most).
+    while (lastRow - state.row >= 16) {
+      std::uint64_t ahead = LookAhead(stream, state.bit);
+      if (!Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) ||
+          !Take<kXor>(steps, ahead, state))
+        return kUndefined;
+    }
+    while (state.row != lastRow) {
+      std::uint64_t ahead = LookAhead(stream, state.bit);
+      if (!Take<kXor>(steps, ahead, state)) return kUndefined;
+    }
+    while (state.row != out.data() + out.size()) {  // code by code: a step's codes may reach past the block's end
+      std::uint64_t ahead = LookAhead(stream, state.bit);
+      if (!Take<kXor>(singles_.data(), ahead, state)) return kUndefined;
+    }
+    return state.bit;
+  }
+
+  struct State {
     std::uint64_t bit = 0;  // bits of the stream taken
     std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `nibbles` nibbles
     unsigned nibbles = 0;
     std::uint32_t previous = 0;
-    unsigned last = 0xFC;  // the entry of the last step, 0xFC and on for an inline code
-    for (std::uint8_t *row = out.data(), *end = out.data() + out.size(); row != end;) {
-      std::uint64_t ahead = LookAhead(stream, bit);
-      for (unsigned valid = 64 - bit % 8; valid >= 13 && row != end;) {  // codes while the look-ahead holds them
-        const auto next8 = static_cast<unsigned>(ahead >> 56);
-        last = next8;
-        unsigned length, run;
-        std::uint32_t pattern;
-        if (next8 >= 0xFC) {  // inline: 111111, run field, pixel
-          const auto code = static_cast<unsigned>(ahead >> 51);
-          length = 13, run = (code >> 4 & 7) + 1, pattern = (code & 0x0F) * kNibbleRuns[run];
-        } else {
-          const Step& step = steps[next8];
-          length = step.length, run = step.run, pattern = step.pattern;
-          if (length == 0) return kUndefined;
-        }
-        ahead <<= length;
-        valid -= length;
-        bit += length;
-        acc = acc << (4 * run) | pattern;
-        nibbles += run;
-        // A row when 8 pixels are in: at most one, as a step is 8 pixels at most. Written
-        // whether or not, without a branch to mispredict: a row not yet whole is written
-        // over when it is.
-        const unsigned whole = nibbles >= 8 ? 1 : 0;
-        nibbles -= 8 * whole;
-        auto word = static_cast<std::uint32_t>(acc >> (4 * nibbles));
-        if (xorMode) word ^= previous;
-        previous = whole != 0 ? word : previous;
-        row[0] = static_cast<std::uint8_t>(word >> 24);
-        row[1] = static_cast<std::uint8_t>(word >> 16);
-        row[2] = static_cast<std::uint8_t>(word >> 8);
-        row[3] = static_cast<std::uint8_t>(word);
-        row += 4 * whole;
-      }
+    std::uint8_t* row = nullptr;
+  };
+
+  // Takes the step at the top of `ahead` into the pixels, and writes a row when 8 are in:
+  // at most one, as a step is 8 pixels at most. The row is written whether or not,
+  // without a branch to mispredict: a row not yet whole is written over when it is.
+  template <bool kXor>
+  static bool Take(const Step* steps, std::uint64_t& ahead, State& state) {
+    const auto next8 = static_cast<unsigned>(ahead >> 56);
+    unsigned length, run;
+    std::uint32_t pattern;
+    if (next8 >= 0xFC) [[unlikely]] {  // inline: 111111, run field, pixel
+      const auto code = static_cast<unsigned>(ahead >> 51);
+      length = 13, run = (code >> 4 & 7) + 1, pattern = (code & 0x0F) * kNibbleRuns[run];
+    } else {
+      const Step& step = steps[next8];
+      length = step.length, run = step.run, pattern = step.pattern;
+      if (length == 0) [[unlikely]] return false;
     }
-    // The last step's second code was not needed when the pixels left over hold its run:
-    // the block ended with the first, and its bits are not the block's.
-    if (last < 0xFC && steps[last].secondRun != 0 && nibbles >= steps[last].secondRun) bit -= steps[last].secondLength;
-    return bit;
+    ahead <<= length;
+    state.bit += length;
+    state.acc = state.acc << (4 * run) | pattern;
+    state.nibbles += run;
+    const unsigned whole = state.nibbles >= 8 ? 1 : 0;
+    state.nibbles -= 8 * whole;
+    auto word = static_cast<std::uint32_t>(state.acc >> (4 * state.nibbles));
+    if constexpr (kXor) {
+      word ^= state.previous;
+      state.previous = whole != 0 ? word : state.previous;
+    }
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
+    std::memcpy(state.row, &word, 4);  // big-endian
+    state.row += 4 * whole;
+    return true;
   }
 
   // The 57 or more stream bits from `bit` on, the next one the highest; zeros past the end.
@@ -284,7 +304,7 @@ class FastNemesis {
   }
 
   std::array<Step, 256> singles_{};
-  std::array<Step, 0xFC> pairs_;
+  std::array<Step, 0xFC> gathered_;
 };
 
 // Instantiated for SpanSource too, which reads memory without a refill.
