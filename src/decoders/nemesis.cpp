@@ -170,7 +170,7 @@ class FastNemesis {
   // the codes after it that the bits hold whole, while the runs make 8 pixels at most.
   struct Step {
     std::uint32_t pattern;  // the pixels, a nibble each, the last in the lowest
-    std::uint8_t run;       // pixels
+    std::uint8_t run;       // bits of the pixels: 4 a pixel
     std::uint8_t length;    // bits; 0: an undefined code, or one for the general decoder
   };
 
@@ -195,7 +195,7 @@ class FastNemesis {
       if (2 * end > 32767) return std::nullopt;
       Step step{};
       if (length >= 1 && length <= 8 && runField <= 7)
-        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(runField + 1), static_cast<std::uint8_t>(length)};
+        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length)};
       for (unsigned e = first; e < end && e < singles_.size(); ++e) singles_[e] = step;
     }
   }
@@ -208,8 +208,8 @@ class FastNemesis {
       for (unsigned after = e << step.length & 0xFFu; step.length != 0 && step.length < 8; after = e << step.length & 0xFFu) {
         const Step& next = singles_[after];
         const unsigned unknown = (1u << step.length) - 1;
-        if ((after | unknown) >= 0xFC || next.length == 0 || step.length + next.length > 8 || step.run + next.run > 8) break;
-        step = {step.pattern << (4 * next.run) | next.pattern, static_cast<std::uint8_t>(step.run + next.run),
+        if ((after | unknown) >= 0xFC || next.length == 0 || step.length + next.length > 8 || step.run + next.run > 32) break;
+        step = {step.pattern << next.run | next.pattern, static_cast<std::uint8_t>(step.run + next.run),
                 static_cast<std::uint8_t>(step.length + next.length)};
       }
       gathered_[e] = step;
@@ -230,13 +230,22 @@ class FastNemesis {
     State state;
     state.row = out.data();
     std::uint8_t* const lastRow = out.data() + out.size() - (out.empty() ? 0 : 4);
-    // Four steps a look-ahead, which holds 57 bits or more and a step 13 at most, while
-    // four more rows are to come (a step writes one at most).
+    // Four steps a refill, while four more rows are to come (a step writes one at most):
+    // the look-ahead is topped up to 56 bits or more, and a step takes 13 at most. The
+    // top-up's load does not wait for the steps before it: its place follows from the
+    // count of bits in hand alone.
+    std::uint64_t ahead = 0;
+    unsigned inHand = 0;              // bits of `ahead` that are the stream's
+    std::size_t loaded = 0;           // stream bytes in `ahead` or taken
     while (lastRow - state.row >= 16) {
-      std::uint64_t ahead = LookAhead(stream, state.bit);
+      ahead |= Load(stream, loaded) >> inHand;
+      loaded += (63 - inHand) / 8;
+      inHand |= 56;
+      const std::uint64_t before = state.bit;
       if (!Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) ||
           !Take<kXor>(steps, ahead, state))
         return kUndefined;
+      inHand -= static_cast<unsigned>(state.bit - before);
     }
     while (state.row != lastRow) {
       std::uint64_t ahead = LookAhead(stream, state.bit);
@@ -251,8 +260,8 @@ class FastNemesis {
 
   struct State {
     std::uint64_t bit = 0;  // bits of the stream taken
-    std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `nibbles` nibbles
-    unsigned nibbles = 0;
+    std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `pending` bits
+    unsigned pending = 0;
     std::uint32_t previous = 0;
     std::uint8_t* row = nullptr;
   };
@@ -267,7 +276,8 @@ class FastNemesis {
     std::uint32_t pattern;
     if (next8 >= 0xFC) [[unlikely]] {  // inline: 111111, run field, pixel
       const auto code = static_cast<unsigned>(ahead >> 51);
-      length = 13, run = (code >> 4 & 7) + 1, pattern = (code & 0x0F) * kNibbleRuns[run];
+      const unsigned pixels = (code >> 4 & 7) + 1;
+      length = 13, run = 4 * pixels, pattern = (code & 0x0F) * kNibbleRuns[pixels];
     } else {
       const Step& step = steps[next8];
       length = step.length, run = step.run, pattern = step.pattern;
@@ -275,11 +285,11 @@ class FastNemesis {
     }
     ahead <<= length;
     state.bit += length;
-    state.acc = state.acc << (4 * run) | pattern;
-    state.nibbles += run;
-    const unsigned whole = state.nibbles >= 8 ? 1 : 0;
-    state.nibbles -= 8 * whole;
-    auto word = static_cast<std::uint32_t>(state.acc >> (4 * state.nibbles));
+    state.acc = state.acc << run | pattern;
+    state.pending += run;
+    const unsigned whole = state.pending >= 32 ? 1 : 0;
+    state.pending -= 32 * whole;
+    auto word = static_cast<std::uint32_t>(state.acc >> state.pending);
     if constexpr (kXor) {
       word ^= state.previous;
       state.previous = whole != 0 ? word : state.previous;
@@ -288,6 +298,18 @@ class FastNemesis {
     std::memcpy(state.row, &word, 4);  // big-endian
     state.row += 4 * whole;
     return true;
+  }
+
+  // The eight stream bytes from `at` on, the first the highest; zeros past the end.
+  static std::uint64_t Load(std::span<const std::uint8_t> bytes, std::size_t at) {
+    std::uint64_t word = 0;
+    if (at + 8 <= bytes.size()) [[likely]] {
+      std::memcpy(&word, bytes.data() + at, 8);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    } else {
+      for (std::size_t i = at; i < at + 8; ++i) word = word << 8 | (i < bytes.size() ? bytes[i] : 0u);
+    }
+    return word;
   }
 
   // The 57 or more stream bits from `bit` on, the next one the highest; zeros past the end.
