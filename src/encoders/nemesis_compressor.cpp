@@ -55,32 +55,51 @@ std::vector<Run> Cut(const std::vector<NemesisStretch>& stretches, const SymbolC
 // Code lengths of at most `limit` bits that minimise the weighted length, by the
 // package-merge algorithm. Needs at least two weights.
 std::vector<unsigned> LimitedLengths(const std::vector<std::uint64_t>& weights, unsigned limit) {
+  // An item of a level: a leaf (a symbol) or a package of two items of the level below.
   struct Item {
     std::uint64_t weight;
-    std::vector<std::uint16_t> leaves;  // symbols, each once per level it is chosen at
+    std::int32_t leaf;    // the symbol, or -1 for a package
+    std::uint32_t first;  // a package's first item in the level below; the second follows it
   };
-  std::vector<std::size_t> order(weights.size());
+  const std::size_t n = weights.size();
+  std::vector<std::size_t> order(n);
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return weights[a] < weights[b]; });
   std::vector<Item> leaves;
-  for (const auto symbol : order) leaves.push_back({weights[symbol], {static_cast<std::uint16_t>(symbol)}});
+  leaves.reserve(n);
+  for (const auto symbol : order) leaves.push_back({weights[symbol], static_cast<std::int32_t>(symbol), 0});
 
-  std::vector<Item> level = leaves;
+  std::vector<std::vector<Item>> levels(limit);
+  levels[0] = leaves;
+  std::vector<Item> packages;
   for (unsigned depth = 1; depth < limit; ++depth) {
-    std::vector<Item> packages;
-    for (std::size_t i = 0; i + 1 < level.size(); i += 2) {
-      Item package{level[i].weight + level[i + 1].weight, level[i].leaves};
-      package.leaves.insert(package.leaves.end(), level[i + 1].leaves.begin(), level[i + 1].leaves.end());
-      packages.push_back(std::move(package));
-    }
-    std::vector<Item> merged;
-    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(merged),
+    const std::vector<Item>& below = levels[depth - 1];
+    packages.clear();
+    for (std::size_t i = 0; i + 1 < below.size(); i += 2)
+      packages.push_back({below[i].weight + below[i + 1].weight, -1, static_cast<std::uint32_t>(i)});
+    levels[depth].reserve(leaves.size() + packages.size());
+    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(levels[depth]),
                [](const Item& a, const Item& b) { return a.weight < b.weight; });
-    level = std::move(merged);
   }
-  std::vector<unsigned> lengths(weights.size(), 0);
-  for (std::size_t i = 0; i < 2 * weights.size() - 2; ++i)
-    for (const auto symbol : level[i].leaves) ++lengths[symbol];
+  // The first 2n - 2 items of the last level are chosen; a symbol's length is the number
+  // of times it is chosen, through the packages, at every level.
+  std::vector<unsigned> lengths(n, 0);
+  std::vector<std::uint8_t> chosen(levels.back().size(), 0), below;
+  std::fill(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), 1);
+  for (unsigned depth = limit; depth-- > 0;) {
+    below.assign(depth > 0 ? levels[depth - 1].size() : 0, 0);
+    for (std::size_t i = 0; i < levels[depth].size(); ++i) {
+      if (chosen[i] == 0) continue;
+      const Item& item = levels[depth][i];
+      if (item.leaf >= 0) {
+        ++lengths[static_cast<std::size_t>(item.leaf)];
+      } else {
+        below[item.first] = 1;
+        below[item.first + 1] = 1;
+      }
+    }
+    chosen.swap(below);
+  }
   return lengths;
 }
 
