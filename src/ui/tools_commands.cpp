@@ -199,7 +199,7 @@ std::vector<std::string> TileEntries(const ListBox& list) {
 
 std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, const MapTilesSource& source) {
   if (!source.file.empty()) {
-    auto tiles = ReadWholeFile(source.file, InfoOf(Format::Nemesis).largestData);
+    auto tiles = ReadRegularFile(source.file, InfoOf(Format::Nemesis).largestData);  // remembered: never a FIFO
     if (tiles) return std::move(*tiles);
     const bool tooLarge = tiles.error().code == std::errc::file_too_large;
     Inform(form, kMapTilesUnreadableMessage, std::nullopt,
