@@ -152,7 +152,9 @@ class FastNemesis {
     const auto streamStart = decoder.ReadTable(bytes);
     if (!streamStart) return std::nullopt;
     // Gathering the codes costs about as much as decoding a few hundred of them.
-    const Step* steps = tiles >= kGatheredFrom ? decoder.GatherCodes() : decoder.singles_.data();
+    // A table whose records write over one another has entries of one code's range that
+    // tell another code: then a code after another is not known from its first bits.
+    const Step* steps = tiles >= kGatheredFrom && !decoder.overlapping_ ? decoder.GatherCodes() : decoder.singles_.data();
     const std::span<const std::uint8_t> stream = bytes.subspan(*streamStart);
     std::vector<std::uint8_t> out(std::size_t{tiles} * kNemesisTileBytes);
     const std::uint64_t bits = decoder.Decode(steps, stream, out, xorMode);
@@ -196,7 +198,11 @@ class FastNemesis {
       Step step{};
       if (length >= 1 && length <= 8 && runField <= 7)
         step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length)};
-      for (unsigned e = first; e < end && e < singles_.size(); ++e) singles_[e] = step;
+      for (unsigned e = first; e < end && e < singles_.size(); ++e) {
+        overlapping_ = overlapping_ || written_[e];
+        written_[e] = true;
+        singles_[e] = step;
+      }
     }
   }
 
@@ -326,6 +332,8 @@ class FastNemesis {
   }
 
   std::array<Step, 256> singles_{};
+  std::array<bool, 256> written_{};
+  bool overlapping_ = false;
   std::array<Step, 0xFC> gathered_;
 };
 
