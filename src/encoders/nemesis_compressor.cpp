@@ -27,28 +27,35 @@ struct Run {
 using SymbolCosts = std::array<unsigned, kSymbols>;
 
 // Each stretch cut into runs of 1 to 8 that take the fewest bits at `costs` (eights
-// first when all cost alike).
+// first when all cost alike). The best cut of a stretch depends on its pixel and length
+// alone: each pixel's cuts are found once, up to its longest stretch.
 std::vector<Run> Cut(const std::vector<NemesisStretch>& stretches, const SymbolCosts& costs) {
-  std::vector<Run> runs;
+  std::array<std::uint32_t, 16> longest{};
+  for (const auto& stretch : stretches) longest[stretch.pixel] = std::max(longest[stretch.pixel], stretch.length);
+  // part[pixel][left]: the first run of the best cut of `left` pixels.
+  std::array<std::vector<std::uint8_t>, 16> part;
   std::vector<std::uint32_t> best;
-  std::vector<std::uint8_t> part;
-  for (const auto& stretch : stretches) {
-    const unsigned base = stretch.pixel * 8u;
-    best.assign(stretch.length + 1, 0);
-    part.assign(stretch.length + 1, 0);
-    for (std::uint32_t left = 1; left <= stretch.length; ++left) {
+  for (unsigned pixel = 0; pixel < 16; ++pixel) {
+    if (longest[pixel] == 0) continue;
+    const unsigned base = pixel * 8u;
+    best.assign(longest[pixel] + 1, 0);
+    part[pixel].assign(longest[pixel] + 1, 0);
+    for (std::uint32_t left = 1; left <= longest[pixel]; ++left) {
       best[left] = UINT32_MAX;
       for (unsigned take = std::min<std::uint32_t>(8, left); take >= 1; --take) {
         const std::uint32_t cost = best[left - take] + costs[base + take - 1];
         if (cost < best[left]) {
           best[left] = cost;
-          part[left] = static_cast<std::uint8_t>(take);
+          part[pixel][left] = static_cast<std::uint8_t>(take);
         }
       }
     }
-    for (std::uint32_t left = stretch.length; left > 0; left -= part[left])
-      runs.push_back({stretch.pixel, part[left]});
   }
+  std::vector<Run> runs;
+  runs.reserve(stretches.size());
+  for (const auto& stretch : stretches)
+    for (std::uint32_t left = stretch.length; left > 0; left -= part[stretch.pixel][left])
+      runs.push_back({stretch.pixel, part[stretch.pixel][left]});
   return runs;
 }
 
@@ -62,29 +69,33 @@ std::vector<unsigned> LimitedLengths(const std::vector<std::uint64_t>& weights, 
     std::uint32_t first;  // a package's first item in the level below; the second follows it
   };
   const std::size_t n = weights.size();
-  std::vector<std::size_t> order(n);
+  // The work lists, kept by the thread from one call to the next: this runs hundreds of
+  // times a block.
+  thread_local std::vector<std::size_t> order;
+  thread_local std::vector<Item> leaves, packages;
+  thread_local std::vector<std::vector<Item>> levels;
+  thread_local std::vector<std::uint8_t> chosen, below;
+  order.resize(n);
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return weights[a] < weights[b]; });
-  std::vector<Item> leaves;
-  leaves.reserve(n);
+  leaves.clear();
   for (const auto symbol : order) leaves.push_back({weights[symbol], static_cast<std::int32_t>(symbol), 0});
 
-  std::vector<std::vector<Item>> levels(limit);
+  levels.resize(std::max<std::size_t>(levels.size(), limit));
   levels[0] = leaves;
-  std::vector<Item> packages;
   for (unsigned depth = 1; depth < limit; ++depth) {
-    const std::vector<Item>& below = levels[depth - 1];
+    const std::vector<Item>& lower = levels[depth - 1];
     packages.clear();
-    for (std::size_t i = 0; i + 1 < below.size(); i += 2)
-      packages.push_back({below[i].weight + below[i + 1].weight, -1, static_cast<std::uint32_t>(i)});
-    levels[depth].reserve(leaves.size() + packages.size());
+    for (std::size_t i = 0; i + 1 < lower.size(); i += 2)
+      packages.push_back({lower[i].weight + lower[i + 1].weight, -1, static_cast<std::uint32_t>(i)});
+    levels[depth].clear();
     std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(levels[depth]),
                [](const Item& a, const Item& b) { return a.weight < b.weight; });
   }
   // The first 2n - 2 items of the last level are chosen; a symbol's length is the number
   // of times it is chosen, through the packages, at every level.
   std::vector<unsigned> lengths(n, 0);
-  std::vector<std::uint8_t> chosen(levels.back().size(), 0), below;
+  chosen.assign(levels[limit - 1].size(), 0);
   std::fill(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), 1);
   for (unsigned depth = limit; depth-- > 0;) {
     below.assign(depth > 0 ? levels[depth - 1].size() : 0, 0);
