@@ -172,6 +172,42 @@ class WindowTest : public QObject {
     QCOMPARE(h.window.form().state.DestFile, out);
   }
 
+  // Each way "Descomprime" fails, clicked: the specified message, and why in its details.
+  void FailuresSayWhyInTheirDetails() {
+    testing::TempDir dir;
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {}));
+    testing::WriteFile(dir / "rom.bin", testing::Hex("EE EE  17 00 61 62 63 00 F0 00"));
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.show();
+    h.dialogs.answers = {dir / "rom.bin"};
+    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    struct Case {
+      const char* offset;
+      fs::path destination;
+      const char* detail;
+    };
+    const Case cases[] = {
+        {"0x10", dir / "out.dat", "O offset \"0x10\" não é um número hexadecimal (só 0 a 9 e A a F, sem 0x)."},
+        {"40", dir / "out.dat", "O offset 0x40 fica depois do fim do ROM."},
+        {"8", dir / "out.dat", "Os dados acabam no byte 0xA, antes do fim do bloco."},
+        {"2", dir / "rom.bin", "O destino é o próprio ROM, que nunca é gravado."},
+        {"2", dir / "Sonic1.dat", "O destino é um arquivo de localizações, que só muda pelas Localizações Conhecidas."},
+        {"2", dir / "missing" / "out.dat", "Não foi possível gravar o arquivo de destino: o arquivo ou a pasta não existe."},
+    };
+    for (const auto& c : cases) {
+      h.messages.shown.clear();
+      h.dialogs.answers = {c.destination};
+      QTest::mouseClick(h.window.CmdDestino, Qt::LeftButton);
+      Type(h.window.DisplayLoc, c.offset);
+      QTest::mouseClick(h.window.CmdDescomprime, Qt::LeftButton);
+      QCOMPARE(h.messages.shown.size(), std::size_t{1});
+      QCOMPARE(h.messages.shown[0].text, std::string(kErrorMessage));
+      QCOMPARE(h.messages.shown[0].detail, std::string(c.detail));
+    }
+    QVERIFY(!fs::exists(dir / "out.dat"));
+  }
+
   // An <M> entry leaves the options on Kosinski; "Descomprimir como" > "Kosinski Moduled"
   // decompresses it.
   void DecompressesAsAFormatWithoutAnOptionButton() {
