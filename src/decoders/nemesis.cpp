@@ -320,16 +320,9 @@ class FastNemesis {
 
   // The 57 or more stream bits from `bit` on, the next one the highest; zeros past the end.
   static std::uint64_t LookAhead(std::span<const std::uint8_t> bytes, std::uint64_t bit) {
-    const std::uint64_t at = bit / 8;
-    std::uint64_t word = 0;
-    if (at + 8 <= bytes.size()) {
-      std::memcpy(&word, bytes.data() + at, 8);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    } else {
-      for (std::uint64_t i = at; i < at + 8; ++i) word = word << 8 | (i < bytes.size() ? bytes[i] : 0u);
-    }
-    return word << (bit % 8);
+    return Load(bytes, bit / 8) << (bit % 8);
   }
+
 
   std::array<Step, 256> singles_{};
   std::array<bool, 256> written_{};
