@@ -1,103 +1,111 @@
 #include "encoders/kosinski_matches.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace quarvel {
 namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
-constexpr unsigned kHashBits = 15;
-constexpr std::size_t kWindowMask = kKosinskiFarDistance - 1;
 
-// Earlier positions whose first `width` bytes hash alike, nearest first, as far back
-// as a copy reaches: the links live in a ring of 8,192, so a walk must stop at the
-// first position farther back than that. Alike hashes are not always alike bytes.
-class Chains {
+// The earlier positions that begin with the same two bytes, as a binary search tree of
+// the text that follows each (up to a copy's longest), where every node is nearer than
+// the nodes below it. The search for a position walks down to where it belongs, and
+// the tree is split around it on the way so that it becomes the new root. Whatever
+// position matches it longest, the nearest of those is on that walk: any node between
+// it and the new one in the tree's order would match as long and be nearer, and so
+// would sit above it. A node that matches for a copy's full length is not ordered
+// against the new one: the new one, nearer, takes its place.
+// How far the bytes at `from` and at `at` agree, up to `limit`, knowing the first `known`.
+std::size_t MatchLength(std::span<const std::uint8_t> data, std::size_t from, std::size_t at, std::size_t known,
+                        std::size_t limit) {
+  std::size_t length = known;
+  for (; length + 8 <= limit; length += 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, &data[from + length], 8);
+    std::memcpy(&b, &data[at + length], 8);
+    if (a != b) return length + (std::endian::native == std::endian::little ? std::countr_zero(a ^ b) : std::countl_zero(a ^ b)) / 8;
+  }
+  while (length < limit && data[from + length] == data[at + length]) ++length;
+  return length;
+}
+
+class SuffixTrees {
  public:
-  Chains(std::span<const std::uint8_t> data, unsigned width)
-      : data_(data), width_(width), head_(1u << kHashBits, kNone), previous_(kKosinskiFarDistance, kNone) {}
+  // Children live in a ring twice the window's size, so that a node's children are
+  // still its own for as long as a copy reaches back to it.
+  static constexpr std::size_t kRing = 2 * kKosinskiFarDistance;
 
-  bool Keyed(std::size_t i) const { return i + width_ <= data_.size(); }
-  std::uint32_t First(std::size_t i) const { return head_[Hash(i)]; }
-  std::uint32_t Next(std::uint32_t j) const { return previous_[j & kWindowMask]; }
-  void Add(std::size_t i) {
-    if (!Keyed(i)) return;
-    const unsigned hash = Hash(i);
-    previous_[i & kWindowMask] = head_[hash];
-    head_[hash] = static_cast<std::uint32_t>(i);
+  SuffixTrees() : root_(1u << 16, kNone), smaller_(kRing), larger_(kRing) {}
+
+  // Adds position i (two bytes at least before the end) and gives its matches.
+  KosinskiMatch Insert(std::span<const std::uint8_t> data, std::size_t i) {
+    const std::size_t limit = std::min<std::size_t>(kKosinskiMaxCopy, data.size() - i);
+    std::uint32_t& root = root_[data[i] << 8 | data[i + 1]];
+    std::uint32_t node = root;
+    root = static_cast<std::uint32_t>(i);
+
+    KosinskiMatch match;
+    std::size_t nearest = 1, longest = 1;
+    std::uint32_t* smallerSlot = &smaller_[i % kRing];  // where the next node found below i goes
+    std::uint32_t* largerSlot = &larger_[i % kRing];    // and above it
+    std::size_t smallerLength = 2, largerLength = 2;    // how far the bounds found so far match i
+    for (;;) {
+      if (node == kNone || i - node > kKosinskiFarDistance) {
+        *smallerSlot = *largerSlot = kNone;
+        break;
+      }
+      const std::size_t length = MatchLength(data, node, i, std::min(smallerLength, largerLength), limit);
+      const auto distance = static_cast<std::uint16_t>(i - node);
+      if (length > nearest && distance <= kKosinskiNearDistance) {
+        nearest = length;
+        match.nearLength = static_cast<std::uint16_t>(length);
+        match.nearDistance = distance;
+      }
+      if (length > longest) {
+        longest = length;
+        match.farLength = static_cast<std::uint16_t>(length);
+        match.farDistance = distance;
+      }
+      if (length == kKosinskiMaxCopy) {
+        *smallerSlot = smaller_[node % kRing];
+        *largerSlot = larger_[node % kRing];
+        break;
+      }
+      // Where the data ends first, i is the smaller: its text begins the node's.
+      if (length < limit && data[node + length] < data[i + length]) {
+        *smallerSlot = node;
+        smallerSlot = &larger_[node % kRing];
+        smallerLength = length;
+        node = *smallerSlot;
+      } else {
+        *largerSlot = node;
+        largerSlot = &smaller_[node % kRing];
+        largerLength = length;
+        node = *largerSlot;
+      }
+    }
+    // A full copy takes 3 bytes or more: a longest match of 2 is only the inline one.
+    if (match.farLength < 3) {
+      match.farLength = match.nearLength;
+      match.farDistance = match.nearDistance;
+    }
+    return match;
   }
 
  private:
-  unsigned Hash(std::size_t i) const {
-    std::uint32_t value = 0;
-    for (unsigned k = 0; k < width_; ++k) value = value << 8 | data_[i + k];
-    return (value * 2654435761u) >> (32 - kHashBits);
-  }
-
-  std::span<const std::uint8_t> data_;
-  unsigned width_;
-  std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> previous_;
+  std::vector<std::uint32_t> root_;
+  std::vector<std::uint32_t> smaller_;
+  std::vector<std::uint32_t> larger_;
 };
 
 }  // namespace
 
 std::vector<KosinskiMatch> FindKosinskiMatches(std::span<const std::uint8_t> data) {
-  const std::size_t n = data.size();
-  std::vector<KosinskiMatch> matches(n);
-  Chains two(data, 2), three(data, 3), four(data, 4);
-
-  // The longest match with `j` (nearest first) that beats `best`, or 0.
-  auto longer = [&](std::size_t i, std::uint32_t j, std::size_t best, std::size_t limit) -> std::size_t {
-    if (best >= limit || data[j + best] != data[i + best]) return 0;
-    std::size_t length = 0;
-    while (length < limit && data[j + length] == data[i + length]) ++length;
-    return length > best ? length : 0;
-  };
-
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t limit = std::min<std::size_t>(kKosinskiMaxCopy, n - i);
-    KosinskiMatch& match = matches[i];
-    std::size_t best = 1;
-
-    // Within 256 bytes every two-byte match is a candidate for an inline copy.
-    if (two.Keyed(i)) {
-      for (std::uint32_t j = two.First(i); j != kNone && i - j <= kKosinskiNearDistance; j = two.Next(j)) {
-        if (const auto length = longer(i, j, best, limit)) {
-          best = length;
-          match.nearLength = static_cast<std::uint16_t>(length);
-          match.nearDistance = static_cast<std::uint16_t>(i - j);
-        }
-      }
-    }
-    match.farLength = match.nearLength;
-    match.farDistance = match.nearDistance;
-
-    // Farther, a full copy takes 3 bytes or more: matches of 4 and more share their
-    // first four bytes, matches of exactly 3 their first three.
-    if (best < limit && four.Keyed(i)) {
-      for (std::uint32_t j = four.First(i); j != kNone && i - j <= kKosinskiFarDistance; j = four.Next(j)) {
-        const auto length = longer(i, j, std::max<std::size_t>(best, 3), limit);
-        if (length == 0) continue;
-        best = length;
-        match.farLength = static_cast<std::uint16_t>(length);
-        match.farDistance = static_cast<std::uint16_t>(i - j);
-        if (best == limit) break;
-      }
-    }
-    if (best < 3 && limit >= 3 && three.Keyed(i)) {
-      for (std::uint32_t j = three.First(i); j != kNone && i - j <= kKosinskiFarDistance; j = three.Next(j)) {
-        if (longer(i, j, 2, 3) == 3) {
-          match.farLength = 3;
-          match.farDistance = static_cast<std::uint16_t>(i - j);
-          break;
-        }
-      }
-    }
-    two.Add(i);
-    three.Add(i);
-    four.Add(i);
-  }
+  std::vector<KosinskiMatch> matches(data.size());
+  SuffixTrees trees;
+  for (std::size_t i = 0; i + 2 <= data.size(); ++i) matches[i] = trees.Insert(data, i);
   return matches;
 }
 
