@@ -9,14 +9,6 @@ namespace {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-// The earlier positions that begin with the same two bytes, as a binary search tree of
-// the text that follows each (up to a copy's longest), where every node is nearer than
-// the nodes below it. The search for a position walks down to where it belongs, and
-// the tree is split around it on the way so that it becomes the new root. Whatever
-// position matches it longest, the nearest of those is on that walk: any node between
-// it and the new one in the tree's order would match as long and be nearer, and so
-// would sit above it. A node that matches for a copy's full length is not ordered
-// against the new one: the new one, nearer, takes its place.
 // How far the bytes at `from` and at `at` agree, up to `limit`, knowing the first `known`.
 std::size_t MatchLength(std::span<const std::uint8_t> data, std::size_t from, std::size_t at, std::size_t known,
                         std::size_t limit) {
@@ -25,12 +17,23 @@ std::size_t MatchLength(std::span<const std::uint8_t> data, std::size_t from, st
     std::uint64_t a, b;
     std::memcpy(&a, &data[from + length], 8);
     std::memcpy(&b, &data[at + length], 8);
-    if (a != b) return length + (std::endian::native == std::endian::little ? std::countr_zero(a ^ b) : std::countl_zero(a ^ b)) / 8;
+    if (a != b) {
+      const auto differ = a ^ b;
+      return length + (std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ)) / 8;
+    }
   }
   while (length < limit && data[from + length] == data[at + length]) ++length;
   return length;
 }
 
+// The earlier positions that begin with the same two bytes, as a binary search tree of
+// the text that follows each (up to a copy's longest), where every node is nearer than
+// the nodes below it. The search for a position walks down to where it belongs, and
+// the tree is split around it on the way so that it becomes the new root. Whatever
+// position matches it longest, the nearest of those is on that walk: any node between
+// it and the new one in the tree's order would match as long and be nearer, and so
+// would sit above it. A node that matches as far as a copy from i can reach is not
+// ordered against it: i, nearer, takes its place (a later position reaches no farther).
 class SuffixTrees {
  public:
   // Children live in a ring twice the window's size, so that a node's children are
@@ -68,13 +71,12 @@ class SuffixTrees {
         match.farLength = static_cast<std::uint16_t>(length);
         match.farDistance = distance;
       }
-      if (length == kKosinskiMaxCopy) {
+      if (length == limit) {
         *smallerSlot = smaller_[node % kRing];
         *largerSlot = larger_[node % kRing];
         break;
       }
-      // Where the data ends first, i is the smaller: its text begins the node's.
-      if (length < limit && data[node + length] < data[i + length]) {
+      if (data[node + length] < data[i + length]) {
         *smallerSlot = node;
         smallerSlot = &larger_[node % kRing];
         smallerLength = length;

@@ -99,9 +99,14 @@ TEST(KosinskiCompressor, RefusesEmptyAndOversizedData) {
 
 TEST(KosinskiMatches, AreTheLongestAndNearestThereAre) {
   std::mt19937 random(3);
-  for (const unsigned alphabet : {3u, 40u}) {
-    Bytes data(alphabet == 3 ? 3000 : 12000);
-    for (auto& b : data) b = static_cast<std::uint8_t>(random() % alphabet);
+  // Alphabet 0: a 100-byte pattern again and again, a byte in 200 changed (matches
+  // longer than a copy, and the longest running into the data's end).
+  for (const unsigned alphabet : {3u, 40u, 0u}) {
+    Bytes data(alphabet == 3 ? 3000 : alphabet == 0 ? 1200 : 12000);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      const bool repeat = alphabet == 0 && i >= 100 && random() % 200 != 0;
+      data[i] = static_cast<std::uint8_t>(repeat ? data[i - 100] : random() % (alphabet == 0 ? 256 : alphabet));
+    }
     const auto matches = FindKosinskiMatches(data);
     for (std::size_t i = 0; i < data.size(); ++i) {
       KosinskiMatch expected;
