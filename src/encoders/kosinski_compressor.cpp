@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -28,35 +29,50 @@ constexpr unsigned kLanes = 16;
 // its operands, and a new descriptor when its bits fill the current one.
 constexpr unsigned Added(Cost cost, unsigned taken) { return cost.bytes + 2 * ((taken + cost.bits) / kLanes); }
 
-using Lanes = std::array<std::uint32_t, kLanes>;
+using Lanes = std::array<std::int32_t, kLanes>;
+constexpr std::int32_t kUnreached = std::numeric_limits<std::int32_t>::max();
+
+// Four lanes as one vector, so that the compiler works on them at once.
+using Quad = std::int32_t __attribute__((vector_size(4 * sizeof(std::int32_t))));
+inline Quad Load(const std::int32_t* lanes) {
+  Quad quad;
+  std::memcpy(&quad, lanes, sizeof quad);
+  return quad;
+}
+inline void Store(std::int32_t* lanes, Quad quad) { std::memcpy(lanes, &quad, sizeof quad); }
+// Each lane of `a` where `chosen` is set (all ones), else of `b`.
+inline Quad Select(Quad chosen, Quad a, Quad b) { return (a & chosen) | (b & ~chosen); }
 
 // For each lane, the cheapest value over some positions and the position it is at.
+// Taking from positions in order, the first of equally cheap ones stays (or, with
+// `kFirstOnTies` false, the last).
 struct Cheapest {
   Lanes cost;
   Lanes position;
 
-  void Clear() { cost.fill(std::numeric_limits<std::uint32_t>::max()); }
+  void Clear() { cost.fill(kUnreached); }
+  template <bool kFirstOnTies = true>
   void Take(const Lanes& costs, const Lanes& positions) {
-    for (unsigned u = 0; u < kLanes; ++u) {
-      if (costs[u] < cost[u]) {
-        cost[u] = costs[u];
-        position[u] = positions[u];
-      }
+    for (unsigned k = 0; k < kLanes; k += 4) {
+      const Quad offered = Load(&costs[k]), held = Load(&cost[k]);
+      const Quad cheaper = kFirstOnTies ? offered < held : offered <= held;
+      Store(&cost[k], Select(cheaper, offered, held));
+      Store(&position[k], Select(cheaper, Load(&positions[k]), Load(&position[k])));
     }
   }
-  void Take(const Lanes& costs, std::uint32_t at) {
-    for (unsigned u = 0; u < kLanes; ++u) {
-      if (costs[u] < cost[u]) {
-        cost[u] = costs[u];
-        position[u] = at;
-      }
-    }
+  void Take(const Cheapest& other) { Take(other.cost, other.position); }
+  template <bool kFirstOnTies = true>
+  void Take(const Lanes& costs, std::size_t at) {
+    Lanes positions;
+    positions.fill(static_cast<std::int32_t>(at));
+    Take<kFirstOnTies>(costs, positions);
   }
 };
 
 // The fewest bytes from each position on, kept for the 256 positions that a command
-// can reach ahead, with the cheapest of each aligned group of 16 positions, so that the
-// cheapest landing of a long copy is found a group at a time.
+// can reach ahead, with the cheapest of each aligned group of 16 positions and of the
+// stretches from a group's start to each position and from each position to its
+// group's end, so that the cheapest landing of a long copy is found a group at a time.
 class Remaining {
  public:
   static constexpr std::size_t kRing = 512;  // more than 256 + 16 positions
@@ -66,30 +82,59 @@ class Remaining {
 
   // Sets the lanes of position p; positions are set from the last one down.
   void Set(std::size_t p, const Lanes& lanes) {
-    cost_[p % kRing] = lanes;
+    const std::size_t slot = p % kRing;
+    cost_[slot] = lanes;
+    const bool groupEnd = p % kGroup == kGroup - 1 || p == last_;
+    Cheapest& toEnd = toGroupEnd_[slot];
+    if (groupEnd) {
+      toEnd.Clear();
+    } else {
+      toEnd = toGroupEnd_[(p + 1) % kRing];
+    }
+    toEnd.Take<false>(lanes, p);  // p comes before the positions after it
+    // The group's own cheapest keeps the last of equal costs, as it is built backwards.
     Cheapest& group = groups_[p / kGroup % (kRing / kGroup)];
-    if (p % kGroup == kGroup - 1 || p == last_) group.Clear();
-    group.Take(lanes, static_cast<std::uint32_t>(p));
+    if (groupEnd) group.Clear();
+    group.Take(lanes, p);
+    if (p % kGroup == 0) {
+      Cheapest running;
+      running.Clear();
+      for (std::size_t q = p; q < p + kGroup && q <= last_; ++q) {
+        running.Take(At(q), q);
+        fromGroupStart_[q % kRing] = running;
+      }
+    }
   }
   void SetLast(std::size_t last) { last_ = last; }
 
-  // The cheapest of positions first..last, each lane on its own.
+  // The cheapest of positions first..last, each lane on its own; of equal costs, the
+  // first position of the stretch before the first whole group, else the group's own
+  // choice of the first whole group, else the first position after the whole groups.
   Cheapest Over(std::size_t first, std::size_t last) const {
     Cheapest best;
     best.Clear();
     std::size_t p = first;
-    for (; p <= last && p % kGroup != 0; ++p) best.Take(At(p), static_cast<std::uint32_t>(p));
-    for (; p + kGroup - 1 <= last; p += kGroup) {
-      const Cheapest& group = groups_[p / kGroup % (kRing / kGroup)];
-      best.Take(group.cost, group.position);
+    if (first / kGroup == last / kGroup) {
+      if (first % kGroup == 0 && last % kGroup == kGroup - 1) return groups_[first / kGroup % (kRing / kGroup)];
+      if (first % kGroup == 0) return fromGroupStart_[last % kRing];
+      if (last % kGroup == kGroup - 1) return toGroupEnd_[first % kRing];
+      for (; p <= last; ++p) best.Take(At(p), p);
+      return best;
     }
-    for (; p <= last; ++p) best.Take(At(p), static_cast<std::uint32_t>(p));
+    if (p % kGroup != 0) {
+      best = toGroupEnd_[p % kRing];
+      p += kGroup - p % kGroup;
+    }
+    for (; p + kGroup - 1 <= last; p += kGroup) best.Take(groups_[p / kGroup % (kRing / kGroup)]);
+    if (p <= last) best.Take(fromGroupStart_[last % kRing]);
     return best;
   }
 
  private:
   std::array<Lanes, kRing> cost_{};
   std::array<Cheapest, kRing / kGroup> groups_{};
+  std::array<Cheapest, kRing> toGroupEnd_{};
+  std::array<Cheapest, kRing> fromGroupStart_{};
   std::size_t last_ = 0;
 };
 
@@ -116,7 +161,7 @@ Expected<std::vector<std::uint8_t>, std::string> CompressKosinski(std::span<cons
   auto remaining = std::make_unique<Remaining>();
   remaining->SetLast(n);
   Lanes end;
-  for (unsigned t = 0; t < kLanes; ++t) end[t] = Added(kEndMarker, t);
+  for (unsigned t = 0; t < kLanes; ++t) end[t] = static_cast<std::int32_t>(Added(kEndMarker, t));
   remaining->Set(n, end);
   std::vector<std::array<Choice, kLanes>> choice(n);
 
@@ -126,7 +171,7 @@ Expected<std::vector<std::uint8_t>, std::string> CompressKosinski(std::span<cons
     auto& chosen = choice[i];
     const Lanes& next = remaining->At(i + 1);
     for (unsigned t = 0; t < kLanes; ++t) {
-      best[t] = Added(kCosts[0], t) + next[(t + kCosts[0].bits) % kLanes];
+      best[t] = static_cast<std::int32_t>(Added(kCosts[0], t)) + next[(t + kCosts[0].bits) % kLanes];
       chosen[t] = MakeChoice(Command::Literal, 1);
     }
     // Every length of a kind costs the same, so each lane takes the length whose
@@ -137,7 +182,7 @@ Expected<std::vector<std::uint8_t>, std::string> CompressKosinski(std::span<cons
       const Cheapest landing = remaining->Over(i + from, i + to);
       for (unsigned t = 0; t < kLanes; ++t) {
         const unsigned u = (t + cost.bits) % kLanes;
-        const std::uint32_t total = Added(cost, t) + landing.cost[u];
+        const std::int32_t total = static_cast<std::int32_t>(Added(cost, t)) + landing.cost[u];
         if (total < best[t]) {
           best[t] = total;
           chosen[t] = MakeChoice(command, static_cast<unsigned>(landing.position[u] - i));
