@@ -10,6 +10,9 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/cli_commands.h"
 #include "catalogue/rom_names.h"
@@ -640,11 +643,21 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
   Arguments arguments;
   arguments.argv0 = argc > 0 ? argv[0] : nullptr;
-  const Command commands[] = {AddDecompress(app, arguments), AddCompress(app, arguments), AddCheckAccurate(app, arguments),
-                              AddCatalogue(app, arguments),  AddExtract(app, arguments),
-                              AddScan(app, arguments),       AddPreview(app, arguments),
-                              AddInsert(app, arguments),     AddChecksum(app, arguments),
-                              AddInfo(app, arguments),       AddImportPng(app, arguments)};
+  // Only the command named is declared, when one is: the others would only cost the
+  // start. Without one (--help, --version, a misspelt name), all of them.
+  using Declare = Command (*)(CLI::App&, Arguments&);
+  static constexpr std::pair<std::string_view, Declare> kCommands[] = {
+      {"decompress", AddDecompress}, {"compress", AddCompress}, {"check-accurate", AddCheckAccurate},
+      {"catalogue", AddCatalogue},   {"extract", AddExtract},   {"scan", AddScan},
+      {"preview", AddPreview},       {"insert", AddInsert},     {"checksum", AddChecksum},
+      {"info", AddInfo},             {"import-png", AddImportPng}};
+  const auto* const end = argv + argc;
+  const auto* const firstWord = std::find_if(argv + std::min(argc, 1), end, [](const char* w) { return w[0] != '-'; });
+  const bool named = firstWord != end && std::any_of(std::begin(kCommands), std::end(kCommands),
+                                                     [&](const auto& command) { return command.first == *firstWord; });
+  std::vector<Command> commands;
+  for (const auto& [name, declare] : kCommands)
+    if (!named || name == *firstWord) commands.push_back(declare(app, arguments));
   if (const auto unknown = UnknownCommand(app, argc, argv)) {
     err << "quarvel-cli: error: " << *unknown << '\n';
     return cli::kUsage;
