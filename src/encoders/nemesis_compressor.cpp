@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <numeric>
 
@@ -62,56 +63,103 @@ std::vector<Run> Cut(const std::vector<NemesisStretch>& stretches, const SymbolC
 // Code lengths of at most `limit` bits that minimise the weighted length, by the
 // package-merge algorithm. Needs at least two weights.
 std::vector<unsigned> LimitedLengths(const std::vector<std::uint64_t>& weights, unsigned limit) {
-  // An item of a level: a leaf (a symbol) or a package of two items of the level below.
-  struct Item {
-    std::uint64_t weight;
-    std::int32_t leaf;    // the symbol, or -1 for a package
-    std::uint32_t first;  // a package's first item in the level below; the second follows it
-  };
+  constexpr std::uint64_t kHeaviest = UINT64_MAX;  // after the last leaf or package
   const std::size_t n = weights.size();
-  // The work lists, kept by the thread from one call to the next: this runs hundreds of
-  // times a block.
-  thread_local std::vector<std::size_t> order;
-  thread_local std::vector<Item> leaves, packages;
-  thread_local std::vector<std::vector<Item>> levels;
-  thread_local std::vector<std::uint8_t> chosen, below;
-  order.resize(n);
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return weights[a] < weights[b]; });
-  leaves.clear();
-  for (const auto symbol : order) leaves.push_back({weights[symbol], static_cast<std::int32_t>(symbol), 0});
+  // The symbols by weight, the first of equal weights first.
+  thread_local std::vector<std::pair<std::uint64_t, std::uint32_t>> leaves;
+  leaves.resize(n);
+  for (std::size_t k = 0; k < n; ++k) leaves[k] = {weights[k], static_cast<std::uint32_t>(k)};
+  std::sort(leaves.begin(), leaves.end());
 
-  levels.resize(std::max<std::size_t>(levels.size(), limit));
-  levels[0] = leaves;
+  // Each level: the leaves merged with the packages of pairs of the level below, by
+  // weight (a leaf first of equal ones). The items chosen at a level are its first
+  // ones, so each level keeps only which of its items are packages.
+  thread_local std::vector<std::uint64_t> leafWeight, items, packageWeight;
+  thread_local std::vector<std::uint32_t> isPackage;
+  const std::size_t width = 2 * n;
+  leafWeight.resize(n + 1);
+  items.resize(width);
+  packageWeight.resize(n + 1);
+  isPackage.assign(width * limit, 0);
+  for (std::size_t k = 0; k < n; ++k) leafWeight[k] = items[k] = leaves[k].first;
+  leafWeight[n] = kHeaviest;
+  std::size_t size = n;
   for (unsigned depth = 1; depth < limit; ++depth) {
-    const std::vector<Item>& lower = levels[depth - 1];
-    packages.clear();
-    for (std::size_t i = 0; i + 1 < lower.size(); i += 2)
-      packages.push_back({lower[i].weight + lower[i + 1].weight, -1, static_cast<std::uint32_t>(i)});
-    levels[depth].clear();
-    std::merge(leaves.begin(), leaves.end(), packages.begin(), packages.end(), std::back_inserter(levels[depth]),
-               [](const Item& a, const Item& b) { return a.weight < b.weight; });
-  }
-  // The first 2n - 2 items of the last level are chosen; a symbol's length is the number
-  // of times it is chosen, through the packages, at every level.
-  std::vector<unsigned> lengths(n, 0);
-  chosen.assign(levels[limit - 1].size(), 0);
-  std::fill(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), 1);
-  for (unsigned depth = limit; depth-- > 0;) {
-    below.assign(depth > 0 ? levels[depth - 1].size() : 0, 0);
-    for (std::size_t i = 0; i < levels[depth].size(); ++i) {
-      if (chosen[i] == 0) continue;
-      const Item& item = levels[depth][i];
-      if (item.leaf >= 0) {
-        ++lengths[static_cast<std::size_t>(item.leaf)];
-      } else {
-        below[item.first] = 1;
-        below[item.first + 1] = 1;
-      }
+    const std::size_t packages = size / 2;
+    for (std::size_t k = 0; k < packages; ++k) packageWeight[k] = items[2 * k] + items[2 * k + 1];
+    packageWeight[packages] = kHeaviest;
+    // Without a branch: which of the two comes next is as good as random.
+    std::uint32_t* package = &isPackage[depth * width];
+    std::size_t leaf = 0, pair = 0;
+    for (std::size_t count = 0; count < n + packages; ++count) {
+      const bool takeLeaf = leafWeight[leaf] <= packageWeight[pair];
+      items[count] = takeLeaf ? leafWeight[leaf] : packageWeight[pair];
+      package[count] = !takeLeaf;
+      leaf += takeLeaf;
+      pair += !takeLeaf;
     }
-    chosen.swap(below);
+    size = n + packages;
+  }
+  // The first 2n - 2 items of the last level are chosen, and through each chosen package
+  // the first two items below it: a symbol's length is the number of levels where it is
+  // among the chosen leaves.
+  std::vector<unsigned> lengths(n, 0);
+  std::size_t chosen = 2 * n - 2;
+  for (unsigned depth = limit; depth-- > 0;) {
+    const std::uint32_t* package = &isPackage[depth * width];
+    std::size_t packages = 0;
+    for (std::size_t k = 0; k < chosen; ++k) packages += package[k];
+    for (std::size_t leaf = 0; leaf < chosen - packages; ++leaf) ++lengths[leaves[leaf].second];
+    chosen = 2 * packages;
   }
   return lengths;
+}
+
+// The fewest bits that codes of at most `limit` bits take for symbols of these weights
+// (their lengths times their weights), as LimitedLengths' lengths take. A Huffman code
+// takes the fewest of any code: when its longest code fits, that is the answer, found in
+// one pass over the weights, in ascending order.
+std::uint64_t FewestBits(const std::vector<std::uint64_t>& ascending, unsigned limit) {
+  // Two queues by weight: the leaves, and the joined nodes, made in ascending order.
+  struct Node {
+    std::uint64_t weight;
+    unsigned height;
+  };
+  thread_local std::vector<Node> joined;
+  joined.clear();
+  std::size_t leaf = 0, next = 0;
+  const auto take = [&]() -> Node {
+    if (next == joined.size() || (leaf < ascending.size() && ascending[leaf] <= joined[next].weight))
+      return {ascending[leaf++], 0};
+    return joined[next++];
+  };
+  std::uint64_t bits = 0;
+  for (std::size_t joins = 1; joins < ascending.size(); ++joins) {
+    const Node a = take(), b = take();
+    joined.push_back({a.weight + b.weight, std::max(a.height, b.height) + 1});
+    bits += a.weight + b.weight;
+  }
+  if (joined.back().height <= limit) return bits;
+  // Else the package-merge's: the weight of the first 2n - 2 items of its last level.
+  const std::size_t n = ascending.size();
+  thread_local std::vector<std::uint64_t> leaves, items, packages;
+  leaves.assign(ascending.begin(), ascending.end());
+  leaves.push_back(UINT64_MAX);  // after the last leaf or package
+  items.assign(ascending.begin(), ascending.end());
+  for (unsigned depth = 1; depth < limit; ++depth) {
+    packages.resize(items.size() / 2 + 1);
+    for (std::size_t k = 0; k + 1 < packages.size(); ++k) packages[k] = items[2 * k] + items[2 * k + 1];
+    packages.back() = UINT64_MAX;
+    items.resize(n + packages.size() - 1);
+    std::size_t leaf = 0, pair = 0;
+    for (auto& item : items) {  // without a branch: which comes next is as good as random
+      const bool takeLeaf = leaves[leaf] <= packages[pair];
+      item = takeLeaf ? leaves[leaf] : packages[pair];
+      leaf += takeLeaf;
+      pair += !takeLeaf;
+    }
+  }
+  return std::accumulate(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), std::uint64_t{0});
 }
 
 struct Code {
@@ -128,28 +176,37 @@ struct Plan {
   std::uint64_t bytes = UINT64_MAX;
 };
 
-// The block whose codes stand for `coded`, with the lengths that take the fewest stream
-// bits; every other pair inline. Its bytes: the header, the table description (a palette
-// byte for each pixel value, two bytes a code, the end byte) and the stream.
-Plan Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
-  Plan plan;
+// The bytes of a block whose codes stand for `coded` (in descending order of frequency),
+// with the lengths that take the fewest stream bits; every other pair inline: the
+// header, the table description (a palette byte for each pixel value, two bytes a code,
+// the end byte) and the stream.
+std::uint64_t Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
   std::uint64_t bits = 0;
   for (unsigned s = 0; s < kSymbols; ++s) bits += kInlineBits * frequency[s];
   if (!coded.empty()) {
     // Four weightless symbols hold the four entries of the inline prefix.
-    std::vector<std::uint64_t> weights(coded.size() + 4, 0);
-    for (std::size_t k = 0; k < coded.size(); ++k) weights[k] = frequency[coded[k]];
-    const auto lengths = LimitedLengths(weights, kMaxCodeLength);
+    std::vector<std::uint64_t> ascending(coded.size() + 4, 0);
     for (std::size_t k = 0; k < coded.size(); ++k) {
-      bits -= (kInlineBits - lengths[k]) * frequency[coded[k]];
-      plan.codes.push_back({coded[k], lengths[k], 0});
+      bits -= kInlineBits * frequency[coded[k]];
+      ascending[ascending.size() - 1 - k] = frequency[coded[k]];
     }
+    bits += FewestBits(ascending, kMaxCodeLength);
   }
   std::array<bool, 16> pixels{};
   for (const auto s : coded) pixels[s / 8] = true;
   const auto palettes = static_cast<std::uint64_t>(std::count(pixels.begin(), pixels.end(), true));
-  plan.bytes = 2 + palettes + 2 * coded.size() + 1 + (bits + 7) / 8;
-  return plan;
+  return 2 + palettes + 2 * coded.size() + 1 + (bits + 7) / 8;
+}
+
+// The codes of the block that Weigh weighs.
+std::vector<Code> CodesOf(const Frequencies& frequency, const std::vector<unsigned>& coded) {
+  std::vector<Code> codes;
+  if (coded.empty()) return codes;
+  std::vector<std::uint64_t> weights(coded.size() + 4, 0);
+  for (std::size_t k = 0; k < coded.size(); ++k) weights[k] = frequency[coded[k]];
+  const auto lengths = LimitedLengths(weights, kMaxCodeLength);
+  for (std::size_t k = 0; k < coded.size(); ++k) codes.push_back({coded[k], lengths[k], 0});
+  return codes;
 }
 
 // The pairs worth a code: a code saves bits on every use and costs two bytes of table
@@ -161,42 +218,35 @@ Plan ChoosePlan(const Frequencies& frequency) {
     if (frequency[s] > 0) used.push_back(s);
   std::stable_sort(used.begin(), used.end(), [&](auto a, auto b) { return frequency[a] > frequency[b]; });
 
-  Plan best = Weigh(frequency, {});
-  std::vector<bool> in(used.size(), false);
-  for (std::size_t count = 1; count <= used.size(); ++count) {
-    auto plan = Weigh(frequency, {used.begin(), used.begin() + static_cast<std::ptrdiff_t>(count)});
-    if (plan.bytes < best.bytes) {
-      best = std::move(plan);
-      std::fill(in.begin(), in.end(), false);
-      std::fill(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count), true);
-    }
-  }
+  using Set = std::bitset<kSymbols>;  // by place in `used`
+  const auto codedIn = [&](const Set& set) {
+    std::vector<unsigned> coded;
+    for (std::size_t k = 0; k < used.size(); ++k)
+      if (set[k]) coded.push_back(used[k]);
+    return coded;
+  };
+  Set in;
+  std::uint64_t fewest = Weigh(frequency, {});
+  auto better = [&](const Set& set) {
+    const std::uint64_t bytes = Weigh(frequency, codedIn(set));
+    if (bytes >= fewest) return false;
+    fewest = bytes;
+    in = set;
+    return true;
+  };
+  Set mostFrequent;
+  for (std::size_t count = 1; count <= used.size(); ++count) better(mostFrequent.set(count - 1));
   // The pairs the games' compressor would code, with the best lengths for them: so that
   // no block is larger than the games' own.
   const auto games = AccurateNemesisCodes(frequency);
-  std::vector<unsigned> gamesCoded;
-  for (const auto s : used)
-    if (!games[s].empty()) gamesCoded.push_back(s);
-  if (auto plan = Weigh(frequency, gamesCoded); plan.bytes < best.bytes) {
-    best = std::move(plan);
-    for (std::size_t k = 0; k < used.size(); ++k) in[k] = !games[used[k]].empty();
+  Set gamesCoded;
+  for (std::size_t k = 0; k < used.size(); ++k) gamesCoded[k] = !games[used[k]].empty();
+  better(gamesCoded);
+  for (bool improved = true; improved;) {
+    improved = false;
+    for (std::size_t k = 0; k < used.size(); ++k) improved |= better(Set(in).flip(k));
   }
-  for (bool better = true; better;) {
-    better = false;
-    for (std::size_t k = 0; k < used.size(); ++k) {
-      in[k] = !in[k];
-      std::vector<unsigned> coded;
-      for (std::size_t j = 0; j < used.size(); ++j)
-        if (in[j]) coded.push_back(used[j]);
-      auto plan = Weigh(frequency, coded);
-      if (plan.bytes < best.bytes) {
-        best = std::move(plan);
-        better = true;
-      } else {
-        in[k] = !in[k];
-      }
-    }
-  }
+  Plan best{CodesOf(frequency, codedIn(in)), fewest};
 
   // Canonical codes, shortest first, from 0 up.
   auto& codes = best.codes;
