@@ -141,25 +141,39 @@ std::uint64_t FewestBits(const std::vector<std::uint64_t>& ascending, unsigned l
   }
   if (joined.back().height <= limit) return bits;
   // Else the package-merge's: the weight of the first 2n - 2 items of its last level.
+  // Each level is merged from both ends at once, two chains of loads that do not wait
+  // on each other, without a branch (which comes next is as good as random): the
+  // lists have a lighter than any item before them and a heavier after them.
   const std::size_t n = ascending.size();
-  thread_local std::vector<std::uint64_t> leaves, items, packages;
-  leaves.assign(ascending.begin(), ascending.end());
-  leaves.push_back(UINT64_MAX);  // after the last leaf or package
-  items.assign(ascending.begin(), ascending.end());
+  constexpr std::int64_t kLighter = -1, kHeavier = INT64_MAX;
+  thread_local std::vector<std::int64_t> leaves, items, packages;
+  leaves.assign(1, kLighter);
+  leaves.insert(leaves.end(), ascending.begin(), ascending.end());
+  leaves.push_back(kHeavier);
+  items.assign(leaves.begin() + 1, leaves.end() - 1);
   for (unsigned depth = 1; depth < limit; ++depth) {
-    packages.resize(items.size() / 2 + 1);
-    for (std::size_t k = 0; k + 1 < packages.size(); ++k) packages[k] = items[2 * k] + items[2 * k + 1];
-    packages.back() = UINT64_MAX;
-    items.resize(n + packages.size() - 1);
-    std::size_t leaf = 0, pair = 0;
-    for (auto& item : items) {  // without a branch: which comes next is as good as random
-      const bool takeLeaf = leaves[leaf] <= packages[pair];
-      item = takeLeaf ? leaves[leaf] : packages[pair];
-      leaf += takeLeaf;
-      pair += !takeLeaf;
+    const std::size_t pairs = items.size() / 2;
+    packages.resize(pairs + 2);
+    packages.front() = kLighter;
+    for (std::size_t k = 0; k < pairs; ++k) packages[k + 1] = items[2 * k] + items[2 * k + 1];
+    packages.back() = kHeavier;
+    items.resize(n + pairs);
+    std::size_t leaf = 1, pair = 1, lastLeaf = n, lastPair = pairs;
+    std::size_t front = 0, back = items.size();
+    while (back - front >= 2) {
+      const bool leafFirst = leaves[leaf] <= packages[pair];  // a leaf first of equal weights
+      items[front++] = leafFirst ? leaves[leaf] : packages[pair];
+      leaf += leafFirst;
+      pair += !leafFirst;
+      const bool packageLast = packages[lastPair] >= leaves[lastLeaf];
+      items[--back] = packageLast ? packages[lastPair] : leaves[lastLeaf];
+      lastPair -= packageLast;
+      lastLeaf -= !packageLast;
     }
+    if (front < back) items[front] = std::min(leaves[leaf], packages[pair]);
   }
-  return std::accumulate(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), std::uint64_t{0});
+  return static_cast<std::uint64_t>(
+      std::accumulate(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), std::int64_t{0}));
 }
 
 struct Code {
