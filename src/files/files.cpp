@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <utility>
 
 #include "common/ascii.h"
@@ -39,7 +38,8 @@ bool IsAccessError(std::error_code code) {
 fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
 
 // The start of every temporary name for `target`: "." and as much of its name as fits
-// with the mark, a process number and a random part, cut where a UTF-8 character begins.
+// with the mark, a process number and a part of 8 hexadecimal digits, cut where a UTF-8
+// character begins.
 std::string TemporaryPrefix(const fs::path& target) {
   std::string name = PathToUtf8(target.filename());
   const std::size_t room = kNameLimit - 1 - kTemporaryMark.size() - 10 - 1 - 8;
@@ -51,17 +51,17 @@ std::string TemporaryPrefix(const fs::path& target) {
   return "." + name + std::string(kTemporaryMark);
 }
 
-constexpr std::size_t kRandomDigits = 8;
+constexpr std::size_t kUniqueDigits = 8;
 
 // Whether `name` is a temporary name that a save made: "." and a name, the mark, a
 // process number, "-" and 8 hexadecimal digits. The process number, when it is.
 std::optional<long> TemporaryProcess(std::string_view name) {
   const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-  if (name.size() < 1 + kTemporaryMark.size() + 3 + kRandomDigits || name.front() != '.') return std::nullopt;
-  const std::string_view random = name.substr(name.size() - kRandomDigits);
-  if (!std::all_of(random.begin(), random.end(), isHex) || name[name.size() - kRandomDigits - 1] != '-')
+  if (name.size() < 1 + kTemporaryMark.size() + 3 + kUniqueDigits || name.front() != '.') return std::nullopt;
+  const std::string_view unique = name.substr(name.size() - kUniqueDigits);
+  if (!std::all_of(unique.begin(), unique.end(), isHex) || name[name.size() - kUniqueDigits - 1] != '-')
     return std::nullopt;
-  name.remove_suffix(kRandomDigits + 1);
+  name.remove_suffix(kUniqueDigits + 1);
   const std::size_t digits = name.size() - name.find_last_not_of("0123456789") - 1;
   if (digits == 0 || digits > 10 || name[name.size() - digits] == '0') return std::nullopt;
   const long pid = std::strtol(std::string(name.substr(name.size() - digits)).c_str(), nullptr, 10);
@@ -224,10 +224,13 @@ FileResult<std::unique_ptr<FileReplacement>> FileReplacement::Begin(const fs::pa
   const std::string prefix = TemporaryPrefix(found->target);
   if (options.removeAbandoned) RemoveAbandonedTemporaries(folder, prefix);
 
-  std::random_device entropy;
+  // The process and the clock's nanoseconds: no other process makes the name, and a
+  // file left with it by an earlier one (or made on purpose) is met by another attempt.
   for (int attempt = 0; attempt < 8; ++attempt) {
+    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     char unique[32];
-    std::snprintf(unique, sizeof unique, "%ld-%08x", native::CurrentProcess(), static_cast<unsigned>(entropy()));
+    std::snprintf(unique, sizeof unique, "%ld-%08x", native::CurrentProcess(),
+                  static_cast<unsigned>(ticks ^ ticks >> 32) + static_cast<unsigned>(attempt));
     fs::path temporary = folder / PathFromUtf8(prefix + unique);
     auto file = native::File::CreateNew(temporary);
     if (file) {
