@@ -190,11 +190,21 @@ struct Plan {
   std::uint64_t bytes = UINT64_MAX;
 };
 
-// The bytes of a block whose codes stand for `coded` (in descending order of frequency),
-// with the lengths that take the fewest stream bits; every other pair inline: the
-// header, the table description (a palette byte for each pixel value, two bytes a code,
-// the end byte) and the stream.
-std::uint64_t Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
+// The bytes of a block with `codes` codes for pairs of `palettes` pixel values and a
+// stream of `bits`: the header, the table description (a palette byte for each pixel
+// value, two bytes a code, the end byte) and the stream.
+std::uint64_t BlockBytes(std::uint64_t bits, std::size_t codes, std::size_t palettes) {
+  return 2 + palettes + 2 * codes + 1 + (bits + 7) / 8;
+}
+
+struct Weight {
+  std::uint64_t bits;  // of the stream
+  std::uint64_t bytes;
+};
+
+// The block whose codes stand for `coded` (in descending order of frequency), with the
+// lengths that take the fewest stream bits; every other pair inline.
+Weight Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
   std::uint64_t bits = 0;
   for (unsigned s = 0; s < kSymbols; ++s) bits += kInlineBits * frequency[s];
   if (!coded.empty()) {
@@ -206,10 +216,9 @@ std::uint64_t Weigh(const Frequencies& frequency, const std::vector<unsigned>& c
     }
     bits += FewestBits(ascending, kMaxCodeLength);
   }
-  std::array<bool, 16> pixels{};
-  for (const auto s : coded) pixels[s / 8] = true;
-  const auto palettes = static_cast<std::uint64_t>(std::count(pixels.begin(), pixels.end(), true));
-  return 2 + palettes + 2 * coded.size() + 1 + (bits + 7) / 8;
+  std::bitset<16> pixels;
+  for (const auto s : coded) pixels.set(s / 8);
+  return {bits, BlockBytes(bits, coded.size(), pixels.count())};
 }
 
 // The codes of the block that Weigh weighs.
@@ -240,30 +249,48 @@ Plan ChoosePlan(const Frequencies& frequency) {
     return coded;
   };
   Set in;
-  std::uint64_t fewest = Weigh(frequency, {});
-  auto better = [&](const Set& set) {
-    const std::uint64_t bytes = Weigh(frequency, codedIn(set));
-    if (bytes >= fewest) return false;
-    fewest = bytes;
+  Weight best = Weigh(frequency, {});
+  // A code for one more pair saves at most 12 of the 13 bits of each of its uses, and
+  // makes no other code shorter: a set that cannot be smaller than the best even so is
+  // not weighed. `fewestBits`: the fewest stream bits the set can take; once it is
+  // weighed, the bits it takes.
+  auto better = [&](const Set& set, std::uint64_t& fewestBits) {
+    std::bitset<16> pixels;
+    for (std::size_t k = 0; k < used.size(); ++k)
+      if (set[k]) pixels.set(used[k] / 8);
+    if (BlockBytes(fewestBits, set.count(), pixels.count()) >= best.bytes) return false;
+    const Weight weight = Weigh(frequency, codedIn(set));
+    fewestBits = weight.bits;
+    if (weight.bytes >= best.bytes) return false;
+    best = weight;
     in = set;
     return true;
   };
+  const auto savedAtMost = [&](std::size_t k) { return (kInlineBits - 1) * frequency[used[k]]; };
   Set mostFrequent;
-  for (std::size_t count = 1; count <= used.size(); ++count) better(mostFrequent.set(count - 1));
+  std::uint64_t fewestBits = best.bits;  // of the most frequent pairs so far
+  for (std::size_t count = 1; count <= used.size(); ++count) {
+    fewestBits -= savedAtMost(count - 1);
+    better(mostFrequent.set(count - 1), fewestBits);
+  }
   // The pairs the games' compressor would code, with the best lengths for them: so that
   // no block is larger than the games' own.
   const auto games = AccurateNemesisCodes(frequency);
   Set gamesCoded;
   for (std::size_t k = 0; k < used.size(); ++k) gamesCoded[k] = !games[used[k]].empty();
-  better(gamesCoded);
+  std::uint64_t gamesBits = 0;  // not known before it is weighed
+  better(gamesCoded, gamesBits);
   for (bool improved = true; improved;) {
     improved = false;
-    for (std::size_t k = 0; k < used.size(); ++k) improved |= better(Set(in).flip(k));
+    for (std::size_t k = 0; k < used.size(); ++k) {
+      std::uint64_t bound = in[k] ? 0 : best.bits - savedAtMost(k);
+      improved |= better(Set(in).flip(k), bound);
+    }
   }
-  Plan best{CodesOf(frequency, codedIn(in)), fewest};
+  Plan plan{CodesOf(frequency, codedIn(in)), best.bytes};
 
   // Canonical codes, shortest first, from 0 up.
-  auto& codes = best.codes;
+  auto& codes = plan.codes;
   std::stable_sort(codes.begin(), codes.end(), [](const Code& a, const Code& b) { return a.length < b.length; });
   unsigned next = 0, length = codes.empty() ? 0 : codes.front().length;
   for (auto& code : codes) {
@@ -271,7 +298,7 @@ Plan ChoosePlan(const Frequencies& frequency) {
     length = code.length;
     code.bits = next++;
   }
-  return best;
+  return plan;
 }
 
 Frequencies FrequenciesOf(const std::vector<Run>& runs) {
