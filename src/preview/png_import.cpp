@@ -17,6 +17,18 @@ namespace {
 // More pixels than 8,192 tiles many times over: what an image is read up to.
 constexpr std::size_t kLargestImage = std::size_t{1} << 24;
 
+constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+}  // namespace
+
+bool LooksLikePng(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 8 && std::equal(bytes.begin(), bytes.begin() + 8, kPngSignature);
+}
+
+#ifdef QUARVEL_PNG_IMPORT
+
+namespace {
+
 // Packs pixel values (one a byte, `width` a row) into tiles in rows.
 std::vector<std::uint8_t> Tiles(const std::vector<std::uint8_t>& pixels, std::size_t width, std::size_t height) {
   std::vector<std::uint8_t> tiles;
@@ -29,21 +41,9 @@ std::vector<std::uint8_t> Tiles(const std::vector<std::uint8_t>& pixels, std::si
   return tiles;
 }
 
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
 std::string Pixel(std::size_t at, std::size_t width) {
   return "the pixel at (" + std::to_string(at % width) + ", " + std::to_string(at / width) + ")";
 }
-
-}  // namespace
-
-bool LooksLikePng(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= 8 && std::equal(bytes.begin(), bytes.begin() + 8, kPngSignature);
-}
-
-#ifdef QUARVEL_PNG_IMPORT
-
-namespace {
 
 // What libpng read: rows of indices (one a byte) or of RGBA (8 or 16 bits a channel,
 // big-endian), and the alpha of each palette index. Every C++ object that the reading
