@@ -19,7 +19,8 @@ std::size_t MatchLength(std::span<const std::uint8_t> data, std::size_t from, st
     std::memcpy(&b, &data[at + length], 8);
     if (a != b) {
       const auto differ = a ^ b;
-      return length + (std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ)) / 8;
+      const int agreeing = std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
+      return length + static_cast<std::size_t>(agreeing) / 8;
     }
   }
   while (length < limit && data[from + length] == data[at + length]) ++length;

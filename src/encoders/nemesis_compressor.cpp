@@ -26,39 +26,72 @@ struct Run {
 
 // Bits that each (pixel, run) takes: its code's length, or the inline code's.
 using SymbolCosts = std::array<unsigned, kSymbols>;
+using Frequencies = std::array<std::uint64_t, kSymbols>;
 
-// Each stretch cut into runs of 1 to 8 that take the fewest bits at `costs` (eights
-// first when all cost alike). The best cut of a stretch depends on its pixel and length
-// alone: each pixel's cuts are found once, up to its longest stretch.
-std::vector<Run> Cut(const std::vector<NemesisStretch>& stretches, const SymbolCosts& costs) {
-  std::array<std::uint32_t, 16> longest{};
-  for (const auto& stretch : stretches) longest[stretch.pixel] = std::max(longest[stretch.pixel], stretch.length);
-  // part[pixel][left]: the first run of the best cut of `left` pixels.
-  std::array<std::vector<std::uint8_t>, 16> part;
-  std::vector<std::uint32_t> best;
-  for (unsigned pixel = 0; pixel < 16; ++pixel) {
-    if (longest[pixel] == 0) continue;
-    const unsigned base = pixel * 8u;
-    best.assign(longest[pixel] + 1, 0);
-    part[pixel].assign(longest[pixel] + 1, 0);
-    for (std::uint32_t left = 1; left <= longest[pixel]; ++left) {
-      best[left] = UINT32_MAX;
-      for (unsigned take = std::min<std::uint32_t>(8, left); take >= 1; --take) {
-        const std::uint32_t cost = best[left - take] + costs[base + take - 1];
-        if (cost < best[left]) {
-          best[left] = cost;
-          part[pixel][left] = static_cast<std::uint8_t>(take);
+// The stretches of one block by pixel and length, and the cuts of them into runs of 1
+// to 8 that take the fewest bits at some costs (eights first when all cost alike). The
+// best cut of a stretch depends on its pixel and length alone: each pixel's cuts are
+// found once, up to its longest stretch, and stretches alike are counted, not cut, while
+// only the frequencies of the runs are asked.
+class StretchCuts {
+ public:
+  explicit StretchCuts(const std::vector<NemesisStretch>& stretches) : stretches_(stretches) {
+    for (const auto& stretch : stretches) {
+      auto& count = count_[stretch.pixel];
+      if (count.size() <= stretch.length) count.resize(stretch.length + 1);
+      ++count[stretch.length];
+    }
+  }
+
+  // Each stretch's runs, in order.
+  std::vector<Run> Runs(const SymbolCosts& costs) {
+    FindCuts(costs);
+    std::vector<Run> runs;
+    runs.reserve(stretches_.size());
+    for (const auto& stretch : stretches_)
+      for (std::uint32_t left = stretch.length; left > 0; left -= part_[stretch.pixel][left])
+        runs.push_back({stretch.pixel, part_[stretch.pixel][left]});
+    return runs;
+  }
+
+  Frequencies FrequenciesOfRuns(const SymbolCosts& costs) {
+    FindCuts(costs);
+    Frequencies frequency{};
+    for (unsigned pixel = 0; pixel < 16; ++pixel) {
+      for (std::uint32_t length = 1; length < count_[pixel].size(); ++length) {
+        if (count_[pixel][length] == 0) continue;
+        for (std::uint32_t left = length; left > 0; left -= part_[pixel][left])
+          frequency[pixel * 8u + part_[pixel][left] - 1] += count_[pixel][length];
+      }
+    }
+    return frequency;
+  }
+
+ private:
+  void FindCuts(const SymbolCosts& costs) {
+    for (unsigned pixel = 0; pixel < 16; ++pixel) {
+      const std::size_t size = count_[pixel].size();
+      const unsigned base = pixel * 8u;
+      best_.assign(size, 0);
+      part_[pixel].assign(size, 0);
+      for (std::uint32_t left = 1; left < size; ++left) {
+        best_[left] = UINT32_MAX;
+        for (unsigned take = std::min<std::uint32_t>(8, left); take >= 1; --take) {
+          const std::uint32_t cost = best_[left - take] + costs[base + take - 1];
+          if (cost < best_[left]) {
+            best_[left] = cost;
+            part_[pixel][left] = static_cast<std::uint8_t>(take);
+          }
         }
       }
     }
   }
-  std::vector<Run> runs;
-  runs.reserve(stretches.size());
-  for (const auto& stretch : stretches)
-    for (std::uint32_t left = stretch.length; left > 0; left -= part[stretch.pixel][left])
-      runs.push_back({stretch.pixel, part[stretch.pixel][left]});
-  return runs;
-}
+
+  const std::vector<NemesisStretch>& stretches_;
+  std::array<std::vector<std::uint32_t>, 16> count_;  // [pixel][length]: how many stretches
+  std::array<std::vector<std::uint8_t>, 16> part_;    // [pixel][left]: the first run of the best cut
+  std::vector<std::uint32_t> best_;
+};
 
 // Code lengths of at most `limit` bits that minimise the weighted length, by the
 // package-merge algorithm. Needs at least two weights.
@@ -182,8 +215,6 @@ struct Code {
   unsigned bits;
 };
 
-using Frequencies = std::array<std::uint64_t, kSymbols>;
-
 // The codes of a block and the bytes it takes in all.
 struct Plan {
   std::vector<Code> codes;
@@ -301,12 +332,6 @@ Plan ChoosePlan(const Frequencies& frequency) {
   return plan;
 }
 
-Frequencies FrequenciesOf(const std::vector<Run>& runs) {
-  Frequencies frequency{};
-  for (const auto& run : runs) ++frequency[run.Symbol()];
-  return frequency;
-}
-
 // What each pair would take a use if it had a code: its share of the runs in bits, and
 // its table record's 16 bits spread over its uses (in sixteenths of a bit). Cutting at
 // these costs makes runs that a code would serve, before any code is chosen.
@@ -327,31 +352,37 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
   // often each pair occurs. From each, the runs are cut again at the costs of the codes
   // chosen, and codes chosen again for the new runs, while the block gets smaller.
   const auto stretches = NemesisStretches(tiles, xorMode);
-  std::vector<Run> runs;
-  Plan plan;
+  StretchCuts cuts(stretches);
   SymbolCosts eights;
   eights.fill(1);
-  const auto eightsFirst = Cut(stretches, eights);
-  auto estimated = eightsFirst;
-  for (unsigned round = 0; round < 6; ++round) estimated = Cut(stretches, EstimatedCosts(FrequenciesOf(estimated)));
-  for (auto& start : {eightsFirst, estimated}) {
-    auto startRuns = start;
-    auto startPlan = ChoosePlan(FrequenciesOf(startRuns));
+  const Frequencies eightsFirst = cuts.FrequenciesOfRuns(eights);
+  SymbolCosts estimatedCosts = eights;
+  Frequencies estimated = eightsFirst;
+  for (unsigned round = 0; round < 6; ++round) {
+    estimatedCosts = EstimatedCosts(estimated);
+    estimated = cuts.FrequenciesOfRuns(estimatedCosts);
+  }
+  Plan plan;
+  SymbolCosts planCosts = eights;  // what the runs of `plan` are cut at
+  const std::pair<SymbolCosts, Frequencies> starts[] = {{eights, eightsFirst}, {estimatedCosts, estimated}};
+  for (const auto& [startCosts, startFrequencies] : starts) {
+    SymbolCosts cutAt = startCosts;
+    auto startPlan = ChoosePlan(startFrequencies);
     for (unsigned round = 0; round < 4; ++round) {
       SymbolCosts costs;
       costs.fill(kInlineBits);
       for (const auto& code : startPlan.codes) costs[code.symbol] = code.length;
-      auto recut = Cut(stretches, costs);
-      auto replan = ChoosePlan(FrequenciesOf(recut));
+      auto replan = ChoosePlan(cuts.FrequenciesOfRuns(costs));
       if (replan.bytes >= startPlan.bytes) break;
-      startRuns = std::move(recut);
+      cutAt = costs;
       startPlan = std::move(replan);
     }
     if (startPlan.bytes < plan.bytes) {
-      runs = std::move(startRuns);
+      planCosts = cutAt;
       plan = std::move(startPlan);
     }
   }
+  const auto runs = cuts.Runs(planCosts);
   auto& codes = plan.codes;
 
   const std::size_t count = tiles.size() / kNemesisTileBytes;
