@@ -298,7 +298,8 @@ class FastNemesis {
     auto word = static_cast<std::uint32_t>(state.acc >> state.pending);
     if constexpr (kXor) {
       word ^= state.previous;
-      state.previous = whole != 0 ? word : state.previous;
+      const std::uint32_t wholeRow = 0u - whole;  // all ones when the row is whole: no branch
+      state.previous = (word & wholeRow) | (state.previous & ~wholeRow);
     }
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
     std::memcpy(state.row, &word, 4);  // big-endian
