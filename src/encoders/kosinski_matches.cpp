@@ -19,8 +19,9 @@ std::size_t MatchLength(std::span<const std::uint8_t> data, std::size_t from, st
     std::memcpy(&b, &data[at + length], 8);
     if (a != b) {
       const auto differ = a ^ b;
-      const int agreeing = std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
-      return length + static_cast<std::size_t>(agreeing) / 8;
+      const int agreeingBits =
+          std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
+      return length + static_cast<std::size_t>(agreeingBits) / 8;
     }
   }
   while (length < limit && data[from + length] == data[at + length]) ++length;
