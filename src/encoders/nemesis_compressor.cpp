@@ -5,6 +5,7 @@
 #include <bitset>
 #include <cmath>
 #include <numeric>
+#include <span>
 
 #include "decoders/nemesis.h"
 #include "encoders/bit_writer.h"
@@ -93,46 +94,67 @@ class StretchCuts {
   std::vector<std::uint32_t> best_;
 };
 
+// The package-merge's last level for weights in ascending order: each level the leaves
+// merged with the packages of pairs of the level below, by weight (a leaf first of equal
+// ones), `limit` levels in all. Each level is merged from both ends at once, two chains
+// of loads that do not wait on each other, without a branch (which comes next is as
+// good as random): the lists have a lighter than any item before them and a heavier
+// after them. `isPackage` marks which items of each level (2n apart) are packages.
+const std::vector<std::int64_t>& PackageMerge(std::span<const std::uint64_t> ascending, unsigned limit,
+                                              std::vector<std::uint32_t>& isPackage) {
+  const std::size_t n = ascending.size();
+  constexpr std::int64_t kLighter = -1, kHeavier = INT64_MAX;
+  thread_local std::vector<std::int64_t> leaves, items, packages;
+  leaves.assign(1, kLighter);
+  leaves.insert(leaves.end(), ascending.begin(), ascending.end());
+  leaves.push_back(kHeavier);
+  items.assign(leaves.begin() + 1, leaves.end() - 1);
+  isPackage.assign(2 * n * limit, 0);
+  for (unsigned depth = 1; depth < limit; ++depth) {
+    const std::size_t pairs = items.size() / 2;
+    packages.resize(pairs + 2);
+    packages.front() = kLighter;
+    for (std::size_t k = 0; k < pairs; ++k) packages[k + 1] = items[2 * k] + items[2 * k + 1];
+    packages.back() = kHeavier;
+    items.resize(n + pairs);
+    std::uint32_t* const mark = &isPackage[depth * 2 * n];
+    std::size_t leaf = 1, pair = 1, lastLeaf = n, lastPair = pairs;
+    std::size_t front = 0, back = items.size();
+    while (back - front >= 2) {
+      const bool leafFirst = leaves[leaf] <= packages[pair];
+      mark[front] = !leafFirst;
+      items[front++] = leafFirst ? leaves[leaf] : packages[pair];
+      leaf += leafFirst;
+      pair += !leafFirst;
+      const bool packageLast = packages[lastPair] >= leaves[lastLeaf];
+      mark[--back] = packageLast;
+      items[back] = packageLast ? packages[lastPair] : leaves[lastLeaf];
+      lastPair -= packageLast;
+      lastLeaf -= !packageLast;
+    }
+    if (front < back) {
+      mark[front] = leaves[leaf] > packages[pair];
+      items[front] = std::min(leaves[leaf], packages[pair]);
+    }
+  }
+  return items;
+}
+
 // Code lengths of at most `limit` bits that minimise the weighted length, by the
 // package-merge algorithm. Needs at least two weights.
 std::vector<unsigned> LimitedLengths(const std::vector<std::uint64_t>& weights, unsigned limit) {
-  constexpr std::uint64_t kHeaviest = UINT64_MAX;  // after the last leaf or package
   const std::size_t n = weights.size();
   // The symbols by weight, the first of equal weights first.
-  thread_local std::vector<std::pair<std::uint64_t, std::uint32_t>> leaves;
-  leaves.resize(n);
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> leaves(n);
   for (std::size_t k = 0; k < n; ++k) leaves[k] = {weights[k], static_cast<std::uint32_t>(k)};
   std::sort(leaves.begin(), leaves.end());
-
-  // Each level: the leaves merged with the packages of pairs of the level below, by
-  // weight (a leaf first of equal ones). The items chosen at a level are its first
-  // ones, so each level keeps only which of its items are packages.
-  thread_local std::vector<std::uint64_t> leafWeight, items, packageWeight;
-  thread_local std::vector<std::uint32_t> isPackage;
+  std::vector<std::uint64_t> ascending(n);
+  for (std::size_t k = 0; k < n; ++k) ascending[k] = leaves[k].first;
+  // The items chosen at a level are its first ones: which of them are packages is all
+  // that the lengths need.
+  std::vector<std::uint32_t> isPackage;
+  PackageMerge(ascending, limit, isPackage);
   const std::size_t width = 2 * n;
-  leafWeight.resize(n + 1);
-  items.resize(width);
-  packageWeight.resize(n + 1);
-  isPackage.assign(width * limit, 0);
-  for (std::size_t k = 0; k < n; ++k) leafWeight[k] = items[k] = leaves[k].first;
-  leafWeight[n] = kHeaviest;
-  std::size_t size = n;
-  for (unsigned depth = 1; depth < limit; ++depth) {
-    const std::size_t packages = size / 2;
-    for (std::size_t k = 0; k < packages; ++k) packageWeight[k] = items[2 * k] + items[2 * k + 1];
-    packageWeight[packages] = kHeaviest;
-    // Without a branch: which of the two comes next is as good as random.
-    std::uint32_t* package = &isPackage[depth * width];
-    std::size_t leaf = 0, pair = 0;
-    for (std::size_t count = 0; count < n + packages; ++count) {
-      const bool takeLeaf = leafWeight[leaf] <= packageWeight[pair];
-      items[count] = takeLeaf ? leafWeight[leaf] : packageWeight[pair];
-      package[count] = !takeLeaf;
-      leaf += takeLeaf;
-      pair += !takeLeaf;
-    }
-    size = n + packages;
-  }
   // The first 2n - 2 items of the last level are chosen, and through each chosen package
   // the first two items below it: a symbol's length is the number of levels where it is
   // among the chosen leaves.
@@ -174,37 +196,9 @@ std::uint64_t FewestBits(const std::vector<std::uint64_t>& ascending, unsigned l
   }
   if (joined.back().height <= limit) return bits;
   // Else the package-merge's: the weight of the first 2n - 2 items of its last level.
-  // Each level is merged from both ends at once, two chains of loads that do not wait
-  // on each other, without a branch (which comes next is as good as random): the
-  // lists have a lighter than any item before them and a heavier after them.
   const std::size_t n = ascending.size();
-  constexpr std::int64_t kLighter = -1, kHeavier = INT64_MAX;
-  thread_local std::vector<std::int64_t> leaves, items, packages;
-  leaves.assign(1, kLighter);
-  leaves.insert(leaves.end(), ascending.begin(), ascending.end());
-  leaves.push_back(kHeavier);
-  items.assign(leaves.begin() + 1, leaves.end() - 1);
-  for (unsigned depth = 1; depth < limit; ++depth) {
-    const std::size_t pairs = items.size() / 2;
-    packages.resize(pairs + 2);
-    packages.front() = kLighter;
-    for (std::size_t k = 0; k < pairs; ++k) packages[k + 1] = items[2 * k] + items[2 * k + 1];
-    packages.back() = kHeavier;
-    items.resize(n + pairs);
-    std::size_t leaf = 1, pair = 1, lastLeaf = n, lastPair = pairs;
-    std::size_t front = 0, back = items.size();
-    while (back - front >= 2) {
-      const bool leafFirst = leaves[leaf] <= packages[pair];  // a leaf first of equal weights
-      items[front++] = leafFirst ? leaves[leaf] : packages[pair];
-      leaf += leafFirst;
-      pair += !leafFirst;
-      const bool packageLast = packages[lastPair] >= leaves[lastLeaf];
-      items[--back] = packageLast ? packages[lastPair] : leaves[lastLeaf];
-      lastPair -= packageLast;
-      lastLeaf -= !packageLast;
-    }
-    if (front < back) items[front] = std::min(leaves[leaf], packages[pair]);
-  }
+  thread_local std::vector<std::uint32_t> isPackage;
+  const auto& items = PackageMerge(ascending, limit, isPackage);
   return static_cast<std::uint64_t>(
       std::accumulate(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(2 * n - 2), std::int64_t{0}));
 }
