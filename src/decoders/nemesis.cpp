@@ -174,6 +174,7 @@ class FastNemesis {
     std::uint32_t pattern;  // the pixels, a nibble each, the last in the lowest
     std::uint8_t run;       // bits of the pixels: 4 a pixel
     std::uint8_t length;    // bits; 0: an undefined code, or one for the general decoder
+    std::uint16_t unused;  // no padding: a step is copied as one 8-byte word
   };
 
   // Reads the code table as NemesisBuildTable does, into singles_; the offset of the
@@ -197,13 +198,26 @@ class FastNemesis {
       if (2 * end > 32767) return std::nullopt;
       Step step{};
       if (length >= 1 && length <= 8 && runField <= 7)
-        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length)};
-      for (unsigned e = first; e < end && e < singles_.size(); ++e) {
-        overlapping_ = overlapping_ || written_[e];
-        written_[e] = true;
-        singles_[e] = step;
-      }
+        step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length), 0};
+      if (first >= singles_.size()) continue;
+      const unsigned last = std::min<unsigned>(end, singles_.size());
+      overlapping_ = Mark(first, last) || overlapping_;
+      const auto word = std::bit_cast<std::uint64_t>(step);
+      for (unsigned e = first; e < last; ++e) std::memcpy(&singles_[e], &word, sizeof word);
     }
+  }
+
+  // Marks the entries [first, last) as written, a range of a power of two entries aligned
+  // to its size; whether any was written before.
+  bool Mark(unsigned first, unsigned last) {
+    bool before = false;
+    for (unsigned at = first; at < last; at += 64) {
+      const unsigned size = std::min(last - at, 64u);
+      const std::uint64_t mask = (size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1) << at % 64;
+      before = before || (written_[at / 64] & mask) != 0;
+      written_[at / 64] |= mask;
+    }
+    return before;
   }
 
   const Step* GatherCodes() {
@@ -216,7 +230,7 @@ class FastNemesis {
         const unsigned unknown = (1u << step.length) - 1;
         if ((after | unknown) >= 0xFC || next.length == 0 || step.length + next.length > 8 || step.run + next.run > 32) break;
         step = {step.pattern << next.run | next.pattern, static_cast<std::uint8_t>(step.run + next.run),
-                static_cast<std::uint8_t>(step.length + next.length)};
+                static_cast<std::uint8_t>(step.length + next.length), 0};
       }
       gathered_[e] = step;
     }
@@ -232,7 +246,8 @@ class FastNemesis {
   }
 
   template <bool kXor>
-  std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out) const {
+  std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> bytes, std::span<std::uint8_t> out) const {
+    const Stream stream(bytes);
     State state;
     state.row = out.data();
     std::uint8_t* const lastRow = out.data() + out.size() - (out.empty() ? 0 : 4);
@@ -244,7 +259,7 @@ class FastNemesis {
     unsigned inHand = 0;              // bits of `ahead` that are the stream's
     std::size_t loaded = 0;           // stream bytes in `ahead` or taken
     while (lastRow - state.row >= 16) {
-      ahead |= Load(stream, loaded) >> inHand;
+      ahead |= stream.Load(loaded) >> inHand;
       loaded += (63 - inHand) / 8;
       inHand |= 56;
       const std::uint64_t before = state.bit;
@@ -254,11 +269,11 @@ class FastNemesis {
       inHand -= static_cast<unsigned>(state.bit - before);
     }
     while (state.row != lastRow) {
-      std::uint64_t ahead = LookAhead(stream, state.bit);
+      std::uint64_t ahead = stream.LookAhead(state.bit);
       if (!Take<kXor>(steps, ahead, state)) return kUndefined;
     }
     while (state.row != out.data() + out.size()) {  // code by code: a step's codes may reach past the block's end
-      std::uint64_t ahead = LookAhead(stream, state.bit);
+      std::uint64_t ahead = stream.LookAhead(state.bit);
       if (!Take<kXor>(singles_.data(), ahead, state)) return kUndefined;
     }
     return state.bit;
@@ -307,26 +322,35 @@ class FastNemesis {
     return true;
   }
 
-  // The eight stream bytes from `at` on, the first the highest; zeros past the end.
-  static std::uint64_t Load(std::span<const std::uint8_t> bytes, std::size_t at) {
-    std::uint64_t word = 0;
-    if (at + 8 <= bytes.size()) [[likely]] {
-      std::memcpy(&word, bytes.data() + at, 8);
-      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    } else {
-      for (std::size_t i = at; i < at + 8; ++i) word = word << 8 | (i < bytes.size() ? bytes[i] : 0u);
+  // The stream, read eight bytes at a time: from the data while eight are left, then
+  // from a copy of its last eight (or fewer) followed by zeros.
+  class Stream {
+   public:
+    explicit Stream(std::span<const std::uint8_t> bytes)
+        : bytes_(bytes.data()), tailStart_(bytes.size() > 8 ? bytes.size() - 8 : 0) {
+      std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(tailStart_), bytes.end(), tail_.begin());
     }
-    return word;
-  }
 
-  // The 57 or more stream bits from `bit` on, the next one the highest; zeros past the end.
-  static std::uint64_t LookAhead(std::span<const std::uint8_t> bytes, std::uint64_t bit) {
-    return Load(bytes, bit / 8) << (bit % 8);
-  }
+    // The eight bytes from `at` on, the first the highest; zeros past the end.
+    std::uint64_t Load(std::size_t at) const {
+      const std::uint8_t* from = at < tailStart_ ? bytes_ + at : tail_.data() + std::min<std::size_t>(at - tailStart_, 8);
+      std::uint64_t word;
+      std::memcpy(&word, from, 8);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+      return word;
+    }
 
+    // The 57 or more bits from `bit` on, the next one the highest; zeros past the end.
+    std::uint64_t LookAhead(std::uint64_t bit) const { return Load(bit / 8) << (bit % 8); }
+
+   private:
+    const std::uint8_t* bytes_;
+    std::size_t tailStart_;
+    std::array<std::uint8_t, 16> tail_{};
+  };
 
   std::array<Step, 256> singles_{};
-  std::array<bool, 256> written_{};
+  std::array<std::uint64_t, 4> written_{};  // a bit an entry
   bool overlapping_ = false;
   std::array<Step, 0xFC> gathered_;
 };
