@@ -177,6 +177,16 @@ class FastNemesis {
     std::uint16_t unused;  // no padding: a step is copied as one 8-byte word
   };
 
+  // The steps of the inline codes, by their 7 bits after the 111111.
+  static constexpr std::array<Step, 128> kInline = [] {
+    std::array<Step, 128> steps{};
+    for (unsigned code = 0; code < 128; ++code) {
+      const unsigned pixels = (code >> 4) + 1;
+      steps[code] = {(code & 0x0F) * kNibbleRuns[pixels], static_cast<std::uint8_t>(4 * pixels), 13, 0};
+    }
+    return steps;
+  }();
+
   // Reads the code table as NemesisBuildTable does, into singles_; the offset of the
   // stream after it, or nothing when it ends early or has a code byte too large
   // (NemesisBuildTable says how).
@@ -199,8 +209,8 @@ class FastNemesis {
       Step step{};
       if (length >= 1 && length <= 8 && runField <= 7)
         step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length), 0};
-      if (first >= singles_.size()) continue;
-      const unsigned last = std::min<unsigned>(end, singles_.size());
+      if (first >= 256) continue;
+      const unsigned last = std::min(end, 256u);
       overlapping_ = Mark(first, last) || overlapping_;
       const auto word = std::bit_cast<std::uint64_t>(step);
       for (unsigned e = first; e < last; ++e) std::memcpy(&singles_[e], &word, sizeof word);
@@ -293,28 +303,22 @@ class FastNemesis {
   template <bool kXor>
   static bool Take(const Step* steps, std::uint64_t& ahead, State& state) {
     const auto next8 = static_cast<unsigned>(ahead >> 56);
-    unsigned length, run;
-    std::uint32_t pattern;
-    if (next8 >= 0xFC) [[unlikely]] {  // inline: 111111, run field, pixel
-      const auto code = static_cast<unsigned>(ahead >> 51);
-      const unsigned pixels = (code >> 4 & 7) + 1;
-      length = 13, run = 4 * pixels, pattern = (code & 0x0F) * kNibbleRuns[pixels];
-    } else {
-      const Step& step = steps[next8];
-      length = step.length, run = step.run, pattern = step.pattern;
-      if (length == 0) [[unlikely]] return false;
-    }
+    // An inline code (111111, run field, pixel) has its step in a table of its own.
+    const Step& step = next8 >= 0xFC ? kInline[ahead >> 51 & 0x7F] : steps[next8];
+    const unsigned length = step.length, run = step.run;
+    const std::uint32_t pattern = step.pattern;
+    if (length == 0) [[unlikely]] return false;
     ahead <<= length;
     state.bit += length;
     state.acc = state.acc << run | pattern;
-    state.pending += run;
-    const unsigned whole = state.pending >= 32 ? 1 : 0;
-    state.pending -= 32 * whole;
+    state.pending += run;  // under 64
+    const unsigned whole = state.pending >> 5;
+    state.pending &= 31;
     auto word = static_cast<std::uint32_t>(state.acc >> state.pending);
     if constexpr (kXor) {
+      const std::uint32_t decoded = word;
       word ^= state.previous;
-      const std::uint32_t wholeRow = 0u - whole;  // all ones when the row is whole: no branch
-      state.previous = (word & wholeRow) | (state.previous & ~wholeRow);
+      state.previous ^= decoded & (0u - whole);  // the row stored, once it is whole: no branch
     }
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
     std::memcpy(state.row, &word, 4);  // big-endian
