@@ -261,36 +261,39 @@ class FastNemesis {
     State state;
     state.row = out.data();
     std::uint8_t* const lastRow = out.data() + out.size() - (out.empty() ? 0 : 4);
-    // Four steps a refill, while four more rows are to come (a step writes one at most):
-    // the look-ahead is topped up to 56 bits or more, and a step takes 13 at most. The
-    // top-up's load does not wait for the steps before it: its place follows from the
-    // count of bits in hand alone.
+    // Four steps a top-up, while four more rows are to come (a step writes one at most);
+    // then a top-up a step. A top-up fills the look-ahead to 56 bits or more, and a step
+    // takes 13 at most. Its load does not wait for the steps before it: its place
+    // follows from the count of bits in hand alone.
     std::uint64_t ahead = 0;
-    unsigned inHand = 0;              // bits of `ahead` that are the stream's
-    std::size_t loaded = 0;           // stream bytes in `ahead` or taken
-    while (lastRow - state.row >= 16) {
+    unsigned inHand = 0;     // bits of `ahead` that are the stream's
+    std::size_t loaded = 0;  // stream bytes in `ahead` or taken
+    const auto topUp = [&] {
       ahead |= stream.Load(loaded) >> inHand;
       loaded += (63 - inHand) / 8;
       inHand |= 56;
-      const std::uint64_t before = state.bit;
-      if (!Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) || !Take<kXor>(steps, ahead, state) ||
-          !Take<kXor>(steps, ahead, state))
-        return kUndefined;
-      inHand -= static_cast<unsigned>(state.bit - before);
+    };
+    const auto take = [&](const Step* from) {
+      const unsigned length = Take<kXor>(from, ahead, state);
+      inHand -= length;
+      return length != 0;
+    };
+    while (lastRow - state.row >= 16) {
+      topUp();
+      if (!take(steps) || !take(steps) || !take(steps) || !take(steps)) return kUndefined;
     }
     while (state.row != lastRow) {
-      std::uint64_t ahead = stream.LookAhead(state.bit);
-      if (!Take<kXor>(steps, ahead, state)) return kUndefined;
+      topUp();
+      if (!take(steps)) return kUndefined;
     }
     while (state.row != out.data() + out.size()) {  // code by code: a step's codes may reach past the block's end
-      std::uint64_t ahead = stream.LookAhead(state.bit);
-      if (!Take<kXor>(singles_.data(), ahead, state)) return kUndefined;
+      topUp();
+      if (!take(singles_.data())) return kUndefined;
     }
-    return state.bit;
+    return 8 * loaded - inHand;
   }
 
   struct State {
-    std::uint64_t bit = 0;  // bits of the stream taken
     std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `pending` bits
     unsigned pending = 0;
     std::uint32_t previous = 0;
@@ -300,16 +303,16 @@ class FastNemesis {
   // Takes the step at the top of `ahead` into the pixels, and writes a row when 8 are in:
   // at most one, as a step is 8 pixels at most. The row is written whether or not,
   // without a branch to mispredict: a row not yet whole is written over when it is.
+  // The bits taken; 0 for an undefined code.
   template <bool kXor>
-  static bool Take(const Step* steps, std::uint64_t& ahead, State& state) {
+  static unsigned Take(const Step* steps, std::uint64_t& ahead, State& state) {
     const auto next8 = static_cast<unsigned>(ahead >> 56);
     // An inline code (111111, run field, pixel) has its step in a table of its own.
     const Step& step = next8 >= 0xFC ? kInline[ahead >> 51 & 0x7F] : steps[next8];
     const unsigned length = step.length, run = step.run;
     const std::uint32_t pattern = step.pattern;
-    if (length == 0) [[unlikely]] return false;
+    if (length == 0) [[unlikely]] return 0;
     ahead <<= length;
-    state.bit += length;
     state.acc = state.acc << run | pattern;
     state.pending += run;  // under 64
     const unsigned whole = state.pending >> 5;
@@ -323,7 +326,7 @@ class FastNemesis {
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
     std::memcpy(state.row, &word, 4);  // big-endian
     state.row += 4 * whole;
-    return true;
+    return length;
   }
 
   // The stream, read eight bytes at a time: from the data while eight are left, then
@@ -343,9 +346,6 @@ class FastNemesis {
       if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
       return word;
     }
-
-    // The 57 or more bits from `bit` on, the next one the highest; zeros past the end.
-    std::uint64_t LookAhead(std::uint64_t bit) const { return Load(bit / 8) << (bit % 8); }
 
    private:
     const std::uint8_t* bytes_;
