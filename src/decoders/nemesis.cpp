@@ -308,9 +308,10 @@ class FastNemesis {
   static unsigned Take(const Step* steps, std::uint64_t& ahead, State& state) {
     const auto next8 = static_cast<unsigned>(ahead >> 56);
     // An inline code (111111, run field, pixel) has its step in a table of its own.
-    const Step& step = next8 >= 0xFC ? kInline[ahead >> 51 & 0x7F] : steps[next8];
-    const unsigned length = step.length, run = step.run;
-    const std::uint32_t pattern = step.pattern;
+    const Step* step = &steps[next8];
+    if (next8 >= 0xFC) [[unlikely]] step = &kInline[ahead >> 51 & 0x7F];
+    const unsigned length = step->length, run = step->run;
+    const std::uint32_t pattern = step->pattern;
     if (length == 0) [[unlikely]] return 0;
     ahead <<= length;
     state.acc = state.acc << run | pattern;
@@ -356,7 +357,7 @@ class FastNemesis {
   std::array<Step, 256> singles_{};
   std::array<std::uint64_t, 4> written_{};  // a bit an entry
   bool overlapping_ = false;
-  std::array<Step, 0xFC> gathered_;
+  std::array<Step, 256> gathered_;  // the last 4 unused: inline codes
 };
 
 // Instantiated for SpanSource too, which reads memory without a refill.
