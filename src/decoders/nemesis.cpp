@@ -135,7 +135,7 @@ class NemesisTileDecoder {
 // The same decoding, for a block whose bytes are all in memory, as fast as it goes: the
 // code table read into entries that give a code's length, run and pixel at once, a
 // 64-bit look-ahead read eight bytes at a time and used for as many codes as it holds,
-// runs gathered into rows of 8 pixels, the XOR pass on the way. It takes codes of 1 to 8
+// runs gathered into rows of 8 pixels, the XOR pass after them. It takes codes of 1 to 8
 // bits with runs of 1 to 8 pixels, inline codes, and a stream that ends where the data
 // does: anything else (and every failure) it leaves to NemesisBuildTable and
 // NemesisTileDecoder, from the same start, whose answers it gives on the rest to the bit
@@ -252,10 +252,23 @@ class FastNemesis {
   // code.
   std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> stream, std::span<std::uint8_t> out,
                        bool xorMode) const {
-    return xorMode ? Decode<true>(steps, stream, out) : Decode<false>(steps, stream, out);
+    const std::uint64_t bits = Decode(steps, stream, out);
+    if (xorMode && bits != kUndefined) CombineRows(out);
+    return bits;
   }
 
-  template <bool kXor>
+  // Each row combined by exclusive-or with the row stored before it, as XOR mode asks
+  // (bytes are combined alike whatever their order).
+  static void CombineRows(std::span<std::uint8_t> out) {
+    std::uint32_t previous = 0;
+    for (std::size_t at = 0; at < out.size(); at += 4) {
+      std::uint32_t row;
+      std::memcpy(&row, out.data() + at, 4);
+      previous ^= row;
+      std::memcpy(out.data() + at, &previous, 4);
+    }
+  }
+
   std::uint64_t Decode(const Step* steps, std::span<const std::uint8_t> bytes, std::span<std::uint8_t> out) const {
     const Stream stream(bytes);
     State state;
@@ -274,7 +287,7 @@ class FastNemesis {
       inHand |= 56;
     };
     const auto take = [&](const Step* from) {
-      const unsigned length = Take<kXor>(from, ahead, state);
+      const unsigned length = Take(from, ahead, state);
       inHand -= length;
       return length != 0;
     };
@@ -296,7 +309,6 @@ class FastNemesis {
   struct State {
     std::uint64_t acc = 0;  // pixels decoded, not yet in a row: the last `pending` bits
     unsigned pending = 0;
-    std::uint32_t previous = 0;
     std::uint8_t* row = nullptr;
   };
 
@@ -304,7 +316,6 @@ class FastNemesis {
   // at most one, as a step is 8 pixels at most. The row is written whether or not,
   // without a branch to mispredict: a row not yet whole is written over when it is.
   // The bits taken; 0 for an undefined code.
-  template <bool kXor>
   static unsigned Take(const Step* steps, std::uint64_t& ahead, State& state) {
     const auto next8 = static_cast<unsigned>(ahead >> 56);
     // An inline code (111111, run field, pixel) has its step in a table of its own.
@@ -319,11 +330,6 @@ class FastNemesis {
     const unsigned whole = state.pending >> 5;
     state.pending &= 31;
     auto word = static_cast<std::uint32_t>(state.acc >> state.pending);
-    if constexpr (kXor) {
-      const std::uint32_t decoded = word;
-      word ^= state.previous;
-      state.previous ^= decoded & (0u - whole);  // the row stored, once it is whole: no branch
-    }
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap32(word);
     std::memcpy(state.row, &word, 4);  // big-endian
     state.row += 4 * whole;
