@@ -151,7 +151,7 @@ class FastNemesis {
     FastNemesis decoder;
     const auto streamStart = decoder.ReadTable(bytes);
     if (!streamStart) return std::nullopt;
-    // Gathering the codes costs about as much as decoding a few hundred of them.
+    // Gathering the codes costs about as much as decoding a hundred of them.
     // A table whose records write over one another has entries of one code's range that
     // tell another code: then a code after another is not known from its first bits.
     const Step* steps = tiles >= kGatheredFrom && !decoder.overlapping_ ? decoder.GatherCodes() : decoder.singles_.data();
@@ -166,10 +166,10 @@ class FastNemesis {
 
  private:
   static constexpr std::uint64_t kUndefined = ~std::uint64_t{0};
-  static constexpr unsigned kGatheredFrom = 32;  // tiles
+  static constexpr unsigned kGatheredFrom = 16;  // tiles
 
   // What the eight stream bits of a table entry give: their code, and with GatherCodes
-  // the codes after it that the bits hold whole, while the runs make 8 pixels at most.
+  // the code after it when the bits hold it whole and the runs make 8 pixels at most.
   struct Step {
     std::uint32_t pattern;  // the pixels, a nibble each, the last in the lowest
     std::uint8_t run;       // bits of the pixels: 4 a pixel
@@ -230,21 +230,47 @@ class FastNemesis {
     return before;
   }
 
+  // Each entry's code and, when the bits after it decide the next code (it fits in them
+  // and no inline code can start there) and the two runs make 8 pixels at most, that code
+  // too. Taken code by code: the 2^(8 - L) entries of a code L bits long count up the bits
+  // after it, and the next code's entry is those bits followed by L zeros; from the
+  // (252 >> L)th on they could all be 1s, as an inline code's first six are.
   const Step* GatherCodes() {
-    for (unsigned e = 0; e < 0xFC; ++e) {
-      Step step = singles_[e];
-      // The bits after the codes taken, known only in their top 8 - length; the code they
-      // start counts when those bits decide it and no inline code can start there.
-      for (unsigned after = e << step.length & 0xFFu; step.length != 0 && step.length < 8; after = e << step.length & 0xFFu) {
-        const Step& next = singles_[after];
-        const unsigned unknown = (1u << step.length) - 1;
-        if ((after | unknown) >= 0xFC || next.length == 0 || step.length + next.length > 8 || step.run + next.run > 32) break;
-        step = {step.pattern << next.run | next.pattern, static_cast<std::uint8_t>(step.run + next.run),
-                static_cast<std::uint8_t>(step.length + next.length), 0};
+    for (unsigned e = 0; e < 0xFC;) {
+      const std::uint64_t code = WordAt(e);
+      const unsigned length = code >> kLengthAt & 0xFF;
+      if (length == 0) {  // undefined
+        std::memcpy(&gathered_[e++], &code, sizeof code);
+        continue;
       }
-      gathered_[e] = step;
+      const unsigned size = 1u << (8 - length), room = 8 - length, budget = 32 - (code >> kRunAt & 0xFF);
+      const std::uint64_t pattern = (code & kPatternBits) >> kPatternAt;
+      const unsigned decided = std::min(size, 252u >> length);
+      for (unsigned k = 0; k < decided; ++k) {
+        const std::uint64_t next = WordAt(k << length);
+        const unsigned nextRun = next >> kRunAt & 0xFF, nextLength = next >> kLengthAt & 0xFF;
+        const std::uint64_t joined = ((code & kRunAndLengthBits) + (next & kRunAndLengthBits)) |
+                                     ((pattern << nextRun | (next & kPatternBits) >> kPatternAt) << kPatternAt & kPatternBits);
+        const std::uint64_t word = nextLength - 1 < room && nextRun <= budget ? joined : code;
+        std::memcpy(&gathered_[e + k], &word, sizeof word);
+      }
+      for (unsigned k = decided; k < size; ++k) std::memcpy(&gathered_[e + k], &code, sizeof code);
+      e += size;
     }
     return gathered_.data();
+  }
+
+  // Where a step's fields lie in it taken as one word, for GatherCodes's arithmetic.
+  static constexpr std::uint64_t kPatternBits = std::bit_cast<std::uint64_t>(Step{~0u, 0, 0, 0});
+  static constexpr std::uint64_t kRunAndLengthBits = std::bit_cast<std::uint64_t>(Step{0, 0xFF, 0xFF, 0});
+  static constexpr unsigned kPatternAt = std::countr_zero(kPatternBits);
+  static constexpr unsigned kRunAt = std::countr_zero(std::bit_cast<std::uint64_t>(Step{0, 1, 0, 0}));
+  static constexpr unsigned kLengthAt = std::countr_zero(std::bit_cast<std::uint64_t>(Step{0, 0, 1, 0}));
+
+  std::uint64_t WordAt(unsigned entry) const {
+    std::uint64_t word;
+    std::memcpy(&word, &singles_[entry], sizeof word);
+    return word;
   }
 
   // Decodes into `out` by `steps`, its last row code by code (the codes of a step may
