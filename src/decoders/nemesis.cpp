@@ -211,21 +211,34 @@ class FastNemesis {
         step = {pixel * kNibbleRuns[runField + 1], static_cast<std::uint8_t>(4 * (runField + 1)), static_cast<std::uint8_t>(length), 0};
       if (first >= 256) continue;
       const unsigned last = std::min(end, 256u);
-      overlapping_ = Mark(first, last) || overlapping_;
+      overlapping_ |= Mark(first, last);
+      // Stored four entries at a time where there are that many (ranges of 1, 2, 4, ...
+      // entries, aligned to their size).
       const auto word = std::bit_cast<std::uint64_t>(step);
-      for (unsigned e = first; e < last; ++e) std::memcpy(&singles_[e], &word, sizeof word);
+      const std::uint64_t words[4] = {word, word, word, word};
+      if (last - first == 1) {
+        std::memcpy(&singles_[first], words, 8);
+      } else if (last - first == 2) {
+        std::memcpy(&singles_[first], words, 16);
+      } else {
+        for (unsigned e = first; e < last; e += 4) std::memcpy(&singles_[e], words, sizeof words);
+      }
     }
   }
 
   // Marks the entries [first, last) as written, a range of a power of two entries aligned
   // to its size; whether any was written before.
   bool Mark(unsigned first, unsigned last) {
+    if (last - first <= 64) [[likely]] {
+      const std::uint64_t mask = ~std::uint64_t{0} >> (64 - (last - first)) << first % 64;
+      const bool before = (written_[first / 64] & mask) != 0;
+      written_[first / 64] |= mask;
+      return before;
+    }
     bool before = false;
-    for (unsigned at = first; at < last; at += 64) {
-      const unsigned size = std::min(last - at, 64u);
-      const std::uint64_t mask = (size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1) << at % 64;
-      before = before || (written_[at / 64] & mask) != 0;
-      written_[at / 64] |= mask;
+    for (unsigned word = first / 64; word < last / 64; ++word) {
+      before |= written_[word] != 0;
+      written_[word] = ~std::uint64_t{0};
     }
     return before;
   }
