@@ -187,6 +187,9 @@ class FastNemesis {
     return steps;
   }();
 
+  // The entry of the patterns that start an inline code: its length.
+  static constexpr Step kInlineEntry{0, 0, 13, 0};
+
   // Reads the code table as NemesisBuildTable does, into singles_; the offset of the
   // stream after it, or nothing when it ends early or has a code byte too large
   // (NemesisBuildTable says how).
@@ -195,7 +198,10 @@ class FastNemesis {
     for (std::size_t at = 0;;) {
       if (at >= bytes.size()) return std::nullopt;
       std::uint8_t byte = bytes[at++];
-      if (byte == 0xFF) return at;
+      if (byte == 0xFF) {
+        std::fill(singles_.begin() + 0xFC, singles_.end(), kInlineEntry);
+        return at;
+      }
       if (byte >= 0x80) {
         pixel = byte & 0x0F;
         if (at >= bytes.size()) return std::nullopt;
@@ -270,6 +276,7 @@ class FastNemesis {
       for (unsigned k = decided; k < size; ++k) std::memcpy(&gathered_[e + k], &code, sizeof code);
       e += size;
     }
+    std::fill(gathered_.begin() + 0xFC, gathered_.end(), kInlineEntry);
     return gathered_.data();
   }
 
@@ -357,10 +364,13 @@ class FastNemesis {
   // The bits taken; 0 for an undefined code.
   static unsigned Take(const Step* steps, std::uint64_t& ahead, State& state) {
     const auto next8 = static_cast<unsigned>(ahead >> 56);
-    // An inline code (111111, run field, pixel) has its step in a table of its own.
+    // Every entry gives its code's length, an inline code's (111111, run field, pixel)
+    // too: where the next step starts waits on that one load alone. An inline code's
+    // pixels come from a table of their own.
+    const unsigned length = steps[next8].length;
     const Step* step = &steps[next8];
     if (next8 >= 0xFC) [[unlikely]] step = &kInline[ahead >> 51 & 0x7F];
-    const unsigned length = step->length, run = step->run;
+    const unsigned run = step->run;
     const std::uint32_t pattern = step->pattern;
     if (length == 0) [[unlikely]] return 0;
     ahead <<= length;
@@ -399,10 +409,10 @@ class FastNemesis {
     std::array<std::uint8_t, 16> tail_{};
   };
 
-  std::array<Step, 256> singles_{};
+  std::array<Step, 256> singles_{};  // the last 4 kInlineEntry once the table is read
   std::array<std::uint64_t, 4> written_{};  // a bit an entry
   bool overlapping_ = false;
-  std::array<Step, 256> gathered_;  // the last 4 unused: inline codes
+  std::array<Step, 256> gathered_;  // the last 4 as in singles_
 };
 
 // Instantiated for SpanSource too, which reads memory without a refill.
