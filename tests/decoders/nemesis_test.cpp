@@ -209,12 +209,20 @@ TEST(Nemesis, TheFastPathAnswersAsTheGeneralOne) {
   // range of the 4-bit code 1000, so 1000 1000 0010 is not two codes 1000.
   samples.push_back({"overlapping records", Concat(Block("00 20", Hex("80 71 00  81 04 08  82 08 82  FF"), ""),
                                                    Concat(Hex("88 20"), Bytes(40, 0)))});
+  // A code of five 1 bits, whose entries reach those of the inline codes' 111111, among
+  // codes that pair with it: 16 tiles in XOR mode, of random codes.
+  const char* codes[] = {"00", "01", "10", "110", "1110", "11111 00", "111111 011 0101"};
+  std::string bits;
+  for (unsigned pixels = 0, pick = 0; pixels < 16 * 64; pixels += pick == 6 ? 4 : pick == 5 ? 2 : 1)
+    bits += codes[pick = random() % 7] + std::string(" ");
+  samples.push_back({"five 1 bits beside inline codes",
+                     Block("80 10", Hex("80 02 00  81 02 01  82 02 02  84 03 06  85 04 0E  83 05 1F  FF"), bits.c_str())});
   for (const auto& sample : samples) {
     const Bytes& block = sample.block;
     for (unsigned change = 0; change < 40; ++change) {
       Bytes bytes = block;
       if (change > 0) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
-      if (change % 8 == 7) bytes.resize(random() % bytes.size());
+      if (change % 8 == 7) bytes.resize(1 + random() % bytes.size());  // not empty: no block starts there
       const auto inMemory = DecodeNemesis(bytes, 0);
       testing::TrickleSource trickle(bytes, 0);
       const auto general = DecodeNemesis(trickle);
