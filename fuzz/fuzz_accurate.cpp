@@ -13,7 +13,7 @@ namespace {
 std::uint64_t StreamOf(quarvel::Format format, const std::vector<std::uint8_t>& block,
                        std::span<const std::uint8_t> data) {
   const auto back = quarvel::DecodeBlock(format, block, 0);
-  if (!back || back->stoppedAtCopyBeforeStart || !back->warnings.empty() ||
+  if (!back || !back->warnings.empty() ||
       !std::equal(data.begin(), data.end(), back->bytes.begin(), back->bytes.end()))
     std::abort();
   return back->compressedSize;

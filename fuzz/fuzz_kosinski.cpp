@@ -19,13 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return quarvel::DecodeKosinski(bytes, at);
   };
   const auto same = [](const DecodedBlock& a, const DecodedBlock& b) {
-    return a.bytes == b.bytes && a.compressedSize == b.compressedSize &&
-           a.stoppedAtCopyBeforeStart == b.stoppedAtCopyBeforeStart;
+    return a.bytes == b.bytes && a.compressedSize == b.compressedSize;
   };
   quarvel::fuzz::DecodeAtOffsets(
       quarvel::Format::Kosinski, rom, decode, same, [&](std::size_t offset, const auto& block) {
         const auto probe = quarvel::ProbeKosinski(rom, offset);
-        if (probe.has_value() != (block && !block->stoppedAtCopyBeforeStart)) std::abort();
+        if (probe.has_value() != block.has_value()) std::abort();
         if (probe && (probe->decodedSize != block->bytes.size() || probe->compressedSize != block->compressedSize))
           std::abort();
         if (block && (block->bytes.empty() || block->bytes.size() > quarvel::kKosinskiCapacity ||

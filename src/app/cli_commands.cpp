@@ -42,24 +42,10 @@ Expected<std::int32_t, int> ParseOffset(const OffsetArg& offset, const Streams& 
   return *value;
 }
 
-void WarnCopyBeforeStart(const Streams& streams, std::uint64_t position, std::size_t decodedSize) {
-  streams.Warning("a copy at stream byte " + HexOffset(position) +
-                  " reaches before the start of the output; decoding stopped there with " +
-                  std::to_string(decodedSize) + " bytes");
-}
-
-// The decoded block, after a warning when a copy from before its start stopped it; or
-// the exit status after the error (and that warning) when it could not be decoded.
-Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, std::int32_t offset, const Streams& streams) {
-  if (!block) {
-    const DecodeError& error = block.error();
-    if (error.kind == DecodeErrorKind::CopyBeforeStart) WarnCopyBeforeStart(streams, error.position, 0);
-    return Fail(streams.Error(error.message, kFailure));
-  }
-  if (block->stoppedAtCopyBeforeStart) {
-    const std::uint64_t stop = static_cast<std::uint64_t>(offset) + block->compressedSize - 1;
-    WarnCopyBeforeStart(streams, stop, block->bytes.size());
-  }
+// The decoded block, after its warnings; or the exit status after the error when it
+// could not be decoded.
+Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, const Streams& streams) {
+  if (!block) return Fail(streams.Error(block.error().message, kFailure));
   for (const auto& warning : block->warnings) streams.Warning(warning);
   return std::move(*block);
 }
@@ -309,7 +295,7 @@ int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, std::uin
   const auto format = ChooseFormat(asked, *rom, *offset, romArg, streams);
   if (!format) return format.error();
 
-  auto block = Decoded(rom->Read(*format, *offset), *offset, streams);
+  auto block = Decoded(rom->Read(*format, *offset), streams);
   if (!block) return block.error();
   if (*format == Format::Enigma) AddBaseWord(block->bytes, base);
   return Write(block->bytes, outArg, protect, streams);
@@ -373,7 +359,7 @@ Expected<std::vector<std::uint8_t>, int> MapTiles(const RomInput& rom, const Pre
     if (!offset) return Fail(offset.error());
     if (format == nullptr)
       return Fail(streams.Error("--tiles " + look.tiles + " is a block of the ROM: say its format with --tiles-format", kUsage));
-    auto block = Decoded(rom.Read(format->format, *offset), *offset, streams);
+    auto block = Decoded(rom.Read(format->format, *offset), streams);
     if (!block) return Fail(block.error());
     return std::move(block->bytes);
   }
@@ -382,7 +368,7 @@ Expected<std::vector<std::uint8_t>, int> MapTiles(const RomInput& rom, const Pre
   auto bytes = ReadWholeFile(path, kRomImageLimit);
   if (!bytes) return Fail(streams.Error(bytes.error().message, kFailure));
   if (format == nullptr) return std::move(*bytes);
-  auto block = Decoded(DecodeBlock(format->format, *bytes, 0), 0, streams);
+  auto block = Decoded(DecodeBlock(format->format, *bytes, 0), streams);
   if (!block) return Fail(block.error());
   return std::move(block->bytes);
 }
@@ -406,7 +392,7 @@ int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::
   if (!chosen) return chosen.error();
   const Format format = *chosen;
   if (!look.tiles.empty() && format != Format::Enigma) return streams.Error("--tiles applies to Enigma maps only", kUsage);
-  const auto block = Decoded(rom->Read(format, *offset), *offset, streams);
+  const auto block = Decoded(rom->Read(format, *offset), streams);
   if (!block) return block.error();
   if (format != Format::Enigma) {
     const auto image = RenderTiles(block->bytes, lines.front(), look.columns, look.zoom);
@@ -724,8 +710,7 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
       return;
     }
     const Extraction& extraction = **done.result;
-    streams.Report(streams.out) << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes"
-                << (extraction.stoppedAtCopyBeforeStart ? " (stopped at a copy from before the start)" : "") << '\n';
+    streams.Report(streams.out) << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes\n";
     for (const auto& warning : extraction.warnings) streams.Warning(step + warning);
     streams.out.flush();
   });

@@ -17,7 +17,7 @@ enum class DecodeErrorKind {
   Truncated,               // the data ends before the block does
   OutputTooLarge,          // the block decodes to more than the format's capacity
   EmptyResult,             // the block decodes to nothing
-  CopyBeforeStart,         // the first command copies from before the start: nothing decoded
+  CopyBeforeStart,         // Kosinski: a copy from before the start of the output (a wrong offset)
   SourceIsDestination,     // writing would overwrite the ROM image
   CannotWriteDestination,  // the destination cannot be written
   MalformedCodeTable,      // Nemesis: a code reaches past the code table
@@ -29,8 +29,6 @@ struct DecodeError {
   DecodeErrorKind kind;
   std::uint64_t position = 0;  // the byte of the source where the failure was found
   std::string message;         // what went wrong and where, in English, without a final period
-  bool stoppedAtCopyBeforeStart = false;  // Kosinski: the decode had ended at a copy from before
-                                          // the start of its output (the failure came with it or after)
   std::error_code code{};                 // the system's reason, when a file failed
 };
 

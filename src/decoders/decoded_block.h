@@ -10,8 +10,6 @@ namespace quarvel {
 struct DecodedBlock {
   std::vector<std::uint8_t> bytes;        // the decoded data, written out as it is
   std::uint64_t compressedSize = 0;       // bytes of the source that the block takes
-  bool stoppedAtCopyBeforeStart = false;  // Kosinski: ended at a copy from before the start
-                                          // of the output, not at the end marker
   std::vector<std::string> warnings;      // what the block says that its data does not bear out
 };
 

@@ -161,7 +161,7 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
   if (ending == Ending::Truncated) return Fail(EndOfData(in, "ends without its end entry"));
   if (ending == Ending::Stopped) return Fail(OutputTooLargeError(in.Position() - 1, kEnigmaCapacity));
   if (in.ReadFailed()) return Fail(EndOfData(in, "could not be read"));
-  return DecodedBlock{std::move(out), kEnigmaHeaderBytes + (reader.BitsTaken() + 7) / 8, false, {}};
+  return DecodedBlock{std::move(out), kEnigmaHeaderBytes + (reader.BitsTaken() + 7) / 8, {}};
 }
 
 }  // namespace

@@ -125,18 +125,16 @@ DecodeResult<DecodedBlock> Decode(Source& in) {
     case Stop::EndMarker:
     case Stop::CopyBeforeStart: break;
   }
-  const bool stopped = walk.stop == Stop::CopyBeforeStart;
+  if (walk.stop == Stop::CopyBeforeStart) {
+    return Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, walk.last,
+                            "the block at " + HexOffset(block) + " copies from before its start at byte " +
+                                HexOffset(walk.last) + ": the offset must be wrong"});
+  }
   if (walk.length == 0) {
-    if (stopped) {
-      return Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, walk.last,
-                              "the block at " + HexOffset(block) +
-                                  " decodes to nothing: its first command copies from before its start",
-                              true});
-    }
     return Fail(DecodeError{DecodeErrorKind::EmptyResult, walk.last,
                             "the block at " + HexOffset(block) + " decodes to nothing: its first command is the end marker"});
   }
-  return DecodedBlock{std::vector<std::uint8_t>(scratch, scratch + walk.length), walk.last + 1 - block, stopped, {}};
+  return DecodedBlock{std::vector<std::uint8_t>(scratch, scratch + walk.length), walk.last + 1 - block, {}};
 }
 
 }  // namespace

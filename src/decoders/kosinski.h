@@ -17,13 +17,11 @@ namespace quarvel {
 
 inline constexpr std::size_t kKosinskiCapacity = 65536;
 
-// Decodes the block that starts at `offset` of `rom` into 1 to 65,536 bytes. When a
-// copy from before the start of the output stops it, the bytes before that copy are
-// the result and `stoppedAtCopyBeforeStart` is set. Never reads outside `rom` and
-// never writes outside its own output, whatever the bytes hold. Fails when the stream
-// runs past the end of `rom`, would decode to more than 65,536 bytes, or decodes to
-// nothing (errors EmptyResult, or CopyBeforeStart when a copy from before the start
-// stopped it).
+// Decodes the block that starts at `offset` of `rom` into 1 to 65,536 bytes. Never
+// reads outside `rom` and never writes outside its own output, whatever the bytes hold.
+// Fails when the stream runs past the end of `rom`, would decode to more than 65,536
+// bytes, decodes to nothing (EmptyResult), or copies from before the start of its
+// output (CopyBeforeStart, at the copy's last byte: a block read at a wrong offset).
 DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std::int64_t offset);
 
 // The same, for the block that starts at the next byte of `source`, reading only as far

@@ -30,9 +30,11 @@ DecodeResult<DecodedBlock> DecodeKosinskiModuled(ByteSource& in) {
   for (std::size_t m = 0; m < modules; ++m) {
     const std::uint64_t start = in.Position();
     auto module = DecodeKosinski(in);
+    if (!module && module.error().kind == DecodeErrorKind::CopyBeforeStart) {
+      const std::uint64_t at = module.error().position;
+      return Fail(BadModule(at, block, m, "copies from before its start at " + HexOffset(at)));
+    }
     if (!module) return Fail(std::move(module.error()));
-    if (module->stoppedAtCopyBeforeStart)
-      return Fail(BadModule(in.Position() - 1, block, m, "copies from before its start at " + HexOffset(in.Position() - 1)));
     const bool last = m + 1 == modules;
     if (!last && module->bytes.size() != kModuleBytes) {
       return Fail(BadModule(start, block, m,

@@ -66,7 +66,7 @@ class NemesisTileDecoder {
     }
     if (in_.ReadFailed()) return Fail(EndOfData(in_, "could not be read"));
     const std::uint64_t streamBytes = (ConsumedBits() + 7) / 8;
-    return DecodedBlock{std::move(out), streamStart + streamBytes - in_.BlockStart(), false, {}};
+    return DecodedBlock{std::move(out), streamStart + streamBytes - in_.BlockStart(), {}};
   }
 
  private:
@@ -161,7 +161,7 @@ class FastNemesis {
     if (bits > 8 * stream.size()) return std::nullopt;  // an undefined code, or past the end of the data
     const std::uint64_t start = in.Position() + *streamStart;
     in.Skip(*streamStart + std::min<std::uint64_t>((bits + 16) / 8, stream.size()));  // as far as the window reads
-    return DecodedBlock{std::move(out), start + (bits + 7) / 8 - in.BlockStart(), false, {}};
+    return DecodedBlock{std::move(out), start + (bits + 7) / 8 - in.BlockStart(), {}};
   }
 
  private:

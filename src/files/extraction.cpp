@@ -11,7 +11,7 @@ DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t o
 
 DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset) {
   auto file = OpenRomFile(rom);
-  if (!file) return Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, file.error().message, false, file.error().code});
+  if (!file) return Fail(DecodeError{DecodeErrorKind::CannotOpenSource, 0, file.error().message, file.error().code});
   return ReadBlock(format, **file, offset);
 }
 
@@ -27,11 +27,9 @@ DecodeResult<Extraction> ExtractBlock(const std::filesystem::path& source, const
   auto block = read(source, offset);
   if (!block) return Fail(block.error());
   if (const auto written = ReplaceFileContents(destination, block->bytes, checked); !written) {
-    return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, written.error().message,
-                            block->stoppedAtCopyBeforeStart, written.error().code});
+    return Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, written.error().message, written.error().code});
   }
-  return Extraction{block->bytes.size(), block->compressedSize, block->stoppedAtCopyBeforeStart,
-                    std::move(block->warnings)};
+  return Extraction{block->bytes.size(), block->compressedSize, std::move(block->warnings)};
 }
 
 DecodeResult<Extraction> Decompress(Format format, const std::filesystem::path& source,

@@ -19,7 +19,6 @@ namespace quarvel {
 struct Extraction {
   std::size_t decodedSize = 0;
   std::uint64_t compressedSize = 0;
-  bool stoppedAtCopyBeforeStart = false;
   std::vector<std::string> warnings;  // of the decoded block
 };
 

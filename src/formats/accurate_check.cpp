@@ -19,10 +19,6 @@ struct Form {
 Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<const std::uint8_t> block) {
   auto decoded = DecodeBlock(format, block, 0);
   if (!decoded) return Fail(decoded.error());
-  if (decoded->stoppedAtCopyBeforeStart) {
-    return Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, decoded->compressedSize - 1,
-                            "the block stops at a copy from before its start"});
-  }
   std::vector<Form> forms{{"", {}}};
   if (format == Format::Nemesis) forms = {{"Sonic 1 and 2", {}}, {"Sonic 3 & Knuckles", {.evenLength = true, .headerSize = {}}}};
   if (format == Format::KosinskiModuled && block.size() >= 2)

@@ -108,10 +108,6 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
   if (!old) {
     return Fail(ChangeFailure{Kind::NoOldBlock, "the ROM holds no " + title + " block there to replace: " + old.error().message});
   }
-  if (old->stoppedAtCopyBeforeStart) {
-    return Fail(ChangeFailure{Kind::NoOldBlock, "the ROM holds no " + title + " block there to replace: what is there "
-                                                "stops at a copy from before its start"});
-  }
   const auto offset = static_cast<std::uint64_t>(change.offset);
   const std::uint64_t room = old->compressedSize;
   if (offset < kChecksumFrom && offset + room > kHeaderAt) {
@@ -137,10 +133,7 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
   std::vector<std::uint8_t> block, expected(data.begin(), data.end());
   if (change.raw) {
     const auto check = DecodeBlock(change.format, data, 0);
-    if (!check || check->stoppedAtCopyBeforeStart) {
-      return Fail(ChangeFailure{Kind::BadData, "the data is no " + title + " block: " +
-                                                   (check ? "it stops at a copy from before its start" : check.error().message)});
-    }
+    if (!check) return Fail(ChangeFailure{Kind::BadData, "the data is no " + title + " block: " + check.error().message});
     block.assign(data.begin(), data.end());
     expected = check->bytes;
   } else {
@@ -158,7 +151,7 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
 
   // The new image must give the data back, and keep every other byte.
   const auto placed = DecodeBlock(change.format, changed, static_cast<std::int64_t>(where->offset));
-  if (!placed || placed->stoppedAtCopyBeforeStart || placed->bytes != expected ||
+  if (!placed || placed->bytes != expected ||
       !ChangesOnlyWhereAllowed(rom, changed, *where, offset, room)) {
     return Fail(ChangeFailure{Kind::Unverified, "the new image does not give the block back as it should; nothing was "
                                                 "changed (please report this)",

@@ -116,7 +116,7 @@ bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
   }
   // Then the whole block, byte for byte.
   const auto block = DecodeKosinski(rom, static_cast<std::int64_t>(offset));
-  if (!block || block->stoppedAtCopyBeforeStart) return false;
+  if (!block) return false;
   const auto games = CompressKosinskiAccurate(block->bytes);
   return games && Holds(rom, offset, *games);
 }

@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailingRun{"OffsetNotDecimal", With({"--offset", "1A", "--radix", "dec"}), 2, "'1A' is not a decimal number"},
         FailingRun{"OffsetTooLarge", With({"--offset", "100000000"}), 2, "does not fit in 32 bits"},
         FailingRun{"UnknownFormat", {"decompress", "--format", "lzss", "--offset", "0"}, 2, "lzss"},
-        FailingRun{"NoOffsetIsOffset0", {"decompress", "--format", "kosinski"}, 1, "the block at 0x0 decodes to nothing"},
+        FailingRun{"NoOffsetIsOffset0", {"decompress", "--format", "kosinski"}, 1, "the block at 0x0 copies from before its start"},
         FailingRun{"UnknownRadix", With({"--offset", "0", "--radix", "oct"}), 2, "oct"},
         FailingRun{"OffsetBeyondTheEnd", With({"--offset", "18"}), 1,
                    "error: offset 0x18 is beyond the end of the file (24 bytes, last offset 0x17)"},
@@ -183,22 +183,16 @@ TEST_F(CliDecompress, NeverWritesOverACatalogue) {
   EXPECT_FALSE(fs::exists(dir_ / "Sonic3K.dat"));
 }
 
-TEST_F(CliDecompress, ACopyBeforeTheStartWarnsAndSucceeds) {
-  WriteFile(rom_, Hex("41 00  61  FE  00 F0 00"));
-  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", rom_.string(), Path("out.dat")});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.err,
-            "quarvel-cli: warning: a copy at stream byte 0x3 reaches before the start of the output; decoding stopped "
-            "there with 1 bytes\n");
-  EXPECT_EQ(ToHex(ReadFile(dir_ / "out.dat")), "61");
-}
-
-TEST_F(CliDecompress, AFirstCommandCopyingFromBeforeTheStartWarnsThenFails) {
-  WriteFile(rom_, Hex("00 00 00"));
-  const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", rom_.string(), "-"});
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find("warning: a copy at stream byte 0x2"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("error: the block at 0x0 decodes to nothing"), std::string::npos) << run.err;
+// A wrong offset: the stream copies from before its start, after a literal or at once.
+TEST_F(CliDecompress, ACopyBeforeTheStartFailsAndWritesNothing) {
+  for (const auto& [stream, at] : {std::pair{"41 00  61  FE  00 F0 00", "0x3"}, std::pair{"00 00 00", "0x2"}}) {
+    WriteFile(rom_, Hex(stream));
+    const auto run = Cli({"decompress", "--format", "kosinski", "--offset", "0", rom_.string(), Path("out.dat")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "quarvel-cli: error: the block at 0x0 copies from before its start at byte " + std::string(at) +
+                           ": the offset must be wrong\n");
+    EXPECT_FALSE(fs::exists(dir_ / "out.dat"));
+  }
 }
 
 TEST_F(CliDecompress, CompressesWhatDecompressBringsBack) {

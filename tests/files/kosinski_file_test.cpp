@@ -48,17 +48,12 @@ TEST_F(KosinskiFile, ALongerOlderDestinationKeepsNoStaleBytes) {
   EXPECT_EQ(dir_.List(), (std::vector<std::string>{"out.dat", "rom.bin"}));
 }
 
-TEST_F(KosinskiFile, StopAtACopyBeforeTheStartWritesWhatCameBefore) {
+TEST_F(KosinskiFile, ACopyBeforeTheStartFailsAndWritesNothing) {
   WriteFile(rom_, kStopsEarly);
   const auto result = KosinskiDecompress(rom_, out_, 0);
-  ASSERT_TRUE(result);
-  EXPECT_TRUE(result->stoppedAtCopyBeforeStart);
-  EXPECT_EQ(ToHex(ReadFile(out_)), "61");
-
-  const auto unwritten = KosinskiDecompress(rom_, dir_ / "missing" / "out.dat", 0);  // the warning is not lost
-  ASSERT_FALSE(unwritten);
-  EXPECT_EQ(unwritten.error().kind, DecodeErrorKind::CannotWriteDestination);
-  EXPECT_TRUE(unwritten.error().stoppedAtCopyBeforeStart);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().kind, DecodeErrorKind::CopyBeforeStart);
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"rom.bin"}));
 }
 
 TEST_F(KosinskiFile, TheSourceIsNeverTheDestination) {

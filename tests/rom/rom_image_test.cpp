@@ -113,7 +113,7 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
       {"a block the scan takes", 0x400, Format::Kosinski, plain, other, {}, ""},
       {"a raw block", 0x400, Format::Kosinski, raw, *CompressKosinski(other), {}, ""},
       {"raw data that is no block", 0x400, Format::Kosinski, raw, other, Kind::BadData, "the data is no Kosinski block"},
-      {"raw data that stops early", 0x400, Format::Kosinski, raw, stops, Kind::BadData, "stops at a copy from before"},
+      {"raw data that stops early", 0x400, Format::Kosinski, raw, stops, Kind::BadData, "copies from before its start"},
       {"another format", 0x400, Format::Nemesis, plain, other, Kind::NoOldBlock, "the ROM holds no Nemesis block"},
       {"too large", 0x400, Format::Kosinski, plain, noise, Kind::DoesNotFit, "it does not fit"},
       {"a stream nothing vouches for", 0x300, Format::Kosinski, plain, Bytes{'x'}, Kind::NotABlock,
@@ -121,7 +121,7 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
       {"a stream a catalogue lists", 0x300, Format::Kosinski, listed, Bytes{'x'}, {}, ""},
       {"a stream forced", 0x300, Format::Kosinski, forced, Bytes{'x'}, {}, ""},
       {"a stream that stops early, forced", 0x340, Format::Kosinski, forced, Bytes{'x'}, Kind::NoOldBlock,
-       "stops at a copy from before its start"},
+       "copies from before its start"},
       {"the header, forced", 0x1F8, Format::Kosinski, forced, Bytes{'x'}, Kind::InHeader, "reaches into the header"},
   };
   for (const auto& c : cases) {
