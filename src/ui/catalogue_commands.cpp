@@ -98,6 +98,7 @@ void CompList_Click(DecompressorForm& form) {
     return;
   }
   controls.DisplayLoc.SetText(FormatOffsetText(*offset, ChosenRadix(form.controls)));
+  form.state.FormatClickedSinceEntry = false;
   const auto format = EntryFormat(entry);
   if (format == Format::Kosinski) controls.OptKos.Select();
   if (format == Format::Nemesis) controls.OptNem.Select();

@@ -1,6 +1,9 @@
 #include "ui/decompress_command.h"
 
+#include "catalogue/rom_names.h"
+#include "formats/format_table.h"
 #include "offset/offset_text.h"
+#include "rom/rom_identity.h"
 #include "files/files.h"
 #include "ui/tools_commands.h"
 
@@ -36,18 +39,58 @@ std::optional<std::filesystem::path> Pick(DecompressorForm& form, FileDialogKind
 void CmdOrigem_Click(DecompressorForm& form) {
   const auto chosen = PickFile(form.services.dialogs, form.services.messages, FileDialogKind::Open,
                                {std::string(kSourceDialogTitle), std::string(kSourceDialogFilter), std::string(kRecentRoms)});
-  if (chosen) UseSource(form, *chosen);
+  if (!chosen) return;
+  if (form.openSource)
+    form.openSource(*chosen);
+  else
+    UseSource(form, *chosen);
 }
 
-void UseSource(DecompressorForm& form, const std::filesystem::path& rom) {
-  form.state.SourceFile = rom;
-  form.controls.Text2.SetText(PathToUtf8(rom));
-  auto bytes = ReadWholeFile(rom, kRomImageLimit);
-  form.controls.Text2.SetToolTip(bytes ? RomSummary(ToPlainImage(std::move(*bytes)), form.state.RomName)
-                                       : std::string(kUnreadableRomMessage));
+namespace {
+
+// Whether `rom` is there and no regular file nor folder: a FIFO or a device, whose reads may wait.
+bool IsSpecialFile(const std::filesystem::path& rom) {
   std::error_code error;
-  const std::filesystem::path whole = std::filesystem::absolute(rom, error);
-  if (bytes) form.services.dialogs.NoteRecent(kRecentRoms, error ? rom : whole);
+  const auto status = std::filesystem::status(rom, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
+// Selects the catalogue of the ROM `image` is, as a click would, when it is known exactly
+// or probably, unless the list shows it already or shows "Custom".
+void FollowRom(DecompressorForm& form, const PlainImage& image) {
+  const RomIdentity identity = IdentifyRom(image.bytes);
+  if (!identity.rom || (identity.how != RomIdentity::How::Exactly && identity.how != RomIdentity::How::Probably)) return;
+  if (form.state.RomName == kRomCatalogues.back().baseName || form.state.RomName == identity.rom->baseName) return;
+  for (std::size_t i = 0; i < kRomCatalogues.size(); ++i)
+    if (kRomCatalogues[i].baseName == identity.rom->baseName) form.controls.RomList.SetSelectedIndex(static_cast<int>(i));
+}
+
+}  // namespace
+
+bool ReadsInTheBackground(const std::filesystem::path& rom) { return IsSpecialFile(rom); }
+
+void UseSource(DecompressorForm& form, const std::filesystem::path& rom) {
+  UseSource(form, rom, ReadWholeFile(rom, kRomImageLimit));
+}
+
+void UseSource(DecompressorForm& form, const std::filesystem::path& chosen, FileResult<std::vector<std::uint8_t>> bytes) {
+  std::error_code error;
+  const std::filesystem::path whole = std::filesystem::absolute(chosen, error);
+  const std::filesystem::path rom = error ? chosen : whole.lexically_normal();
+  const bool special = IsSpecialFile(rom);
+  auto& state = form.state;
+  state.SourceImage.reset();
+  state.SourceFile = special && !bytes ? std::filesystem::path() : rom;  // never read again
+  form.controls.Text2.SetText(PathToUtf8(rom));
+  if (!bytes) return form.controls.Text2.SetToolTip(std::string(kUnreadableRomMessage));
+  auto image = std::make_shared<PlainImage>(ToPlainImage(std::move(*bytes)));
+  FollowRom(form, *image);
+  form.controls.Text2.SetToolTip(RomSummary(*image, state.RomName));
+  if (special)
+    state.SourceImage = std::move(image);
+  else
+    form.services.dialogs.NoteRecent(kRecentRoms, rom);
 }
 
 void CmdDestino_Click(DecompressorForm& form) {
@@ -78,8 +121,13 @@ void DecompressAs(DecompressorForm& form, Format format) {
                       : "o destino é um arquivo de localizações, que só muda pelas Localizações Conhecidas");
   }
 
-  const auto result = form.driver(format, state.SourceFile, state.DestFile, state.DataOffset);
-  WarnIfStoppedAtCopyBeforeStart(form.services.messages, result);
+  const auto kept = state.SourceImage;
+  const auto fromKept = [&kept, format](const std::filesystem::path&, std::int64_t at) {
+    return DecodeBlock(format, kept->bytes, at);
+  };
+  const auto result = kept ? ExtractBlock(state.SourceFile, state.DestFile, state.DataOffset, fromKept)
+                           : form.driver(format, state.SourceFile, state.DestFile, state.DataOffset);
+  WarnIfCopyBeforeStart(form.services.messages, result);
   if (!result) return failed(ReasonInPortuguese(result.error()));
   Inform(form, kDoneMessage);
 }

@@ -35,14 +35,12 @@ inline constexpr std::string_view kReplaceTitle = "Substituir";
 // "art.png já existe.\nDeseja substituí-lo?".
 bool MayReplace(MessageBoxService& messages, const std::filesystem::path& chosen, const ProtectedFiles& never);
 
-// Shows "Argh, weird offset!" when a decode (a result or its error) stopped at a copy
-// from before the start of its output, also when writing its bytes failed after.
+// Shows "Argh, weird offset!" when a decode failed at a copy from before the start of
+// its output; the failure itself is reported after it.
 template <class Result>
-void WarnIfStoppedAtCopyBeforeStart(MessageBoxService& messages, const Result& result) {
-  const bool stopped = result ? result->stoppedAtCopyBeforeStart
-                              : result.error().stoppedAtCopyBeforeStart ||
-                                    result.error().kind == DecodeErrorKind::CopyBeforeStart;
-  if (stopped) messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
+void WarnIfCopyBeforeStart(MessageBoxService& messages, const Result& result) {
+  if (!result && result.error().kind == DecodeErrorKind::CopyBeforeStart)
+    messages.Show({std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}});
 }
 
 inline constexpr std::string_view kRecentRoms = "roms";  // the list of recent ROMs the dialog offers
@@ -53,8 +51,19 @@ inline constexpr std::string_view kRecentRoms = "roms";  // the list of recent R
 void CmdOrigem_Click(DecompressorForm& form);
 
 // `rom` as the source, as if picked with "Origem" (a file dropped on the window, or named
-// when the program starts): SourceFile, Text2 and its tool tip, and the recent ROMs.
+// when the program starts): SourceFile (its path made whole and normal), Text2 and its
+// tool tip, and the recent ROMs. A ROM that the games' catalogues know exactly or
+// probably selects its catalogue in the ROM list, as a click would, unless the list shows
+// it already or shows "Custom". A source that is no regular file (a FIFO, a device) is
+// read here once: its image is kept for every later action, and it is not noted as recent.
 void UseSource(DecompressorForm& form, const std::filesystem::path& rom);
+
+// The same, with the bytes of `rom` read already (or why they could not be).
+void UseSource(DecompressorForm& form, const std::filesystem::path& rom, FileResult<std::vector<std::uint8_t>> bytes);
+
+// Whether reading `rom` may wait for another program (a FIFO, a device): the window then
+// reads it in the background and calls UseSource with its bytes.
+bool ReadsInTheBackground(const std::filesystem::path& rom);
 
 // "Destino": picks the destination into DestFile and Text3. A cancelled dialog changes nothing.
 void CmdDestino_Click(DecompressorForm& form);
@@ -62,8 +71,8 @@ void CmdDestino_Click(DecompressorForm& form);
 // "Descomprime": with both files picked, parses DisplayLoc in the chosen radix into
 // DataOffset, runs the driver of the chosen format (of the selected entry, for one the
 // option buttons do not offer, while DisplayLoc shows its offset: see BlockFormat) and
-// reports the outcome in one message box (after the weird-offset warning when a copy
-// from before the start stopped it).
+// reports the outcome in one message box (after the weird-offset warning when the block
+// copies from before its start, which fails it).
 void CmdDescomprime_Click(DecompressorForm& form);
 
 // "Descomprimir como" a format the option buttons do not offer: the same, in `format`.

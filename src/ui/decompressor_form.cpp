@@ -21,6 +21,8 @@ void Inform(DecompressorForm& form, std::string_view text, std::optional<std::st
   form.services.messages.Show(message);
 }
 
+void FormatOption_Click(DecompressorForm& form) { form.state.FormatClickedSinceEntry = true; }
+
 void Form_Load(DecompressorForm& form) { form.controls.RomList.SetSelectedIndex(0); }
 
 }  // namespace quarvel

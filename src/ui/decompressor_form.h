@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <string>
 
 #include "files/extraction.h"
@@ -12,6 +14,7 @@
 #include "offset/offset_text.h"
 #include "platform/services.h"
 #include "preview/tile_image.h"
+#include "rom/rom_layout.h"
 
 namespace quarvel {
 
@@ -22,6 +25,10 @@ struct FormState {
   std::string RomName;            // base name of the catalogue shown
   bool CatalogueComplete = true;  // false after a load that could not read the whole file:
                                   // then the file must not be rewritten from the list
+  bool FormatClickedSinceEntry = false;  // an option button clicked since an entry was selected
+  // The image of a source that is no regular file (a FIFO, a device), read once when it
+  // was chosen: every later action reads it, never the file again. Empty otherwise.
+  std::shared_ptr<const PlainImage> SourceImage;
 };
 
 // The driver: decodes the block of a format at an offset of the source into the destination.
@@ -55,12 +62,17 @@ struct DecompressorServices {
 // PNG image put back into the ROM is matched to.
 using ShownPalette = std::function<std::vector<Palette>()>;
 
+// What takes a ROM picked with "Origem" as the source: UseSource, unless the window reads
+// some files in the background first.
+using SourceOpener = std::function<void(const std::filesystem::path& rom)>;
+
 struct DecompressorForm {
   DecompressorControls controls;
   DecompressorServices services;
   Driver driver = RealDriver();
   FormState state;
   ShownPalette shownPalette = [] { return std::vector<Palette>{GreyPalette()}; };
+  SourceOpener openSource = nullptr;  // nothing: UseSource
 };
 
 // The radix that "Hex" and "Dec" choose, and the format that "Kosinski" and "Nemesis" choose.
@@ -71,6 +83,9 @@ Format ChosenFormat(const DecompressorControls& controls);
 // and `detail` behind its "Mostrar detalhes..." button when there is one.
 void Inform(DecompressorForm& form, std::string_view text, std::optional<std::string> title = std::nullopt,
             std::string detail = {});
+
+// "Kosinski" or "Nemesis" clicked: the user's choice wins over the selected entry's format.
+void FormatOption_Click(DecompressorForm& form);
 
 // Before the window is first shown: chooses the first ROM, which loads its catalogue.
 void Form_Load(DecompressorForm& form);

@@ -22,6 +22,8 @@
 #include <QShortcut>
 #include <QValidator>
 
+#include <thread>
+
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
 #include "formats/format_table.h"
@@ -166,6 +168,7 @@ Decompressor::Decompressor(MessageBoxService& messages, FileDialogService& dialo
       RealDriver(),
       {}});
   form_->shownPalette = &TilePreview::ShownPalette;
+  form_->openSource = [this](const std::filesystem::path& rom) { OpenSource(rom); };
   Wire();
 }
 
@@ -246,6 +249,8 @@ void Decompressor::Wire() {
     ShowAddedEntries(before);
   });
   on(DelLoc, DelLoc_Click);
+  for (QRadioButton* option : {OptKos, OptNem})
+    connect(option, &QRadioButton::clicked, this, [this] { FormatOption_Click(*form_); });
   connect(OptHex, &QRadioButton::toggled, this, [this](bool chosen) {
     if (chosen) OptHex_Click(*form_);
   });
@@ -290,8 +295,12 @@ void Decompressor::Wire() {
   });
   CompList->setToolTip(QString::fromUtf8(
       "Escolha uma localização para preencher o offset e o formato.\n"
-      "F5 ou o menu do botão direito (Visualizar) mostra o bloco como ladrilhos;\n"
-      "o mesmo menu procura blocos no ROM."));
+      "No menu do botão direito:\n"
+      "  Visualizar (F5): mostra o bloco como ladrilhos;\n"
+      "  Descomprimir como: descomprime em Enigma ou Kosinski Moduled;\n"
+      "  Inserir bloco no ROM...: põe dados ou uma imagem PNG no lugar do bloco, num novo ROM;\n"
+      "  Procurar blocos no ROM: procura blocos e os oferece ao catálogo;\n"
+      "  Sobre (F1)."));
   DisplayLoc->setToolTip(QString::fromUtf8("Offset do bloco no ROM. F5 mostra o bloco como ladrilhos."));
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   connect(f5, &QShortcut::activated, this, [this] { OpenPreview(); });
@@ -468,7 +477,21 @@ void Decompressor::ShowAddedEntries(int countBefore) {
   if (CompList->count() > countBefore) CompList->scrollToItem(CompList->item(CompList->count() - 1));
 }
 
-void Decompressor::OpenSource(const std::filesystem::path& rom) { UseSource(*form_, rom); }
+void Decompressor::OpenSource(const std::filesystem::path& rom) {
+  if (!ReadsInTheBackground(rom)) return UseSource(*form_, rom);
+  // A FIFO or a device may keep a read waiting: the window goes on meanwhile, with no
+  // source, and takes the ROM once its bytes are in.
+  form_->state.SourceFile.clear();
+  form_->state.SourceImage.reset();
+  Text2->setText(ToQString(PathToUtf8(rom)));
+  Text2->setToolTip(QString::fromUtf8("Lendo o arquivo..."));
+  std::thread([window = QPointer<Decompressor>(this), rom] {
+    auto bytes = ReadWholeFile(rom, kRomImageLimit);
+    QMetaObject::invokeMethod(qApp, [window, rom, bytes = std::move(bytes)]() mutable {
+      if (window) UseSource(*window->form_, rom, std::move(bytes));
+    }, Qt::QueuedConnection);
+  }).detach();
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 #include "catalogue/entry.h"
@@ -72,7 +73,17 @@ ScanResultsDialog::ScanResultsDialog(std::vector<ScanCandidate> found, const std
   layout->addWidget(Blocks);
   layout->addWidget(Count);
   layout->addLayout(buttons);
-  resize(420, 320);
+  // Wide enough for its longest row, unless the user made it another size before.
+  const int rows = Blocks->sizeHintForColumn(0) + 2 * Blocks->frameWidth() + 24;  // and a scroll bar
+  const QMargins margins = layout->contentsMargins();
+  resize(std::max(420, rows + margins.left() + margins.right()), 320);
+  const QSize remembered = Remembered().value(kSizeKey).toSize();
+  if (remembered.isValid()) resize(remembered);
+}
+
+void ScanResultsDialog::done(int result) {
+  Remembered().setValue(kSizeKey, size());
+  QDialog::done(result);
 }
 
 void ScanResultsDialog::Recount() {

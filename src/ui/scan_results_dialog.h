@@ -30,7 +30,11 @@ class ScanResultsDialog : public QDialog {
   QPushButton* Add;
   QPushButton* Cancel;
 
+ protected:
+  void done(int result) override;  // remembers the dialog's size for the next scan
+
  private:
+  static constexpr const char* kSizeKey = "scan/size";
   void Recount();
 
   std::vector<ScanCandidate> found_;

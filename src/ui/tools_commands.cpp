@@ -24,7 +24,7 @@ Format BlockFormat(const DecompressorForm& form) {
   const auto format = EntryFormat(entry);
   const auto offset = ParseOffsetText(EntryOffsetText(entry), Radix::Hex);
   const bool offered = format == Format::Kosinski || format == Format::Nemesis;
-  if (!format || offered || !offset || controls.DisplayLoc.Text() != FormatOffsetText(*offset, ChosenRadix(controls)))
+  if (!format || offered || form.state.FormatClickedSinceEntry || !offset || controls.DisplayLoc.Text() != FormatOffsetText(*offset, ChosenRadix(controls)))
     return chosen;
   return *format;
 }
@@ -39,8 +39,8 @@ std::optional<DecodedBlock> DecodeForPreview(DecompressorForm& form) {
     InformBadOffset(form, offset.error());
     return std::nullopt;
   }
-  auto block = ReadBlock(BlockFormat(form), form.state.SourceFile, *offset);
-  WarnIfStoppedAtCopyBeforeStart(form.services.messages, block);
+  auto block = ReadSourceBlock(form, BlockFormat(form), *offset);
+  WarnIfCopyBeforeStart(form.services.messages, block);
   if (!block) {
     Inform(form, "Não foi possível mostrar o bloco: " + ReasonInPortuguese(block.error()) + ".");
     return std::nullopt;
@@ -56,8 +56,9 @@ std::string ReasonInPortuguese(const DecodeError& error) {
     case DecodeErrorKind::OffsetBeyondEnd: return "o offset " + at + " fica depois do fim do ROM";
     case DecodeErrorKind::Truncated: return "os dados acabam no byte " + at + ", antes do fim do bloco";
     case DecodeErrorKind::OutputTooLarge: return "o bloco passaria do tamanho que o formato permite (byte " + at + ")";
-    case DecodeErrorKind::EmptyResult:
-    case DecodeErrorKind::CopyBeforeStart: return "o bloco não tem nenhum dado";
+    case DecodeErrorKind::EmptyResult: return "o bloco não tem nenhum dado";
+    case DecodeErrorKind::CopyBeforeStart:
+      return "o bloco copia de antes do seu início, no byte " + at + ": o offset deve estar errado";
     case DecodeErrorKind::MalformedCodeTable: return "a tabela de códigos do bloco é inválida no byte " + at;
     case DecodeErrorKind::TooManyTiles: return "o bloco declara mais ladrilhos do que o formato permite";
     case DecodeErrorKind::BadModule: return "um módulo do bloco é inválido no byte " + at;
@@ -156,11 +157,17 @@ std::string RomSummary(const PlainImage& image, std::string_view shown) {
   return line + ".";
 }
 
+DecodeResult<DecodedBlock> ReadSourceBlock(const DecompressorForm& form, Format format, std::int64_t offset) {
+  const auto& kept = form.state.SourceImage;
+  return kept ? DecodeBlock(format, kept->bytes, offset) : ReadBlock(format, form.state.SourceFile, offset);
+}
+
 std::optional<PlainImage> ReadRomImage(DecompressorForm& form) {
   if (form.state.SourceFile.empty()) {
     Inform(form, kPickSourceFirstMessage);
     return std::nullopt;
   }
+  if (form.state.SourceImage) return *form.state.SourceImage;
   auto rom = ReadWholeFile(form.state.SourceFile, kRomImageLimit);
   if (!rom) {
     const std::string why = FileReasonInPortuguese(rom.error().code);
@@ -206,7 +213,7 @@ std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, co
            AsDetail(tooLarge ? "o arquivo tem mais de 8.192 ladrilhos" : FileReasonInPortuguese(tiles.error().code)));
     return std::nullopt;
   }
-  auto block = ReadBlock(source.format, form.state.SourceFile, source.offset);
+  auto block = ReadSourceBlock(form, source.format, source.offset);
   if (block) return std::move(block->bytes);
   Inform(form, kMapTilesUnreadableMessage, std::nullopt, AsDetail(ReasonInPortuguese(block.error())));
   return std::nullopt;
@@ -275,7 +282,6 @@ std::string InsertFailureDetail(std::span<const std::uint8_t> rom, std::span<con
   if (failure.kind == ChangeFailure::Kind::BadData) return AsDetail(DataReasonInPortuguese(change.format, data));
   if (failure.kind != ChangeFailure::Kind::NoOldBlock) return {};
   const auto old = DecodeBlock(change.format, rom, change.offset);
-  if (old && old->stoppedAtCopyBeforeStart) return "O bloco antigo para numa cópia de antes do seu início.";
   return old ? std::string() : AsDetail(ReasonInPortuguese(old.error()));
 }
 

@@ -25,8 +25,8 @@ inline constexpr std::string_view kTooManyBlocksMessage =
 inline constexpr std::string_view kOutOfMemoryMessage = "Não há memória bastante para procurar blocos neste ROM.";
 
 // The format of the block at DisplayLoc, for "Descomprime", a preview and an insert: the
-// selected entry's when the option buttons do not offer it and DisplayLoc still shows
-// its offset; else the chosen option's.
+// selected entry's when the option buttons do not offer it, DisplayLoc still shows its
+// offset and no option button was clicked since it was selected; else the chosen option's.
 Format BlockFormat(const DecompressorForm& form);
 
 // The block at DisplayLoc, in the chosen radix and BlockFormat, of the picked ROM,
@@ -61,6 +61,10 @@ std::string AsDetail(std::string reason);
 // which catalogue fits it, and to choose that one when `shown` (the base name of the
 // catalogue shown) is another. "Sonic 1 (revisão 00): checksum correto; catálogo Sonic 1"
 std::string RomSummary(const PlainImage& image, std::string_view shown);
+
+// The block of `format` at `offset` of the picked ROM: of the bytes kept for a source
+// that is no regular file, else read from the file as far as the block goes.
+DecodeResult<DecodedBlock> ReadSourceBlock(const DecompressorForm& form, Format format, std::int64_t offset);
 
 // The picked ROM's plain image (an interleaved dump de-interleaved); nothing, after a
 // message, when there is none or it cannot be read.

@@ -47,7 +47,7 @@ class DecompressCommand : public ::testing::Test {
 
   FormFixture f;
   std::vector<DriverCall> calls;
-  DecodeResult<Extraction> outcome = Extraction{3, 8, false, {}};
+  DecodeResult<Extraction> outcome = Extraction{3, 8, {}};
 };
 
 TEST_F(DecompressCommand, AsksForBothFilesBeforeLookingAtTheOffset) {
@@ -57,7 +57,9 @@ TEST_F(DecompressCommand, AsksForBothFilesBeforeLookingAtTheOffset) {
   };
   for (const auto& picked : {Picked{"", ""}, Picked{"/roms/sonic.bin", ""}, Picked{"", "/out/art.dat"}}) {
     FormFixture f;
-    f.form.state = {picked.source, picked.destination, 77, {}};
+    f.form.state.SourceFile = picked.source;
+    f.form.state.DestFile = picked.destination;
+    f.form.state.DataOffset = 77;
     f.displayLoc.SetText("not an offset");
     CmdDescomprime_Click(f.form);
     EXPECT_EQ(f.messages.shown, std::vector<Message>{kMissingFiles});
@@ -136,13 +138,13 @@ TEST_F(DecompressCommand, NemesisChosenCallsNemesisOnly) {
 TEST_F(DecompressCommand, ADriverFailureIsTheErrorWithItsReason) {
   const auto code = [](std::errc e) { return std::make_error_code(e); };
   const std::pair<DecodeError, const char*> cases[] = {
-      {{DecodeErrorKind::CannotOpenSource, 0, "gone", false, code(std::errc::no_such_file_or_directory)},
+      {{DecodeErrorKind::CannotOpenSource, 0, "gone", code(std::errc::no_such_file_or_directory)},
        "Não foi possível ler o ROM: o arquivo ou a pasta não existe."},
       {{DecodeErrorKind::OffsetBeyondEnd, 0x80000, "past"}, "O offset 0x80000 fica depois do fim do ROM."},
       {{DecodeErrorKind::Truncated, 0x1E, "short"}, "Os dados acabam no byte 0x1E, antes do fim do bloco."},
-      {{DecodeErrorKind::CannotWriteDestination, 0, "denied", false, code(std::errc::permission_denied)},
+      {{DecodeErrorKind::CannotWriteDestination, 0, "denied", code(std::errc::permission_denied)},
        "Não foi possível gravar o arquivo de destino: não há permissão para isso."},
-      {{DecodeErrorKind::CannotWriteDestination, 0, "full", false, code(std::errc::no_space_on_device)},
+      {{DecodeErrorKind::CannotWriteDestination, 0, "full", code(std::errc::no_space_on_device)},
        "Não foi possível gravar o arquivo de destino: não há espaço no disco."},
   };
   PickBoth();
@@ -155,22 +157,13 @@ TEST_F(DecompressCommand, ADriverFailureIsTheErrorWithItsReason) {
   EXPECT_EQ(f.form.state.DataOffset, 0);
 }
 
-TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsFirst) {
+TEST_F(DecompressCommand, ACopyBeforeTheStartWarnsThenFails) {
   PickBoth();
-  outcome = Extraction{1, 4, true, {}};
-  CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, kDone}));
-
-  f.messages.shown.clear();
-  outcome = Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, 2, "nothing"});
-  CmdDescomprime_Click(f.form);
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{kWeirdOffset, Error("O bloco não tem nenhum dado.")}));
-
-  f.messages.shown.clear();  // decoded up to the copy, then the destination could not be written
-  outcome = Fail(DecodeError{DecodeErrorKind::CannotWriteDestination, 0, "full", true});
+  outcome = Fail(DecodeError{DecodeErrorKind::CopyBeforeStart, 0x2A, "copies from before its start"});
   CmdDescomprime_Click(f.form);
   EXPECT_EQ(f.messages.shown,
-            (std::vector<Message>{kWeirdOffset, Error("Não foi possível gravar o arquivo de destino.")}));
+            (std::vector<Message>{kWeirdOffset, Error("O bloco copia de antes do seu início, no byte 0x2A: o offset "
+                                                      "deve estar errado.")}));
 }
 
 TEST_F(DecompressCommand, ACatalogueIsNeverTheDestination) {

@@ -172,7 +172,7 @@ class WindowTest : public QObject {
     QCOMPARE(h.window.form().state.DestFile, out);
   }
 
-  // Each way "Descomprime" fails, clicked: the specified message, and why in its details.
+  // Each way "Descomprime" fails, clicked: the window's message, and why in its details.
   void FailuresSayWhyInTheirDetails() {
     testing::TempDir dir;
     QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {}));

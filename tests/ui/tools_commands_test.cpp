@@ -105,15 +105,15 @@ TEST_F(Tools, PreviewTellsWhatIsMissingOrWrong) {
   EXPECT_FALSE(DecodeForPreview(f.form));
   f.displayLoc.SetText("100");  // past the end
   EXPECT_FALSE(DecodeForPreview(f.form));
-  f.displayLoc.SetText("11");  // a copy before the start: the warning, and what came before
-  const auto stopped = DecodeForPreview(f.form);
-  ASSERT_TRUE(stopped);
-  EXPECT_EQ(testing::ToHex(stopped->bytes), "61");
+  f.displayLoc.SetText("11");  // a copy before the start: the warning, then why nothing is shown
+  EXPECT_FALSE(DecodeForPreview(f.form));
   f.form.state.SourceFile.clear();
   EXPECT_FALSE(DecodeForPreview(f.form));
   const Message weird{std::string(kWeirdOffsetMessage), MessageButtons::Ok, MessageIcon::None, {}};
   const Message pastTheEnd = Info("Não foi possível mostrar o bloco: o offset 0x100 fica depois do fim do ROM.");
-  EXPECT_EQ(f.messages.shown, (std::vector<Message>{error, pastTheEnd, weird, Info(kPickSourceFirstMessage)}));
+  const Message wrongOffset = Info("Não foi possível mostrar o bloco: o bloco copia de antes do seu início, no byte 0x14: "
+                                   "o offset deve estar errado.");
+  EXPECT_EQ(f.messages.shown, (std::vector<Message>{error, pastTheEnd, weird, wrongOffset, Info(kPickSourceFirstMessage)}));
 }
 
 TEST_F(Tools, ScannedBlocksAreAddedWithOneRewrite) {
