@@ -2,8 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
+
 #include "catalogue/catalogue_file.h"
 #include "common/format.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "formats/format_table.h"
@@ -104,7 +107,11 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
              "rom.bin' is not a palette: a palette holds one to four lines of 16 colours of 2 bytes: 32, 64, 96 or 128 "
              "bytes; this one has more"},
         Case{{"preview", "-f", "nemesis", "-o", "1000", "--zoom", "9", rom_.string(), "x.png"}, 2, "--zoom"},
-        Case{{"preview", "-f", "kosinski", "-o", "1000", rom_.string(), "x.png"}, 1, "error:"}}) {
+        Case{{"preview", "-f", "kosinski", "-o", "1000", rom_.string(), "x.png"}, 1, "error:"},
+        Case{{"preview", "-f", "nemesis", "-o", "1000", "--first-tile", "0x200", rom_.string(), "x.png"}, 2,
+             "--first-tile applies to Enigma maps drawn with --tiles"},
+        Case{{"preview", "-f", "nemesis", "-o", "1000", "--first-tile", "2048", rom_.string(), "x.png"}, 2,
+             "'2048' is not a tile of video memory, 0 to 0x7FF (0x... or decimal)"}}) {
     const auto run = testing::RunCliWith(c.args);
     EXPECT_EQ(run.code, c.code);
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;
@@ -140,6 +147,30 @@ TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
     EXPECT_EQ(testing::ReadFile(dir / "again.dat"), testing::ReadFile(dir / "art.dat")) << format;
   }
   EXPECT_EQ(testing::ReadFile(demo), before);
+}
+
+// A map whose words start at 0x200, as the title screen's, over the demo's 16 logo tiles:
+// drawn from tile 0x200 unless told otherwise, and what the tool took said.
+TEST(CliLoop, AMapBeyondItsTilesIsDrawnFromWhereTheyStart) {
+  testing::TempDir dir;
+  testing::Bytes rom = testing::ReadFile(std::string(QUARVEL_BIN_DIR) + "/demo.bin"), map;
+  for (unsigned i = 0; i < 16; ++i) map.insert(map.end(), {0x02, static_cast<std::uint8_t>(i)});
+  const auto packed = *CompressEnigma(map);
+  std::copy(packed.begin(), packed.end(), rom.begin() + 0x7000);  // filler there
+  testing::WriteFile(dir / "rom.bin", rom);
+  std::map<std::string, testing::Bytes> drawn;
+  for (const char* first : {"", "0x200", "0"}) {
+    std::vector<std::string> args = {"preview", "-f", "eni", "-o", "0x7000", "--tiles", "0x400", "--tiles-format", "nem",
+                                     (dir / "rom.bin").string(), (dir / "map.png").string()};
+    if (*first) args.insert(args.end() - 2, {"--first-tile", first});
+    const auto run = testing::RunCliWith(args);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.err, *first ? "" : "quarvel-cli: the map's tiles start at 0x200 in video memory, beyond its 16 tiles: "
+                                     "drawn with --first-tile 0x200\n");
+    drawn[first] = testing::ReadFile(dir / "map.png");
+  }
+  EXPECT_EQ(drawn[""], drawn["0x200"]);
+  EXPECT_NE(drawn[""], drawn["0"]);  // all blank
 }
 
 // A block too large for its room is refused, with both sizes and nothing written, or
