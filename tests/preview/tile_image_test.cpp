@@ -118,35 +118,18 @@ TEST(TileImage, RefusesWhatCannotBeDrawn) {
   EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 16, 9));
 }
 
-// A map's words index video memory: tile (word & 0x7FF) - first tile of those given.
+// A map's words index video memory: tile (word & 0x7FF) - the first tile of those given.
 TEST(PlaneMap, DrawsTheTilesFromWhereTheyStartInVideoMemory) {
-  const auto words = [](std::initializer_list<unsigned> list) {
-    Bytes map;
-    for (const unsigned word : list) map.insert(map.end(), {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)});
-    return map;
-  };
-  struct Case {
-    Bytes map;
-    unsigned firstTile;
-    std::vector<unsigned> shown;  // pixel (1, 0) of each word: tile t's is 1 + t, a blank's 0
-  };
-  for (const auto& c : {Case{words({0x0000, 0x0002, 0x0003}), 0, {1, 3, 0}},
-                        Case{words({0x0200, 0x2202, 0x01FF, 0x0203}), 0x200, {1, 19, 0, 0}},  // below, past the end
-                        Case{words({0x0200, 0x0002}), 0, {0, 3}}}) {
-    const auto image = RenderPlaneMap(c.map, ThreeTiles(), {}, 8, 1, c.firstTile);
-    ASSERT_TRUE(image) << image.error();
-    for (std::size_t w = 0; w < c.shown.size(); ++w) EXPECT_EQ(image->pixels[w * 8 + 1], c.shown[w]) << c.firstTile << " " << w;
+  using Case = std::tuple<const char*, unsigned, std::vector<unsigned>>;  // pixel (1, 0) of each word: 1 + t, blank 0
+  for (const auto& [map, first, shown] : {Case{"00 00  00 02  00 03", 0, {1, 3, 0}}, Case{"02 00  00 02", 0, {0, 3}},
+                                          Case{"02 00  22 02  01 FF  02 03", 0x200, {1, 19, 0, 0}}}) {  // line 1, below, past
+    const auto image = RenderPlaneMap(testing::Hex(map), ThreeTiles(), {}, 8, 1, first);
+    for (std::size_t w = 0; w < shown.size(); ++w) EXPECT_EQ(image->pixels[w * 8 + 1], shown[w]) << map << " " << w;
   }
-  struct Proposal {
-    Bytes map;
-    std::size_t tiles;
-    unsigned firstTile;
-  };
-  for (const auto& p : {Proposal{words({0x0201, 0x82EF, 0x0210}), 254, 0x200},  // the title screen's
-                        Proposal{words({0x0030, 0x0031}), 16, 0x20}, Proposal{words({0x0030, 0x0031}), 0x31, 0},
-                        Proposal{words({0x0000, 0x0201}), 254, 0}, Proposal{{}, 0, 0}}) {
-    EXPECT_EQ(ProposedFirstTile(p.map, p.tiles), p.firstTile) << testing::ToHex(p.map) << " over " << p.tiles;
-  }
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("02 01  82 EF  02 10"), 254), 0x200u);  // the title screen's
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 16), 0x20u);
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 0x31), 0u);
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 00  02 01"), 254), 0u);
 }
 
 TEST(MegaDrivePalette, TakesOneToFourWholeLinesAndNothingElse) {
