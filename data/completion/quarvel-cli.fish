@@ -41,6 +41,7 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -s c -l columns
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -s z -l zoom -x -a "1 2 3 4 5 6 7 8" -d 'Zoom'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l tiles -r -d 'Tiles of an Enigma map'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l tiles-format -x -a "$formats" -d 'Format of those tiles'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l first-tile -x -d 'Tile of video memory where those tiles start'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l force -d 'Replace anyway'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l raw -d 'DATA is a compressed block'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l fill -x -d 'Fill byte'

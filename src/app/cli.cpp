@@ -205,22 +205,31 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
 // The games whose compressors wrote differently, and the Nemesis form of each.
 constexpr std::pair<std::string_view, bool> kGames[] = {{"s1", false}, {"s2", false}, {"s3", true}, {"sk", true}, {"s3k", true}};
 
-// A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
-CLI::Validator Size() {
+// A number written 0x... (hexadecimal) or in decimal digits, or nothing when it is not one.
+std::optional<unsigned long> NumberIn(const std::string& value) {
+  const bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
+  const std::string digits = hex ? value.substr(2) : value;
+  const bool valid = !digits.empty() && digits.size() <= 8 &&
+                     std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
+                       return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+                     });
+  if (!valid) return std::nullopt;
+  return std::stoul(digits, nullptr, hex ? 16 : 10);
+}
+
+// A number of `low` to `high` (0x... or decimal); `what` says what it is, for the error.
+CLI::Validator Number(unsigned long low, unsigned long high, const std::string& what) {
   return CLI::Validator(
-      [](std::string& value) {
-        const bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
-        const std::string digits = hex ? value.substr(2) : value;
-        const bool valid = !digits.empty() && digits.size() <= 5 &&
-                           std::all_of(digits.begin(), digits.end(), [hex](unsigned char c) {
-                             return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
-                           });
-        const unsigned long size = valid ? std::stoul(digits, nullptr, hex ? 16 : 10) : 0;
-        if (size >= 1 && size <= 0xFFFF) return std::string();
-        return "'" + value + "' is not a size of 1 to 65,535 bytes (0x... or decimal)";
+      [low, high, what](std::string& value) {
+        const auto number = NumberIn(value);
+        if (number && *number >= low && *number <= high) return std::string();
+        return "'" + value + "' is not " + what + " (0x... or decimal)";
       },
       "");
 }
+
+// A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
+CLI::Validator Size() { return Number(1, 0xFFFF, "a size of 1 to 65,535 bytes"); }
 
 Command AddCompress(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand(
@@ -324,7 +333,8 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0), or up to four lines\n"
       "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
       "--columns words a row, drawn with its --tiles (flips and palette lines applied), or written out as text,\n"
-      "one hexadecimal word each, without them.");
+      "one hexadecimal word each, without them. A map's words index video memory: when they start beyond its\n"
+      "tiles, the tiles are taken to start at the smallest index rounded down to 0x20, as standard error says.");
   AddFormat(*command, a.formatName, true);
   AddOffset(*command, a.offset, true);
   command->add_option("--palette,-p", a.look.palette, "Mega Drive palette file (default: a grey ramp)")->type_name("FILE");
@@ -341,6 +351,13 @@ Command AddPreview(CLI::App& app, Arguments& a) {
                       "The format of those tiles (a file without it is taken as it is)")
       ->type_name(Joined(tileFormats))
       ->transform(FormatWord(tileFormats));
+  command
+      ->add_option_function<std::string>(
+          "--first-tile", [&a](const std::string& tile) { a.look.firstTile = static_cast<unsigned>(*NumberIn(tile)); },
+          "The tile of video memory where those tiles start, that a map word's index counts from, 0 to 0x7FF "
+          "(default: 0, or as said below)")
+      ->type_name("TILE")
+      ->check(Number(0, 0x7FF, "a tile of video memory, 0 to 0x7FF"));
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "PNG file to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {

@@ -392,6 +392,8 @@ int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::
   if (!chosen) return chosen.error();
   const Format format = *chosen;
   if (!look.tiles.empty() && format != Format::Enigma) return streams.Error("--tiles applies to Enigma maps only", kUsage);
+  if (look.firstTile && (look.tiles.empty() || format != Format::Enigma))
+    return streams.Error("--first-tile applies to Enigma maps drawn with --tiles", kUsage);
   const auto block = Decoded(rom->Read(format, *offset), streams);
   if (!block) return block.error();
   if (format != Format::Enigma) {
@@ -405,7 +407,14 @@ int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::
   }
   const auto tiles = MapTiles(*rom, look, protect, streams);
   if (!tiles) return tiles.error();
-  const auto image = RenderPlaneMap(block->bytes, *tiles, lines, look.columns, look.zoom);
+  const std::size_t tileCount = tiles->size() / 32;
+  const unsigned firstTile = look.firstTile.value_or(ProposedFirstTile(block->bytes, tileCount));
+  if (!look.firstTile && firstTile != 0) {
+    streams.Report(streams.err) << "quarvel-cli: the map's tiles start at " << HexOffset(firstTile)
+                                << " in video memory, beyond its " << tileCount << " tiles: drawn with --first-tile "
+                                << HexOffset(firstTile) << '\n';
+  }
+  const auto image = RenderPlaneMap(block->bytes, *tiles, lines, look.columns, look.zoom, firstTile);
   if (!image) return streams.Error("cannot draw the map: " + image.error(), kFailure);
   return Write(EncodePng(*image), out, protect, streams);
 }

@@ -64,6 +64,7 @@ struct PreviewArgs {
   unsigned zoom = 1;
   std::string tiles;        // an Enigma map's tiles: 0x offset of a block of the ROM, or a file
   std::string tilesFormat;  // the format of those tiles; empty: a file as it is
+  std::optional<unsigned> firstTile;  // where those tiles start in video memory; nothing: proposed
 };
 int Preview(std::optional<Format> format, const OffsetArg& offset, const std::string& rom, const PreviewArgs& look,
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);

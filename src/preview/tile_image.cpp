@@ -65,7 +65,8 @@ Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data,
 }
 
 Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> map, std::span<const std::uint8_t> tiles,
-                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom) {
+                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom,
+                                                unsigned firstTile) {
   if (map.size() < 2) return Fail(std::string("the map has no words"));
   if (width == 0) return Fail(std::string("a row holds at least one word"));
   if (zoom < 1 || zoom > kMaxZoom) return Fail("the zoom is " + std::to_string(zoom) + "; it goes from 1 to 8");
@@ -81,7 +82,8 @@ Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> ma
   image.pixels.assign(std::size_t{image.width} * image.height, 0);
   for (std::size_t w = 0; w < words; ++w) {
     const unsigned word = unsigned{map[2 * w]} << 8 | map[2 * w + 1];
-    const std::size_t tile = word & 0x7FFu;
+    if ((word & 0x7FFu) < firstTile) continue;
+    const std::size_t tile = (word & 0x7FFu) - firstTile;
     if ((tile + 1) * 32 > tiles.size()) continue;
     const bool across = (word & 0x0800) != 0, down = (word & 0x1000) != 0;
     const auto base = static_cast<std::uint8_t>((word >> 13 & 3u) * 16);
@@ -99,6 +101,14 @@ Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> ma
     }
   }
   return image;
+}
+
+unsigned ProposedFirstTile(std::span<const std::uint8_t> map, std::size_t tileCount) {
+  if (map.size() < 2) return 0;
+  unsigned smallest = 0x7FF;
+  for (std::size_t at = 0; at + 1 < map.size(); at += 2)
+    smallest = std::min(smallest, (unsigned{map[at]} << 8 | map[at + 1]) & 0x7FFu);
+  return smallest >= tileCount ? smallest & ~0x1Fu : 0;
 }
 
 std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width) {

@@ -49,12 +49,20 @@ Expected<TileImage, std::string> RenderTiles(std::span<const std::uint8_t> data,
                                              unsigned columns, unsigned zoom);
 
 // A plane map drawn with its tiles: each big-endian word of `map`, `width` to a row,
-// draws tile (word & 0x7FF) of `tiles` (blank past their end), flipped across when bit 11
-// is set and down when bit 12 is, in palette line (word >> 13 & 3): of `lines`, or the
-// first line when there are fewer. Fails for an empty map, no width, or a zoom outside
-// 1 to 8.
+// draws tile (word & 0x7FF) - `firstTile` of `tiles` (blank below `firstTile` and past
+// their end), flipped across when bit 11 is set and down when bit 12 is, in palette line
+// (word >> 13 & 3): of `lines`, or the first line when there are fewer. `firstTile` is
+// where the tiles sit in video memory. Fails for an empty map, no width, or a zoom
+// outside 1 to 8.
 Expected<TileImage, std::string> RenderPlaneMap(std::span<const std::uint8_t> map, std::span<const std::uint8_t> tiles,
-                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom);
+                                                const std::vector<Palette>& lines, unsigned width, unsigned zoom,
+                                                unsigned firstTile = 0);
+
+// Where a map's `tileCount` tiles likely sit in video memory: when the map's smallest tile
+// index is `tileCount` or more (its words cannot mean these tiles from 0), that index
+// rounded down to a multiple of 0x20; else 0. The Sonic 1 title screen's map starts at
+// 0x201 over 254 tiles: 0x200.
+unsigned ProposedFirstTile(std::span<const std::uint8_t> map, std::size_t tileCount);
 
 // The words of a plane map as text: `width` to a line, each as four hex digits.
 std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width);

@@ -341,6 +341,8 @@ std::optional<MapTilesSource> RememberedMapTiles(const QString& key) {
   const FormatInfo* format = FormatNamed(FromQString(settings.value(key + "/format").toString()));
   if (source.file.empty() && format == nullptr) return std::nullopt;
   if (format != nullptr) source.format = format->format;
+  if (settings.contains(key + "/firstTile"))
+    source.firstTile = std::min(settings.value(key + "/firstTile").toUInt(), 0x7FFu);
   return source;
 }
 
@@ -350,6 +352,10 @@ void RememberMapTiles(const QString& key, const MapTilesSource& source) {
   settings.setValue(key + "/file", ToQString(PathToUtf8(source.file)));
   settings.setValue(key + "/offset", source.offset);
   settings.setValue(key + "/format", ToQString(std::string(InfoOf(source.format).name)));
+  if (source.firstTile)
+    settings.setValue(key + "/firstTile", *source.firstTile);
+  else
+    settings.remove(key + "/firstTile");
 }
 
 }  // namespace
@@ -373,17 +379,18 @@ void Decompressor::OpenPreview() {
     const auto offset = ParseOffsetText(FromQString(DisplayLoc->text()), ChosenRadix(form_->controls));
     if (!offset) return;  // decoded, so it parses
     const QString key = QString("maps/%1/%2").arg(ToQString(form_->state.RomName), ToQString(FormatOffsetText(*offset, Radix::Hex)));
-    OpenMap(std::move(block->bytes), title, key, false);
+    OpenMap(std::move(block->bytes), *offset, title, key, false);
     return;
   }
   Preview()->Show(std::move(block->bytes), title);
 }
 
-void Decompressor::OpenMap(std::vector<std::uint8_t> map, const QString& title, const QString& key, bool ask) {
+void Decompressor::OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, const QString& title, const QString& key,
+                           bool ask) {
   auto source = RememberedMapTiles(key);
   if (!source || ask) {
     auto& services = form_->services;
-    MapTilesDialog dialog(TileEntries(form_->controls.CompList), source, services.dialogs, services.messages, this);
+    MapTilesDialog dialog(TileEntries(form_->controls.CompList), offset, source, services.dialogs, services.messages, this);
     const int answer = dialog.exec();
     if (answer == MapTilesDialog::kTextOnly)
       return ShowMapText(map, title, source ? source->width : MapTilesSource::kDefaultMapWidth);
@@ -393,9 +400,13 @@ void Decompressor::OpenMap(std::vector<std::uint8_t> map, const QString& title, 
   }
   auto tiles = ReadMapTiles(*form_, *source);
   if (!tiles) return;
-  const unsigned width = source->width;
+  if (!source->firstTile) {  // "automático": proposed once the tiles are known, and kept
+    source->firstTile = ProposedFirstTile(map, tiles->size() / 32);
+    RememberMapTiles(key, *source);
+  }
+  const unsigned width = source->width, firstTile = *source->firstTile;
   TilePreview::MapActions actions{
-      [this, map, title, key] { OpenMap(map, title, key, true); },
+      [this, map, offset, title, key] { OpenMap(map, offset, title, key, true); },
       [this, map, title, key] {
         const auto now = RememberedMapTiles(key);
         ShowMapText(map, title, now ? now->width : MapTilesSource::kDefaultMapWidth);
@@ -406,7 +417,7 @@ void Decompressor::OpenMap(std::vector<std::uint8_t> map, const QString& title, 
           RememberMapTiles(key, *now);
         }
       }};
-  Preview()->ShowMap(std::move(map), std::move(*tiles), width, title, std::move(actions));
+  Preview()->ShowMap(std::move(map), std::move(*tiles), width, firstTile, title, std::move(actions));
 }
 
 void Decompressor::ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width) {

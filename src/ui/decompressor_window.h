@@ -72,7 +72,7 @@ class Decompressor : public QWidget {
   void ShowAddedEntries(int countBefore);
   class TilePreview* Preview();
   // A plane map drawn with the tiles remembered for it, or asked for (also when `ask`).
-  void OpenMap(std::vector<std::uint8_t> map, const QString& title, const QString& key, bool ask);
+  void OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, const QString& title, const QString& key, bool ask);
   void ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width);
 
   std::unique_ptr<Adapters> adapters_;

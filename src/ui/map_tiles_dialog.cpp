@@ -21,8 +21,9 @@ constexpr std::string_view kTilesFilter = "Ladrilhos descomprimidos (*)|*";
 
 }  // namespace
 
-MapTilesDialog::MapTilesDialog(std::vector<std::string> entries, const std::optional<MapTilesSource>& remembered,
-                               FileDialogService& dialogs, MessageBoxService& messages, QWidget* parent)
+MapTilesDialog::MapTilesDialog(std::vector<std::string> entries, std::int32_t mapOffset,
+                               const std::optional<MapTilesSource>& remembered, FileDialogService& dialogs,
+                               MessageBoxService& messages, QWidget* parent)
     : QDialog(parent), entries_(std::move(entries)), dialogs_(dialogs), messages_(messages) {
   setObjectName("MapTiles");
   setWindowTitle(QString::fromUtf8("Ladrilhos do mapa"));
@@ -34,6 +35,16 @@ MapTilesDialog::MapTilesDialog(std::vector<std::string> entries, const std::opti
   Width->setObjectName("Width");
   Width->setRange(1, 256);
   Width->setValue(static_cast<int>(remembered ? remembered->width : MapTilesSource::kDefaultMapWidth));
+  First = new QSpinBox(this);
+  First->setObjectName("First");
+  First->setRange(-1, 0x7FF);
+  First->setDisplayIntegerBase(16);
+  First->setPrefix("0x");
+  First->setSpecialValueText(QString::fromUtf8("automático"));
+  First->setValue(remembered && remembered->firstTile ? static_cast<int>(*remembered->firstTile) : -1);
+  First->setToolTip(QString::fromUtf8(
+      "O ladrilho da memória de vídeo onde os ladrilhos começam: o índice de cada palavra do mapa conta a partir dele.\n"
+      "Automático: 0, ou, quando o menor índice do mapa passa dos ladrilhos, esse índice arredondado para baixo a 0x20."));
   Draw = new QPushButton(QString::fromUtf8("Desenhar"), this);
   Draw->setDefault(true);
   TextOnly = new QPushButton(QString::fromUtf8("Só o texto"), this);
@@ -44,6 +55,7 @@ MapTilesDialog::MapTilesDialog(std::vector<std::string> entries, const std::opti
   auto* form = new QFormLayout;
   form->addRow(QString::fromUtf8("Ladrilhos:"), Source);
   form->addRow(QString::fromUtf8("Ladrilhos por linha:"), Width);
+  form->addRow(QString::fromUtf8("Primeiro ladrilho:"), First);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   for (QPushButton* button : {Draw, TextOnly, Cancel}) buttons->addWidget(button);
@@ -60,6 +72,8 @@ MapTilesDialog::MapTilesDialog(std::vector<std::string> entries, const std::opti
       if (offset && *offset == remembered->offset && EntryFormat(entries_[i]) == remembered->format)
         Source->setCurrentIndex(static_cast<int>(i));
     }
+  } else if (const auto nearest = NearestTileEntry(entries_, mapOffset)) {
+    Source->setCurrentIndex(static_cast<int>(*nearest));
   }
   Draw->setEnabled(Chosen().has_value());
   connect(Source, &QComboBox::activated, this, [this](int index) { SourceChosen(index); });
@@ -98,6 +112,7 @@ void MapTilesDialog::SetFile(const std::filesystem::path& file) {
 std::optional<MapTilesSource> MapTilesDialog::Chosen() const {
   MapTilesSource source;
   source.width = static_cast<unsigned>(Width->value());
+  if (First->value() >= 0) source.firstTile = static_cast<unsigned>(First->value());
   const int data = Source->currentData().toInt();
   if (data == kFileItem) {
     source.file = file_;

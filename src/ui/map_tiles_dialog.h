@@ -1,5 +1,6 @@
-// Asks where a plane map's tiles come from (a block of the catalogue shown, or a file)
-// and how many tiles a row it is drawn; or to show the map as text instead.
+// Asks where a plane map's tiles come from (a block of the catalogue shown, or a file),
+// where they sit in video memory and how many tiles a row it is drawn; or to show the
+// map as text instead.
 #pragma once
 
 #include <QComboBox>
@@ -21,8 +22,9 @@ class MapTilesDialog : public QDialog {
   static constexpr int kTextOnly = 2;  // what exec() gives for "Só o texto"
 
   // `entries` are the catalogue's blocks a map can take tiles from; `remembered` what was
-  // chosen for this map before, if anything. The services must outlive the dialog.
-  MapTilesDialog(std::vector<std::string> entries, const std::optional<MapTilesSource>& remembered,
+  // chosen for the map at `mapOffset` before, if anything, else the entry nearest the map
+  // is proposed (NearestTileEntry). The services must outlive the dialog.
+  MapTilesDialog(std::vector<std::string> entries, std::int32_t mapOffset, const std::optional<MapTilesSource>& remembered,
                  FileDialogService& dialogs, MessageBoxService& messages, QWidget* parent = nullptr);
 
   // What is chosen; nothing while no source is.
@@ -30,6 +32,7 @@ class MapTilesDialog : public QDialog {
 
   QComboBox* Source;  // the entries, the file picked, and "Um arquivo..."
   QSpinBox* Width;
+  QSpinBox* First;  // the first tile, in hexadecimal; its minimum, -1, "automático": proposed when drawn
   QPushButton* Draw;
   QPushButton* TextOnly;
   QPushButton* Cancel;

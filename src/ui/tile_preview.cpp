@@ -152,9 +152,10 @@ void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
 }
 
 void TilePreview::ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width,
-                          const QString& title, MapActions actions) {
+                          unsigned firstTile, const QString& title, MapActions actions) {
   data_ = std::move(map);
   mapTiles_ = std::move(tiles);
+  firstTile_ = firstTile;
   isMap_ = true;
   mapActions_ = std::move(actions);
   {
@@ -215,7 +216,8 @@ void TilePreview::Redraw() {
   const Palette& drawn = lines[static_cast<std::size_t>(std::clamp<int>(line, 0, static_cast<int>(lines.size()) - 1))];
   const auto zoom = static_cast<unsigned>(Zoom->value()), columns = static_cast<unsigned>(Columns->value());
   auto image = !isMap_ ? RenderTiles(data_, drawn, columns, zoom)
-                       : RenderPlaneMap(data_, mapTiles_, line == kEachTile ? lines : std::vector<Palette>{drawn}, columns, zoom);
+                       : RenderPlaneMap(data_, mapTiles_, line == kEachTile ? lines : std::vector<Palette>{drawn}, columns,
+                                        zoom, firstTile_);
   if (!image) return;
   image_ = std::move(*image);
   QImage picture(image_.pixels.data(), static_cast<int>(image_.width), static_cast<int>(image_.height),

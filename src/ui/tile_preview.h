@@ -45,9 +45,10 @@ class TilePreview : public QWidget {
     std::function<void()> showText;
     std::function<void(unsigned)> widthChanged;
   };
-  // Shows a plane map drawn with `tiles`, `width` tiles a row.
-  void ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width, const QString& title,
-               MapActions actions);
+  // Shows a plane map drawn with `tiles`, `width` tiles a row, its words' tile indexes
+  // counted from `firstTile` (see RenderPlaneMap).
+  void ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width, unsigned firstTile,
+               const QString& title, MapActions actions);
 
   // The palette lines the preview shows, remembered between runs, the line it draws with
   // first: grey when no palette file is chosen or it cannot be read.
@@ -68,6 +69,7 @@ class TilePreview : public QWidget {
 
   std::vector<std::uint8_t> data_;
   std::vector<std::uint8_t> mapTiles_;
+  unsigned firstTile_ = 0;
   bool isMap_ = false;
   MapActions mapActions_;
   MessageBoxService& messages_;

@@ -204,6 +204,23 @@ std::vector<std::string> TileEntries(const ListBox& list) {
   return entries;
 }
 
+std::optional<std::size_t> NearestTileEntry(const std::vector<std::string>& entries, std::int32_t mapOffset) {
+  std::optional<std::size_t> after, before;
+  std::int32_t afterAt = 0, beforeAt = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto offset = ParseOffsetText(EntryOffsetText(entries[i]), Radix::Hex);
+    if (!offset) continue;
+    if (*offset > mapOffset && (!after || *offset < afterAt)) {
+      after = i;
+      afterAt = *offset;
+    } else if (*offset < mapOffset && (!before || *offset > beforeAt)) {
+      before = i;
+      beforeAt = *offset;
+    }
+  }
+  return after ? after : before;
+}
+
 std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, const MapTilesSource& source) {
   if (!source.file.empty()) {
     auto tiles = ReadRegularFile(source.file, InfoOf(Format::Nemesis).largestData);  // remembered: never a FIFO

@@ -83,12 +83,14 @@ std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& f
 // does not list yet, of a confidence of 0.5 or more.
 bool CheckedAtFirst(const ScanCandidate& candidate, const std::vector<std::string>& listed);
 
-// Where a plane map's tiles come from, and how wide it is drawn.
+// Where a plane map's tiles come from, where they sit in video memory, and how wide it
+// is drawn.
 struct MapTilesSource {
   std::int32_t offset = 0;             // a block of the picked ROM ...
   Format format = Format::Nemesis;     // ... in this format
   std::filesystem::path file;          // or, when not empty, this file as it is
   unsigned width = kDefaultMapWidth;   // tiles a row
+  std::optional<unsigned> firstTile;   // the tile a word's index counts from; nothing: ProposedFirstTile's
 
   static constexpr unsigned kDefaultMapWidth = 40;  // a screen's width
   bool operator==(const MapTilesSource&) const = default;
@@ -98,6 +100,11 @@ inline constexpr std::string_view kMapTilesUnreadableMessage = "Não foi possív
 
 // The entries of the catalogue shown that a map can take its tiles from: all but maps.
 std::vector<std::string> TileEntries(const ListBox& list);
+
+// Of `entries` (catalogue lines), the one a map at `mapOffset` likely takes its tiles
+// from: the games keep a map's art beside it, so the nearest after the map, else the
+// nearest before it; nothing when no entry has an offset but the map's.
+std::optional<std::size_t> NearestTileEntry(const std::vector<std::string>& entries, std::int32_t mapOffset);
 
 // The tiles of `source`; nothing, after a message that says why, when they cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadMapTiles(DecompressorForm& form, const MapTilesSource& source);

@@ -4,6 +4,7 @@
 
 #include "catalogue/catalogue_file.h"
 #include "common/format.h"
+#include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/nemesis_compressor.h"
 #include "formats/format_table.h"
@@ -17,7 +18,8 @@ using testing::Bytes;
 
 class CliScanPreview : public ::testing::Test {
  protected:
-  // 8 KiB of zeros with a Kosinski block at 0x400 and a two-tile Nemesis block at 0x1000.
+  // 8 KiB of zeros with a Kosinski block at 0x400, a two-tile Nemesis block at 0x1000 and
+  // an Enigma map at 0x1800 whose words start at 0x200, as the title screen's.
   void SetUp() override {
     Bytes tiles;
     for (unsigned i = 0; i < 64; ++i) tiles.push_back(static_cast<std::uint8_t>(i % 8 < 4 ? 0x12 : 0x34));
@@ -28,6 +30,8 @@ class CliScanPreview : public ::testing::Test {
     const auto nemesis = *CompressNemesis(tiles);
     std::copy(kosinski.begin(), kosinski.end(), rom.begin() + 0x400);
     std::copy(nemesis.begin(), nemesis.end(), rom.begin() + 0x1000);
+    const auto map = *CompressEnigma(testing::Hex("02 00  02 01"));
+    std::copy(map.begin(), map.end(), rom.begin() + 0x1800);
     testing::WriteFile(rom_, rom);
     kosinskiSize_ = kosinski.size();
     nemesisSize_ = nemesis.size();
@@ -89,6 +93,18 @@ TEST_F(CliScanPreview, PreviewWritesAPngOfTheTiles) {
   EXPECT_EQ(testing::ToHex(Bytes(png.begin() + 16, png.begin() + 24)), "00 00 00 30 00 00 00 18");  // 48 x 24
 }
 
+// The map beyond its tiles is drawn from tile 0x200 unless told otherwise, which is said.
+TEST_F(CliScanPreview, PreviewDrawsAMapFromWhereItsTilesStart) {
+  std::vector<std::string> args = {"preview", "-f", "eni", "-o", "1800", "--tiles", "0x1000", "--tiles-format", "nem",
+                                   rom_.string(), (dir_ / "proposed.png").string()};
+  EXPECT_EQ(testing::RunCliWith(args).err, "quarvel-cli: the map's tiles start at 0x200 in video memory, beyond its 2 "
+                                           "tiles: drawn with --first-tile 0x200\n");
+  args.back() = (dir_ / "blank.png").string();
+  args.insert(args.begin() + 1, {"--first-tile", "0"});
+  EXPECT_EQ(testing::RunCliWith(args).err, "");
+  EXPECT_NE(testing::ReadFile(dir_ / "proposed.png"), testing::ReadFile(dir_ / "blank.png"));
+}
+
 TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
   testing::WriteFile(dir_ / "short.pal", Bytes(10, 0));
   struct Case {
@@ -104,7 +120,10 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
              "rom.bin' is not a palette: a palette holds one to four lines of 16 colours of 2 bytes: 32, 64, 96 or 128 "
              "bytes; this one has more"},
         Case{{"preview", "-f", "nemesis", "-o", "1000", "--zoom", "9", rom_.string(), "x.png"}, 2, "--zoom"},
-        Case{{"preview", "-f", "kosinski", "-o", "1000", rom_.string(), "x.png"}, 1, "error:"}}) {
+        Case{{"preview", "-f", "kosinski", "-o", "1000", rom_.string(), "x.png"}, 1, "error:"},
+        Case{{"preview", "-f", "nemesis", "-o", "1000", "--first-tile", "0x200", rom_.string(), "x.png"}, 2,
+             "--first-tile applies to Enigma maps drawn with --tiles"},
+        Case{{"preview", "-f", "eni", "-o", "1800", "--first-tile", "2048", rom_.string(), "x.png"}, 2, "not a tile of"}}) {
     const auto run = testing::RunCliWith(c.args);
     EXPECT_EQ(run.code, c.code);
     EXPECT_NE(run.err.find(c.errorPart), std::string::npos) << run.err;

@@ -118,6 +118,20 @@ TEST(TileImage, RefusesWhatCannotBeDrawn) {
   EXPECT_FALSE(RenderTiles(ThreeTiles(), GreyPalette(), 16, 9));
 }
 
+// A map's words index video memory: tile (word & 0x7FF) - the first tile of those given.
+TEST(PlaneMap, DrawsTheTilesFromWhereTheyStartInVideoMemory) {
+  using Case = std::tuple<const char*, unsigned, std::vector<unsigned>>;  // pixel (1, 0) of each word: 1 + t, blank 0
+  for (const auto& [map, first, shown] : {Case{"00 00  00 02  00 03", 0, {1, 3, 0}}, Case{"02 00  00 02", 0, {0, 3}},
+                                          Case{"02 00  22 02  01 FF  02 03", 0x200, {1, 19, 0, 0}}}) {  // line 1, below, past
+    const auto image = RenderPlaneMap(testing::Hex(map), ThreeTiles(), {}, 8, 1, first);
+    for (std::size_t w = 0; w < shown.size(); ++w) EXPECT_EQ(image->pixels[w * 8 + 1], shown[w]) << map << " " << w;
+  }
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("02 01  82 EF  02 10"), 254), 0x200u);  // the title screen's
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 16), 0x20u);
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 0x31), 0u);
+  EXPECT_EQ(ProposedFirstTile(testing::Hex("00 00  02 01"), 254), 0u);
+}
+
 TEST(MegaDrivePalette, TakesOneToFourWholeLinesAndNothingElse) {
   Bytes words(32, 0);
   words[0] = 0x0E;  // blue 7

@@ -596,6 +596,13 @@ class WindowTest : public QObject {
     PressF5(h.window);  // remembered: drawn at once
     QCOMPARE(asked, 1);
     QCOMPARE(preview->image().width, expected.width);
+    WhenShown<MapTilesDialog>([&](MapTilesDialog* dialog) {  // the proposal kept; from 0x200 every word is blank
+      QCOMPARE(dialog->First->text(), QString("0x0"));
+      dialog->First->setValue(0x200);
+      QTest::mouseClick(dialog->Draw, Qt::LeftButton);
+    });
+    QTest::mouseClick(preview->MapTiles, Qt::LeftButton);
+    QVERIFY(preview->image().pixels == std::vector<std::uint8_t>(expected.pixels.size(), 0));
     QTest::mouseClick(preview->MapText, Qt::LeftButton);
     QWidget* text = h.window.LastMapText();
     QVERIFY(text != nullptr && text->isVisible());

@@ -145,6 +145,16 @@ TEST(ScanResults, CheckAtFirstWhatIsNewAndLikely) {
   }
 }
 
+// The art the games keep beside a map: after it (title screen: map 0x1E15A, art 0x1E26E), else before.
+TEST(MapTiles, TheEntryNearestTheMapIsProposed) {
+  const std::vector<std::string> entries = {"00000000 - <N> - Sega logo", "0001E26E - <N> - title art",
+                                            "0001E000 - <K> - before", "00030000 - <K> - far after"};
+  EXPECT_EQ(NearestTileEntry(entries, 0x1E15A), 1u);
+  EXPECT_EQ(NearestTileEntry(entries, 0x1E26E), 3u);
+  EXPECT_EQ(NearestTileEntry(entries, 0x40000), 3u);
+  EXPECT_EQ(NearestTileEntry({"00001000 - <N> - the map's own offset"}, 0x1000), std::nullopt);
+}
+
 TEST_F(Tools, ScannedBlocksAreRefusedWhenTheCatalogueCannotTakeThem) {
   fs::create_directory(dir / "Sonic1.dat");  // a catalogue that cannot be read
   f.romList.SetSelectedIndex(0);

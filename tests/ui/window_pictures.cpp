@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   preview.Columns->setValue(16);
   preview.Show(scene.bytes, "Visualizar 2000 Kosinski de demo.bin");
   bool saved = Save(preview, out / "preview-palette-line.png");
-  preview.ShowMap(map.bytes, scene.bytes, 32, "Visualizar 1000 Enigma de demo.bin", {});
+  preview.ShowMap(map.bytes, scene.bytes, 32, 0, "Visualizar 1000 Enigma de demo.bin", {});
   preview.LineChoice->setCurrentIndex(0);  // each tile's own line
   emit preview.LineChoice->activated(0);
   preview.resize(960, 160);
