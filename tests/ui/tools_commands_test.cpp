@@ -11,6 +11,10 @@
 #include "encoders/nemesis_compressor.h"
 #include "ui/decompress_command.h"
 
+#include <sys/stat.h>
+
+#include <thread>
+
 namespace quarvel {
 namespace {
 
@@ -54,6 +58,9 @@ TEST_F(Tools, PreviewTakesTheFormatOfAnEntryTheOptionsDoNotOffer) {
   f.compList.SetSelectedIndex(0);
   EXPECT_EQ(BlockFormat(f.form), Format::KosinskiModuled);
   f.displayLoc.SetText("31");
+  EXPECT_EQ(BlockFormat(f.form), Format::Kosinski);
+  f.compList.SetSelectedIndex(0);
+  FormatOption_Click(f.form);  // "Kosinski" clicked after the entry: the user's last choice wins
   EXPECT_EQ(BlockFormat(f.form), Format::Kosinski);
 }
 
@@ -271,6 +278,45 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
                                             " bytes, que não são ladrilhos inteiros de 32 bytes; o arquivo parece ser um "
                                             "bloco já comprimido em Nemesis: escolha os dados descomprimidos.");
   EXPECT_EQ(f.messages.shown[1], Info(kMapIsNoPictureMessage));
+}
+
+// A ROM that the games' catalogues know selects its catalogue, as a click would, unless
+// "Custom" is shown; one known only in part leaves the list alone. A source that is no
+// regular file is read once: every later action reads the bytes kept.
+TEST_F(Tools, TheSourceChoosesItsCatalogueAndAFifoIsReadOnce) {
+  const auto sonic1 = testing::WithHeader(512 << 10, "GM 00001009-00", 0x264A);
+  const auto sonic2 = testing::WithHeader(1 << 20, "GM 00001051-01", 0);
+  testing::WriteFile(dir / "s1.bin", sonic1);
+  testing::WriteFile(dir / "s2.bin", sonic2);
+  fs::create_directory(dir / "sub");
+  const struct {
+    const char* shown;
+    fs::path rom;
+    const char* after;
+  } cases[] = {{"Sonic 3", dir / "sub" / ".." / "s1.bin", "Sonic1"},
+               {"Custom", dir / "s1.bin", "Custom"},
+               {"Sonic 3", dir / "s2.bin", "Sonic3"}};
+  for (const auto& c : cases) {
+    for (std::size_t i = 0; i < kRomCatalogues.size(); ++i)
+      if (kRomCatalogues[i].listText == c.shown) f.romList.SetSelectedIndex(static_cast<int>(i));
+    UseSource(f.form, c.rom);
+    EXPECT_EQ(f.form.state.RomName, c.after) << c.rom;
+  }
+  EXPECT_EQ(f.text2.Text(), PathToUtf8(dir / "s2.bin"));  // shown whole and normal
+
+  const fs::path fifo = dir / "rom.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { testing::WriteFile(fifo, testing::ReadFile(dir / "rom.bin")); });
+  UseSource(f.form, fifo);
+  writer.join();
+  ASSERT_TRUE(f.form.state.SourceImage);
+  f.displayLoc.SetText("2");  // a read of the FIFO now would wait for ever
+  const auto block = DecodeForPreview(f.form);
+  ASSERT_TRUE(block);
+  EXPECT_EQ(testing::ToHex(block->bytes), "61 62 63");
+  CmdDescomprime_Click(f.form);
+  EXPECT_EQ(testing::ToHex(testing::ReadFile(dir / "out.dat")), "61 62 63");
+  EXPECT_NE(f.dialogs.recent.back().second, fifo);  // never offered again
 }
 
 TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
