@@ -266,7 +266,7 @@ Command AddCompress(CLI::App& app, Arguments& a) {
             if (!a.accurateGame.empty()) {
               accurate.emplace();
               for (const auto& [game, even] : kGames) accurate->evenLength |= game == a.accurateGame && even;
-              if (!a.headerSize.empty()) accurate->headerSize = static_cast<std::uint16_t>(std::stoul(a.headerSize, nullptr, 0));
+              if (!a.headerSize.empty()) accurate->headerSize = static_cast<std::uint16_t>(*NumberIn(a.headerSize));
             }
             return cli::Compress(a.format(), a.rom, a.output, accurate, Folder(a), s);
           }};

@@ -68,5 +68,17 @@ TEST(CliAccurate, ChecksSayWhereABlockDiffers) {
   }
 }
 
+// The header's size is decimal unless written 0x..., as every number of the tool: 010 is ten.
+TEST(CliAccurate, TheHeaderSizeIsDecimalOrHexadecimal) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "in.dat", testing::Bytes(32, 7));
+  for (const auto& [size, header] : {std::pair{"010", "00 0A"}, std::pair{"0x10", "00 10"}}) {
+    const auto made = testing::RunCliWith(
+        {"compress", "-f", "kosinski-moduled", "--accurate", "--header-size", size, (dir / "in.dat").string(), "-"});
+    ASSERT_EQ(made.code, 0) << made.err;
+    EXPECT_EQ(testing::ToHex(testing::Bytes(made.out.begin(), made.out.begin() + 2)), header) << size;
+  }
+}
+
 }  // namespace
 }  // namespace quarvel
