@@ -264,6 +264,8 @@ std::string InsertFailureMessage(const ChangeFailure& failure, const std::string
     case ChangeFailure::Kind::TooLarge:
       return "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
              std::to_string(failure.oldSize) + " bytes). Nada foi gravado.";
+    case ChangeFailure::Kind::TileCountChanged:
+      return "O bloco antigo tem " + Thousands(failure.oldTiles) + " ladrilhos e os dados novos " + Thousands(failure.newTiles) + ".";
     case ChangeFailure::Kind::Unverified: break;
   }
   return "O novo ROM não devolve o bloco como devia. Nada foi gravado.";
