@@ -31,8 +31,8 @@ struct Arguments {
   int number = 0;
   cli::PreviewArgs look;
   std::string base;  // an Enigma block's base word, hexadecimal
-  std::string data, fill, palette, compressFormat;
-  bool nearest = false;  // import-png: a colour within a level's half step is the palette's
+  std::string data, fill;
+  cli::ImportArgs importing;
   cli::InsertArgs insert;
   std::string scanFormat = "all";  // "both" means the same, as it did when there were two
   cli::ScanArgs scan;
@@ -322,7 +322,9 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "  quarvel-cli preview -f eni -o 3C000 --tiles 0x24000 --tiles-format nem \\\n"
       "      --columns 40 --palette sonic.pal sonic.bin titlecard.png\n"
       "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0), or up to four lines\n"
-      "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
+      "of 16; without it the pixels are shades of grey. Data is drawn as tiles, in the palette's first line; the\n"
+      "picture keeps its layout (format, tiles, tiles a row, zoom, line, source) in a text chunk, by which\n"
+      "import-png reads it back as the same tiles. An Enigma block is a plane map,\n"
       "--columns words a row, drawn with its --tiles (flips and palette lines applied), or written out as text,\n"
       "one hexadecimal word each, without them.");
   AddFormat(*command, a.formatName, true);
@@ -461,22 +463,39 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
   command->footer(
       "Example:\n"
       "  quarvel-cli import-png logo.png logo.nem --palette demo.pal --compress nemesis\n"
-      "The width and height must be multiples of 8; tiles are taken in rows, as 'preview' draws them (zoom 1).\n"
-      "An indexed image's colour indices are the pixel values; any other image is matched to --palette, exact\n"
-      "colours only unless --nearest.");
+      "Tiles are taken in rows, as 'preview' draws them. A picture that 'preview' wrote keeps its layout (tiles,\n"
+      "tiles a row, zoom, palette line), and is read by it; any other is read at the largest zoom, 1 to 8, at which\n"
+      "its width and height are multiples of 8 x zoom and each zoom x zoom cell is one colour, every tile taken\n"
+      "(with a warning when its last row ends in blank tiles). --zoom, --tile-count and --line win over both.\n"
+      "An indexed image's colour indices are the pixel values; any other image is matched to --palette, tile by\n"
+      "tile within one palette line (the first that holds all the tile's colours), exact colours only unless\n"
+      "--nearest. The zoom and the count taken are said on standard error.");
   command->add_option("IMAGE", a.rom, "PNG image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
-  command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
-  command->add_flag("--nearest", a.nearest,
+  cli::ImportArgs& args = a.importing;
+  command->add_option("--palette,-p", args.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
+  command->add_flag("--nearest", args.nearest,
                     "Take each colour as the palette's nearest when every channel is within 17 of it, as editors "
                     "scale the Mega Drive's levels differently (0, 36, ..., 252 or 0, 34, ..., 238)");
+  command->add_option_function<unsigned>("--zoom,-z", [&args](unsigned zoom) { args.zoom = zoom; },
+                                         "Pixels a tile pixel takes across and down, 1 to 8 (default: the picture's "
+                                         "layout, else the largest whose cells are each one colour)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 8));
+  command->add_option_function<std::size_t>("--tile-count", [&args](std::size_t count) { args.tileCount = count; },
+                                            "Take the first N tiles (default: the picture's layout, else every tile)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1 << 18));
+  command->add_option_function<unsigned>("--line", [&args](unsigned line) { args.line = line; },
+                                         "Match every tile's colours within palette line N, 0 to 3 (default: the "
+                                         "picture's layout, else each tile's first line that holds its colours)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 3));
   std::vector<std::string> formats = FormatWords();
-  command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
+  command->add_option("--compress", args.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
       ->transform(FormatWord(formats));
-  return {command, [&a](const cli::Streams& s) {
-            return cli::ImportPng(a.rom, a.output, a.palette, a.nearest, a.compressFormat, Folder(a), s);
-          }};
+  return {command, [&a](const cli::Streams& s) { return cli::ImportPng(a.rom, a.output, a.importing, Folder(a), s); }};
 }
 
 // The number of edits that turn `a` into `b`.

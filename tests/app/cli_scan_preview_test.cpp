@@ -118,8 +118,8 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
 namespace quarvel {
 namespace {
 
-// The hacker's loop on the demo ROM, for each kind of art it holds: decompress, preview,
-// import the PNG, insert, decompress again: the same tiles, and the ROM as it was.
+// The hacker's loop on the demo ROM, for each kind of art it holds: decompress, preview
+// at zoom 2, import the PNG, insert, decompress again: the same tiles, and the ROM as it was.
 TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
   testing::TempDir dir;
   const std::string demo = std::string(QUARVEL_BIN_DIR) + "/demo.bin", palette = std::string(QUARVEL_BIN_DIR) + "/demo.pal";
@@ -129,12 +129,16 @@ TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
                       back = (dir / "back.dat").string(), rom = (dir / "new.bin").string(), again = (dir / "again.dat").string();
     for (const std::vector<std::string>& step : std::vector<std::vector<std::string>>{
              {"decompress", "-f", format, "-o", offset, demo, art},
-             {"preview", "-f", format, "-o", offset, "--palette", palette, demo, png},
+             {"preview", "-f", format, "-o", offset, "--palette", palette, "--zoom", "2", "--columns", "5", demo, png},
              {"import-png", png, back, "--palette", palette},
              {"insert", "-f", format, "-o", offset, demo, back, rom},
              {"decompress", "-f", format, "-o", offset, rom, again}}) {
       const auto run = testing::RunCliWith(step);
       ASSERT_EQ(run.code, 0) << format << " " << step[0] << ": " << run.err;
+      if (step[0] == "import-png") {
+        EXPECT_EQ(run.err, "quarvel-cli: read at zoom 2 (from the picture's layout), " + std::to_string(testing::ReadFile(art).size() / 32) +
+                               " tiles (from the picture's layout)\n") << format;
+      }
     }
     EXPECT_EQ(testing::ReadFile(dir / "back.dat"), testing::ReadFile(dir / "art.dat")) << format;
     EXPECT_EQ(testing::ReadFile(dir / "again.dat"), testing::ReadFile(dir / "art.dat")) << format;
