@@ -410,8 +410,9 @@ Command AddInsert(CLI::App& app, Arguments& a) {
       "the header (0x100 to 0x1FF) is never replaced. Its stream is the room the new one has. A block that fits goes\n"
       "in its place, the rest of the room filled; one that does not fit is refused, or with --append goes at the\n"
       "end of the ROM (at an even offset, the ROM grown in steps of 128 KiB, its end address at 0x1A4 set), and\n"
-      "the game's pointer to it must then be changed by hand. The checksum at 0x18E is fixed unless\n"
-      "--no-checksum. The ROM image is only read: OUT is a new file.");
+      "the game's pointer to it must then be changed by hand. A Nemesis block keeps the old one's count of tiles\n"
+      "unless --resize. The checksum at 0x18E is fixed unless --no-checksum. The ROM image is only read: OUT is\n"
+      "a new file. Both sizes, the blocks' and what they decode to, are said.");
   AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
   command->add_option("--catalogue", a.insert.catalogue, "A catalogue that lists the old block (ROM name or file name)")
@@ -424,6 +425,7 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->add_flag("--append", a.insert.append, "Put a block that does not fit at the end of the ROM");
   command->add_flag("--allow-large", a.insert.allowLarge, "Let --append grow the ROM past 4 MiB");
   command->add_flag("--no-checksum", a.insert.keepChecksum, "Leave the header's checksum as it is");
+  command->add_flag("--resize", a.insert.resize, "Let a Nemesis block hold another count of tiles than the old one");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);

@@ -579,26 +579,36 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const BlockChange change{format,   *offset, args.raw,  !args.keepChecksum, {args.fill, args.append, args.allowLarge},
-                           listed, args.force};
+  const BlockChange change{.format = format,
+                           .offset = *offset,
+                           .raw = args.raw,
+                           .fixChecksum = !args.keepChecksum,
+                           .placing = {args.fill, args.append, args.allowLarge},
+                           .listed = listed,
+                           .force = args.force,
+                           .resize = args.resize};
   const auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed) {
     std::string message = "cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message;
     if (changed.error().kind == ChangeFailure::Kind::NotABlock)
       message += " (name a catalogue that lists it with --catalogue, or replace it anyway with --force)";
+    if (changed.error().kind == ChangeFailure::Kind::TileCountChanged) message += ": give --resize to change the count";
     return streams.Error(message, kFailure);
   }
   for (const auto& warning : changed->warnings) streams.Warning("the new block: " + warning);
   if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
   std::ostream& report = streams.Report(out == "-" ? streams.err : streams.out);
+  const std::string decoded =
+      "decoded: " + SizeText(changed->newDecodedSize) + ", was " + SizeText(changed->oldDecodedSize);
   if (changed->where.appended) {
-    report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize
-           << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
+    report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize << "; "
+           << decoded << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
            << " bytes. Point the game at " << HexOffset(changed->where.offset) << " where it pointed at "
            << HexOffset(static_cast<std::uint64_t>(*offset)) << ".\n";
   } else {
     report << "inserted " << changed->newSize << " bytes at " << HexOffset(changed->where.offset) << " in place of "
-           << changed->oldSize << (changed->newSize < changed->oldSize ? "; the rest filled" : "") << ".\n";
+           << changed->oldSize << " (" << decoded << ")" << (changed->newSize < changed->oldSize ? "; the rest filled" : "")
+           << ".\n";
   }
   SayPlainWritten(layout, report);
   return kSuccess;

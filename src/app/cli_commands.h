@@ -84,6 +84,7 @@ struct InsertArgs {
   bool append = false;
   bool allowLarge = false;
   bool keepChecksum = false;  // --no-checksum
+  bool resize = false;        // art may change its tile count
   std::uint8_t fill = 0xFF;
 };
 // Writes a copy of `rom` with the block at `offset` replaced by one made of `data`.

@@ -184,6 +184,20 @@ TEST(CliLoop, InsertRefusesAppendsAndTakesRawBlocks) {
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("the data is no Kosinski block"), std::string::npos) << run.err;
 
+  // A Nemesis block keeps its count of tiles (the logo's 16) unless --resize.
+  testing::WriteFile(dir / "tile.dat", testing::Bytes(32, 0x11));
+  const std::string tile = (dir / "tile.dat").string();
+  std::filesystem::remove(out);
+  run = testing::RunCliWith({"insert", "-f", "nemesis", "-o", "0x400", demo, tile, out});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "quarvel-cli: error: cannot insert at 0x400: the old block holds 16 tiles and the new data 1: give "
+                     "--resize to change the count\n");
+  EXPECT_FALSE(std::filesystem::exists(out));
+  run = testing::RunCliWith({"insert", "-f", "nemesis", "-o", "0x400", "--resize", demo, tile, out});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find(" at 0x400 in place of 335 (decoded: 32 bytes, was 512 bytes); the rest filled.\n"), std::string::npos)
+      << run.out;
+
   // What decodes at an offset is replaced only when a catalogue lists it there, the scan
   // takes it for a block, or --force says so; never in the header.
   testing::WriteFile(dir / "word.dat", testing::Hex("00 07"));
