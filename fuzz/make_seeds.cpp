@@ -108,6 +108,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 0x1800; ++i) moduledArt.push_back(static_cast<std::uint8_t>(i / 40 % 9 * 0x11));
   Write(root / "kosinski_moduled", "compressed-art", *quarvel::CompressKosinskiModuled(moduledArt));
   Write(root / "png_import", "tiles", quarvel::EncodePng(*quarvel::RenderTiles(tiles, quarvel::GreyPalette(), 8, 1)));
+  const quarvel::PictureLayout layout{"nemesis", tiles.size() / 32, 8, 2, 0, "seed.bin@0x400"};
+  Write(root / "png_import", "tiles-with-layout",
+        quarvel::EncodePng(*quarvel::RenderTiles(tiles, quarvel::GreyPalette(), 8, 2), &layout));
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));

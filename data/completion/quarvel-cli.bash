@@ -22,7 +22,7 @@ _quarvel_cli() {
     --accurate) COMPREPLY=($(compgen -W "s1 s2 s3 sk s3k" -- "$cur")); return ;;
     --catalogue|--add-to) COMPREPLY=($(compgen -W "$catalogues" -- "$cur")); return ;;
     --catalogue-dir|--out-dir) _filedir -d; return ;;
-    --offset|-o|--base|--fill|--header-size|--columns|-c|--zoom|-z|--first-tile|--min-confidence|--description|-d) return ;;
+    --offset|-o|--base|--fill|--header-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d) return ;;
   esac
   if [ -z "$command" ]; then
     COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
@@ -49,10 +49,10 @@ _quarvel_cli() {
     extract) options+=" --rom --out-dir --catalogue --catalogue-dir" ;;
     scan) options+=" --format --json --add-to --min-confidence --catalogue-dir" ;;
     preview) options+=" --format --offset --radix --palette --columns --zoom --tiles --tiles-format --first-tile" ;;
-    insert) options+=" --format --offset --radix --catalogue --force --raw --fill --append --allow-large --no-checksum --catalogue-dir" ;;
+    insert) options+=" --format --offset --radix --catalogue --force --raw --fill --append --allow-large --no-checksum --resize --catalogue-dir" ;;
     checksum) options+=" --fix" ;;
     info) ;;
-    import-png) options+=" --palette --nearest --compress" ;;
+    import-png) options+=" --palette --nearest --zoom --tile-count --line --compress" ;;
   esac
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))

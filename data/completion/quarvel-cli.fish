@@ -38,7 +38,7 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from scan" -l min-confidence 
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract scan insert catalogue" -l catalogue-dir -r -d 'Folder of the catalogue files'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview import-png" -s p -l palette -r -d 'Palette file'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -s c -l columns -x -d 'Tiles a row'
-complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -s z -l zoom -x -a "1 2 3 4 5 6 7 8" -d 'Zoom'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from preview import-png" -s z -l zoom -x -a "1 2 3 4 5 6 7 8" -d 'Zoom'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l tiles -r -d 'Tiles of an Enigma map'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l tiles-format -x -a "$formats" -d 'Format of those tiles'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from preview" -l first-tile -x -d 'Tile of video memory where those tiles start'
@@ -48,8 +48,11 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l fill -x -d 'F
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l append -d 'Append a larger block'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l allow-large -d 'Grow past 4 MiB'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l no-checksum -d 'Leave the checksum'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from insert" -l resize -d 'Let the tile count change'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from checksum" -l fix -r -d 'Write a fixed copy'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l nearest -d 'Match the nearest palette colour'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l tile-count -x -d 'Tiles to take'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l line -x -a "0 1 2 3" -d 'Palette line'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l compress -x -a "$formats" -d 'Compress the tiles'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from catalogue; and not __fish_seen_subcommand_from list add remove where" -a "list add remove where"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from list add remove" -a "$catalogues"

@@ -31,8 +31,8 @@ struct Arguments {
   int number = 0;
   cli::PreviewArgs look;
   std::string base;  // an Enigma block's base word, hexadecimal
-  std::string data, fill, palette, compressFormat;
-  bool nearest = false;  // import-png: a colour within a level's half step is the palette's
+  std::string data, fill;
+  cli::ImportArgs importing;
   cli::InsertArgs insert;
   std::string scanFormat = "all";  // "both" means the same, as it did when there were two
   cli::ScanArgs scan;
@@ -331,7 +331,9 @@ Command AddPreview(CLI::App& app, Arguments& a) {
       "  quarvel-cli preview -f eni -o 3C000 --tiles 0x24000 --tiles-format nem \\\n"
       "      --columns 40 --palette sonic.pal sonic.bin titlecard.png\n"
       "The palette file holds 16 Mega Drive colours (big-endian words 0000 BBB0 GGG0 RRR0), or up to four lines\n"
-      "of 16; without it the pixels are shades of grey. Data is drawn as tiles; an Enigma block is a plane map,\n"
+      "of 16; without it the pixels are shades of grey. Data is drawn as tiles, in the palette's first line; the\n"
+      "picture keeps its layout (format, tiles, tiles a row, zoom, line, source) in a text chunk, by which\n"
+      "import-png reads it back as the same tiles. An Enigma block is a plane map,\n"
       "--columns words a row, drawn with its --tiles (flips and palette lines applied), or written out as text,\n"
       "one hexadecimal word each, without them. A map's words index video memory: when they start beyond its\n"
       "tiles, the tiles are taken to start at the smallest index rounded down to 0x20, as standard error says.");
@@ -425,8 +427,9 @@ Command AddInsert(CLI::App& app, Arguments& a) {
       "the header (0x100 to 0x1FF) is never replaced. Its stream is the room the new one has. A block that fits goes\n"
       "in its place, the rest of the room filled; one that does not fit is refused, or with --append goes at the\n"
       "end of the ROM (at an even offset, the ROM grown in steps of 128 KiB, its end address at 0x1A4 set), and\n"
-      "the game's pointer to it must then be changed by hand. The checksum at 0x18E is fixed unless\n"
-      "--no-checksum. The ROM image is only read: OUT is a new file.");
+      "the game's pointer to it must then be changed by hand. A Nemesis block keeps the old one's count of tiles\n"
+      "unless --resize. The checksum at 0x18E is fixed unless --no-checksum. The ROM image is only read: OUT is\n"
+      "a new file. Both sizes, the blocks' and what they decode to, are said.");
   AddFormat(*command, a.formatName);
   AddOffset(*command, a.offset);
   command->add_option("--catalogue", a.insert.catalogue, "A catalogue that lists the old block (ROM name or file name)")
@@ -439,6 +442,7 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->add_flag("--append", a.insert.append, "Put a block that does not fit at the end of the ROM");
   command->add_flag("--allow-large", a.insert.allowLarge, "Let --append grow the ROM past 4 MiB");
   command->add_flag("--no-checksum", a.insert.keepChecksum, "Leave the header's checksum as it is");
+  command->add_flag("--resize", a.insert.resize, "Let a Nemesis block hold another count of tiles than the old one");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);
@@ -478,22 +482,39 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
   command->footer(
       "Example:\n"
       "  quarvel-cli import-png logo.png logo.nem --palette demo.pal --compress nemesis\n"
-      "The width and height must be multiples of 8; tiles are taken in rows, as 'preview' draws them (zoom 1).\n"
-      "An indexed image's colour indices are the pixel values; any other image is matched to --palette, exact\n"
-      "colours only unless --nearest.");
+      "Tiles are taken in rows, as 'preview' draws them. A picture that 'preview' wrote keeps its layout (tiles,\n"
+      "tiles a row, zoom, palette line), and is read by it; any other is read at the largest zoom, 1 to 8, at which\n"
+      "its width and height are multiples of 8 x zoom and each zoom x zoom cell is one colour, every tile taken\n"
+      "(with a warning when its last row ends in blank tiles). --zoom, --tile-count and --line win over both.\n"
+      "An indexed image's colour indices are the pixel values; any other image is matched to --palette, tile by\n"
+      "tile within one palette line (the first that holds all the tile's colours), exact colours only unless\n"
+      "--nearest. The zoom and the count taken are said on standard error.");
   command->add_option("IMAGE", a.rom, "PNG image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
-  command->add_option("--palette,-p", a.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
-  command->add_flag("--nearest", a.nearest,
+  cli::ImportArgs& args = a.importing;
+  command->add_option("--palette,-p", args.palette, "Mega Drive palette file the image's colours come from")->type_name("FILE");
+  command->add_flag("--nearest", args.nearest,
                     "Take each colour as the palette's nearest when every channel is within 17 of it, as editors "
                     "scale the Mega Drive's levels differently (0, 36, ..., 252 or 0, 34, ..., 238)");
+  command->add_option_function<unsigned>("--zoom,-z", [&args](unsigned zoom) { args.zoom = zoom; },
+                                         "Pixels a tile pixel takes across and down, 1 to 8 (default: the picture's "
+                                         "layout, else the largest whose cells are each one colour)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 8));
+  command->add_option_function<std::size_t>("--tile-count", [&args](std::size_t count) { args.tileCount = count; },
+                                            "Take the first N tiles (default: the picture's layout, else every tile)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1 << 18));
+  command->add_option_function<unsigned>("--line", [&args](unsigned line) { args.line = line; },
+                                         "Match every tile's colours within palette line N, 0 to 3 (default: the "
+                                         "picture's layout, else each tile's first line that holds its colours)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 3));
   std::vector<std::string> formats = FormatWords();
-  command->add_option("--compress", a.compressFormat, "Compress the tiles in this format")
+  command->add_option("--compress", args.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
       ->transform(FormatWord(formats));
-  return {command, [&a](const cli::Streams& s) {
-            return cli::ImportPng(a.rom, a.output, a.palette, a.nearest, a.compressFormat, Folder(a), s);
-          }};
+  return {command, [&a](const cli::Streams& s) { return cli::ImportPng(a.rom, a.output, a.importing, Folder(a), s); }};
 }
 
 // The number of edits that turn `a` into `b`.

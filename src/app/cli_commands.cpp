@@ -399,7 +399,10 @@ int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::
   if (format != Format::Enigma) {
     const auto image = RenderTiles(block->bytes, lines.front(), look.columns, look.zoom);
     if (!image) return streams.Error("cannot draw the block: " + image.error(), kFailure);
-    return Write(EncodePng(*image), out, protect, streams);
+    const std::string rom = romArg == "-" ? "standard input" : PathToUtf8(PathFromUtf8(romArg).filename());
+    const PictureLayout layout{std::string(FormatName(format)), (block->bytes.size() + kTileBytes - 1) / kTileBytes,
+                               look.columns, look.zoom, 0, rom + "@" + HexOffset(static_cast<std::uint64_t>(*offset))};
+    return Write(EncodePng(*image, &layout), out, protect, streams);
   }
   if (look.tiles.empty()) {
     const std::string text = PlaneMapText(block->bytes, look.columns);
@@ -571,26 +574,36 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   }
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
 
-  const BlockChange change{format,   *offset, args.raw,  !args.keepChecksum, {args.fill, args.append, args.allowLarge},
-                           listed, args.force};
+  const BlockChange change{.format = format,
+                           .offset = *offset,
+                           .raw = args.raw,
+                           .fixChecksum = !args.keepChecksum,
+                           .placing = {args.fill, args.append, args.allowLarge},
+                           .listed = listed,
+                           .force = args.force,
+                           .resize = args.resize};
   const auto changed = ReplaceBlock(*rom, *data, change);
   if (!changed) {
     std::string message = "cannot insert at " + HexOffset(static_cast<std::uint64_t>(*offset)) + ": " + changed.error().message;
     if (changed.error().kind == ChangeFailure::Kind::NotABlock)
       message += " (name a catalogue that lists it with --catalogue, or replace it anyway with --force)";
+    if (changed.error().kind == ChangeFailure::Kind::TileCountChanged) message += ": give --resize to change the count";
     return streams.Error(message, kFailure);
   }
   for (const auto& warning : changed->warnings) streams.Warning("the new block: " + warning);
   if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
   std::ostream& report = streams.Report(out == "-" ? streams.err : streams.out);
+  const std::string decoded =
+      "decoded: " + SizeText(changed->newDecodedSize) + ", was " + SizeText(changed->oldDecodedSize);
   if (changed->where.appended) {
-    report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize
-           << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
+    report << "appended the block (" << changed->newSize << " bytes; the old one's room is " << changed->oldSize << "; "
+           << decoded << ") at " << HexOffset(changed->where.offset) << "; the ROM is now " << changed->where.romSize
            << " bytes. Point the game at " << HexOffset(changed->where.offset) << " where it pointed at "
            << HexOffset(static_cast<std::uint64_t>(*offset)) << ".\n";
   } else {
     report << "inserted " << changed->newSize << " bytes at " << HexOffset(changed->where.offset) << " in place of "
-           << changed->oldSize << (changed->newSize < changed->oldSize ? "; the rest filled" : "") << ".\n";
+           << changed->oldSize << " (" << decoded << ")" << (changed->newSize < changed->oldSize ? "; the rest filled" : "")
+           << ".\n";
   }
   SayPlainWritten(layout, report);
   return kSuccess;
@@ -664,13 +677,28 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   return kSuccess;
 }
 
-int ImportPng(const std::string& image, const std::string& out, const std::string& paletteArg, bool nearest,
-              const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams) {
+namespace {
+
+// What decided a picture's zoom or tile count, as import-png says it.
+std::string_view Why(ReadingChoice choice, bool zoom) {
+  switch (choice) {
+    case ReadingChoice::Given: return zoom ? "as --zoom says" : "as --tile-count says";
+    case ReadingChoice::Layout: return "from the picture's layout";
+    case ReadingChoice::Expected: return zoom ? "the one that gives the expected count" : "the expected count";
+    case ReadingChoice::Picture: break;
+  }
+  return zoom ? "the largest at which each cell is one colour" : "every tile";
+}
+
+}  // namespace
+
+int ImportPng(const std::string& image, const std::string& out, const ImportArgs& args, const CatalogueLocation& catalogues,
+              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   std::vector<Palette> palette;
-  if (!paletteArg.empty()) {
-    protect.Add(PathFromUtf8(paletteArg), "the palette being read");
-    auto read = ReadPaletteFile(PathFromUtf8(paletteArg));
+  if (!args.palette.empty()) {
+    protect.Add(PathFromUtf8(args.palette), "the palette being read");
+    auto read = ReadPaletteFile(PathFromUtf8(args.palette));
     if (!read) return streams.Error(read.error(), kFailure);
     palette = std::move(*read);
   }
@@ -678,10 +706,25 @@ int ImportPng(const std::string& image, const std::string& out, const std::strin
                              "the image being read", streams);
   if (!png) return png.error();
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
-  const auto tiles = TilesFromPng(*png, palette, nearest ? ColourMatch::Nearest : ColourMatch::Exact);
+  const PictureReading how{.match = args.nearest ? ColourMatch::Nearest : ColourMatch::Exact,
+                           .zoom = args.zoom,
+                           .tileCount = args.tileCount,
+                           .line = args.line};
+  const auto tiles = TilesFromPng(*png, palette, how);
   if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error().message, kFailure);
   for (const auto& warning : tiles->warnings) streams.Warning(warning);
-  const FormatInfo* format = FormatNamed(compressFormat);
+  if (const std::size_t blank = tiles->blankTilesAtEnd; blank > 0) {
+    const std::size_t first = tiles->tileCount - blank;
+    streams.Warning("the picture's last row ends in " + (blank == 1 ? "a blank tile" : std::to_string(blank) + " blank tiles") +
+                    " (colour 0 only), taken as " +
+                    (blank == 1 ? "tile " + std::to_string(first)
+                                : "tiles " + std::to_string(first) + " to " + std::to_string(tiles->tileCount - 1)) +
+                    ": if they only fill the row out, give --tile-count " + std::to_string(first));
+  }
+  streams.Report(streams.err) << "quarvel-cli: read at zoom " << tiles->zoom << " (" << Why(tiles->zoomFrom, true) << "), "
+                              << tiles->tileCount << (tiles->tileCount == 1 ? " tile (" : " tiles (")
+                              << Why(tiles->countFrom, false) << ")\n";
+  const FormatInfo* format = FormatNamed(args.compressFormat);
   if (format == nullptr) return Write(tiles->tiles, out, protect, streams);
   const auto compressed = CodecOf(format->format).compress(tiles->tiles);
   if (!compressed) return streams.Error("cannot compress the tiles: " + compressed.error(), kFailure);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -84,6 +85,7 @@ struct InsertArgs {
   bool append = false;
   bool allowLarge = false;
   bool keepChecksum = false;  // --no-checksum
+  bool resize = false;        // art may change its tile count
   std::uint8_t fill = 0xFF;
 };
 // Writes a copy of `rom` with the block at `offset` replaced by one made of `data`.
@@ -99,10 +101,17 @@ int Info(const std::string& rom, const CatalogueLocation& catalogues, const Stre
 int Checksum(const std::string& rom, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams);
 
-// Writes the tiles of a PNG image, compressed in `compressFormat` when it names one; with
-// `nearest`, colours are matched to the palette's nearest (see ColourMatch).
-int ImportPng(const std::string& image, const std::string& out, const std::string& palette, bool nearest,
-              const std::string& compressFormat, const CatalogueLocation& catalogues, const Streams& streams);
+struct ImportArgs {
+  std::string palette;         // a Mega Drive palette file; empty: none
+  bool nearest = false;        // colours matched to the palette's nearest (see ColourMatch)
+  std::optional<unsigned> zoom, line;
+  std::optional<std::size_t> tileCount;
+  std::string compressFormat;  // a format to compress the tiles in; empty: none
+};
+// Writes the tiles of a PNG image, read as TilesFromPng does, and says on standard error
+// at what zoom and how many.
+int ImportPng(const std::string& image, const std::string& out, const ImportArgs& args, const CatalogueLocation& catalogues,
+              const Streams& streams);
 
 int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace quarvel {
 
@@ -139,7 +140,58 @@ void PutChunk(std::vector<std::uint8_t>& png, const char* type, const std::vecto
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const TileImage& image) {
+std::string PictureLayoutText(const PictureLayout& layout) {
+  const auto printable = [](std::string text) {
+    for (char& c : text)
+      if (c < 0x20 || c > 0x7E) c = '?';
+    return text;
+  };
+  return "version=1\nformat=" + printable(layout.format) + "\ntiles=" + std::to_string(layout.tiles) +
+         "\ncolumns=" + std::to_string(layout.columns) + "\nzoom=" + std::to_string(layout.zoom) +
+         "\nline=" + std::to_string(layout.line) + "\nsource=" + printable(layout.source);
+}
+
+std::optional<PictureLayout> ParsePictureLayout(std::string_view text) {
+  static constexpr std::string_view kKeys[] = {"version", "format", "tiles", "columns", "zoom", "line", "source"};
+  std::optional<std::string_view> values[std::size(kKeys)];
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const auto known = std::find(std::begin(kKeys), std::end(kKeys), line.substr(0, equals));
+    if (known == std::end(kKeys)) continue;
+    auto& value = values[known - std::begin(kKeys)];
+    if (value) return std::nullopt;  // a key twice: which one holds?
+    value = line.substr(equals + 1);
+  }
+  // A decimal number from `low` to `high`; nothing for anything else.
+  const auto number = [](std::optional<std::string_view> digits, std::uint64_t low, std::uint64_t high) -> std::optional<std::uint64_t> {
+    if (!digits || digits->empty() || digits->size() > 9) return std::nullopt;
+    std::uint64_t n = 0;
+    for (const char c : *digits) {
+      if (c < '0' || c > '9') return std::nullopt;
+      n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n < low || n > high) return std::nullopt;
+    return n;
+  };
+  const auto version = number(values[0], 1, 1);
+  const auto tiles = number(values[2], 1, std::uint64_t{1} << 24), columns = number(values[3], 1, 1u << 16);
+  const auto zoom = number(values[4], 1, kMaxZoom), line = values[5] ? number(values[5], 0, 3) : std::optional<std::uint64_t>(0);
+  if (!version || !tiles || !columns || !zoom || !line) return std::nullopt;
+  return PictureLayout{std::string(values[1].value_or("")), static_cast<std::size_t>(*tiles), static_cast<unsigned>(*columns),
+                       static_cast<unsigned>(*zoom), static_cast<unsigned>(*line), std::string(values[6].value_or(""))};
+}
+
+std::pair<std::uint64_t, std::uint64_t> PictureSize(const PictureLayout& layout) {
+  const std::uint64_t across = std::min<std::uint64_t>(layout.columns, layout.tiles);
+  if (across == 0) return {0, 0};
+  return {across * 8 * layout.zoom, (layout.tiles + across - 1) / across * 8 * layout.zoom};
+}
+
+std::vector<std::uint8_t> EncodePng(const TileImage& image, const PictureLayout* layout) {
   std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> header;
   PutWord(header, image.width);
@@ -150,6 +202,14 @@ std::vector<std::uint8_t> EncodePng(const TileImage& image) {
   std::vector<std::uint8_t> colours;
   for (const Rgb& c : image.palette) colours.insert(colours.end(), {c.r, c.g, c.b});
   PutChunk(png, "PLTE", colours);
+
+  if (layout != nullptr) {
+    const std::string text = PictureLayoutText(*layout);
+    std::vector<std::uint8_t> chunk(kLayoutKeyword.begin(), kLayoutKeyword.end());
+    chunk.push_back(0);
+    chunk.insert(chunk.end(), text.begin(), text.end());
+    PutChunk(png, "tEXt", chunk);
+  }
 
   std::vector<std::uint8_t> raw;  // each row after its filter byte, 0: none
   raw.reserve(std::size_t{image.height} * (image.width + 1));
@@ -165,6 +225,30 @@ std::vector<std::uint8_t> EncodePng(const TileImage& image) {
   PutChunk(png, "IDAT", packed);
   PutChunk(png, "IEND", {});
   return png;
+}
+
+std::optional<PictureLayout> ReadPictureLayout(std::span<const std::uint8_t> png) {
+  static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (png.size() < 8 || !std::equal(png.begin(), png.begin() + 8, kSignature)) return std::nullopt;
+  const auto word = [&png](std::size_t at) {
+    return std::uint32_t{png[at]} << 24 | std::uint32_t{png[at + 1]} << 16 | std::uint32_t{png[at + 2]} << 8 | png[at + 3];
+  };
+  for (std::size_t at = 8; png.size() - at >= 12;) {
+    const std::uint32_t length = word(at);
+    if (length > png.size() - at - 12) return std::nullopt;  // the file ends inside the chunk
+    const std::uint8_t* type = png.data() + at + 4;
+    const std::span<const std::uint8_t> data = png.subspan(at + 8, length);
+    if (std::memcmp(type, "IEND", 4) == 0) return std::nullopt;
+    const bool ours = std::memcmp(type, "tEXt", 4) == 0 && length > kLayoutKeyword.size() &&
+                      std::equal(kLayoutKeyword.begin(), kLayoutKeyword.end(), data.begin()) &&
+                      data[kLayoutKeyword.size()] == 0;
+    if (ours && crc32(0, type, length + 4) == word(at + 8 + length)) {
+      const auto text = data.subspan(kLayoutKeyword.size() + 1);
+      return ParsePictureLayout(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    }
+    at += std::size_t{length} + 12;
+  }
+  return std::nullopt;
 }
 
 }  // namespace quarvel

@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/expected.h"
@@ -67,7 +70,43 @@ unsigned ProposedFirstTile(std::span<const std::uint8_t> map, std::size_t tileCo
 // The words of a plane map as text: `width` to a line, each as four hex digits.
 std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width);
 
-// The image as an 8-bit indexed PNG file.
-std::vector<std::uint8_t> EncodePng(const TileImage& image);
+// How a picture of tiles was drawn, kept in the picture so that it reads back as the
+// same tiles: a PNG text chunk (tEXt) of keyword kLayoutKeyword whose text is lines of
+// "key=value" (see PictureLayoutText). The first line is "version=1"; the version
+// changes only when a key changes its meaning, and a reader takes no layout of a version
+// it does not know. Keys it does not know are passed over.
+struct PictureLayout {
+  std::string format;      // the block's format ("nemesis"); may be empty
+  std::size_t tiles = 0;   // the tiles drawn, 1 or more; blank tiles past them fill the last row
+  unsigned columns = 0;    // tiles a row, 1 or more (fewer drawn when there are fewer tiles)
+  unsigned zoom = 1;       // 1 to 8
+  unsigned line = 0;       // the palette line drawn with, 0 to 3
+  std::string source;      // where the tiles came from ("s1.bin@0x1F27A"), for people to read
+  bool operator==(const PictureLayout&) const = default;
+};
+
+inline constexpr std::string_view kLayoutKeyword = "Quarvel layout";
+
+// The layout as its chunk's text: "version=1\nformat=nemesis\ntiles=525\ncolumns=16\n
+// zoom=2\nline=0\nsource=s1.bin@0x1F27A". Numbers are decimal; the format and the source
+// are printable ASCII (another byte of them is written '?').
+std::string PictureLayoutText(const PictureLayout& layout);
+
+// The layout that `text` states; nothing when it is of another version, lacks tiles,
+// columns or zoom, or holds a key twice or a value out of range (format and source may
+// be missing or empty; the line is 0 when missing).
+std::optional<PictureLayout> ParsePictureLayout(std::string_view text);
+
+// The size in pixels of the picture that RenderTiles draws of the layout's tiles.
+std::pair<std::uint64_t, std::uint64_t> PictureSize(const PictureLayout& layout);
+
+// The image as an 8-bit indexed PNG file; with `layout`, which it keeps in a text chunk.
+std::vector<std::uint8_t> EncodePng(const TileImage& image, const PictureLayout* layout = nullptr);
+
+// The layout a PNG file keeps (the first chunk of kLayoutKeyword, before the image's
+// end); nothing when it keeps none or its text is no layout. Reads the chunks from the
+// bytes as they are: any length and any byte are checked, and a chunk whose CRC is wrong
+// is passed over.
+std::optional<PictureLayout> ReadPictureLayout(std::span<const std::uint8_t> png);
 
 }  // namespace quarvel

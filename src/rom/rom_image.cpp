@@ -141,6 +141,14 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
     if (!compressed) return Fail(ChangeFailure{Kind::BadData, "the data cannot be compressed: " + compressed.error()});
     block = std::move(*compressed);
   }
+  const auto tiles = [](std::uint64_t bytes) { return (bytes + kTileBytes - 1) / kTileBytes; };
+  const std::uint64_t oldTiles = tiles(old->bytes.size()), newTiles = tiles(expected.size());
+  if ((change.format == Format::Nemesis || change.fromPicture) && oldTiles != newTiles && !change.resize) {
+    ChangeFailure failure{Kind::TileCountChanged, "the old block holds " + std::to_string(oldTiles) +
+                                                      " tiles and the new data " + std::to_string(newTiles)};
+    failure.oldTiles = oldTiles, failure.newTiles = newTiles;
+    return Fail(std::move(failure));
+  }
   std::vector<std::uint8_t> changed = rom;
   auto where = InsertBlock(changed, offset, room, block, change.placing);
   if (!where) {
@@ -157,7 +165,7 @@ Expected<BlockChanged, ChangeFailure> ReplaceBlock(std::vector<std::uint8_t>& ro
                                                 "changed (please report this)",
                               room, block.size()});
   }
-  BlockChanged done{*where, room, block.size(), fixed, placed->warnings};
+  BlockChanged done{*where, room, block.size(), old->bytes.size(), expected.size(), fixed, placed->warnings};
   rom = std::move(changed);
   return done;
 }

@@ -58,12 +58,16 @@ struct BlockChange {
   InsertOptions placing = {};
   bool listed = false;       // a catalogue lists a block of the format at the offset
   bool force = false;        // replace what is there though nothing says it is a block
+  bool fromPicture = false;  // the data is tiles taken from a picture
+  bool resize = false;       // art may change its tile count
 };
 
 struct BlockChanged {
   Insertion where;
   std::uint64_t oldSize = 0;  // the old block's stream: the room it leaves
   std::uint64_t newSize = 0;
+  std::uint64_t oldDecodedSize = 0;  // what the old block decodes to
+  std::uint64_t newDecodedSize = 0;  // what the new one does
   bool checksumFixed = false;  // false when not asked for, or the ROM has no header
   std::vector<std::string> warnings;  // of the new block, decoded from the new image
 };
@@ -77,11 +81,13 @@ struct ChangeFailure {
     DoesNotFit,
     TooLarge,
     Unverified,    // the new image does not give the data back: nothing is changed
+    TileCountChanged,  // art whose tile count differs from the old block's, without `resize`
   } kind;
   std::string message;        // in English, naming sizes and offsets
   std::uint64_t oldSize = 0;  // known from DoesNotFit on
   std::uint64_t newSize = 0;
   double confidence = 0;      // with NotABlock: what the scan rates it (0: no candidate at all)
+  std::uint64_t oldTiles = 0, newTiles = 0;  // with TileCountChanged: 32 bytes a tile, a part tile counted
 };
 
 // The block of `change.format` at `change.offset` of `rom` replaced by one made of
@@ -91,7 +97,9 @@ struct ChangeFailure {
 // stopped by a copy from before its start included), when it is neither listed nor
 // rated a block (kLikelyBlock or more) by the scan unless forced, when its room
 // reaches into the header (0x100 to 0x1FF, forced or not), when the data does not
-// compress or (raw) decode whole, or when the block cannot be placed. Before it gives
+// compress or (raw) decode whole, when art (a Nemesis block, or data from a picture)
+// would hold another count of tiles than the old block unless `resize`, or when the
+// block cannot be placed. Before it gives
 // the new image, it decodes the new block from it and compares it with the data, and
 // checks that no byte changed but those of the room (or the appended end), the checksum
 // and the end address.

@@ -288,6 +288,8 @@ std::string InsertFailureMessage(const ChangeFailure& failure, const std::string
     case ChangeFailure::Kind::TooLarge:
       return "O bloco novo (" + std::to_string(failure.newSize) + " bytes) não cabe no lugar do antigo (" +
              std::to_string(failure.oldSize) + " bytes). Nada foi gravado.";
+    case ChangeFailure::Kind::TileCountChanged:
+      return "O bloco antigo tem " + Thousands(failure.oldTiles) + " ladrilhos e os dados novos " + Thousands(failure.newTiles) + ".";
     case ChangeFailure::Kind::Unverified: break;
   }
   return "O novo ROM não devolve o bloco como devia. Nada foi gravado.";
@@ -308,21 +310,37 @@ std::string PngReasonInPortuguese(const PngProblem& problem) {
   using Kind = PngProblem::Kind;
   const std::string pixel = "o pixel em (" + std::to_string(problem.x) + ", " + std::to_string(problem.y) + ")";
   const std::string size = std::to_string(problem.width) + " x " + std::to_string(problem.height) + " pixels";
+  const std::string colour = "(" + std::to_string(problem.colour.r) + ", " + std::to_string(problem.colour.g) + ", " +
+                             std::to_string(problem.colour.b) + ")";
   switch (problem.kind) {
     case Kind::NotPng: return "o arquivo não é uma imagem PNG";
     case Kind::TooMuchData: return "a imagem tem mais dados do que seus " + size + " pedem";
     case Kind::Unreadable: return "a imagem não pode ser lida";
-    case Kind::NotWholeTiles: return "a imagem tem " + size + "; os ladrilhos pedem largura e altura múltiplas de 8";
+    case Kind::NotWholeTiles:
+      return "a imagem tem " + size + "; " + (problem.zoom > 1 ? "com zoom " + std::to_string(problem.zoom) + " " : "") +
+             "os ladrilhos pedem largura e altura múltiplas de " + std::to_string(8 * problem.zoom);
     case Kind::TooManyPixels: return "a imagem tem " + size + ", mais ladrilhos do que um bloco guarda";
     case Kind::PartlyTransparent: return pixel + " é parcialmente transparente; um pixel é uma cor, ou transparente";
     case Kind::Wide16Bits: return pixel + " tem uma cor de 16 bits que nenhuma cor de 8 bits dá";
     case Kind::NoPalette: return "a imagem tem cores, não índices de cor, e não há paleta";
     case Kind::IndexTooHigh: return pixel + " tem o índice de cor " + std::to_string(problem.index) + "; os ladrilhos usam de 0 a 63";
+    case Kind::MixedCell:
+      return "os " + std::to_string(problem.zoom) + " x " + std::to_string(problem.zoom) + " pixels em (" +
+             std::to_string(problem.x) + ", " + std::to_string(problem.y) +
+             ") não são de uma só cor, e a imagem é lida com zoom " + std::to_string(problem.zoom);
+    case Kind::TileCountTooLarge:
+      return "a imagem guarda " + Thousands(problem.tilesHeld) + " ladrilhos, menos que os " + Thousands(problem.tileCount) + " pedidos";
+    case Kind::NoSuchLine:
+      return "a imagem pede a linha " + std::to_string(problem.line.value_or(0)) + " da paleta, e a paleta tem " +
+             std::to_string(problem.lines) + (problem.lines == 1 ? " linha" : " linhas");
+    case Kind::NoLineHoldsTile:
+      return "o ladrilho " + std::to_string(problem.tile) + " usa a cor " + colour +
+             ", que nenhuma linha da paleta tem junto com as outras cores do ladrilho";
     case Kind::NotInPalette: break;
   }
-  return pixel + " tem a cor (" + std::to_string(problem.colour.r) + ", " + std::to_string(problem.colour.g) + ", " +
-         std::to_string(problem.colour.b) + "), que a paleta mostrada na visualização não tem (nem a " +
-         std::to_string(kNearestColourReach) + " por canal)";
+  return pixel + " tem a cor " + colour + ", que " +
+         (problem.line ? "a linha " + std::to_string(*problem.line) + " da paleta" : std::string("a paleta mostrada na visualização")) +
+         " não tem (nem a " + std::to_string(kNearestColourReach) + " por canal)";
 }
 
 void InformBadOffset(DecompressorForm& form, OffsetTextError error) {
@@ -349,7 +367,7 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   }
   if (LooksLikePng(*data)) {
     if (format == Format::Enigma) return Inform(form, kMapIsNoPictureMessage);
-    auto tiles = TilesFromPng(*data, form.shownPalette(), ColourMatch::Nearest);
+    auto tiles = TilesFromPng(*data, form.shownPalette(), {.match = ColourMatch::Nearest});
     if (!tiles) return Inform(form, kPngNotImportedMessage, std::nullopt, AsDetail(PngReasonInPortuguese(tiles.error())));
     *data = std::move(tiles->tiles);
   }

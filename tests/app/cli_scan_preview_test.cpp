@@ -137,8 +137,8 @@ TEST_F(CliScanPreview, PreviewSaysWhatIsWrong) {
 namespace quarvel {
 namespace {
 
-// The hacker's loop on the demo ROM, for each kind of art it holds: decompress, preview,
-// import the PNG, insert, decompress again: the same tiles, and the ROM as it was.
+// The hacker's loop on the demo ROM, for each kind of art it holds: decompress, preview
+// at zoom 2, import the PNG, insert, decompress again: the same tiles, and the ROM as it was.
 TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
   testing::TempDir dir;
   const std::string demo = std::string(QUARVEL_BIN_DIR) + "/demo.bin", palette = std::string(QUARVEL_BIN_DIR) + "/demo.pal";
@@ -148,12 +148,16 @@ TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
                       back = (dir / "back.dat").string(), rom = (dir / "new.bin").string(), again = (dir / "again.dat").string();
     for (const std::vector<std::string>& step : std::vector<std::vector<std::string>>{
              {"decompress", "-f", format, "-o", offset, demo, art},
-             {"preview", "-f", format, "-o", offset, "--palette", palette, demo, png},
+             {"preview", "-f", format, "-o", offset, "--palette", palette, "--zoom", "2", "--columns", "5", demo, png},
              {"import-png", png, back, "--palette", palette},
              {"insert", "-f", format, "-o", offset, demo, back, rom},
              {"decompress", "-f", format, "-o", offset, rom, again}}) {
       const auto run = testing::RunCliWith(step);
       ASSERT_EQ(run.code, 0) << format << " " << step[0] << ": " << run.err;
+      if (step[0] == "import-png") {
+        EXPECT_EQ(run.err, "quarvel-cli: read at zoom 2 (from the picture's layout), " + std::to_string(testing::ReadFile(art).size() / 32) +
+                               " tiles (from the picture's layout)\n") << format;
+      }
     }
     EXPECT_EQ(testing::ReadFile(dir / "back.dat"), testing::ReadFile(dir / "art.dat")) << format;
     EXPECT_EQ(testing::ReadFile(dir / "again.dat"), testing::ReadFile(dir / "art.dat")) << format;
@@ -198,6 +202,20 @@ TEST(CliLoop, InsertRefusesAppendsAndTakesRawBlocks) {
   run = testing::RunCliWith({"insert", "-f", "kosinski", "-o", "0x6000", "--raw", demo, noiseFile, out});
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("the data is no Kosinski block"), std::string::npos) << run.err;
+
+  // A Nemesis block keeps its count of tiles (the logo's 16) unless --resize.
+  testing::WriteFile(dir / "tile.dat", testing::Bytes(32, 0x11));
+  const std::string tile = (dir / "tile.dat").string();
+  std::filesystem::remove(out);
+  run = testing::RunCliWith({"insert", "-f", "nemesis", "-o", "0x400", demo, tile, out});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "quarvel-cli: error: cannot insert at 0x400: the old block holds 16 tiles and the new data 1: give "
+                     "--resize to change the count\n");
+  EXPECT_FALSE(std::filesystem::exists(out));
+  run = testing::RunCliWith({"insert", "-f", "nemesis", "-o", "0x400", "--resize", demo, tile, out});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find(" at 0x400 in place of 335 (decoded: 32 bytes, was 512 bytes); the rest filled.\n"), std::string::npos)
+      << run.out;
 
   // What decodes at an offset is replaced only when a catalogue lists it there, the scan
   // takes it for a block, or --force says so; never in the header.

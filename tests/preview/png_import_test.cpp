@@ -120,13 +120,102 @@ TEST_F(PngImport, NearestTakesEveryToolsScaleOfTheLevels) {
   };
   for (const auto& c : cases) {
     for (const auto match : {ColourMatch::Exact, ColourMatch::Nearest}) {
-      const auto tiles = TilesFromPng(drawn(c.scale, c.offBy), palette, match);
+      const auto tiles = TilesFromPng(drawn(c.scale, c.offBy), palette, {.match = match});
       const bool expected = match == ColourMatch::Exact ? c.exact : c.nearest;
       ASSERT_EQ(tiles.has_value(), expected) << c.name << (tiles ? "" : ": " + tiles.error().message);
       if (expected) {
         EXPECT_EQ(tiles->tiles, art) << c.name;
       }
     }
+  }
+}
+
+// Art of 13 tiles, 4 a row at zoom 2 (3 blank tiles fill the last row), read with its
+// layout, without it, and as the caller asks; solid tiles at zoom 1 read as an expected count says.
+TEST_F(PngImport, ReadsTheZoomAndTileCountTheArtWasDrawnWith) {
+  const Bytes art = Art(13), solid = testing::Concat(Bytes(64, 0x11), Bytes(64, 0x22));  // 4 tiles of one colour each
+  const TileImage image = *RenderTiles(art, GreyPalette(), 4, 2);
+  const PictureLayout layout{"nemesis", 13, 4, 2, 0, ""};
+  const Bytes kept = EncodePng(image, &layout), plain = EncodePng(image), blocks = EncodePng(*RenderTiles(solid, GreyPalette(), 2, 1));
+  using R = ReadingChoice;
+  struct Case {
+    const char* name;
+    const Bytes& png;
+    PictureReading how;
+    unsigned zoom;
+    std::size_t count, blankAtEnd;
+    R zoomFrom, countFrom;
+  };
+  const Case cases[] = {
+      {"its layout", kept, {}, 2, 13, 0, R::Layout, R::Layout},
+      {"no layout", plain, {}, 2, 16, 3, R::Picture, R::Picture},
+      {"no layout, 13 expected", plain, {.expectedTiles = 13}, 2, 13, 0, R::Expected, R::Expected},
+      {"no layout, 12 expected: the 13th is no blank", plain, {.expectedTiles = 12}, 2, 16, 3, R::Picture, R::Picture},
+      {"a count given", plain, {.tileCount = 14}, 2, 14, 0, R::Picture, R::Given},
+      {"zoom 1 given", kept, {.zoom = 1}, 1, 64, 6, R::Given, R::Picture},
+      {"solid tiles", blocks, {}, 2, 1, 0, R::Picture, R::Picture},
+      {"solid tiles, 4 expected", blocks, {.expectedTiles = 4}, 1, 4, 0, R::Expected, R::Expected},
+  };
+  for (const auto& c : cases) {
+    const auto read = TilesFromPng(c.png, {}, c.how);
+    ASSERT_TRUE(read) << c.name << ": " << read.error().message;
+    EXPECT_EQ((std::array<std::size_t, 3>{read->zoom, read->tileCount, read->blankTilesAtEnd}),
+              (std::array<std::size_t, 3>{c.zoom, c.count, c.blankAtEnd})) << c.name;
+    EXPECT_EQ(read->zoomFrom, c.zoomFrom) << c.name;
+    EXPECT_EQ(read->countFrom, c.countFrom) << c.name;
+    if (c.zoom == 2 && c.count >= 13) {
+      EXPECT_EQ(read->tiles, testing::Concat(art, Bytes(32 * (c.count - 13), 0))) << c.name;
+    }
+  }
+  EXPECT_EQ(TilesFromPng(blocks, {}, {.expectedTiles = 4})->tiles, solid);
+}
+
+// Each tile of a colour picture is matched within one palette line: line 1 holds line
+// 0's colour 7 at index 3, and its colour 2 at index 5 too.
+TEST_F(PngImport, MatchesEachTileWithinOnePaletteLine) {
+  std::vector<Palette> lines = palette_;
+  lines.emplace_back();
+  for (unsigned i = 0; i < 16; ++i) lines[1][i] = {0, static_cast<std::uint8_t>(i * 16), 0};
+  lines[1][3] = lines[0][7], lines[1][5] = lines[1][2];
+  const auto tiles = [](std::vector<std::pair<Rgb, Rgb>> colours) {  // a row of tiles, each two colours across
+    Bytes rgb;
+    for (unsigned y = 0; y < 8; ++y)
+      for (const auto& [a, b] : colours)
+        for (unsigned x = 0; x < 8; ++x) rgb.insert(rgb.end(), {(x % 2 ? b : a).r, (x % 2 ? b : a).g, (x % 2 ? b : a).b});
+    return RgbPng(static_cast<unsigned>(8 * colours.size()), 8, rgb);
+  };
+  const auto l0 = [&](unsigned i) { return lines[0][i]; };
+  const auto l1 = [&](unsigned i) { return lines[1][i]; };
+  struct Case {
+    const char* name;
+    Bytes png;
+    PictureReading how;
+    Bytes bytes;  // a byte of each tile, or nothing for a refusal
+    const char* said;
+  };
+  const Case cases[] = {
+      {"line 1's, one of them line 0's too", tiles({{l1(1), l1(3)}, {l0(7), l0(8)}}), {}, {0x13, 0x78}, ""},
+      {"line 0's colour 7 alone", tiles({{l0(7), l0(7)}}), {}, {0x77}, ""},
+      {"line 0's colour 7 alone, line 1 first", tiles({{l0(7), l0(7)}}), {.firstLine = 1}, {0x33}, ""},
+      {"a colour two indices share", tiles({{l1(2), l1(1)}}), {}, {0x21},
+       "colour (0, 32, 0) is index 2 and index 5 of line 1; index 2 was taken"},
+      {"line 0 asked, which lacks a colour", tiles({{l1(1), l1(3)}}), {.line = 0}, {},
+       "the pixel at (0, 0) has the colour (0, 16, 0), which palette line 0 does not hold"},
+      {"colours of two lines in a tile", tiles({{l0(7), l0(8)}, {l0(8), l1(1)}}), {}, {},
+       "tile 1 (its top-left pixel at (8, 0)) has the colour (0, 16, 0), which no palette line holds together with "
+       "the tile's other colours"},
+  };
+  for (const auto& c : cases) {
+    const auto read = TilesFromPng(c.png, lines, c.how);
+    ASSERT_EQ(read.has_value(), !c.bytes.empty()) << c.name;
+    if (!read) {
+      EXPECT_EQ(read.error().message, c.said) << c.name;
+      continue;
+    }
+    Bytes expected;
+    for (const auto byte : c.bytes) expected = testing::Concat(expected, Bytes(32, byte));
+    EXPECT_EQ(read->tiles, expected) << c.name;
+    EXPECT_EQ(read->warnings, *c.said ? std::vector<std::string>{c.said} : std::vector<std::string>{}) << c.name;
   }
 }
 
@@ -141,7 +230,9 @@ TEST_F(PngImport, SaysWhatItCannotTake) {
     std::vector<Palette> palette;
     Kind kind;
     const char* error;
+    PictureReading how = {};
   };
+  const Bytes art = EncodePng(*RenderTiles(Art(4), GreyPalette(), 2, 1));  // 16 x 16
   const Case cases[] = {
       {"not a PNG", Bytes{'G', 'I', 'F', '8'}, palette_, Kind::NotPng, "not a PNG image"},
       {"a width not a multiple of 8", RgbPng(12, 8, Bytes(12 * 8 * 3, 0)), palette_, Kind::NotWholeTiles, "12 x 8 pixels"},
@@ -154,9 +245,17 @@ TEST_F(PngImport, SaysWhatItCannotTake) {
        Kind::Wide16Bits, "the pixel at (0, 0) has a 16-bit colour that no 8-bit colour makes"},
       {"16 MiB of image data for 8 x 8 pixels", HandPng(8, 8, 0, 8, Bytes(64, 0), {}, 16 << 20), palette_,
        Kind::TooMuchData, "the image holds more data than its 8 x 8 pixels need"},
+      {"a zoom that does not divide the size", art, {}, Kind::NotWholeTiles, "at zoom 3 tiles need a width and a height "
+       "that are multiples of 24", {.zoom = 3}},
+      {"a cell of two colours at the zoom given", art, {}, Kind::MixedCell, "the 2 x 2 pixels at (2, 0) are not one colour",
+       {.zoom = 2}},
+      {"more tiles than the picture holds", art, {}, Kind::TileCountTooLarge,
+       "the tile count is 5, and the picture holds 4 tiles (2 a row at zoom 1)", {.tileCount = 5}},
+      {"a line past the palette's", RgbPng(16, 8, rgb), palette_, Kind::NoSuchLine,
+       "palette line 1 is asked for, and the palette has 1 line", {.line = 1}},
   };
   for (const auto& c : cases) {
-    const auto tiles = TilesFromPng(c.png, c.palette);
+    const auto tiles = TilesFromPng(c.png, c.palette, c.how);
     ASSERT_FALSE(tiles) << c.name;
     EXPECT_EQ(tiles.error().kind, c.kind) << c.name;
     EXPECT_NE(tiles.error().message.find(c.error), std::string::npos) << c.name << ": " << tiles.error().message;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "support/bytes.h"
 
 namespace quarvel {
@@ -130,6 +132,32 @@ TEST(PlaneMap, DrawsTheTilesFromWhereTheyStartInVideoMemory) {
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 16), 0x20u);
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 0x31), 0u);
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 00  02 01"), 254), 0u);
+}
+
+// A picture keeps its layout whole, and a text that is no layout of this version is none.
+TEST(PictureLayout, IsKeptInThePictureAndReadOnlyWhenWhole) {
+  const PictureLayout layout{"nemesis", 525, 16, 2, 1, "s1.bin@0x1F27A"};
+  const Bytes png = EncodePng(*RenderTiles(ThreeTiles(), GreyPalette(), 2, 1), &layout);
+  EXPECT_EQ(ReadPictureLayout(png), layout);
+  EXPECT_EQ(PictureSize(layout), (std::pair<std::uint64_t, std::uint64_t>{256, 528}));  // 33 rows of 16, at zoom 2
+  Bytes broken = png;
+  broken[static_cast<std::size_t>(std::search(png.begin(), png.end(), kLayoutKeyword.begin(), kLayoutKeyword.end()) - png.begin()) + 20] ^= 1;
+  EXPECT_FALSE(ReadPictureLayout(broken));                                // its CRC is wrong
+  EXPECT_FALSE(ReadPictureLayout(Bytes(png.begin(), png.begin() + 60)));  // the file ends inside it
+  EXPECT_EQ(ParsePictureLayout(PictureLayoutText({"nemesis", 3, 2, 1, 0, "a\nb\xE9.bin"}))->source, "a?b?.bin");
+  const std::pair<const char*, bool> texts[] = {
+      {"version=1\ntiles=3\ncolumns=2\nzoom=1", true},  // format, line and source may be missing
+      {"version=1\ntiles=3\ncolumns=2\nzoom=1\ncolour=red\nnote", true},  // unknown keys passed over
+      {"version=2\ntiles=3\ncolumns=2\nzoom=1", false},
+      {"tiles=3\ncolumns=2\nzoom=1", false},
+      {"version=1\ntiles=3\ncolumns=2\nzoom=9", false},
+      {"version=1\ntiles=3\ncolumns=0\nzoom=1", false},
+      {"version=1\ntiles=3\ntiles=4\ncolumns=2\nzoom=1", false},
+      {"version=1\ntiles=-3\ncolumns=2\nzoom=1", false},
+      {"version=1\ntiles=99999999999\ncolumns=2\nzoom=1", false},
+      {"version=1\ntiles=3\ncolumns=2\nzoom=1\nline=4", false},
+  };
+  for (const auto& [text, layout] : texts) EXPECT_EQ(ParsePictureLayout(text).has_value(), layout) << text;
 }
 
 TEST(MegaDrivePalette, TakesOneToFourWholeLinesAndNothingElse) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "encoders/kosinski_compressor.h"
+#include "encoders/nemesis_compressor.h"
 #include "scan/test_roms.h"
 #include "support/bytes.h"
 #include "support/seed.h"
@@ -97,7 +98,7 @@ struct ReplaceCase {
 
 // A ROM of 0xFF with a Kosinski block of 300 bytes at 0x400, one of 3 bytes at 0x300 (a
 // stream the scan takes for no block), one that stops at a copy from before its start
-// at 0x340, and one of 3 bytes in the header at 0x1F8.
+// at 0x340, one of 3 bytes in the header at 0x1F8, and a Nemesis block of 2 tiles at 0x600.
 TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
   Bytes text, noise;
   for (unsigned i = 0; i < 300; ++i) text.push_back(static_cast<std::uint8_t>(i * 7 % 251));
@@ -105,7 +106,8 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
   const Bytes other(100, 'b'), abc = testing::Hex("17 00 61 62 63 00 F0 00"), stops = testing::Hex("41 00 61 FE 00 F0 00");
   Bytes rom(0x800, 0xFF);
   const auto old = *CompressKosinski(text);
-  for (const auto& [at, block] : {std::pair{0x400, old}, {0x300, abc}, {0x340, stops}, {0x1F8, abc}})
+  const Bytes twoTiles(noise.begin(), noise.begin() + 64), threeTiles(96, 0x34);
+  for (const auto& [at, block] : {std::pair{0x400, old}, {0x300, abc}, {0x340, stops}, {0x1F8, abc}, {0x600, *CompressNemesis(twoTiles)}})
     std::copy(block.begin(), block.end(), rom.begin() + at);
   using Kind = ChangeFailure::Kind;
   const BlockChange plain, raw{.raw = true}, listed{.listed = true}, forced{.force = true};
@@ -123,6 +125,12 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
       {"a stream that stops early, forced", 0x340, Format::Kosinski, forced, Bytes{'x'}, Kind::NoOldBlock,
        "copies from before its start"},
       {"the header, forced", 0x1F8, Format::Kosinski, forced, Bytes{'x'}, Kind::InHeader, "reaches into the header"},
+      {"art of another tile count", 0x600, Format::Nemesis, listed, threeTiles, Kind::TileCountChanged,
+       "the old block holds 2 tiles and the new data 3"},
+      {"art of another tile count, resized", 0x600, Format::Nemesis, {.listed = true, .resize = true}, threeTiles, {}, ""},
+      {"art of the same tile count", 0x600, Format::Nemesis, listed, Bytes(64, 0x56), {}, ""},
+      {"data from a picture of another tile count", 0x400, Format::Kosinski, {.fromPicture = true}, other,
+       Kind::TileCountChanged, "the old block holds 10 tiles and the new data 4"},
   };
   for (const auto& c : cases) {
     BlockChange how = c.how;
@@ -138,6 +146,8 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
     }
     const Bytes expected = c.how.raw ? DecodeBlock(c.format, c.data, 0)->bytes : c.data;
     EXPECT_EQ(DecodeBlock(c.format, changed, c.offset)->bytes, expected) << c.name;
+    EXPECT_EQ(replaced->oldDecodedSize, DecodeBlock(c.format, rom, c.offset)->bytes.size()) << c.name;
+    EXPECT_EQ(replaced->newDecodedSize, expected.size()) << c.name;
     EXPECT_EQ(StoredChecksum(changed), ComputeChecksum(changed)) << c.name;
     EXPECT_TRUE(OnlyTheRoomAndChecksumChanged(rom, changed, static_cast<std::uint64_t>(c.offset), replaced->oldSize)) << c.name;
   }
