@@ -712,7 +712,7 @@ int ImportPng(const std::string& image, const std::string& out, const ImportArgs
                            .line = args.line};
   const auto tiles = TilesFromPng(*png, palette, how);
   if (!tiles) return streams.Error("cannot take tiles from '" + image + "': " + tiles.error().message, kFailure);
-  for (const auto& warning : tiles->warnings) streams.Warning(warning);
+  for (const auto& warning : tiles->warnings) streams.Warning(warning.message);
   if (const std::size_t blank = tiles->blankTilesAtEnd; blank > 0) {
     const std::size_t first = tiles->tileCount - blank;
     streams.Warning("the picture's last row ends in " + (blank == 1 ? "a blank tile" : std::to_string(blank) + " blank tiles") +

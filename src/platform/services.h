@@ -43,6 +43,7 @@ struct FileDialogRequest {
   std::string title;
   std::string filter;  // description|pattern pairs, e.g. "(*.DAT)|*.DAT"
   std::string recent{};  // the name of a list of recent files to offer too (see NoteRecent); none when empty
+  std::filesystem::path proposed{};  // a save dialog's file to start with, its folder and name; none when empty
 
   bool operator==(const FileDialogRequest&) const = default;
 };

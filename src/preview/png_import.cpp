@@ -312,16 +312,24 @@ Expected<ImportedTiles, PngProblem> MatchTiles(const Picture& picture, unsigned 
       const auto index = static_cast<std::size_t>(at(keys[i], l, near));
       pixels[i] = static_cast<std::uint8_t>(index);
       if (std::exchange(looked[l][index], true)) continue;
+      PictureWarning shared{PictureWarning::Kind::SharedColour, "", palette[l][index], l, {static_cast<unsigned>(index)}};
       std::string others;
-      for (std::size_t j = index + 1; j < 16; ++j)
-        if (palette[l][j] == palette[l][index]) others += " and index " + std::to_string(j);
+      for (std::size_t j = index + 1; j < 16; ++j) {
+        if (palette[l][j] != palette[l][index]) continue;
+        others += " and index " + std::to_string(j);
+        shared.indices.push_back(static_cast<unsigned>(j));
+      }
       if (others.empty()) continue;
-      read.warnings.push_back("colour " + ColourText(palette[l][index]) + " is index " + std::to_string(index) + others +
-                              " of line " + std::to_string(l) + "; index " + std::to_string(index) + " was taken");
+      shared.message = "colour " + ColourText(palette[l][index]) + " is index " + std::to_string(index) + others +
+                       " of line " + std::to_string(l) + "; index " + std::to_string(index) + " was taken";
+      read.warnings.push_back(std::move(shared));
     }
     for (std::size_t i = 0; i < 64; i += 2) read.tiles.push_back(static_cast<std::uint8_t>(pixels[i] << 4 | pixels[i + 1]));
   }
-  if (folded) read.warnings.emplace_back("colour indices 16 to 63 were taken as 0 to 15 of their palette line");
+  if (folded) {
+    read.warnings.push_back({PictureWarning::Kind::FoldedIndices,
+                             "colour indices 16 to 63 were taken as 0 to 15 of their palette line"});
+  }
   return read;
 }
 
@@ -420,13 +428,13 @@ Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> p
   const std::size_t width = read.width, height = read.height;
 
   // The layout, when it fits the picture and no other zoom is asked.
-  std::vector<std::string> notes;
+  std::vector<PictureWarning> notes;
   auto layout = ReadPictureLayout(png);
   if (layout && PictureSize(*layout) != std::pair<std::uint64_t, std::uint64_t>{width, height}) {
     const auto [w, h] = PictureSize(*layout);
-    notes.push_back("the picture's layout (" + Tiles(layout->tiles) + ", " + std::to_string(layout->columns) +
+    notes.push_back({PictureWarning::Kind::LayoutIgnored, "the picture's layout (" + Tiles(layout->tiles) + ", " + std::to_string(layout->columns) +
                     " a row, at zoom " + std::to_string(layout->zoom) + ") is of a picture of " + std::to_string(w) + " x " +
-                    std::to_string(h) + " pixels, and this one is " + size + ": it was read without it");
+                    std::to_string(h) + " pixels, and this one is " + size + ": it was read without it"});
     layout.reset();
   }
   if (layout && how.zoom && *how.zoom != layout->zoom) layout.reset();
@@ -503,8 +511,10 @@ Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> p
     count = *how.expectedTiles, imported.countFrom = ReadingChoice::Expected;
   }
   if (!BlankFrom(imported.tiles, count)) {
-    imported.warnings.push_back("the picture's tiles past the first " + std::to_string(count) + " (of " + std::to_string(held) +
-                                ") are not all blank: they were left out");
+    PictureWarning leftOut{PictureWarning::Kind::TilesLeftOut, "the picture's tiles past the first " + std::to_string(count) +
+                                                                 " (of " + std::to_string(held) + ") are not all blank: they were left out"};
+    leftOut.count = count, leftOut.held = held;
+    imported.warnings.push_back(std::move(leftOut));
   }
   if (imported.countFrom == ReadingChoice::Picture) {
     while (imported.blankTilesAtEnd < across && BlankFrom(imported.tiles, held - imported.blankTilesAtEnd - 1))

@@ -43,9 +43,25 @@ enum class ReadingChoice {
   Picture,   // the picture alone: its largest zoom whose cells are each one colour, or every tile
 };
 
+// What a picture read says that its tiles do not bear out: a sentence in English, and
+// what it names, for other words.
+struct PictureWarning {
+  enum class Kind {
+    SharedColour,   // `colour` is each of `indices` of palette line `line`: the first was taken
+    FoldedIndices,  // colour indices 16 to 63 taken as 0 to 15 of their line
+    TilesLeftOut,   // the tiles past the first `count` (of `held`) are not all blank, and were left out
+    LayoutIgnored,  // the layout the picture keeps is of a picture of another size
+  } kind;
+  std::string message;
+  Rgb colour{};
+  unsigned line = 0;
+  std::vector<unsigned> indices{};
+  std::size_t count = 0, held = 0;
+};
+
 struct ImportedTiles {
   std::vector<std::uint8_t> tiles;  // 32 bytes a tile, tile rows left to right, top to bottom
-  std::vector<std::string> warnings;
+  std::vector<PictureWarning> warnings;
   unsigned zoom = 1;
   std::size_t tileCount = 0;
   ReadingChoice zoomFrom = ReadingChoice::Picture, countFrom = ReadingChoice::Picture;

@@ -58,9 +58,13 @@ struct DecompressorServices {
   ProgramDirectoryService& programDirectory;
 };
 
-// The palette lines that the tile preview shows, the line it draws with first: what a
-// PNG image put back into the ROM is matched to.
-using ShownPalette = std::function<std::vector<Palette>()>;
+// The palette lines that the tile preview shows, in the order of its file, and the line it
+// draws with: what a PNG image put back into the ROM is matched to.
+struct ShownLines {
+  std::vector<Palette> lines{GreyPalette()};
+  unsigned line = 0;
+};
+using ShownPalette = std::function<ShownLines()>;
 
 // What takes a ROM picked with "Origem" as the source: UseSource, unless the window reads
 // some files in the background first.
@@ -71,7 +75,7 @@ struct DecompressorForm {
   DecompressorServices services;
   Driver driver = RealDriver();
   FormState state;
-  ShownPalette shownPalette = [] { return std::vector<Palette>{GreyPalette()}; };
+  ShownPalette shownPalette = [] { return ShownLines{}; };
   SourceOpener openSource = nullptr;  // nothing: UseSource
 };
 

@@ -382,7 +382,9 @@ void Decompressor::OpenPreview() {
     OpenMap(std::move(block->bytes), *offset, title, key, false);
     return;
   }
-  Preview()->Show(std::move(block->bytes), title);
+  const auto offset = ParseOffsetText(FromQString(DisplayLoc->text()), ChosenRadix(form_->controls));
+  Preview()->Show(std::move(block->bytes), title,
+                  {form_->state.SourceFile, static_cast<std::uint32_t>(offset ? *offset : 0), format});
 }
 
 void Decompressor::OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, const QString& title, const QString& key,
@@ -417,7 +419,8 @@ void Decompressor::OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, c
           RememberMapTiles(key, *now);
         }
       }};
-  Preview()->ShowMap(std::move(map), std::move(*tiles), width, firstTile, title, std::move(actions));
+  Preview()->ShowMap(std::move(map), std::move(*tiles), width, firstTile, title, std::move(actions),
+                     {form_->state.SourceFile, static_cast<std::uint32_t>(offset), Format::Enigma});
 }
 
 void Decompressor::ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width) {

@@ -138,9 +138,10 @@ void TilePreview::Present(const QString& title) {
   activateWindow();
 }
 
-void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
+void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title, PictureOrigin origin) {
   const bool wasMap = isMap_;
   data_ = std::move(data);
+  origin_ = std::move(origin);
   isMap_ = false;
   mapTiles_.clear();
   mapActions_ = {};
@@ -152,8 +153,9 @@ void TilePreview::Show(std::vector<std::uint8_t> data, const QString& title) {
 }
 
 void TilePreview::ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width,
-                          unsigned firstTile, const QString& title, MapActions actions) {
+                          unsigned firstTile, const QString& title, MapActions actions, PictureOrigin origin) {
   data_ = std::move(map);
+  origin_ = std::move(origin);
   mapTiles_ = std::move(tiles);
   firstTile_ = firstTile;
   isMap_ = true;
@@ -165,15 +167,12 @@ void TilePreview::ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_
   Present(title);
 }
 
-std::vector<Palette> TilePreview::ShownPalette() {
+ShownLines TilePreview::ShownPalette() {
   const QString file = RememberedPaletteFile();
   const auto lines = file.isEmpty() ? std::nullopt : std::optional(ReadPaletteFile(PathFromUtf8(FromQString(file)), false));
-  if (!lines || !*lines) return {GreyPalette()};
-  std::vector<Palette> shown = **lines;
+  if (!lines || !*lines) return {};
   const int line = RememberedLine();
-  if (line > 0 && static_cast<std::size_t>(line) < shown.size())
-    std::rotate(shown.begin(), shown.begin() + line, shown.begin() + line + 1);  // the line drawn first, then the rest
-  return shown;
+  return {**lines, line > 0 && static_cast<std::size_t>(line) < (*lines)->size() ? static_cast<unsigned>(line) : 0};
 }
 
 bool TilePreview::UsePalette(const std::filesystem::path& file, bool complain) {
@@ -240,15 +239,26 @@ void TilePreview::ChoosePalette(int index) {
 }
 
 void TilePreview::Save() {
-  auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, {std::string(kSaveDialogTitle), std::string(kPngFilter)});
+  FileDialogRequest request{std::string(kSaveDialogTitle), std::string(kPngFilter)};
+  request.proposed = ProposedPicture(origin_);
+  auto chosen = PickFile(dialogs_, messages_, FileDialogKind::Save, request);
   if (!chosen) return;
   if (!chosen->has_extension()) chosen->replace_extension(".png");
   if (!MayReplace(messages_, *chosen, neverWritten_)) return;
-  if (!ReplaceFileContents(*chosen, EncodePng(image_), {&neverWritten_})) {
+  // A picture of tiles keeps how it was drawn, so that it reads back as the same tiles.
+  const int line = LineChoice->currentData().toInt();
+  const PictureLayout layout{std::string(FormatName(origin_.format)), (data_.size() + kTileBytes - 1) / kTileBytes,
+                             static_cast<unsigned>(Columns->value()), static_cast<unsigned>(Zoom->value()),
+                             static_cast<unsigned>(std::max(line, 0)),
+                             origin_.rom.empty() ? std::string()
+                                                 : PathToUtf8(origin_.rom.filename()) + "@" + HexOffset(origin_.offset)};
+  if (!ReplaceFileContents(*chosen, EncodePng(image_, isMap_ ? nullptr : &layout), {&neverWritten_})) {
     messages_.Show(Information(kPngNotSavedMessage));
     return;
   }
-  messages_.Show(Information("Imagem salva em " + PathToUtf8(chosen->filename()) + "."));
+  std::error_code error;
+  const auto whole = std::filesystem::absolute(*chosen, error);
+  messages_.Show(Information("Imagem salva em " + PathToUtf8(error ? *chosen : whole.lexically_normal()) + "."));
 }
 
 }  // namespace quarvel

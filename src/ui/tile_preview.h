@@ -14,6 +14,8 @@
 #include "files/files.h"
 #include "platform/services.h"
 #include "preview/tile_image.h"
+#include "ui/decompressor_form.h"
+#include "ui/tools_commands.h"
 
 namespace quarvel {
 
@@ -35,8 +37,9 @@ class TilePreview : public QWidget {
 
   const TileImage& image() const { return image_; }
 
-  // Shows other data in this window, with the zoom, tiles a row and palette it has.
-  void Show(std::vector<std::uint8_t> data, const QString& title);
+  // Shows other data in this window, with the zoom, tiles a row and palette it has; a
+  // picture of it is saved under the name that `origin` proposes, with its layout.
+  void Show(std::vector<std::uint8_t> data, const QString& title, PictureOrigin origin = {});
 
   // What a map view does beyond drawing: choose the tiles again, show the text, and keep
   // a width the user sets.
@@ -48,11 +51,11 @@ class TilePreview : public QWidget {
   // Shows a plane map drawn with `tiles`, `width` tiles a row, its words' tile indexes
   // counted from `firstTile` (see RenderPlaneMap).
   void ShowMap(std::vector<std::uint8_t> map, std::vector<std::uint8_t> tiles, unsigned width, unsigned firstTile,
-               const QString& title, MapActions actions);
+               const QString& title, MapActions actions, PictureOrigin origin = {});
 
-  // The palette lines the preview shows, remembered between runs, the line it draws with
-  // first: grey when no palette file is chosen or it cannot be read.
-  static std::vector<Palette> ShownPalette();
+  // The palette lines the preview shows, remembered between runs, and the line it draws
+  // with: grey when no palette file is chosen or it cannot be read.
+  static ShownLines ShownPalette();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;  // Esc closes the window
@@ -70,6 +73,7 @@ class TilePreview : public QWidget {
   std::vector<std::uint8_t> data_;
   std::vector<std::uint8_t> mapTiles_;
   unsigned firstTile_ = 0;
+  PictureOrigin origin_;
   bool isMap_ = false;
   MapActions mapActions_;
   MessageBoxService& messages_;

@@ -277,6 +277,13 @@ std::string NotABlockQuestion(const std::string& title, double confidence) {
          "\nInserir o bloco novo mesmo assim?";
 }
 
+// "O bloco antigo tem 525 ladrilhos e os dados novos 528. ... Inserir mesmo assim?"
+std::string TileCountQuestion(const ChangeFailure& failure) {
+  return "O bloco antigo tem " + Thousands(failure.oldTiles) + " ladrilhos e os dados novos " + Thousands(failure.newTiles) +
+         ". No jogo, ladrilhos a mais escrevem sobre os que vêm depois deles na memória de vídeo, e ladrilhos a menos "
+         "deixam os antigos lá.\nInserir o bloco novo mesmo assim, com " + Thousands(failure.newTiles) + " ladrilhos?";
+}
+
 // Why a block was not inserted, in the window's words.
 std::string InsertFailureMessage(const ChangeFailure& failure, const std::string& title) {
   switch (failure.kind) {
@@ -348,6 +355,53 @@ void InformBadOffset(DecompressorForm& form, OffsetTextError error) {
          AsDetail(OffsetReasonInPortuguese(error, form.controls.DisplayLoc.Text(), ChosenRadix(form.controls))));
 }
 
+namespace {
+
+// How a picture put back was read, and what it says that its tiles do not bear out, in
+// the window's words: " Imagem lida com zoom 2 (do layout guardado na imagem), 525 ladrilhos."
+std::string PictureReadInPortuguese(const ImportedTiles& read) {
+  const auto from = [](ReadingChoice choice, bool zoom) -> std::string {
+    switch (choice) {
+      case ReadingChoice::Layout: return " (do layout guardado na imagem)";
+      case ReadingChoice::Expected: return zoom ? " (o que dá os ladrilhos do bloco antigo)" : " (os do bloco antigo)";
+      case ReadingChoice::Picture: return zoom ? " (o maior em que cada célula tem uma só cor)" : " (todos os da imagem)";
+      case ReadingChoice::Given: break;
+    }
+    return {};
+  };
+  std::string text = " Imagem lida com zoom " + std::to_string(read.zoom) + from(read.zoomFrom, true) + ", " +
+                     Thousands(read.tileCount) + (read.tileCount == 1 ? " ladrilho" : " ladrilhos") +
+                     from(read.countFrom, false) + ".";
+  if (read.blankTilesAtEnd != 0)
+    text += " A última linha da imagem termina em " + Thousands(read.blankTilesAtEnd) + " ladrilhos em branco, tomados como ladrilhos.";
+  for (const PictureWarning& warning : read.warnings) {
+    switch (warning.kind) {
+      case PictureWarning::Kind::SharedColour: {
+        std::string indices;
+        for (std::size_t i = 0; i < warning.indices.size(); ++i)
+          indices += (i == 0 ? "o índice " : " e o índice ") + std::to_string(warning.indices[i]);
+        text += " A cor (" + std::to_string(warning.colour.r) + ", " + std::to_string(warning.colour.g) + ", " +
+                std::to_string(warning.colour.b) + ") é " + indices + " da linha " + std::to_string(warning.line) +
+                " da paleta; foi tomado o índice " + std::to_string(warning.indices.front()) + ".";
+        break;
+      }
+      case PictureWarning::Kind::FoldedIndices:
+        text += " Os índices de cor 16 a 63 foram tomados como 0 a 15 da sua linha da paleta.";
+        break;
+      case PictureWarning::Kind::TilesLeftOut:
+        text += " Os ladrilhos da imagem depois dos primeiros " + Thousands(warning.count) + " (de " + Thousands(warning.held) +
+                ") não estão todos em branco e ficaram de fora.";
+        break;
+      case PictureWarning::Kind::LayoutIgnored:
+        text += " O layout guardado na imagem é de uma imagem de outro tamanho: ela foi lida sem ele.";
+        break;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 void InsertBlockIntoRom(DecompressorForm& form) {
   auto image = ReadRomImage(form);
   if (!image) return;
@@ -365,10 +419,16 @@ void InsertBlockIntoRom(DecompressorForm& form) {
                   AsDetail(data.error().code == std::errc::file_too_large ? "o arquivo tem mais de 64 MiB"
                                                                           : FileReasonInPortuguese(data.error().code)));
   }
-  if (LooksLikePng(*data)) {
+  std::string pictureRead;
+  const bool fromPicture = LooksLikePng(*data);
+  if (fromPicture) {
     if (format == Format::Enigma) return Inform(form, kMapIsNoPictureMessage);
-    auto tiles = TilesFromPng(*data, form.shownPalette(), {.match = ColourMatch::Nearest});
+    const ShownLines shown = form.shownPalette();
+    PictureReading how{.match = ColourMatch::Nearest, .firstLine = shown.line};
+    if (const auto old = DecodeBlock(format, *rom, *offset)) how.expectedTiles = (old->bytes.size() + kTileBytes - 1) / kTileBytes;
+    auto tiles = TilesFromPng(*data, shown.lines, how);
     if (!tiles) return Inform(form, kPngNotImportedMessage, std::nullopt, AsDetail(PngReasonInPortuguese(tiles.error())));
+    pictureRead = PictureReadInPortuguese(*tiles);
     *data = std::move(tiles->tiles);
   }
   const std::string title(InfoOf(format).title);
@@ -380,20 +440,40 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   protect.Add(*dataFile, "the data being inserted");
   if (!newRom || !MayReplace(services.messages, *newRom, protect)) return;
 
-  BlockChange change{.format = format, .offset = *offset, .listed = Lists(ListedEntries(form.controls.CompList), *offset, format)};
+  BlockChange change{.format = format,
+                     .offset = *offset,
+                     .listed = Lists(ListedEntries(form.controls.CompList), *offset, format),
+                     .fromPicture = fromPicture};
+  const auto ask = [&services](std::string question) {
+    return services.messages.Show({std::move(question), MessageButtons::YesNo, MessageIcon::None, {}}) == MessageAnswer::Yes;
+  };
   auto changed = ReplaceBlock(*rom, *data, change);
-  if (!changed && changed.error().kind == ChangeFailure::Kind::NotABlock) {
-    const Message question{NotABlockQuestion(title, changed.error().confidence), MessageButtons::YesNo, MessageIcon::None, {}};
-    if (services.messages.Show(question) != MessageAnswer::Yes) return;
-    change.force = true;
+  while (!changed) {  // what the user may allow, asked one thing at a time
+    const ChangeFailure& failure = changed.error();
+    if (failure.kind == ChangeFailure::Kind::NotABlock && !change.force) {
+      if (!ask(NotABlockQuestion(title, failure.confidence))) return;
+      change.force = true;
+    } else if (failure.kind == ChangeFailure::Kind::TileCountChanged && !change.resize) {
+      if (!ask(TileCountQuestion(failure))) return;
+      change.resize = true;
+    } else {
+      break;
+    }
     changed = ReplaceBlock(*rom, *data, change);
   }
   if (!changed) return Inform(form, InsertFailureMessage(changed.error(), title), std::nullopt, InsertFailureDetail(*rom, *data, change, changed.error()));
   if (const auto saved = ReplaceFileContents(*newRom, *rom, {&protect}); !saved)
     return Inform(form, kNewRomNotSavedMessage, std::nullopt, AsDetail(FileReasonInPortuguese(saved.error().code)));
-  Inform(form, "Bloco inserido no novo ROM: " + std::to_string(changed->newSize) + " bytes no lugar de " +
-                   std::to_string(changed->oldSize) + (changed->checksumFixed ? "; o checksum foi corrigido." : ".") +
-                   (image->layout == RomLayout::Interleaved ? " O novo ROM é uma imagem plana (não intercalada)." : ""));
+  Inform(form, "Bloco inserido no novo ROM: " + Thousands(changed->newSize) + " bytes no lugar de " +
+                   Thousands(changed->oldSize) + " (descomprimido: " + Thousands(changed->newDecodedSize) + " bytes, antes " +
+                   Thousands(changed->oldDecodedSize) + ")" + (changed->checksumFixed ? "; o checksum foi corrigido." : ".") +
+                   (image->layout == RomLayout::Interleaved ? " O novo ROM é uma imagem plana (não intercalada)." : "") +
+                   pictureRead);
+}
+
+std::filesystem::path ProposedPicture(const PictureOrigin& origin) {
+  if (origin.rom.empty()) return {};
+  return origin.rom.parent_path() / PathFromUtf8(HexOffset(origin.offset) + "-" + std::string(FormatName(origin.format)) + ".png");
 }
 
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form) {

@@ -140,6 +140,17 @@ std::string PngReasonInPortuguese(const PngProblem& problem);
 // every outcome is one message.
 void InsertBlockIntoRom(DecompressorForm& form);
 
+// Where the data a preview shows came from: a block of the picked ROM.
+struct PictureOrigin {
+  std::filesystem::path rom;  // empty: nowhere known
+  std::uint32_t offset = 0;
+  Format format = Format::Nemesis;
+};
+
+// The file "Salvar PNG..." proposes: "<offset>-<format>.png" beside the ROM, such as
+// "0x1F27A-nemesis.png"; nothing when the origin is not known.
+std::filesystem::path ProposedPicture(const PictureOrigin& origin);
+
 // The files that nothing the window saves may replace: the picked ROM and the catalogues.
 ProtectedFiles FilesNeverWritten(const DecompressorForm& form);
 

@@ -492,6 +492,7 @@ class WindowTest : public QObject {
     h.dialogs.answers = {dir / "art"};  // a name without an extension gets ".png"
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
     QCOMPARE(testing::ReadFile(dir / "art.png").at(1), std::uint8_t{'P'});
+    QCOMPARE(h.dialogs.requests.back().request.proposed, dir / "0x800-nemesis.png");  // beside the ROM
     testing::WriteFile(dir / "cores.pal", testing::Bytes(32, 0x0E));
     h.dialogs.answers = {dir / "cores.pal"};  // a palette loaded shows by its file name
     emit preview->PaletteChoice->activated(1);
@@ -506,7 +507,7 @@ class WindowTest : public QObject {
     QCOMPARE(testing::ReadFile(dir / "rom.bin"), rom);
     QCOMPARE(LoadCatalogue(dir / "Sonic1.dat").entries, std::vector<std::string>{"00000800 - <N> - art"});
     QCOMPARE(h.messages.shown.size(), std::size_t{3});
-    QCOMPARE(h.messages.shown[0], Info("Imagem salva em art.png."));  // saved, and said so; the others refused
+    QCOMPARE(h.messages.shown[0], Info("Imagem salva em " + PathToUtf8(dir / "art.png") + "."));  // the others refused
     h.messages.shown.clear();
     const auto art = testing::ReadFile(dir / "art.png");  // a picture that is there is replaced only when the user says so
     h.dialogs.answers = {dir / "art"};
@@ -571,7 +572,8 @@ class WindowTest : public QObject {
     preview->LineChoice->setCurrentIndex(2);
     emit preview->LineChoice->activated(2);
     QVERIFY(preview->image().palette == std::vector<Rgb>(palette[2].begin(), palette[2].end()));
-    QVERIFY(TilePreview::ShownPalette()[0] == palette[2]);  // what a PNG put back is matched to first
+    QCOMPARE(TilePreview::ShownPalette().line, 2u);  // what a PNG put back is matched to first
+    QVERIFY(TilePreview::ShownPalette().lines == palette);
 
     ClickItem(h.window.CompList, 1);
     int asked = 0;

@@ -85,7 +85,8 @@ TEST_F(Tools, InsertsABlockIntoANewRom) {
   f.compList.Append("00000002 - <K> - abc");
   f.dialogs.answers = {dir / "small.dat", dir / "new.bin"};
   InsertBlockIntoRom(f.form);
-  EXPECT_EQ(f.messages.shown, std::vector<Message>{Info("Bloco inserido no novo ROM: 7 bytes no lugar de 8.")});
+  EXPECT_EQ(f.messages.shown,
+            std::vector<Message>{Info("Bloco inserido no novo ROM: 7 bytes no lugar de 8 (descomprimido: 2 bytes, antes 3).")});
   EXPECT_EQ(testing::ToHex(DecodeBlock(Format::Kosinski, testing::ReadFile(dir / "new.bin"), 2)->bytes), "78 79");
 
   f.messages.shown.clear();
@@ -227,7 +228,7 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
   for (unsigned i = 0; i < 16; ++i)
     words.insert(words.end(), {static_cast<std::uint8_t>((3 * i % 8) << 1), static_cast<std::uint8_t>((i / 8 * 7) << 5 | (i % 8) << 1)});
   const Palette palette = *ParseMegaDrivePalette(words);
-  f.form.shownPalette = [&palette] { return std::vector<Palette>{palette}; };
+  f.form.shownPalette = [&palette] { return ShownLines{{palette}, 0}; };
   const auto drawn = [&](int (*scale)(int), int offBy) {  // the art as an RGB image, 4 tiles a row
     const TileImage image = *RenderTiles(art, palette, 4, 1);
     testing::Bytes rgb;
@@ -240,9 +241,19 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
     const char* name;
     testing::Bytes png;
     const char* detail;  // of the refusal, or none
+    const char* said = "";  // in the last message
+    testing::Bytes back = {};  // the new block's tiles, when not the art's
   };
+  const PictureLayout layout{"nemesis", 4, 3, 2, 0, "rom.bin@0x200"};
+  const testing::Bytes half(art.begin(), art.begin() + 64);
   const Case cases[] = {
       {"indexed, as the preview saves it", EncodePng(*RenderTiles(art, palette, 4, 1)), nullptr},
+      {"at zoom 2 with its layout, 3 a row: the last row's blank tiles are no tiles",
+       EncodePng(*RenderTiles(art, palette, 3, 2), &layout), nullptr,
+       "Imagem lida com zoom 2 (do layout guardado na imagem), 4 ladrilhos (do layout guardado na imagem)."},
+      {"the same without its layout", EncodePng(*RenderTiles(art, palette, 3, 2)), nullptr,
+       "Imagem lida com zoom 2 (o que dá os ladrilhos do bloco antigo), 4 ladrilhos (os do bloco antigo)."},
+      {"half the tiles: asked first", EncodePng(*RenderTiles(half, palette, 4, 1)), nullptr, "2 ladrilhos", half},
       {"the palette's own colours", drawn([](int v) { return (v * 255 + 3) / 7; }, 0), nullptr},
       {"levels as v * 36", drawn([](int v) { return v * 36; }, 0), nullptr},
       {"levels as v * 34", drawn([](int v) { return v * 34; }, 0), nullptr},
@@ -255,9 +266,15 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
     fs::remove(dir / "new.bin");
     f.dialogs.answers = {dir / "art.png", dir / "new.bin"};
     InsertBlockIntoRom(f.form);
-    ASSERT_EQ(f.messages.shown.size(), 1u) << c.name;
+    const bool asked = !c.back.empty();
+    ASSERT_EQ(f.messages.shown.size(), asked ? 2u : 1u) << c.name;
+    if (asked) {
+      EXPECT_EQ(f.messages.shown[0].buttons, MessageButtons::YesNo);
+      EXPECT_TRUE(f.messages.shown[0].text.starts_with("O bloco antigo tem 4 ladrilhos e os dados novos 2.")) << f.messages.shown[0].text;
+    }
     if (c.detail == nullptr) {
-      EXPECT_EQ(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x200)->bytes, art) << c.name;
+      ASSERT_NE(f.messages.shown.back().text.find(c.said), std::string::npos) << f.messages.shown.back().text;
+      EXPECT_EQ(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x200)->bytes, asked ? c.back : art) << c.name;
     } else {
       EXPECT_EQ(f.messages.shown[0].text, kPngNotImportedMessage) << c.name;
       EXPECT_EQ(f.messages.shown[0].detail, c.detail) << c.name;

@@ -151,7 +151,8 @@ void QtFileDialogs::NoteRecent(std::string_view list, const std::filesystem::pat
 }
 
 std::optional<std::filesystem::path> QtFileDialogs::ShowSave(const FileDialogRequest& request) {
-  return Remember(QFileDialog::getSaveFileName(parent_, ToQString(request.title), LastFolder(),
+  const QString start = request.proposed.empty() ? LastFolder() : ToQString(PathToUtf8(request.proposed));
+  return Remember(QFileDialog::getSaveFileName(parent_, ToQString(request.title), start,
                                                ToQtFilter(request.filter), nullptr,
                                                kShownFilters | QFileDialog::DontConfirmOverwrite));
 }
