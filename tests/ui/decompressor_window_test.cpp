@@ -26,6 +26,7 @@
 #include "platform/fakes.h"
 #include "platform/list_box_contract.h"
 #include "support/bytes.h"
+#include "support/png.h"
 #include "ui/catalogue_commands.h"
 #include "ui/decompress_command.h"
 #include "ui/decompressor_window.h"
@@ -616,30 +617,55 @@ class WindowTest : public QObject {
     preview->close();
   }
 
-  // The art loop in the window: the preview saves a PNG, "Inserir bloco no ROM..." puts
-  // it back into a new ROM, and the block there decodes to the same tiles.
+  // The art loop as a user walks it, on the demo ROM: named when the program starts, F5
+  // at a new user's zoom, the demo's palette, 5 tiles a row (the last row ends in 4 blank
+  // tiles), "Salvar PNG..." under the name it proposes, the picture edited (saved again by
+  // an editor that keeps its chunks, and by one that keeps colours alone), then "Inserir
+  // bloco no ROM...": the new ROM's block is the edited tiles, as many as the old one's.
   void ArtComesBackFromThePreviewsPng() {
     testing::TempDir dir;
-    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - art"}));
-    const fs::path rom = SmallRom(dir.path());
+    for (const char* file : {"demo.bin", "demo.pal"}) fs::copy_file(fs::path(QUARVEL_BIN_DIR) / file, dir / file);
+    Remembered().remove("preview");
     Harness h(dir.path());
     h.window.Load();
     h.window.show();
-    h.dialogs.answers = {rom};
-    QTest::mouseClick(h.window.CmdOrigem, Qt::LeftButton);
+    h.window.OpenSource(dir / "demo.bin");
+    Type(h.window.DisplayLoc, "400");
+    QTest::mouseClick(h.window.OptNem, Qt::LeftButton);
     PressF5(h.window);
     auto* preview = dynamic_cast<TilePreview*>(h.window.LastPreview());
     QVERIFY(preview != nullptr);
-    preview->Zoom->setValue(1);
-    h.dialogs.answers = {dir / "art.png"};
+    QCOMPARE(preview->Zoom->value(), 2);
+    h.dialogs.answers = {dir / "demo.pal"};
+    emit preview->PaletteChoice->activated(1);
+    preview->Columns->setValue(5);
+    h.dialogs.answers = {dir / "0x400-nemesis.png"};
     QTest::mouseClick(preview->SavePng, Qt::LeftButton);
+    QCOMPARE(h.dialogs.requests.back().request.proposed, dir / "0x400-nemesis.png");
+    const auto layout = ReadPictureLayout(testing::ReadFile(dir / "0x400-nemesis.png"));
+    QVERIFY(layout);
+    TileImage edited = preview->image();  // tile 0 painted in colour 1
     preview->close();
-    h.dialogs.answers = {dir / "art.png", dir / "new.bin"};
-    h.window.InsertAction->trigger();
-    QCOMPARE(h.dialogs.requests.end()[-2].request.title, std::string(kInsertDataDialogTitle));
-    const auto before = *DecodeBlock(Format::Nemesis, testing::ReadFile(rom), 0x800);
-    QCOMPARE(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x800)->bytes, before.bytes);
-    QCOMPARE(h.messages.shown.back().text.rfind("Bloco inserido no novo ROM", 0), std::size_t{0});
+    for (unsigned y = 0; y < 16; ++y) std::fill_n(edited.pixels.begin() + y * edited.width, 16, std::uint8_t{1});
+    auto expected = DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "demo.bin"), 0x400)->bytes;
+    QCOMPARE(expected.size(), std::size_t{16 * 32});
+    std::fill_n(expected.begin(), 32, std::uint8_t{0x11});
+    testing::Bytes rgb;
+    for (const auto pixel : edited.pixels) rgb.insert(rgb.end(), {edited.palette[pixel].r, edited.palette[pixel].g, edited.palette[pixel].b});
+    const std::pair<const char*, testing::Bytes> pictures[] = {{"indexed, its chunks kept", EncodePng(edited, &*layout)},
+                                                               {"colours alone", testing::RgbPng(edited.width, edited.height, rgb)}};
+    for (const auto& [name, png] : pictures) {
+      testing::WriteFile(dir / "edited.png", png);
+      fs::remove(dir / "new.bin");
+      h.messages.shown.clear();
+      h.dialogs.answers = {dir / "edited.png", dir / "new.bin"};
+      h.window.InsertAction->trigger();
+      QCOMPARE(h.messages.shown.size(), std::size_t{1});
+      const std::string said = h.messages.shown.back().text;
+      QVERIFY2(said.starts_with("Bloco inserido no novo ROM") && said.find("zoom 2") != std::string::npos &&
+                   said.find(", 16 ladrilhos") != std::string::npos, (std::string(name) + ": " + said).c_str());
+      QCOMPARE(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x400)->bytes, expected);
+    }
   }
 
   void ScanAddsTheCheckedBlocksToTheCatalogue() {
