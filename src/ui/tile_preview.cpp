@@ -59,6 +59,7 @@ TilePreview::TilePreview(std::vector<std::uint8_t> data, const QString& title, M
   LineChoice = new QComboBox(this);
   LineChoice->setObjectName("LineChoice");
   LineChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  LineChoice->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // never cut short: the window grows instead
   SavePng = new QPushButton(QString::fromUtf8("Salvar PNG..."), this);
   SavePng->setObjectName("SavePng");
   SavePng->setAutoDefault(false);

@@ -17,6 +17,9 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <thread>
+
+#include <sys/stat.h>
 #include <functional>
 #include <QStyleFactory>
 #include <QTest>
@@ -589,6 +592,7 @@ class WindowTest : public QObject {
     QCOMPARE(asked, 1);
     QCOMPARE(h.window.LastPreview(), static_cast<QWidget*>(preview));
     QCOMPARE(preview->LineChoice->itemText(0), QString::fromUtf8("Linha de cada ladrilho"));
+    QTRY_VERIFY(preview->LineChoice->width() >= preview->LineChoice->sizeHint().width());  // its whole text shown
     preview->LineChoice->setCurrentIndex(0);
     emit preview->LineChoice->activated(0);
     const auto tiles = *DecodeBlock(Format::Nemesis, bytes, 0x800);
@@ -666,6 +670,22 @@ class WindowTest : public QObject {
                    said.find(", 16 ladrilhos") != std::string::npos, (std::string(name) + ": " + said).c_str());
       QCOMPARE(DecodeBlock(Format::Nemesis, testing::ReadFile(dir / "new.bin"), 0x400)->bytes, expected);
     }
+  }
+
+  // A FIFO named as the ROM (`quarvel <(zcat rom.gz)`) is read in the background: the
+  // window is not held while nothing is written to it, and takes the ROM once it is.
+  void AFifoAsTheRomDoesNotHoldTheWindow() {
+    testing::TempDir dir;
+    const fs::path fifo = dir / "rom.fifo";
+    QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+    Harness h(dir.path());
+    h.window.Load();
+    h.window.OpenSource(fifo);
+    QVERIFY(h.window.form().state.SourceFile.empty());
+    std::thread writer([&] { testing::WriteFile(fifo, testing::ReadFile(SmallRom(dir.path()))); });
+    QTRY_VERIFY(h.window.form().state.SourceImage != nullptr);
+    writer.join();
+    QCOMPARE(h.window.form().state.SourceFile, fifo);
   }
 
   void ScanAddsTheCheckedBlocksToTheCatalogue() {
