@@ -733,6 +733,17 @@ class WindowTest : public QObject {
     QCOMPARE(results.Count->text(), QString::fromUtf8("65536 blocos encontrados, 0 marcados."));
   }
 
+  // The results are as wide as their longest row at first, then as the user left them.
+  void TheScanResultsShowTheirRowsWholeAndKeepTheirSize() {
+    Remembered().remove("scan");
+    const std::vector<ScanCandidate> found{{0x1F27A, Format::KosinskiModuled, 4096, 900, 0.95, 0, true}};
+    ScanResultsDialog first(found, {"0001F27A - <M> - listed"});
+    QVERIFY(first.width() > first.Blocks->sizeHintForColumn(0));
+    first.resize(800, 500);
+    first.accept();
+    QCOMPARE(ScanResultsDialog(found, {}).size(), QSize(800, 500));
+  }
+
   // F1, and "Sobre" in the list's menu: the package's version, the licence and the
   // notices as they are shipped; the captions keep their version.
   void F1ShowsTheVersionTheLicenceAndTheNotices() {
