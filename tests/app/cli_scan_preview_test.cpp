@@ -165,6 +165,29 @@ TEST(CliLoop, ArtComesBackThroughAPngIntoANewRom) {
   EXPECT_EQ(testing::ReadFile(demo), before);
 }
 
+// A title screen's case on the demo's art: a map whose words count from tile 0x200, where
+// the game loads the logo, is drawn from there, as the same map counted from 0 is.
+TEST(CliLoop, AMapIsDrawnWhereTheGameLoadsItsArt) {
+  testing::TempDir dir;
+  auto rom = testing::ReadFile(std::string(QUARVEL_BIN_DIR) + "/demo.bin");
+  rom.resize(0x9000, 0xFF);
+  for (const unsigned first : {0x200u, 0u}) {
+    Bytes words;
+    for (unsigned i = 0; i < 16; ++i) words.insert(words.end(), {static_cast<std::uint8_t>((first + i) >> 8), static_cast<std::uint8_t>(first + i)});
+    const auto map = *CompressEnigma(words);
+    std::copy(map.begin(), map.end(), rom.begin() + (first != 0 ? 0x8000 : 0x8800));
+  }
+  testing::WriteFile(dir / "title.bin", rom);
+  const auto drawn = [&](const char* offset, const char* out) {
+    return testing::RunCliWith({"preview", "-f", "eni", "-o", offset, "--tiles", "0x400", "--tiles-format", "nem", "-c", "8",
+                                (dir / "title.bin").string(), (dir / out).string()});
+  };
+  EXPECT_EQ(drawn("8000", "title.png").err, "quarvel-cli: the map's tiles start at 0x200 in video memory, beyond its 16 "
+                                            "tiles: drawn with --first-tile 0x200\n");
+  EXPECT_EQ(drawn("8800", "plain.png").code, 0);
+  EXPECT_EQ(testing::ReadFile(dir / "title.png"), testing::ReadFile(dir / "plain.png"));
+}
+
 // A block too large for its room is refused, with both sizes and nothing written, or
 // appended; a block already compressed goes in as it is; the checksum is reported.
 TEST(CliLoop, InsertRefusesAppendsAndTakesRawBlocks) {
