@@ -244,14 +244,11 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
     const char* said = "";  // in the last message
     testing::Bytes back = {};  // the new block's tiles, when not the art's
   };
-  const PictureLayout layout{"nemesis", 4, 3, 2, 0, "rom.bin@0x200"};
   const testing::Bytes half(art.begin(), art.begin() + 64);
   const Case cases[] = {
       {"indexed, as the preview saves it", EncodePng(*RenderTiles(art, palette, 4, 1)), nullptr},
-      {"at zoom 2 with its layout, 3 a row: the last row's blank tiles are no tiles",
-       EncodePng(*RenderTiles(art, palette, 3, 2), &layout), nullptr,
-       "Imagem lida com zoom 2 (do layout guardado na imagem), 4 ladrilhos (do layout guardado na imagem)."},
-      {"the same without its layout", EncodePng(*RenderTiles(art, palette, 3, 2)), nullptr,
+      {"at zoom 2, 3 a row, its layout dropped: the last row's blank tiles are no tiles",
+       EncodePng(*RenderTiles(art, palette, 3, 2)), nullptr,
        "Imagem lida com zoom 2 (o que dá os ladrilhos do bloco antigo), 4 ladrilhos (os do bloco antigo)."},
       {"half the tiles: asked first", EncodePng(*RenderTiles(half, palette, 4, 1)), nullptr, "2 ladrilhos", half},
       {"the palette's own colours", drawn([](int v) { return (v * 255 + 3) / 7; }, 0), nullptr},
@@ -301,23 +298,15 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
 // "Custom" is shown; one known only in part leaves the list alone. A source that is no
 // regular file is read once: every later action reads the bytes kept.
 TEST_F(Tools, TheSourceChoosesItsCatalogueAndAFifoIsReadOnce) {
-  const auto sonic1 = testing::WithHeader(512 << 10, "GM 00001009-00", 0x264A);
-  const auto sonic2 = testing::WithHeader(1 << 20, "GM 00001051-01", 0);
-  testing::WriteFile(dir / "s1.bin", sonic1);
-  testing::WriteFile(dir / "s2.bin", sonic2);
+  testing::WriteFile(dir / "s1.bin", testing::WithHeader(512 << 10, "GM 00001009-00", 0x264A));
+  testing::WriteFile(dir / "s2.bin", testing::WithHeader(1 << 20, "GM 00001051-01", 0));
   fs::create_directory(dir / "sub");
-  const struct {
-    const char* shown;
-    fs::path rom;
-    const char* after;
-  } cases[] = {{"Sonic 3", dir / "sub" / ".." / "s1.bin", "Sonic1"},
-               {"Custom", dir / "s1.bin", "Custom"},
-               {"Sonic 3", dir / "s2.bin", "Sonic3"}};
-  for (const auto& c : cases) {
-    for (std::size_t i = 0; i < kRomCatalogues.size(); ++i)
-      if (kRomCatalogues[i].listText == c.shown) f.romList.SetSelectedIndex(static_cast<int>(i));
-    UseSource(f.form, c.rom);
-    EXPECT_EQ(f.form.state.RomName, c.after) << c.rom;
+  using Case = std::tuple<int, fs::path, const char*>;  // the list's row shown, the ROM, the catalogue then shown
+  for (const auto& [shown, rom, after] : {Case{4, dir / "sub" / ".." / "s1.bin", "Sonic1"}, Case{8, dir / "s1.bin", "Custom"},
+                                          Case{4, dir / "s2.bin", "Sonic3"}}) {
+    f.romList.SetSelectedIndex(shown);
+    UseSource(f.form, rom);
+    EXPECT_EQ(f.form.state.RomName, after) << rom;
   }
   EXPECT_EQ(f.text2.Text(), PathToUtf8(dir / "s2.bin"));  // shown whole and normal
 
