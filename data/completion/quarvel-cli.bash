@@ -25,10 +25,10 @@ _quarvel_cli() {
     --offset|-o|--base|--fill|--header-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d) return ;;
   esac
   if [ -z "$command" ]; then
-    COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "$commands --help --version --quiet -q" -- "$cur"))
     return
   fi
-  local options="--help"
+  local options="--help --quiet -q"
   case "$command" in
     decompress) options+=" --format --offset --radix --base" ;;
     compress) options+=" --format --accurate --header-size" ;;

@@ -6,6 +6,7 @@ set -l catalogues Sonic1 Sonic1J Sonic2B Sonic2 Sonic3 SonicK Sonic2K Sonic3K Cu
 complete -c quarvel-cli -f
 complete -c quarvel-cli -n "not __fish_seen_subcommand_from $commands" -l help -d 'Print help'
 complete -c quarvel-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the version'
+complete -c quarvel-cli -s q -l quiet -d 'Report nothing but warnings and errors'
 complete -c quarvel-cli -n "not __fish_seen_subcommand_from $commands" -a decompress -d 'Decode the block at an offset into a file'
 complete -c quarvel-cli -n "not __fish_seen_subcommand_from $commands" -a compress -d 'Compress a file into a block'
 complete -c quarvel-cli -n "not __fish_seen_subcommand_from $commands" -a check-accurate -d "Say whether a block is the games' own output"

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct Arguments {
   cli::PreviewArgs look;
   std::string base;  // an Enigma block's base word, hexadecimal
   std::string data, fill;
+  std::string romOption, outDirOption;  // extract's --rom and --out-dir, the same as its operands
   cli::ImportArgs importing;
   cli::InsertArgs insert;
   std::string scanFormat = "all";  // "both" means the same, as it did when there were two
@@ -284,7 +286,7 @@ Command AddCheckAccurate(CLI::App& app, Arguments& a) {
       "the game byte for byte; 1 when it differs (the first byte that does is named) or does not decode.");
   AddFormat(*command, a.formatName);
   command->add_option("FILE", a.rom, "The compressed block, the whole file, or - for standard input")->required();
-  return {command, [&a](const cli::Streams& s) { return cli::CheckAccurate(a.format(), a.rom, s); }};
+  return {command, [&a](const cli::Streams& s) { return cli::CheckAccurate(a.format(), a.rom, Folder(a), s); }};
 }
 
 Command AddCatalogue(CLI::App& app, Arguments& a) {
@@ -403,11 +405,19 @@ Command AddExtract(CLI::App& app, Arguments& a) {
   command->footer("Example:\n  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input (or --rom)");
   command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
-  command->add_option("--rom", a.rom, "The same as ROM")->type_name("ROM");
-  command->add_option("--out-dir", a.data, "The same as OUT_DIR")->type_name("OUT_DIR");
+  command->add_option("--rom", a.romOption, "The same as ROM")->type_name("ROM");
+  command->add_option("--out-dir", a.outDirOption, "The same as OUT_DIR")->type_name("OUT_DIR");
   command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required()->type_name("CATALOGUE");
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
+            using Operand = std::tuple<std::string*, const std::string*, const char*>;
+            for (const auto& [operand, option, names] :
+                 {Operand{&a.rom, &a.romOption, "ROM and --rom"}, Operand{&a.data, &a.outDirOption, "OUT_DIR and --out-dir"}}) {
+              if (!operand->empty() && !option->empty() && *operand != *option)
+                return s.Error(std::string(names) + " name two things ('" + *operand + "' and '" + *option + "'): give one",
+                               cli::kUsage);
+              if (operand->empty()) *operand = *option;
+            }
             if (a.rom.empty() || a.data.empty())
               return s.Error(std::string("extract needs ") + (a.rom.empty() ? "a ROM image (ROM or --rom)" : "a folder (OUT_DIR or --out-dir)") +
                                  "\nRun 'quarvel-cli extract --help' for its options.",
@@ -640,9 +650,9 @@ class HelpFormatter : public CLI::Formatter {
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-  CLI::App app{"Quarvel Descompressor: extracts Kosinski, Nemesis, Enigma and Kosinski Moduled compressed blocks from\n"
-               "Mega Drive ROM images.",
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, Terminals terminals) {
+  CLI::App app{"Quarvel Descompressor: the compressed blocks of Mega Drive ROM images.\n"
+               "Finds, decodes, draws, compresses and puts back Kosinski, Nemesis, Enigma and Kosinski Moduled blocks.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
   app.formatter(std::make_shared<HelpFormatter>());
@@ -655,7 +665,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       level = level->get_subcommands().front();
       command += " " + level->get_name();
     }
-    return "quarvel-cli: error: " + std::string(e.what()) + "\nRun '" + command + " --help' for " +
+    // An option no command knows is named as such, not as the required one it hid.
+    std::string what = e.what();
+    for (const std::string& word : failed->remaining(true))
+      if (e.get_name() == "RequiredError" && word.size() > 1 && word[0] == '-' && word != "-") {
+        what = "there is no option '" + word + "'";
+        break;
+      }
+    return "quarvel-cli: error: " + what + "\nRun '" + command + " --help' for " +
            (command == "quarvel-cli" ? "the commands and options" : "its options") + ".\n";
   });
   app.require_subcommand(1);
@@ -705,7 +722,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   } catch (const CLI::ParseError& e) {
     return app.exit(e, out, err) == 0 ? cli::kSuccess : cli::kUsage;
   }
-  const cli::Streams streams{out, err, errIsTerminal, quiet};
+  const cli::Streams streams{out, err, terminals.err, quiet, terminals.out};
   for (const auto& command : commands)
     if (*command.options) return command.work(streams);
   return cli::kUsage;

@@ -50,6 +50,28 @@ Expected<DecodedBlock, int> Decoded(DecodeResult<DecodedBlock> block, const Stre
   return std::move(*block);
 }
 
+// UTF-8 text as a terminal may show it: each control character (C0, DEL, C1), which a
+// terminal would obey, written as \xHH or \u00HH.
+std::string ControlsEscaped(std::string_view text) {
+  std::string shown;
+  char escape[8];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (byte < 0x20 || byte == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      shown += escape;
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+      std::snprintf(escape, sizeof escape, "\\u00%02X", next);
+      shown += escape;
+      ++i;
+    } else {
+      shown += static_cast<char>(byte);
+    }
+  }
+  return shown;
+}
+
 // The catalogues: no command writes its output over one of them.
 ProtectedFiles CataloguesProtected(const CatalogueLocation& folder) {
   ProtectedFiles files;
@@ -317,10 +339,11 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   return Write(*compressed, out, protect, streams);
 }
 
-int CheckAccurate(Format format, const std::string& file, const Streams& streams) {
-  ProtectedFiles unused;
-  const auto block = ReadInput(file, kRomImageLimit, kRomLimitReason, unused, "", streams);
+int CheckAccurate(Format format, const std::string& file, const CatalogueLocation& catalogues, const Streams& streams) {
+  ProtectedFiles protect = CataloguesProtected(catalogues);
+  const auto block = ReadInput(file, kRomImageLimit, kRomLimitReason, protect, "the block being checked", streams);
   if (!block) return block.error();
+  if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const std::string name = file == "-" ? "standard input" : "'" + file + "'";
   const auto check = quarvel::CheckAccurate(format, *block);
   if (!check) {
@@ -349,12 +372,15 @@ int CheckAccurate(Format format, const std::string& file, const Streams& streams
   return kFailure;
 }
 
+// Whether --tiles names a block of the ROM (an offset written 0x...), not a file.
+bool IsRomOffset(const std::string& tiles) { return tiles.rfind("0x", 0) == 0 || tiles.rfind("0X", 0) == 0; }
+
 // The tiles a plane map is drawn with: a block of the ROM image at an offset written
 // with 0x, or a file (as it is, or decoded when --tiles-format names a format).
 Expected<std::vector<std::uint8_t>, int> MapTiles(const RomInput& rom, const PreviewArgs& look, ProtectedFiles& protect,
                                                   const Streams& streams) {
   const FormatInfo* format = FormatNamed(look.tilesFormat);
-  if (look.tiles.rfind("0x", 0) == 0 || look.tiles.rfind("0X", 0) == 0) {
+  if (IsRomOffset(look.tiles)) {
     const auto offset = ParseOffset({look.tiles, Radix::Hex}, streams);
     if (!offset) return Fail(offset.error());
     if (format == nullptr)
@@ -387,6 +413,7 @@ int Preview(std::optional<Format> asked, const OffsetArg& offsetArg, const std::
     if (!read) return streams.Error(read.error(), kFailure);
     lines = *read;
   }
+  if (!look.tiles.empty() && !IsRomOffset(look.tiles)) protect.Add(PathFromUtf8(look.tiles), "the tiles being read");
   if (const int checked = CheckOutput(out, protect, streams); checked != kSuccess) return checked;
   const auto chosen = ChooseFormat(asked, *rom, *offset, romArg, streams);
   if (!chosen) return chosen.error();
@@ -496,7 +523,8 @@ int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool 
     streams.Report(streams.err) << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
   const auto& entries = catalogue->load.entries;
   if (!json) {
-    for (std::size_t i = 0; i < entries.size(); ++i) streams.out << (i + 1) << '\t' << entries[i] << '\n';
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      streams.out << (i + 1) << '\t' << (streams.outIsTerminal ? ControlsEscaped(entries[i]) : entries[i]) << '\n';
     return kSuccess;
   }
   // Each entry as it stands, and what it says when it has the form FormatEntry writes.

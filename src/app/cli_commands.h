@@ -24,6 +24,7 @@ struct Streams {
   std::ostream& err;
   bool errIsTerminal = false;  // then long work draws a progress bar on `err`
   bool quiet = false;          // --quiet: no reports of what was done, no progress
+  bool outIsTerminal = false;  // then the text of the user's files is shown with its control characters escaped
 
   int Error(const std::string& message, int code) const;
   void Warning(const std::string& message) const;
@@ -50,7 +51,7 @@ int Compress(Format format, const std::string& in, const std::string& out, const
 
 // Says whether the block in `file` is what the games' compressor writes for what it
 // decodes to: exit status 0 when it is, 1 when it differs or does not decode.
-int CheckAccurate(Format format, const std::string& file, const Streams& streams);
+int CheckAccurate(Format format, const std::string& file, const CatalogueLocation& catalogues, const Streams& streams);
 
 int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams);
 int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,

@@ -13,6 +13,7 @@
 #include <io.h>
 #include <windows.h>
 #define isatty _isatty
+#define STDOUT_FILENO 1
 #define STDERR_FILENO 2
 #else
 #include <unistd.h>
@@ -25,7 +26,7 @@ namespace {
 int Run(int argc, const char* const* argv) {
   int code = 1;
   try {
-    code = quarvel::RunCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    code = quarvel::RunCli(argc, argv, std::cout, std::cerr, {isatty(STDOUT_FILENO) != 0, isatty(STDERR_FILENO) != 0});
   } catch (const std::bad_alloc&) {
     std::cerr << "quarvel-cli: error: out of memory\n";
     return 1;

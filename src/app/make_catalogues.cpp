@@ -21,7 +21,13 @@ int main(int argc, char** argv) {
     const auto source = from / (std::string(rom.baseName) + ".tsv");
     if (!std::filesystem::exists(source)) continue;
     const auto target = quarvel::CatalogueFilePath(to, rom.baseName);
-    if (keep && std::filesystem::exists(target)) continue;
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(target, error);
+    if (std::filesystem::is_symlink(status) && !std::filesystem::exists(target, error)) {
+      std::fprintf(stderr, "make_catalogues: %s is a link to nothing: passed over\n", target.string().c_str());
+      continue;
+    }
+    if (keep && std::filesystem::exists(status)) continue;  // a link too: never written through
     const auto bytes = quarvel::ReadWholeFile(source, quarvel::kCatalogueFileLimit);
     if (!bytes) {
       std::fprintf(stderr, "make_catalogues: %s\n", bytes.error().message.c_str());

@@ -19,6 +19,14 @@ Expected<std::vector<std::uint8_t>, std::string> Moduled(std::span<const std::ui
     return Fail("the data has " + std::to_string(data.size()) +
                 " bytes; Kosinski Moduled holds at most 65,535 (its size is a 16-bit word)");
   }
+  // The decoder reads as many modules as the header's size needs: the data must fill as many.
+  const auto modules = [](std::size_t bytes) { return (bytes + kModuleBytes - 1) / kModuleBytes; };
+  if (modules(headerSize) != modules(data.size())) {
+    return Fail("a header that says " + std::to_string(headerSize) + " bytes makes the decoder read " +
+                std::to_string(modules(headerSize)) + " modules of up to 4096 bytes, and the " +
+                std::to_string(data.size()) + " bytes of data fill " + std::to_string(modules(data.size())) +
+                ": the block would not decode");
+  }
   std::vector<std::uint8_t> block{static_cast<std::uint8_t>(headerSize >> 8), static_cast<std::uint8_t>(headerSize)};
   for (std::size_t at = 0; at < data.size(); at += kModuleBytes) {
     if (at != 0) block.resize(2 + (block.size() - 2 + kModulePadding - 1) / kModulePadding * kModulePadding, 0);

@@ -39,6 +39,10 @@ TEST_F(CliCatalogue, AddsListsAndRemoves) {
   EXPECT_EQ(LoadCatalogue(dir_ / "Custom.dat").entries,
             (Entries{"0001A2B0 - <K> - Anéis 'grandes'", "FFFFFFFF - <N> - "}));
   EXPECT_EQ(Cli({"catalogue", "list", "Custom"}).out, "1\t0001A2B0 - <K> - Anéis 'grandes'\n2\tFFFFFFFF - <N> - \n");
+  const std::string edited = "\"00000010 - <K> - a\x1B]2;owned\x07 \x8D\"\r\n";  // by hand: ESC, BEL, RI
+  testing::WriteFile(dir_ / "Sonic1.dat", Bytes(edited.begin(), edited.end()));
+  EXPECT_EQ(testing::RunCliWith({"catalogue", "list", "Sonic1", "--catalogue-dir", dir_.path().string()}, {.out = true}).out,
+            "1\t00000010 - <K> - a\\x1B]2;owned\\x07 \\u008D\n");  // a terminal obeys none of it
 
   run = Cli({"catalogue", "remove", "Custom", "1"});
   EXPECT_EQ(run.code, 0) << run.err;

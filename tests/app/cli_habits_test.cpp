@@ -56,6 +56,19 @@ INSTANTIATE_TEST_SUITE_P(
               "quarvel-cli: error: unknown command 'decompres'; did you mean 'decompress'?"},
         Habit{"AMistypedSubcommandToo", {"catalogue", "lst", "Custom"}, false, 2, "", "unknown command 'lst'; did you mean 'list'?"},
         Habit{"EveryParseErrorHasThePrefix", {"decompress", "--format"}, false, 2, "", "quarvel-cli: error: "},
+        Habit{"AnUnknownOptionIsNamed", {"decompress", "--bogus"}, false, 2, "", "error: there is no option '--bogus'"},
+        Habit{"HelpSaysWhatItIsInItsFirstLine", {"--help"}, false, 0,
+              "Quarvel Descompressor: the compressed blocks of Mega Drive ROM images.\nFinds", ""},
+        Habit{"AnOperandGivenTwiceIsOneOrTheOther",
+              {"extract", "DEMO", "DIR/out", "--rom", "other.bin", "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR},
+              false, 2, "", "ROM and --rom name two things", [](const fs::path& dir, const testing::CliRun&) {
+                EXPECT_FALSE(fs::exists(dir / "out"));
+              }},
+        Habit{"AHeaderSizeThatNeedsOtherModulesIsRefused",
+              {"compress", "-f", "kosm", "--accurate", "--header-size", "0x2000", "DEMO", "DIR/x.kosm"}, false, 1, "",
+              "makes the decoder read 2 modules", [](const fs::path& dir, const testing::CliRun&) {
+                EXPECT_FALSE(fs::exists(dir / "x.kosm"));
+              }},
         Habit{"FormatsAreWordsNotNumbers", {"decompress", "-f", "0", "-o", "0", "DEMO", "-"}, false, 2, "",
               "'0' is not one of kosinski|nemesis|enigma|kosinski-moduled"},
         Habit{"HelpShowsTheWordsAndNoInternals", {"decompress", "--help"}, false, 0, "--format kosinski|nemesis|enigma|kosinski-moduled", "",

@@ -72,6 +72,8 @@ decompress -f kosinski -o 2000 "$rom" - >>"$scratch/bin/Custom.dat"|standard out
 scan "$rom" >>"$rom"|standard output is the ROM image itself
 catalogue list Sonic1 >>"$scratch/bin/sonic1.DAT"|standard output is a catalogue file
 scan "$scratch/bin/Sonic1.dat" --add-to Sonic1|Sonic1.dat' is the ROM image itself; it is never written
+check-accurate -f kosinski "$scratch/data" >>"$scratch/data"|standard output is the block being checked
+preview -f enigma -o 1000 --tiles "$scratch/data" "$rom" - >>"$scratch/data"|standard output is the tiles being read
 ROWS
 after=$(cd "$scratch" && md5sum rom.bin data art.png bin/Custom.dat bin/Sonic1.dat)
 [ "$before" = "$after" ] || { echo "FAILED: a file changed: $after"; failed=$((failed + 1)); }

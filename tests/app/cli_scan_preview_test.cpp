@@ -76,7 +76,7 @@ TEST_F(CliScanPreview, ScanProgressIsDrawnOnceAFigure) {
     std::vector<const char*> argv = {"quarvel-cli", "scan", rom_.c_str()};
     if (quiet) argv.push_back("--quiet");
     std::ostringstream out, err;
-    ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, true), 0);
+    ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, {.err = true}), 0);
     std::size_t drawn = 0;
     for (std::size_t at = 0; (at = err.str().find("\rScanning", at)) != std::string::npos; ++at) ++drawn;
     EXPECT_LE(drawn, quiet ? 0u : 101u) << err.str();

@@ -47,5 +47,18 @@ TEST(Demo, KeepsACustomCatalogueThatIsThere) {
   EXPECT_TRUE(std::filesystem::exists(dir / "demo.bin"));
 }
 
+// The games' catalogues beside the programs: a link there, dangling or not, is never
+// written through, and a dangling one stops nothing.
+TEST(Demo, TheGamesCataloguesPassOverLinks) {
+  testing::TempDir dir;
+  std::filesystem::create_symlink(dir / "gone" / "Sonic2.dat", dir / "Sonic2.dat");
+  const std::string make = std::string("\"") + QUARVEL_BIN_DIR + "/make_catalogues\" \"" + QUARVEL_TEST_DATA +
+                           "/../../data/catalogues\" \"" + dir.path().string() + "\" --keep 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "gone"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "Sonic2.dat"));
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").status, CatalogueLoad::Status::Loaded);
+}
+
 }  // namespace
 }  // namespace quarvel

@@ -15,12 +15,12 @@ struct CliRun {
   std::string err;
 };
 
-inline CliRun RunCliWith(std::vector<std::string> args) {
+inline CliRun RunCliWith(std::vector<std::string> args, Terminals terminals = {}) {
   args.insert(args.begin(), "quarvel-cli");
   std::vector<const char*> argv;
   for (const auto& arg : args) argv.push_back(arg.c_str());
   std::ostringstream out, err;
-  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, terminals);
   return {code, out.str(), err.str()};
 }
 
