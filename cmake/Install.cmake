@@ -39,8 +39,10 @@ if(TARGET quarvel)
 endif()
 install(FILES LICENSE data/THIRD-PARTY-NOTICES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The demo files and the games' catalogues, made fresh for the package: read-only beside
-# the programs, where a catalogue is read until the user's first change copies it.
+# The demo files and the games' catalogues, made fresh for the package, each in a folder
+# of its own under share/quarvel: that folder may be the user's data folder too (as for
+# the prefix ~/.local), whose catalogues no install, upgrade or uninstall touches. The
+# shipped catalogues are read until the user's first change copies one there.
 set(QUARVEL_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 add_custom_command(OUTPUT ${QUARVEL_SHIPPED}/demo.bin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
@@ -60,8 +62,8 @@ add_custom_command(OUTPUT ${games_dat}
   DEPENDS make_catalogues ${games_tsv}
   COMMENT "Writing the games' catalogues to install")
 add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin ${games_dat})
-install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal ${QUARVEL_SHIPPED}/Custom.dat ${games_dat}
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel)
+install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/demo)
+install(FILES ${QUARVEL_SHIPPED}/Custom.dat ${games_dat} DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/catalogues)
 
 set(CPACK_PACKAGE_NAME quarvel)
 set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")

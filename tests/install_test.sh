@@ -1,10 +1,18 @@
 #!/bin/sh
-# An installation into a scratch prefix holds the programs, the menu entry, the icon,
+# An installation into a scratch ~/.local holds the programs, the menu entry, the icon,
 # the metadata, the manual and the shipped demo files; the menu entry and the metadata
-# pass their validators, and the installed command line finds the shipped catalogue.
+# pass their validators, and the installed command line finds the shipped catalogue. The
+# user's data folder is then share/quarvel of the prefix: a second install keeps the
+# user's catalogues there.
 # Usage: install_test.sh BUILD_DIR
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+scratch=$(mktemp -d)
+# The build's list of what its last install put in place is the user's, for the uninstall: kept.
+manifest="$1/install_manifest.txt"
+if [ -f "$manifest" ]; then cp "$manifest" "$scratch/manifest"; fi
+trap 'if [ -f "$scratch/manifest" ]; then cp "$scratch/manifest" "$manifest"; else rm -f "$manifest"; fi; rm -rf "$scratch"' EXIT
+export HOME="$scratch/home"
+unset XDG_DATA_HOME
+prefix="$HOME/.local"
 failed=0
 fail() { echo "FAILED: $*"; failed=$((failed + 1)); }
 
@@ -12,7 +20,7 @@ cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompressor.desktop \
     share/metainfo/org.quarvel.Descompressor.metainfo.xml share/icons/hicolor/scalable/apps/org.quarvel.Descompressor.svg \
     share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 \
-    share/quarvel/demo.bin share/quarvel/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
+    share/quarvel/demo/demo.bin share/quarvel/catalogues/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"
@@ -37,18 +45,22 @@ for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/
 done
 appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
-listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
+listed=$("$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
 [ "$listed" -eq 6 ] || fail "the shipped catalogue is not read: $listed lines"
-listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
+listed=$("$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "the shipped Sonic 1 catalogue is not read: $listed lines"
 # A portable copy of the build writes the games' catalogues beside itself.
-portable="$prefix/portable"
+portable="$scratch/portable"
 mkdir -p "$portable"
 cp "$1/bin/quarvel-cli" "$portable/"
 "$1/bin/make_catalogues" "$(dirname "$0")/../data/catalogues" "$portable" --keep || fail "make_catalogues"
 listed=$("$portable/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "a portable copy does not read its Sonic 1 catalogue: $listed lines"
-where=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue where)
-[ "$where" = "$prefix/home/.local/share/quarvel" ] || fail "catalogue where: $where"
+where=$("$prefix/bin/quarvel-cli" catalogue where)
+[ "$where" = "$prefix/share/quarvel" ] || fail "catalogue where: $where"
+# The user's change outlives a second install.
+"$prefix/bin/quarvel-cli" catalogue add Sonic1 -o 1A2B0 -f kos -d "mine" >/dev/null || fail "catalogue add"
+cmake --install "$1" --prefix "$prefix" >/dev/null || fail "the second cmake --install"
+"$prefix/bin/quarvel-cli" catalogue list Sonic1 | grep -q '0001A2B0 - <K> - mine$' || fail "a second install lost the entry added"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 [ "$failed" -eq 0 ]
