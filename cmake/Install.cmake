@@ -65,6 +65,10 @@ add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin ${games_dat})
 install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/demo)
 install(FILES ${QUARVEL_SHIPPED}/Custom.dat ${games_dat} DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/catalogues)
 
+# cmake -P build/uninstall.cmake: removes what the last install listed, and its folders
+# left empty, never the user's own.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake.in ${PROJECT_BINARY_DIR}/uninstall.cmake @ONLY)
+
 set(CPACK_PACKAGE_NAME quarvel)
 set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Extract compressed blocks from Mega Drive ROM images")

@@ -3,7 +3,7 @@
 # the metadata, the manual and the shipped demo files; the menu entry and the metadata
 # pass their validators, and the installed command line finds the shipped catalogue. The
 # user's data folder is then share/quarvel of the prefix: a second install keeps the
-# user's catalogues there.
+# user's catalogues there, and so does the uninstall.
 # Usage: install_test.sh BUILD_DIR
 scratch=$(mktemp -d)
 # The build's list of what its last install put in place is the user's, for the uninstall: kept.
@@ -58,9 +58,12 @@ listed=$("$portable/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "a portable copy does not read its Sonic 1 catalogue: $listed lines"
 where=$("$prefix/bin/quarvel-cli" catalogue where)
 [ "$where" = "$prefix/share/quarvel" ] || fail "catalogue where: $where"
-# The user's change outlives a second install.
+# The user's change outlives a second install; the uninstall removes every file installed, and no other.
 "$prefix/bin/quarvel-cli" catalogue add Sonic1 -o 1A2B0 -f kos -d "mine" >/dev/null || fail "catalogue add"
 cmake --install "$1" --prefix "$prefix" >/dev/null || fail "the second cmake --install"
 "$prefix/bin/quarvel-cli" catalogue list Sonic1 | grep -q '0001A2B0 - <K> - mine$' || fail "a second install lost the entry added"
+cmake -P "$1/uninstall.cmake" >/dev/null || fail "cmake -P uninstall.cmake"
+left=$(cd "$prefix" && find . -type f)
+[ "$left" = ./share/quarvel/Sonic1.dat ] || fail "after the uninstall, these files are there: $left"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 [ "$failed" -eq 0 ]
