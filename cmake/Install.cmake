@@ -22,7 +22,16 @@ install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Shell completion, where each shell looks for that of installed programs.
 install(FILES data/completion/quarvel-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quarvel-cli)
-install(FILES data/completion/_quarvel-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+# zsh reads vendor-completions only under /usr, site-functions under any other prefix:
+# chosen when installing, as the prefix may be given only then (cmake --install --prefix).
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?$\")
+    set(zsh_functions vendor-completions)
+  else()
+    set(zsh_functions site-functions)
+  endif()
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/zsh/\${zsh_functions}\" TYPE FILE
+       FILES \"${PROJECT_SOURCE_DIR}/data/completion/_quarvel-cli\")")
 install(FILES data/completion/quarvel-cli.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 # Qt's own texts in Portuguese, shipped with the window so that it speaks Portuguese

@@ -33,16 +33,23 @@ env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quarvel" --help | grep -q '^Uso: 
 ls "$prefix"/share/doc/*/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 || fail "not installed: the libraries' notices"
 # Shell completion: each file where its shell looks, in its shell's syntax, naming every command.
 bash_completion="$prefix/share/bash-completion/completions/quarvel-cli"
-zsh_completion="$prefix/share/zsh/vendor-completions/_quarvel-cli"
+zsh_completion="$prefix/share/zsh/site-functions/_quarvel-cli"
 fish_completion="$prefix/share/fish/vendor_completions.d/quarvel-cli.fish"
 bash -n "$bash_completion" || fail "bash -n $bash_completion"
 if command -v zsh >/dev/null; then zsh -n "$zsh_completion" || fail "zsh -n $zsh_completion"; fi
 if command -v fish >/dev/null; then fish --no-execute "$fish_completion" || fail "fish --no-execute $fish_completion"; fi
-for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk '/^  [a-z]/ { print $1 }'); do
+commands=$("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk '/^  [a-z]/ { print $1 }')
+for command in $commands; do
   for file in "$bash_completion" "$zsh_completion" "$fish_completion"; do
     grep -q -- "$command" "$file" || fail "$file does not complete '$command'"
   done
 done
+# bash (with the bash-completion package) offers every command, and the options of the program, first.
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  offered=$(bash -c '. /usr/share/bash-completion/bash_completion && . "$1" && COMP_WORDS=(quarvel-cli "") COMP_CWORD=1 &&
+    _quarvel_cli && printf "%s\n" "${COMPREPLY[@]}"' - "$bash_completion" | sort)
+  [ "$offered" = "$(printf '%s\n' $commands --help --version | sort)" ] || fail "bash offers: $offered"
+fi
 appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
 listed=$("$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
@@ -65,5 +72,8 @@ cmake --install "$1" --prefix "$prefix" >/dev/null || fail "the second cmake --i
 cmake -P "$1/uninstall.cmake" >/dev/null || fail "cmake -P uninstall.cmake"
 left=$(cd "$prefix" && find . -type f)
 [ "$left" = ./share/quarvel/Sonic1.dat ] || fail "after the uninstall, these files are there: $left"
+# zsh's folder under /usr is another.
+DESTDIR="$scratch/root" cmake --install "$1" --prefix /usr >/dev/null || fail "cmake --install --prefix /usr"
+[ -f "$scratch/root/usr/share/zsh/vendor-completions/_quarvel-cli" ] || fail "the zsh completion is not in /usr's folder"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 [ "$failed" -eq 0 ]
