@@ -1,5 +1,5 @@
 # What an installed Quarvel Descompressor is: the programs, its menu entry, icon and
-# metadata, the command line's manual, the demo ROM image with its palette and
+# metadata, the programs' manuals, the demo ROM image with its palette and
 # catalogue, and a Debian package of all that (cpack -G DEB).
 include(GNUInstallDirs)
 
@@ -19,6 +19,9 @@ if(TARGET quarvel)
   endforeach()
 endif()
 install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET quarvel)
+  install(FILES docs/quarvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 # Shell completion, where each shell looks for that of installed programs.
 install(FILES data/completion/quarvel-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quarvel-cli)

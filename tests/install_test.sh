@@ -1,6 +1,6 @@
 #!/bin/sh
 # An installation into a scratch ~/.local holds the programs, the menu entry, the icon,
-# the metadata, the manual and the shipped demo files; the menu entry and the metadata
+# the metadata, the manuals and the shipped demo files; the menu entry and the metadata
 # pass their validators, and the installed command line finds the shipped catalogue. The
 # user's data folder is then share/quarvel of the prefix: a second install keeps the
 # user's catalogues there, and so does the uninstall.
@@ -19,7 +19,7 @@ fail() { echo "FAILED: $*"; failed=$((failed + 1)); }
 cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompressor.desktop \
     share/metainfo/org.quarvel.Descompressor.metainfo.xml share/icons/hicolor/scalable/apps/org.quarvel.Descompressor.svg \
-    share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 \
+    share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 share/man/man1/quarvel.1 \
     share/quarvel/demo/demo.bin share/quarvel/catalogues/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
@@ -31,6 +31,12 @@ version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/quarve
   fail "quarvel --version: $version"
 env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quarvel" --help | grep -q '^Uso: quarvel \[ARQUIVO\]' || fail "quarvel --help"
 ls "$prefix"/share/doc/*/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 || fail "not installed: the libraries' notices"
+if command -v groff >/dev/null; then
+  for page in quarvel quarvel-cli; do
+    warnings=$(groff -k -man -Tutf8 -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+  done
+fi
 # Shell completion: each file where its shell looks, in its shell's syntax, naming every command.
 bash_completion="$prefix/share/bash-completion/completions/quarvel-cli"
 zsh_completion="$prefix/share/zsh/site-functions/_quarvel-cli"
