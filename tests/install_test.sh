@@ -50,7 +50,7 @@ for command in $commands; do
     grep -q -- "$command" "$file" || fail "$file does not complete '$command'"
   done
 done
-# bash (with the bash-completion package) offers every command, and the options of the program, first.
+# bash (with the bash-completion package) offers every command, --help and --version as the first word.
 if [ -f /usr/share/bash-completion/bash_completion ]; then
   offered=$(bash -c '. /usr/share/bash-completion/bash_completion && . "$1" && COMP_WORDS=(quarvel-cli "") COMP_CWORD=1 &&
     _quarvel_cli && printf "%s\n" "${COMPREPLY[@]}"' - "$bash_completion" | sort)
