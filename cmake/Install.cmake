@@ -1,5 +1,5 @@
 # What an installed Quarvel Descompressor is: the programs, its menu entry, icon and
-# metadata, the command line's manual, the demo ROM image with its palette and
+# metadata, the programs' manuals, the demo ROM image with its palette and
 # catalogue, and a Debian package of all that (cpack -G DEB).
 include(GNUInstallDirs)
 
@@ -19,10 +19,22 @@ if(TARGET quarvel)
   endforeach()
 endif()
 install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET quarvel)
+  install(FILES docs/quarvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 # Shell completion, where each shell looks for that of installed programs.
 install(FILES data/completion/quarvel-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quarvel-cli)
-install(FILES data/completion/_quarvel-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+# zsh reads vendor-completions only under /usr, site-functions under any other prefix:
+# chosen when installing, as the prefix may be given only then (cmake --install --prefix).
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?$\")
+    set(zsh_functions vendor-completions)
+  else()
+    set(zsh_functions site-functions)
+  endif()
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/zsh/\${zsh_functions}\" TYPE FILE
+       FILES \"${PROJECT_SOURCE_DIR}/data/completion/_quarvel-cli\")")
 install(FILES data/completion/quarvel-cli.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 
 # Qt's own texts in Portuguese, shipped with the window so that it speaks Portuguese
@@ -39,8 +51,10 @@ if(TARGET quarvel)
 endif()
 install(FILES LICENSE data/THIRD-PARTY-NOTICES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The demo files and the games' catalogues, made fresh for the package: read-only beside
-# the programs, where a catalogue is read until the user's first change copies it.
+# The demo files and the games' catalogues, made fresh for the package, each in a folder
+# of its own under share/quarvel: that folder may be the user's data folder too (as for
+# the prefix ~/.local), whose catalogues no install, upgrade or uninstall touches. The
+# shipped catalogues are read until the user's first change copies one there.
 set(QUARVEL_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 add_custom_command(OUTPUT ${QUARVEL_SHIPPED}/demo.bin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
@@ -60,8 +74,12 @@ add_custom_command(OUTPUT ${games_dat}
   DEPENDS make_catalogues ${games_tsv}
   COMMENT "Writing the games' catalogues to install")
 add_custom_target(shipped ALL DEPENDS ${QUARVEL_SHIPPED}/demo.bin ${games_dat})
-install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal ${QUARVEL_SHIPPED}/Custom.dat ${games_dat}
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel)
+install(FILES ${QUARVEL_SHIPPED}/demo.bin ${QUARVEL_SHIPPED}/demo.pal DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/demo)
+install(FILES ${QUARVEL_SHIPPED}/Custom.dat ${games_dat} DESTINATION ${CMAKE_INSTALL_DATADIR}/quarvel/catalogues)
+
+# cmake -P build/uninstall.cmake: removes what the last install listed, and its folders
+# left empty, never the user's own.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake.in ${PROJECT_BINARY_DIR}/uninstall.cmake @ONLY)
 
 set(CPACK_PACKAGE_NAME quarvel)
 set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")

@@ -1,18 +1,26 @@
 #!/bin/sh
-# An installation into a scratch prefix holds the programs, the menu entry, the icon,
-# the metadata, the manual and the shipped demo files; the menu entry and the metadata
-# pass their validators, and the installed command line finds the shipped catalogue.
+# An installation into a scratch ~/.local holds the programs, the menu entry, the icon,
+# the metadata, the manuals and the shipped demo files; the menu entry and the metadata
+# pass their validators, and the installed command line finds the shipped catalogue. The
+# user's data folder is then share/quarvel of the prefix: a second install keeps the
+# user's catalogues there, and so does the uninstall.
 # Usage: install_test.sh BUILD_DIR
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+scratch=$(mktemp -d)
+# The build's list of what its last install put in place is the user's, for the uninstall: kept.
+manifest="$1/install_manifest.txt"
+if [ -f "$manifest" ]; then cp "$manifest" "$scratch/manifest"; fi
+trap 'if [ -f "$scratch/manifest" ]; then cp "$scratch/manifest" "$manifest"; else rm -f "$manifest"; fi; rm -rf "$scratch"' EXIT
+export HOME="$scratch/home"
+unset XDG_DATA_HOME
+prefix="$HOME/.local"
 failed=0
 fail() { echo "FAILED: $*"; failed=$((failed + 1)); }
 
 cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for file in bin/quarvel bin/quarvel-cli share/applications/org.quarvel.Descompressor.desktop \
     share/metainfo/org.quarvel.Descompressor.metainfo.xml share/icons/hicolor/scalable/apps/org.quarvel.Descompressor.svg \
-    share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 \
-    share/quarvel/demo.bin share/quarvel/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
+    share/icons/hicolor/48x48/apps/org.quarvel.Descompressor.png share/man/man1/quarvel-cli.1 share/man/man1/quarvel.1 \
+    share/quarvel/demo/demo.bin share/quarvel/catalogues/Custom.dat share/quarvel/translations/qtbase_pt_BR.qm; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 desktop-file-validate "$prefix/share/applications/org.quarvel.Descompressor.desktop" || fail "desktop-file-validate"
@@ -23,32 +31,55 @@ version=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/quarve
   fail "quarvel --version: $version"
 env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/quarvel" --help | grep -q '^Uso: quarvel \[ARQUIVO\]' || fail "quarvel --help"
 ls "$prefix"/share/doc/*/THIRD-PARTY-NOTICES.txt >/dev/null 2>&1 || fail "not installed: the libraries' notices"
+if command -v groff >/dev/null; then
+  for page in quarvel quarvel-cli; do
+    warnings=$(groff -k -man -Tutf8 -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    [ -z "$warnings" ] || fail "groff warns about $page.1: $warnings"
+  done
+fi
 # Shell completion: each file where its shell looks, in its shell's syntax, naming every command.
 bash_completion="$prefix/share/bash-completion/completions/quarvel-cli"
-zsh_completion="$prefix/share/zsh/vendor-completions/_quarvel-cli"
+zsh_completion="$prefix/share/zsh/site-functions/_quarvel-cli"
 fish_completion="$prefix/share/fish/vendor_completions.d/quarvel-cli.fish"
 bash -n "$bash_completion" || fail "bash -n $bash_completion"
 if command -v zsh >/dev/null; then zsh -n "$zsh_completion" || fail "zsh -n $zsh_completion"; fi
 if command -v fish >/dev/null; then fish --no-execute "$fish_completion" || fail "fish --no-execute $fish_completion"; fi
-for command in $("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk '/^  [a-z]/ { print $1 }'); do
+commands=$("$prefix/bin/quarvel-cli" --help | sed -n '/^Subcommands:/,/^$/p' | awk '/^  [a-z]/ { print $1 }')
+for command in $commands; do
   for file in "$bash_completion" "$zsh_completion" "$fish_completion"; do
     grep -q -- "$command" "$file" || fail "$file does not complete '$command'"
   done
 done
+# bash (with the bash-completion package) offers every command, --help and --version as the first word.
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  offered=$(bash -c '. /usr/share/bash-completion/bash_completion && . "$1" && COMP_WORDS=(quarvel-cli "") COMP_CWORD=1 &&
+    _quarvel_cli && printf "%s\n" "${COMPREPLY[@]}"' - "$bash_completion" | sort)
+  [ "$offered" = "$(printf '%s\n' $commands --help --version | sort)" ] || fail "bash offers: $offered"
+fi
 appstreamcli validate --no-net "$prefix/share/metainfo/org.quarvel.Descompressor.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate"
-listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
+listed=$("$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
 [ "$listed" -eq 6 ] || fail "the shipped catalogue is not read: $listed lines"
-listed=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
+listed=$("$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "the shipped Sonic 1 catalogue is not read: $listed lines"
 # A portable copy of the build writes the games' catalogues beside itself.
-portable="$prefix/portable"
+portable="$scratch/portable"
 mkdir -p "$portable"
 cp "$1/bin/quarvel-cli" "$portable/"
 "$1/bin/make_catalogues" "$(dirname "$0")/../data/catalogues" "$portable" --keep || fail "make_catalogues"
 listed=$("$portable/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "a portable copy does not read its Sonic 1 catalogue: $listed lines"
-where=$(HOME="$prefix/home" XDG_DATA_HOME= "$prefix/bin/quarvel-cli" catalogue where)
-[ "$where" = "$prefix/home/.local/share/quarvel" ] || fail "catalogue where: $where"
+where=$("$prefix/bin/quarvel-cli" catalogue where)
+[ "$where" = "$prefix/share/quarvel" ] || fail "catalogue where: $where"
+# The user's change outlives a second install; the uninstall removes every file installed, and no other.
+"$prefix/bin/quarvel-cli" catalogue add Sonic1 -o 1A2B0 -f kos -d "mine" >/dev/null || fail "catalogue add"
+cmake --install "$1" --prefix "$prefix" >/dev/null || fail "the second cmake --install"
+"$prefix/bin/quarvel-cli" catalogue list Sonic1 | grep -q '0001A2B0 - <K> - mine$' || fail "a second install lost the entry added"
+cmake -P "$1/uninstall.cmake" >/dev/null || fail "cmake -P uninstall.cmake"
+left=$(cd "$prefix" && find . -type f)
+[ "$left" = ./share/quarvel/Sonic1.dat ] || fail "after the uninstall, these files are there: $left"
+# zsh's folder under /usr is another.
+DESTDIR="$scratch/root" cmake --install "$1" --prefix /usr >/dev/null || fail "cmake --install --prefix /usr"
+[ -f "$scratch/root/usr/share/zsh/vendor-completions/_quarvel-cli" ] || fail "the zsh completion is not in /usr's folder"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 [ "$failed" -eq 0 ]

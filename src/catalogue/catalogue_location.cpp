@@ -8,7 +8,7 @@ namespace quarvel {
 
 CatalogueLocation LocateCatalogues(const std::filesystem::path& programFolder, const std::filesystem::path& userData) {
   std::error_code error;
-  const std::filesystem::path shipped = programFolder / ".." / "share" / "quarvel";
+  const std::filesystem::path shipped = programFolder / ".." / "share" / "quarvel" / "catalogues";
   const bool installed = std::filesystem::is_directory(shipped, error);
   // A folder that is gone is no reason to move: what is done there fails, and says so.
   // The administrator may write anywhere, but keeps out of a folder another user owns.

@@ -18,7 +18,9 @@ struct CatalogueLocation {
 };
 
 // The catalogues of a program in `programFolder`. It is installed when the folder holds
-// "../share/quarvel" (what it ships), and then, or when the user may not write the
+// "../share/quarvel/catalogues" (those it ships: a folder of their own, never the user's
+// data folder, which is named "quarvel" even when it is "share/quarvel" under the same
+// prefix, as for ~/.local), and then, or when the user may not write the
 // folder (or, as the administrator, does not own it), the catalogues are in `userData`,
 // and those of the program are read until the first change. An empty `userData` is a
 // user without a data folder: the location then has none, and says why.

@@ -207,29 +207,31 @@ TEST(SaveCatalogue, FollowsALinkOfTheUsersOwn) {
 
 // A program folder the user may write keeps the catalogues; an installed program, or
 // one whose folder the user may not write, keeps them in the user's data folder, and
-// reads the shipped ones there until the first change makes the user's own.
+// reads the shipped ones there until the first change makes the user's own. The user's
+// data folder is "share/quarvel" of the program's own prefix, as for one installed in ~/.local.
 TEST(CatalogueLocation, FollowsWhereTheProgramIs) {
   TempDir dir;
   fs::permissions(dir.path(), fs::perms::all);
-  const fs::path user = dir / "home" / "quarvel";
+  const fs::path user = dir / "usr" / "share" / "quarvel";
+  const fs::path shipped = user / "catalogues";
   fs::create_directories(dir / "portable");
   fs::permissions(dir / "portable", fs::perms::all);
   EXPECT_EQ(LocateCatalogues(dir / "portable", user).folder, dir / "portable");
 
   fs::create_directories(dir / "usr" / "bin");
-  fs::create_directories(dir / "usr" / "share" / "quarvel");
-  ASSERT_TRUE(SaveCatalogue(dir / "usr" / "share" / "quarvel" / "Custom.dat", {"00000400 - <N> - shipped"}));
+  fs::create_directories(shipped);
+  ASSERT_TRUE(SaveCatalogue(shipped / "Custom.dat", {"00000400 - <N> - shipped"}));
   const auto installed = LocateCatalogues(dir / "usr" / "bin", user);
   EXPECT_EQ(installed.folder, user);
   EXPECT_TRUE(installed.userData);
-  EXPECT_EQ(LoadCatalogue(CatalogueToRead(installed, "Custom")).entries, Entries{"00000400 - <N> - shipped"});
+  EXPECT_EQ(CatalogueToRead(installed, "Custom"), shipped / "Custom.dat");
   {
     auto edit = CatalogueEdit::Begin(installed, "Custom");
     ASSERT_TRUE(edit);
     ASSERT_TRUE(edit->Save({"00000400 - <N> - shipped", "00000800 - <K> - mine"}));
   }
   EXPECT_EQ(LoadCatalogue(user / "Custom.dat").entries.size(), 2u);
-  EXPECT_EQ(LoadCatalogue(dir / "usr" / "share" / "quarvel" / "Custom.dat").entries.size(), 1u);
+  EXPECT_EQ(LoadCatalogue(shipped / "Custom.dat").entries.size(), 1u);
   EXPECT_EQ(CatalogueToRead(installed, "Custom"), user / "Custom.dat");
 
   // A folder the user may not write: the catalogues beside the program are read until
