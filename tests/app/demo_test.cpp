@@ -60,5 +60,20 @@ TEST(Demo, TheGamesCataloguesPassOverLinks) {
   EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").status, CatalogueLoad::Status::Loaded);
 }
 
+// A build again over catalogues written before: the user's changes are kept, and one the
+// user never changed follows the data.
+TEST(Demo, TheGamesCataloguesFollowTheDataUnlessChanged) {
+  testing::TempDir dir;
+  const std::string make = std::string("\"") + QUARVEL_BIN_DIR + "/make_catalogues\" \"" + QUARVEL_TEST_DATA +
+                           "/../../data/catalogues\" \"" + dir.path().string() + "\" --keep \"" + (dir / "written").string() + "\"";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  ASSERT_TRUE(SaveCatalogue(dir / "Sonic1.dat", {"00000010 - <K> - mine"}));
+  ASSERT_TRUE(SaveCatalogue(dir / "written" / "Sonic3.dat", {"00000010 - <K> - older data"}));
+  ASSERT_TRUE(SaveCatalogue(dir / "Sonic3.dat", {"00000010 - <K> - older data"}));
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  EXPECT_EQ(LoadCatalogue(dir / "Sonic1.dat").entries, std::vector<std::string>{"00000010 - <K> - mine"});
+  EXPECT_GT(LoadCatalogue(dir / "Sonic3.dat").entries.size(), 100u);
+}
+
 }  // namespace
 }  // namespace quarvel
