@@ -609,6 +609,23 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   return kSuccess;
 }
 
+namespace {
+
+// The checksum's words: "stored 0x264A, computed 0x264A over 0x200 to 0x7FFFF: correct"
+// (`infoOrder`: "0x264A stored, 0x264A computed over ...").
+std::string ChecksumLine(std::span<const std::uint8_t> rom, std::uint16_t stored, bool infoOrder) {
+  const std::uint16_t computed = ComputeChecksum(rom);
+  const std::size_t end = ChecksumRangeOf(rom).end;
+  char sums[48];
+  std::snprintf(sums, sizeof sums, infoOrder ? "0x%04X stored, 0x%04X computed" : "stored 0x%04X, computed 0x%04X", stored,
+                computed);
+  return sums + std::string(" over ") +
+         (end > kChecksumFrom ? HexOffset(kChecksumFrom) + " to " + HexOffset(end - 1) : "no bytes") +
+         (stored == computed ? ": correct" : ": wrong");
+}
+
+}  // namespace
+
 int Checksum(const std::string& romArg, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
@@ -619,13 +636,11 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
     return checked;
   const auto stored = StoredChecksum(*rom);
   if (!stored) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
-  const std::uint16_t computed = ComputeChecksum(*rom);
-  char line[96];
-  std::snprintf(line, sizeof line, "stored 0x%04X, computed 0x%04X: %s\n", *stored, computed,
-                *stored == computed ? "correct" : "wrong");
+  const bool right = *stored == ComputeChecksum(*rom);
+  const std::string line = ChecksumLine(*rom, *stored, false) + "\n";
   if (fixedOut.empty()) {
     streams.out << line;
-    return *stored == computed ? kSuccess : kFailure;
+    return right ? kSuccess : kFailure;
   }
   std::ostream& report = streams.Report(fixedOut == "-" ? streams.err : streams.out);
   report << line;
@@ -643,18 +658,14 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const auto header = ReadRomHeader(*rom);
   if (!header) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
-  const std::uint16_t computed = ComputeChecksum(*rom);
-  char checksum[64], end[16];
-  std::snprintf(checksum, sizeof checksum, "0x%04X stored, 0x%04X computed: %s", header->storedChecksum, computed,
-                header->storedChecksum == computed ? "correct" : "wrong");
-  std::snprintf(end, sizeof end, "0x%X", header->romEnd);
+  const std::string end = HexOffset(header->romEnd) + (header->romEnd < rom->size() ? "" : " (past the image's end)");
   auto& out = streams.out;
   out << "console:        " << header->console << '\n'
       << "title:          " << header->domesticTitle << '\n'
       << "overseas title: " << header->overseasTitle << '\n'
       << "serial:         " << header->serial << (header->revision.empty() ? "" : " (revision " + header->revision + ")")
       << '\n'
-      << "checksum:       " << checksum << '\n'
+      << "checksum:       " << ChecksumLine(*rom, header->storedChecksum, true) << '\n'
       << "ROM end:        " << end << '\n'
       << "region:         " << header->region << '\n'
       << "size:           " << rom->size() << " bytes\n"

@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
               "quarvel-cli: the block at 0x1000 is taken for enigma (confidence 1.00)"},
         Habit{"AutoRefusesWhatIsNoBlock", {"preview", "-f", "auto", "-o", "0x401", "DEMO", "DIR/x.png"}, false, 1, "",
               "no format takes the bytes at 0x401 for a block"},
-        Habit{"AWrongChecksumExits1", {"checksum", "DEMO"}, false, 1, "computed 0x8DEA: wrong", ""},
+        Habit{"AWrongChecksumExits1", {"checksum", "DEMO"}, false, 1, "computed 0x8DEA over 0x200 to 0x7FFF: wrong", ""},
         Habit{"ScanFormatAll", {"scan", "DEMO", "-f", "all"}, false, 0, "0x6000", ""},
         Habit{"AUsageErrorNamesTheSubcommandsHelp", {"catalogue", "add", "Custom"}, false, 2, "",
               "Run 'quarvel-cli catalogue add --help' for its options."},
