@@ -6,14 +6,41 @@
 #include <md5.h>
 #endif
 
+#include "formats/format_table.h"
 #include "rom/rom_image.h"
 
 namespace quarvel {
 namespace {
 
-constexpr std::array<KnownRom, 6> kKnownRoms = {{
 #include "known_roms.inc"
-}};
+
+// How many of `rom`'s blocks decode where it lists them in `image`; nothing as soon as
+// more than 10 % of them do not (the image is not that ROM changed).
+std::optional<std::size_t> BlocksInPlace(std::span<const std::uint8_t> image, const KnownRom& rom) {
+  const std::size_t allowedFailures = rom.blocks.size() / 10;
+  std::size_t failures = 0;
+  for (const KnownBlock& block : rom.blocks) {
+    if (block.offset < image.size() && DecodeBlock(block.format, image, block.offset)) continue;
+    if (++failures > allowedFailures) return std::nullopt;
+  }
+  return rom.blocks.size() - failures;
+}
+
+// The catalogue of `known` that fits a changed `image` (see IdentifyRom).
+RomIdentity IdentifyChanged(std::span<const std::uint8_t> image, std::span<const KnownRom> known) {
+  RomIdentity best;
+  for (const KnownRom& rom : known) {
+    if (rom.blocks.empty() || rom.blocks.size() < best.blocksInPlace) continue;  // it cannot do better
+    const auto inPlace = BlocksInPlace(image, rom);
+    if (!inPlace) continue;
+    // More blocks in place, or as many of fewer listed.
+    if (best.rom && (*inPlace < best.blocksInPlace ||
+                     (*inPlace == best.blocksInPlace && rom.blocks.size() >= best.rom->blocks.size())))
+      continue;
+    best = {RomIdentity::How::Changed, &rom, *inPlace};
+  }
+  return best;
+}
 
 std::string Text(std::span<const std::uint8_t> image, std::size_t at, std::size_t length) {
   std::string text(image.begin() + static_cast<std::ptrdiff_t>(at), image.begin() + static_cast<std::ptrdiff_t>(at + length));
@@ -53,7 +80,7 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const Kno
     if (rom.md5.empty()) return {RomIdentity::How::Partly, &rom};
     if (rom.checksum == header->storedChecksum) return {RomIdentity::How::Probably, &rom};
   }
-  return {};
+  return IdentifyChanged(image, known);
 }
 
 std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
