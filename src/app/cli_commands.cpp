@@ -650,6 +650,25 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
   return written;
 }
 
+namespace {
+
+// "Sonic 1 (Sonic1)": the catalogue of a ROM the catalogues know.
+std::string CatalogueName(const KnownRom& rom) {
+  return std::string(FindRomCatalogue(rom.baseName)->listText) + " (" + std::string(rom.baseName) + ")";
+}
+
+// "a changed Sonic 1 (revision 00)" and "178 of 179 known blocks in place", of an identity How::Changed.
+std::pair<std::string, std::string> ChangedRom(const RomIdentity& identity, std::span<const std::uint8_t> image) {
+  const auto header = ReadRomHeader(image);
+  const bool revision = header && HasMegaDriveHeader(image) && !header->revision.empty();
+  return {"a changed " + std::string(FindRomCatalogue(identity.rom->baseName)->listText) +
+              (revision ? " (revision " + header->revision + ")" : ""),
+          std::to_string(identity.blocksInPlace) + " of " + std::to_string(identity.rom->blocks.size()) +
+              " known blocks in place"};
+}
+
+}  // namespace
+
 int Info(const std::string& romArg, const CatalogueLocation& catalogues, const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   RomLayout layout = RomLayout::Plain;
@@ -658,31 +677,38 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const auto header = ReadRomHeader(*rom);
   if (!header) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
-  const std::string end = HexOffset(header->romEnd) + (header->romEnd < rom->size() ? "" : " (past the image's end)");
   auto& out = streams.out;
-  out << "console:        " << header->console << '\n'
-      << "title:          " << header->domesticTitle << '\n'
-      << "overseas title: " << header->overseasTitle << '\n'
-      << "serial:         " << header->serial << (header->revision.empty() ? "" : " (revision " + header->revision + ")")
-      << '\n'
-      << "checksum:       " << ChecksumLine(*rom, header->storedChecksum, true) << '\n'
-      << "ROM end:        " << end << '\n'
-      << "region:         " << header->region << '\n'
-      << "size:           " << rom->size() << " bytes\n"
+  if (HasMegaDriveHeader(*rom)) {
+    out << "console:        " << header->console << '\n'
+        << "title:          " << header->domesticTitle << '\n'
+        << "overseas title: " << header->overseasTitle << '\n'
+        << "serial:         " << header->serial
+        << (header->revision.empty() ? "" : " (revision " + header->revision + ")") << '\n'
+        << "checksum:       " << ChecksumLine(*rom, header->storedChecksum, true) << '\n'
+        << "ROM end:        " << HexOffset(header->romEnd) << (header->romEnd < rom->size() ? "" : " (past the image's end)")
+        << '\n'
+        << "region:         " << header->region << '\n';
+  } else {
+    out << "header:         none (no \"SEGA\" at 0x100)\n";
+  }
+  out << "size:           " << rom->size() << " bytes\n"
       << "interleaved:    " << (layout == RomLayout::Interleaved ? "yes (.smd), read de-interleaved" : "no") << '\n';
   const RomIdentity identity = IdentifyRom(*rom);
-  std::string catalogue;
-  if (identity.rom) catalogue = std::string(FindRomCatalogue(identity.rom->baseName)->listText) + " (" +
-                                std::string(identity.rom->baseName) + ")";
   out << "catalogue:      ";
   switch (identity.how) {
-    case RomIdentity::How::Exactly: out << catalogue << ": this very image (its size and MD5)\n"; break;
+    case RomIdentity::How::Exactly: out << CatalogueName(*identity.rom) << ": this very image (its size and MD5)\n"; break;
     case RomIdentity::How::Probably:
-      out << "probably " << catalogue << " (its serial, size and stored checksum; not its MD5)\n";
+      out << "probably " << CatalogueName(*identity.rom) << " (its serial, size and stored checksum; not its MD5)\n";
       break;
     case RomIdentity::How::Partly:
-      out << catalogue << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
+      out << CatalogueName(*identity.rom)
+          << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
       break;
+    case RomIdentity::How::Changed: {
+      const auto [changed, inPlace] = ChangedRom(identity, *rom);
+      out << changed << ": " << inPlace << '\n';
+      break;
+    }
     case RomIdentity::How::Unknown: out << "none: an unknown image\n"; break;
   }
   return kSuccess;

@@ -50,6 +50,10 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
        {"catalogue:      Sonic 2 (Sonic2) (its serial and size): the catalogue lists the blocks of part of the image only\n"}},
       {"one header, 2 MiB", testing::WithHeader(2 << 20, "GM MK-1563 -00", 0xDFB3), {"probably Sonic & Knuckles (SonicK)"}},
       {"one header, 4 MiB", testing::WithHeader(4 << 20, "GM MK-1563 -00", 0xDFB3), {"probably Sonic 3 & Knuckles (Sonic3K)"}},
+      {"changed", testing::ChangedKnownRom("Sonic1", 1),
+       {"catalogue:      a changed Sonic 1 (revision 00): 178 of 179 known blocks in place\n"}},
+      {"no header", testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin"),
+       {"header:         none (no \"SEGA\" at 0x100)\nsize:           32768 bytes\n", "catalogue:      none: an unknown image\n"}},
   };
   for (const auto& row : rows) {
     const fs::path rom = dir.path() / "rom.bin";
