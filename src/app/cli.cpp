@@ -400,12 +400,16 @@ Command AddScan(CLI::App& app, Arguments& a) {
 
 Command AddExtract(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
-  command->footer("Example:\n  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"\n"
+      "Without --catalogue, the catalogue of the ROM that 'quarvel-cli info' names is used, and said which.");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input (or --rom)");
   command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
   command->add_option("--rom", a.rom, "The same as ROM")->type_name("ROM");
   command->add_option("--out-dir", a.data, "The same as OUT_DIR")->type_name("OUT_DIR");
-  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required()->type_name("CATALOGUE");
+  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name (default: the ROM image's own)")
+      ->type_name("CATALOGUE");
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
             if (a.rom.empty() || a.data.empty())

@@ -768,15 +768,67 @@ int ImportPng(const std::string& image, const std::string& out, const ImportArgs
   return Write(*compressed, out, protect, streams);
 }
 
+namespace {
+
+// The catalogue of the ROM that `rom` (read from `romArg`) is, said on standard error; a
+// usage error naming --catalogue when it is none the catalogues know.
+Expected<std::string, int> IdentifiedCatalogue(const RomInput& rom, const std::string& romArg, const Streams& streams) {
+  const auto image = rom.Whole();
+  if (!image) return Fail(streams.Error("cannot read '" + romArg + "' whole", kFailure));
+  const RomIdentity identity = IdentifyRom(*image);
+  if (!identity.rom) {
+    return Fail(streams.Error("no catalogue fits '" + romArg + "' (see 'quarvel-cli info'): name one with --catalogue; the "
+                              "catalogues are " + KnownCatalogues(), kUsage));
+  }
+  std::string why;
+  switch (identity.how) {
+    case RomIdentity::How::Exactly: why = "this very image"; break;
+    case RomIdentity::How::Probably: why = "probably this image (its serial, size and stored checksum)"; break;
+    case RomIdentity::How::Partly: why = "its serial and size (it lists blocks of part of the image only)"; break;
+    case RomIdentity::How::Changed: {
+      const auto [changed, inPlace] = ChangedRom(identity, *image);
+      why = changed + ", " + inPlace;
+      break;
+    }
+    case RomIdentity::How::Unknown: break;
+  }
+  const auto catalogue = FindRomCatalogue(identity.rom->baseName);
+  streams.Report(streams.err) << "quarvel-cli: using the catalogue '" << catalogue->listText << "' ("
+                              << catalogue->baseName << "): " << why << '\n';
+  return std::string(catalogue->baseName);
+}
+
+}  // namespace
+
 int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,
             const std::string& outDir, const Streams& streams) {
-  const auto catalogue = ReadCatalogue(folder, name, streams);
-  if (!catalogue) return catalogue.error();
-  if (catalogue->load.status == CatalogueLoad::Status::Missing)
-    return streams.Error("there is no catalogue file '" + PathToUtf8(catalogue->path) + "'", kFailure);
+  if (outDir == "-") {
+    return streams.Error("extract writes a file for each block into a folder, not to standard output: name a folder "
+                         "('./-' for one named '-')", kUsage);
+  }
+  // A catalogue named is read before the ROM image; else the image names it.
+  const auto readCatalogue = [&](const std::string& named) -> Expected<ReadCatalogueFile, int> {
+    auto read = ReadCatalogue(folder, named, streams);
+    if (read && read->load.status == CatalogueLoad::Status::Missing)
+      return Fail(streams.Error("there is no catalogue file '" + PathToUtf8(read->path) + "'", kFailure));
+    return read;
+  };
+  std::optional<ReadCatalogueFile> catalogue;
+  if (!name.empty()) {
+    auto read = readCatalogue(name);
+    if (!read) return read.error();
+    catalogue = std::move(*read);
+  }
   ProtectedFiles protect = CataloguesProtected(folder);
   const auto input = RomInput::Open(rom, protect, streams);
   if (!input) return input.error();
+  if (!catalogue) {
+    const auto identified = IdentifiedCatalogue(*input, rom, streams);
+    if (!identified) return identified.error();
+    auto read = readCatalogue(*identified);
+    if (!read) return read.error();
+    catalogue = std::move(*read);
+  }
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const RomReader read = [&input](Format format, std::int64_t offset) { return input->Read(format, offset); };
   std::error_code error;

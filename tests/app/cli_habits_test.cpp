@@ -143,6 +143,10 @@ INSTANTIATE_TEST_SUITE_P(
         Habit{"ExtractTakesItsRomAndFolderAsArguments",
               {"extract", "DEMO", "DIR/out", "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0,
               "6 entries: 6 extracted, 0 failed", ""},
+        Habit{"ExtractWithoutACatalogueTheRomFitsNamesTheOption", {"extract", "DEMO", "DIR/out"}, false, 2, "",
+              "no catalogue fits '" QUARVEL_BIN_DIR "/demo.bin' (see 'quarvel-cli info'): name one with --catalogue"},
+        Habit{"ExtractWritesNoFolderNamedDash", {"extract", "DEMO", "-", "--catalogue", "Custom"}, false, 2, "",
+              "not to standard output: name a folder ('./-' for one named '-')"},
         Habit{"CatalogueListJson", {"catalogue", "list", "Custom", "--json", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0, "",
               "", [](const fs::path&, const testing::CliRun& run) {
                 const auto json = nlohmann::json::parse(run.out);

@@ -64,6 +64,18 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
   }
 }
 
+// Without --catalogue, the catalogue of the ROM that info names, said on standard error.
+TEST(CliExtract, TakesTheCatalogueOfTheRomInfoNames) {
+  testing::TempDir dir;
+  const fs::path rom = dir.path() / "s1.bin";
+  testing::WriteFile(rom, testing::ChangedKnownRom("Sonic1"));
+  const auto run = Cli({"extract", rom.string(), (dir.path() / "out").string(), "--catalogue-dir", QUARVEL_BIN_DIR});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "quarvel-cli: using the catalogue 'Sonic 1' (Sonic1): a changed Sonic 1 (revision 00), 179 of 179 known "
+                     "blocks in place\n");
+  EXPECT_NE(run.out.find("179 entries: 179 extracted, 0 failed\n"), std::string::npos) << run.out;
+}
+
 // The demo image with a header, and its dump: every command reads the dump as the
 // image, says so once, and writes a plain image when it writes one.
 TEST(CliInterleaved, ReadsADumpAsThePlainImage) {
