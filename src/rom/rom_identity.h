@@ -39,7 +39,7 @@ struct KnownRom {
   std::uint64_t size;
   std::string_view md5;       // empty: the catalogue lists part of the image only
   std::int32_t checksum;      // -1: not known
-  std::span<const KnownBlock> blocks = {};  // the catalogue's blocks
+  std::span<const KnownBlock> blocks = {};  // the catalogue's blocks, in offset order
 };
 
 struct RomIdentity {
@@ -60,9 +60,9 @@ std::span<const KnownRom> KnownRoms();
 // Which of `known` `image` is: the first whose size and MD5 it has; else the first whose
 // serial, size and stored checksum it has (or, with no MD5 known, serial and size); else
 // a changed image of the one of `known` of which at least 90 % of the blocks decode to
-// their end, in their formats, where it lists them (of several, the one with the most
-// such blocks, since one catalogue's blocks may be part of another's, then the highest
-// share); else Unknown.
+// their end (to a byte or more), in their formats, where it lists them and before the
+// next block it lists (of several, the one with the most such blocks, since one
+// catalogue's blocks may be part of another's, then the highest share); else Unknown.
 RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known = KnownRoms());
 
 // The MD5 of `bytes` in lower-case hexadecimal; nothing in a build without it.
