@@ -615,7 +615,7 @@ namespace {
 // (`infoOrder`: "0x264A stored, 0x264A computed over ...").
 std::string ChecksumLine(std::span<const std::uint8_t> rom, std::uint16_t stored, bool infoOrder) {
   const std::uint16_t computed = ComputeChecksum(rom);
-  const std::size_t end = ChecksumRangeOf(rom).end;
+  const std::size_t end = ChecksumEnd(rom);
   char sums[48];
   std::snprintf(sums, sizeof sums, infoOrder ? "0x%04X stored, 0x%04X computed" : "stored 0x%04X, computed 0x%04X", stored,
                 computed);
