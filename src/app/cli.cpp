@@ -402,12 +402,16 @@ Command AddScan(CLI::App& app, Arguments& a) {
 
 Command AddExtract(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
-  command->footer("Example:\n  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"\n"
+      "Without --catalogue, the catalogue of the ROM that 'quarvel-cli info' names is used, and said which.");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input (or --rom)");
   command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
   command->add_option("--rom", a.romOption, "The same as ROM")->type_name("ROM");
   command->add_option("--out-dir", a.outDirOption, "The same as OUT_DIR")->type_name("OUT_DIR");
-  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name")->required()->type_name("CATALOGUE");
+  command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name (default: the ROM image's own)")
+      ->type_name("CATALOGUE");
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
             using Operand = std::tuple<std::string*, const std::string*, const char*>;
@@ -469,7 +473,8 @@ Command AddChecksum(CLI::App& app, Arguments& a) {
   command->footer(
       "Example:\n"
       "  quarvel-cli checksum demo.bin --fix demo-fixed.bin\n"
-      "The checksum is the 16-bit sum of the big-endian words from 0x200 to the end, stored at 0x18E.");
+      "The checksum is the 16-bit sum of the big-endian words from 0x200 up to the ROM end the header states at\n"
+      "0x1A4 (to the image's end when that lies past it), stored at 0x18E.");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("--fix", a.output, "Write a copy that holds the computed checksum (- for standard output)")
       ->type_name("OUT");
@@ -482,7 +487,8 @@ Command AddInfo(CLI::App& app, Arguments& a) {
       "Example:\n"
       "  quarvel-cli info sonic.bin\n"
       "An image is one of the games' catalogues' ROMs exactly when its size and MD5 are that ROM's, probably\n"
-      "when its serial, size and stored checksum are.");
+      "when its serial, size and stored checksum are, and a changed one when at least 90 % of a catalogue's\n"
+      "blocks still decode where it lists them.");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   return {command, [&a](const cli::Streams& s) { return cli::Info(a.rom, Folder(a), s); }};
 }

@@ -637,6 +637,23 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   return kSuccess;
 }
 
+namespace {
+
+// The checksum's words: "stored 0x264A, computed 0x264A over 0x200 to 0x7FFFF: correct"
+// (`infoOrder`: "0x264A stored, 0x264A computed over ...").
+std::string ChecksumLine(std::span<const std::uint8_t> rom, std::uint16_t stored, bool infoOrder) {
+  const std::uint16_t computed = ComputeChecksum(rom);
+  const std::size_t end = ChecksumEnd(rom);
+  char sums[48];
+  std::snprintf(sums, sizeof sums, infoOrder ? "0x%04X stored, 0x%04X computed" : "stored 0x%04X, computed 0x%04X", stored,
+                computed);
+  return sums + std::string(" over ") +
+         (end > kChecksumFrom ? HexOffset(kChecksumFrom) + " to " + HexOffset(end - 1) : "no bytes") +
+         (stored == computed ? ": correct" : ": wrong");
+}
+
+}  // namespace
+
 int Checksum(const std::string& romArg, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
@@ -647,13 +664,11 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
     return checked;
   const auto stored = StoredChecksum(*rom);
   if (!stored) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
-  const std::uint16_t computed = ComputeChecksum(*rom);
-  char line[96];
-  std::snprintf(line, sizeof line, "stored 0x%04X, computed 0x%04X: %s\n", *stored, computed,
-                *stored == computed ? "correct" : "wrong");
+  const bool right = *stored == ComputeChecksum(*rom);
+  const std::string line = ChecksumLine(*rom, *stored, false) + "\n";
   if (fixedOut.empty()) {
     streams.out << line;
-    return *stored == computed ? kSuccess : kFailure;
+    return right ? kSuccess : kFailure;
   }
   std::ostream& report = streams.Report(fixedOut == "-" ? streams.err : streams.out);
   report << line;
@@ -663,6 +678,25 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
   return written;
 }
 
+namespace {
+
+// "Sonic 1 (Sonic1)": the catalogue of a ROM the catalogues know.
+std::string CatalogueName(const KnownRom& rom) {
+  return std::string(FindRomCatalogue(rom.baseName)->listText) + " (" + std::string(rom.baseName) + ")";
+}
+
+// "a changed Sonic 1 (revision 00)" and "178 of 179 known blocks in place", of an identity How::Changed.
+std::pair<std::string, std::string> ChangedRom(const RomIdentity& identity, std::span<const std::uint8_t> image) {
+  const auto header = ReadRomHeader(image);
+  const bool revision = header && HasMegaDriveHeader(image) && !header->revision.empty();
+  return {"a changed " + std::string(FindRomCatalogue(identity.rom->baseName)->listText) +
+              (revision ? " (revision " + header->revision + ")" : ""),
+          std::to_string(identity.blocksInPlace) + " of " + std::to_string(identity.rom->blocks.size()) +
+              " known blocks in place"};
+}
+
+}  // namespace
+
 int Info(const std::string& romArg, const CatalogueLocation& catalogues, const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   RomLayout layout = RomLayout::Plain;
@@ -671,35 +705,38 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const auto header = ReadRomHeader(*rom);
   if (!header) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
-  const std::uint16_t computed = ComputeChecksum(*rom);
-  char checksum[64], end[16];
-  std::snprintf(checksum, sizeof checksum, "0x%04X stored, 0x%04X computed: %s", header->storedChecksum, computed,
-                header->storedChecksum == computed ? "correct" : "wrong");
-  std::snprintf(end, sizeof end, "0x%X", header->romEnd);
   auto& out = streams.out;
-  out << "console:        " << header->console << '\n'
-      << "title:          " << header->domesticTitle << '\n'
-      << "overseas title: " << header->overseasTitle << '\n'
-      << "serial:         " << header->serial << (header->revision.empty() ? "" : " (revision " + header->revision + ")")
-      << '\n'
-      << "checksum:       " << checksum << '\n'
-      << "ROM end:        " << end << '\n'
-      << "region:         " << header->region << '\n'
-      << "size:           " << rom->size() << " bytes\n"
+  if (HasMegaDriveHeader(*rom)) {
+    out << "console:        " << header->console << '\n'
+        << "title:          " << header->domesticTitle << '\n'
+        << "overseas title: " << header->overseasTitle << '\n'
+        << "serial:         " << header->serial
+        << (header->revision.empty() ? "" : " (revision " + header->revision + ")") << '\n'
+        << "checksum:       " << ChecksumLine(*rom, header->storedChecksum, true) << '\n'
+        << "ROM end:        " << HexOffset(header->romEnd) << (header->romEnd < rom->size() ? "" : " (past the image's end)")
+        << '\n'
+        << "region:         " << header->region << '\n';
+  } else {
+    out << "header:         none (no \"SEGA\" at 0x100)\n";
+  }
+  out << "size:           " << rom->size() << " bytes\n"
       << "interleaved:    " << (layout == RomLayout::Interleaved ? "yes (.smd), read de-interleaved" : "no") << '\n';
   const RomIdentity identity = IdentifyRom(*rom);
-  std::string catalogue;
-  if (identity.rom) catalogue = std::string(FindRomCatalogue(identity.rom->baseName)->listText) + " (" +
-                                std::string(identity.rom->baseName) + ")";
   out << "catalogue:      ";
   switch (identity.how) {
-    case RomIdentity::How::Exactly: out << catalogue << ": this very image (its size and MD5)\n"; break;
+    case RomIdentity::How::Exactly: out << CatalogueName(*identity.rom) << ": this very image (its size and MD5)\n"; break;
     case RomIdentity::How::Probably:
-      out << "probably " << catalogue << " (its serial, size and stored checksum; not its MD5)\n";
+      out << "probably " << CatalogueName(*identity.rom) << " (its serial, size and stored checksum; not its MD5)\n";
       break;
     case RomIdentity::How::Partly:
-      out << catalogue << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
+      out << CatalogueName(*identity.rom)
+          << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
       break;
+    case RomIdentity::How::Changed: {
+      const auto [changed, inPlace] = ChangedRom(identity, *rom);
+      out << changed << ": " << inPlace << '\n';
+      break;
+    }
     case RomIdentity::How::Unknown: out << "none: an unknown image\n"; break;
   }
   return kSuccess;
@@ -759,15 +796,67 @@ int ImportPng(const std::string& image, const std::string& out, const ImportArgs
   return Write(*compressed, out, protect, streams);
 }
 
+namespace {
+
+// The catalogue of the ROM that `rom` (read from `romArg`) is, said on standard error; a
+// usage error naming --catalogue when it is none the catalogues know.
+Expected<std::string, int> IdentifiedCatalogue(const RomInput& rom, const std::string& romArg, const Streams& streams) {
+  const auto image = rom.Whole();
+  if (!image) return Fail(streams.Error("cannot read '" + romArg + "' whole", kFailure));
+  const RomIdentity identity = IdentifyRom(*image);
+  if (!identity.rom) {
+    return Fail(streams.Error("no catalogue fits '" + romArg + "' (see 'quarvel-cli info'): name one with --catalogue; the "
+                              "catalogues are " + KnownCatalogues(), kUsage));
+  }
+  std::string why;
+  switch (identity.how) {
+    case RomIdentity::How::Exactly: why = "this very image"; break;
+    case RomIdentity::How::Probably: why = "probably this image (its serial, size and stored checksum)"; break;
+    case RomIdentity::How::Partly: why = "its serial and size (it lists blocks of part of the image only)"; break;
+    case RomIdentity::How::Changed: {
+      const auto [changed, inPlace] = ChangedRom(identity, *image);
+      why = changed + ", " + inPlace;
+      break;
+    }
+    case RomIdentity::How::Unknown: break;
+  }
+  const auto catalogue = FindRomCatalogue(identity.rom->baseName);
+  streams.Report(streams.err) << "quarvel-cli: using the catalogue '" << catalogue->listText << "' ("
+                              << catalogue->baseName << "): " << why << '\n';
+  return std::string(catalogue->baseName);
+}
+
+}  // namespace
+
 int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,
             const std::string& outDir, const Streams& streams) {
-  const auto catalogue = ReadCatalogue(folder, name, streams);
-  if (!catalogue) return catalogue.error();
-  if (catalogue->load.status == CatalogueLoad::Status::Missing)
-    return streams.Error("there is no catalogue file '" + PathToUtf8(catalogue->path) + "'", kFailure);
+  if (outDir == "-") {
+    return streams.Error("extract writes a file for each block into a folder, not to standard output: name a folder "
+                         "('./-' for one named '-')", kUsage);
+  }
+  // A catalogue named is read before the ROM image; else the image names it.
+  const auto readCatalogue = [&](const std::string& named) -> Expected<ReadCatalogueFile, int> {
+    auto read = ReadCatalogue(folder, named, streams);
+    if (read && read->load.status == CatalogueLoad::Status::Missing)
+      return Fail(streams.Error("there is no catalogue file '" + PathToUtf8(read->path) + "'", kFailure));
+    return read;
+  };
+  std::optional<ReadCatalogueFile> catalogue;
+  if (!name.empty()) {
+    auto read = readCatalogue(name);
+    if (!read) return read.error();
+    catalogue = std::move(*read);
+  }
   ProtectedFiles protect = CataloguesProtected(folder);
   const auto input = RomInput::Open(rom, protect, streams);
   if (!input) return input.error();
+  if (!catalogue) {
+    const auto identified = IdentifiedCatalogue(*input, rom, streams);
+    if (!identified) return identified.error();
+    auto read = readCatalogue(*identified);
+    if (!read) return read.error();
+    catalogue = std::move(*read);
+  }
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const RomReader read = [&input](Format format, std::int64_t offset) { return input->Read(format, offset); };
   std::error_code error;

@@ -93,12 +93,12 @@ struct InsertArgs {
 int Insert(Format format, const OffsetArg& offset, const std::string& rom, const std::string& data,
            const std::string& out, const InsertArgs& args, const CatalogueLocation& catalogues, const Streams& streams);
 
-// Prints the stored and the computed checksum; with `fixedOut`, writes a copy that holds
-// the computed one.
-// Prints what the header of `rom` says, its size and layout, and which of the games'
-// catalogues fits it (see IdentifyRom).
+// Prints what the header of `rom` says (or that it has none), its size and layout, and
+// which of the games' catalogues fits it (see IdentifyRom).
 int Info(const std::string& rom, const CatalogueLocation& catalogues, const Streams& streams);
 
+// Prints the stored and the computed checksum (see ComputeChecksum) and what it covers;
+// with `fixedOut`, writes a copy that holds the computed one.
 int Checksum(const std::string& rom, const std::string& fixedOut, const CatalogueLocation& catalogues,
              const Streams& streams);
 
@@ -114,6 +114,9 @@ struct ImportArgs {
 int ImportPng(const std::string& image, const std::string& out, const ImportArgs& args, const CatalogueLocation& catalogues,
               const Streams& streams);
 
+// Decodes every block that the catalogue `catalogue` lists into a file of `outDir`; with
+// no catalogue named, the one of the ROM IdentifyRom finds (said on standard error), and
+// a usage error when it finds none. An `outDir` of "-" is a usage error.
 int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,
             const std::string& outDir, const Streams& streams);
 

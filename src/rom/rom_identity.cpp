@@ -1,19 +1,63 @@
 #include "rom/rom_identity.h"
 
-#include <array>
+#include <algorithm>
 
 #ifdef QUARVEL_MD5
 #include <md5.h>
 #endif
 
+#include "formats/format_table.h"
 #include "rom/rom_image.h"
 
 namespace quarvel {
 namespace {
 
-constexpr std::array<KnownRom, 6> kKnownRoms = {{
 #include "known_roms.inc"
-}};
+
+// Whether the block of `format` at `offset` of `image` decodes to its end, to at least
+// one byte. A Nemesis block that does has a tile, and its code table ends at a byte 0xFF:
+// a table of zeros, slow to read, is refused by a search for that byte.
+bool Decodes(Format format, std::span<const std::uint8_t> image, std::size_t offset) {
+  if (format == Format::Nemesis) {
+    if (offset + 2 > image.size() || ((image[offset] & 0x7F) == 0 && image[offset + 1] == 0)) return false;
+    if (std::find(image.begin() + static_cast<std::ptrdiff_t>(offset + 2), image.end(), 0xFF) == image.end()) return false;
+  }
+  const auto block = DecodeBlock(format, image, static_cast<std::int64_t>(offset));
+  return block && !block->bytes.empty();
+}
+
+// How many of `rom`'s blocks decode where it lists them in `image`, each before the next
+// one it lists; nothing as soon as more than 10 % of them do not (the image is not that
+// ROM changed).
+std::optional<std::size_t> BlocksInPlace(std::span<const std::uint8_t> image, const KnownRom& rom) {
+  const std::size_t allowedFailures = rom.blocks.size() / 10;
+  std::size_t failures = 0;
+  for (std::size_t i = 0; i < rom.blocks.size(); ++i) {
+    const KnownBlock& block = rom.blocks[i];
+    const auto next = std::find_if(rom.blocks.begin() + static_cast<std::ptrdiff_t>(i), rom.blocks.end(),
+                                   [&block](const KnownBlock& b) { return b.offset > block.offset; });
+    const std::size_t end = next == rom.blocks.end() ? image.size() : std::min<std::size_t>(next->offset, image.size());
+    if (block.offset < end && Decodes(block.format, image.first(end), block.offset)) continue;
+    if (++failures > allowedFailures) return std::nullopt;
+  }
+  return rom.blocks.size() - failures;
+}
+
+// The catalogue of `known` that fits a changed `image` (see IdentifyRom).
+RomIdentity IdentifyChanged(std::span<const std::uint8_t> image, std::span<const KnownRom> known) {
+  RomIdentity best;
+  for (const KnownRom& rom : known) {
+    if (rom.blocks.empty() || rom.blocks.size() < best.blocksInPlace) continue;  // it cannot do better
+    const auto inPlace = BlocksInPlace(image, rom);
+    if (!inPlace) continue;
+    // More blocks in place, or as many of fewer listed.
+    if (best.rom && (*inPlace < best.blocksInPlace ||
+                     (*inPlace == best.blocksInPlace && rom.blocks.size() >= best.rom->blocks.size())))
+      continue;
+    best = {RomIdentity::How::Changed, &rom, *inPlace};
+  }
+  return best;
+}
 
 std::string Text(std::span<const std::uint8_t> image, std::size_t at, std::size_t length) {
   std::string text(image.begin() + static_cast<std::ptrdiff_t>(at), image.begin() + static_cast<std::ptrdiff_t>(at + length));
@@ -53,7 +97,7 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const Kno
     if (rom.md5.empty()) return {RomIdentity::How::Partly, &rom};
     if (rom.checksum == header->storedChecksum) return {RomIdentity::How::Probably, &rom};
   }
-  return {};
+  return IdentifyChanged(image, known);
 }
 
 std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {

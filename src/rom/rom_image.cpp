@@ -15,10 +15,18 @@ std::string Bytes(std::uint64_t count) { return std::to_string(count) + (count =
 
 }  // namespace
 
+std::size_t ChecksumEnd(std::span<const std::uint8_t> rom) {
+  if (rom.size() < kRomEndAt + 4) return rom.size();
+  const std::uint64_t last = std::uint64_t{rom[kRomEndAt]} << 24 | std::uint64_t{rom[kRomEndAt + 1]} << 16 |
+                             std::uint64_t{rom[kRomEndAt + 2]} << 8 | rom[kRomEndAt + 3];
+  return last < rom.size() ? static_cast<std::size_t>(last) + 1 : rom.size();
+}
+
 std::uint16_t ComputeChecksum(std::span<const std::uint8_t> rom) {
+  const std::size_t end = ChecksumEnd(rom);
   std::uint16_t sum = 0;
-  for (std::size_t at = kChecksumFrom; at < rom.size(); at += 2) {
-    const unsigned low = at + 1 < rom.size() ? rom[at + 1] : 0;
+  for (std::size_t at = kChecksumFrom; at < end; at += 2) {
+    const unsigned low = at + 1 < end ? rom[at + 1] : 0;
     sum = static_cast<std::uint16_t>(sum + (unsigned{rom[at]} << 8 | low));
   }
   return sum;

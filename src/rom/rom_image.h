@@ -20,8 +20,14 @@ inline constexpr std::size_t kChecksumFrom = 0x200;
 inline constexpr std::size_t kRomGrowth = 128 * 1024;  // cartridges come in steps of 128 KiB
 inline constexpr std::size_t kLargestCartridge = 4 * 1024 * 1024;
 
-// The 16-bit sum of the big-endian words from 0x200 to the end (an odd last byte counts
-// as the high byte of a word), as the games check it; 0 for a ROM no larger than 0x200.
+// Where the bytes the games' checksum covers end: they run from 0x200 up to and including
+// the byte at the ROM end the header states (the big-endian long at 0x1A4) when that byte
+// lies in the image, else to the image's end. One past the last byte summed (no byte is
+// when it is 0x200 or less).
+std::size_t ChecksumEnd(std::span<const std::uint8_t> rom);
+
+// The 16-bit sum of the big-endian words from 0x200 to ChecksumEnd(rom) (an odd last byte
+// counts as the high byte of a word), as the games check it; 0 when there are none.
 std::uint16_t ComputeChecksum(std::span<const std::uint8_t> rom);
 
 // The word stored at 0x18E; nothing for a ROM too small to hold it.

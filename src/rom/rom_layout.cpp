@@ -8,11 +8,11 @@ namespace {
 constexpr std::size_t kConsoleAt = 0x100;
 constexpr std::string_view kSega = "SEGA";
 
-bool SaysSega(std::span<const std::uint8_t> image) {
+}  // namespace
+
+bool HasMegaDriveHeader(std::span<const std::uint8_t> image) {
   return image.size() >= kConsoleAt + kSega.size() && std::equal(kSega.begin(), kSega.end(), image.begin() + kConsoleAt);
 }
-
-}  // namespace
 
 RomLayout DetectLayout(std::span<const std::uint8_t> file) {
   if (file.size() < kInterleavedHeader + kInterleavedBlock || (file.size() - kInterleavedHeader) % kInterleavedBlock != 0 ||
@@ -20,7 +20,7 @@ RomLayout DetectLayout(std::span<const std::uint8_t> file) {
     return RomLayout::Plain;
   // The header's first block is enough to tell.
   const auto first = Deinterleave(file.first(kInterleavedHeader + kInterleavedBlock));
-  return SaysSega(first) && !SaysSega(file) ? RomLayout::Interleaved : RomLayout::LooksInterleaved;
+  return HasMegaDriveHeader(first) && !HasMegaDriveHeader(file) ? RomLayout::Interleaved : RomLayout::LooksInterleaved;
 }
 
 std::vector<std::uint8_t> Deinterleave(std::span<const std::uint8_t> file) {

@@ -22,6 +22,9 @@ enum class RomLayout {
 
 RomLayout DetectLayout(std::span<const std::uint8_t> file);
 
+// Whether a plain image has a Mega Drive header: "SEGA" at 0x100.
+bool HasMegaDriveHeader(std::span<const std::uint8_t> image);
+
 // The plain image of an interleaved dump (its size 512 + a multiple of 16,384).
 std::vector<std::uint8_t> Deinterleave(std::span<const std::uint8_t> file);
 

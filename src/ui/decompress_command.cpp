@@ -56,11 +56,13 @@ bool IsSpecialFile(const std::filesystem::path& rom) {
          !std::filesystem::is_directory(status);
 }
 
-// Selects the catalogue of the ROM `image` is, as a click would, when it is known exactly
-// or probably, unless the list shows it already or shows "Custom".
+// Selects the catalogue of the ROM `image` is, as a click would, when it is known exactly,
+// probably or changed, unless the list shows it already or shows "Custom".
 void FollowRom(DecompressorForm& form, const PlainImage& image) {
   const RomIdentity identity = IdentifyRom(image.bytes);
-  if (!identity.rom || (identity.how != RomIdentity::How::Exactly && identity.how != RomIdentity::How::Probably)) return;
+  using How = RomIdentity::How;
+  if (!identity.rom || (identity.how != How::Exactly && identity.how != How::Probably && identity.how != How::Changed))
+    return;
   if (form.state.RomName == kRomCatalogues.back().baseName || form.state.RomName == identity.rom->baseName) return;
   for (std::size_t i = 0; i < kRomCatalogues.size(); ++i)
     if (kRomCatalogues[i].baseName == identity.rom->baseName) form.controls.RomList.SetSelectedIndex(static_cast<int>(i));

@@ -148,10 +148,16 @@ std::string RomSummary(const PlainImage& image, std::string_view shown) {
       header->storedChecksum == ComputeChecksum(image.bytes) ? "checksum correto" : "checksum incorreto";
   if (!identity.rom) return line + "ROM desconhecido: " + checksum + ".";
   const std::string name(FindRomCatalogue(identity.rom->baseName)->listText);
+  const bool changed = identity.how == RomIdentity::How::Changed;
   if (identity.how == RomIdentity::How::Probably) line += "provavelmente ";
-  line += name;
-  if (!header->revision.empty()) line += " (revisão " + header->revision + ")";
-  line += ": " + checksum + "; catálogo " + name;
+  line += name + (changed ? " alterado" : "");
+  if (!header->revision.empty() && HasMegaDriveHeader(image.bytes)) line += " (revisão " + header->revision + ")";
+  line += ": ";
+  if (changed) {
+    line += std::to_string(identity.blocksInPlace) + " de " + std::to_string(identity.rom->blocks.size()) +
+            " blocos conhecidos no lugar; ";
+  }
+  line += checksum + "; catálogo " + name;
   if (identity.how == RomIdentity::How::Partly) line += " (parcial)";
   if (identity.rom->baseName != shown) line += "; escolha " + name + " na lista de ROMs";
   return line + ".";

@@ -57,9 +57,10 @@ void InformBadOffset(DecompressorForm& form, OffsetTextError error);
 std::string AsDetail(std::string reason);
 
 // One line in Portuguese of what a ROM image file is, for the tool tip of the source
-// path box: how it is read (interleaved), which ROM it is, whether its checksum is right,
-// which catalogue fits it, and to choose that one when `shown` (the base name of the
-// catalogue shown) is another. "Sonic 1 (revisão 00): checksum correto; catálogo Sonic 1"
+// path box: how it is read (interleaved), which ROM it is (and, changed, how many of its
+// catalogue's blocks are in place), whether its checksum is right, which catalogue fits
+// it, and to choose that one when `shown` (the base name of the catalogue shown) is
+// another. "Sonic 1 (revisão 00): checksum correto; catálogo Sonic 1"
 std::string RomSummary(const PlainImage& image, std::string_view shown);
 
 // The block of `format` at `offset` of the picked ROM: of the bytes kept for a source

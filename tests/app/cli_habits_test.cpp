@@ -149,13 +149,17 @@ INSTANTIATE_TEST_SUITE_P(
               "quarvel-cli: the block at 0x1000 is taken for enigma (confidence 1.00)"},
         Habit{"AutoRefusesWhatIsNoBlock", {"preview", "-f", "auto", "-o", "0x401", "DEMO", "DIR/x.png"}, false, 1, "",
               "no format takes the bytes at 0x401 for a block"},
-        Habit{"AWrongChecksumExits1", {"checksum", "DEMO"}, false, 1, "computed 0x8DEA: wrong", ""},
+        Habit{"AWrongChecksumExits1", {"checksum", "DEMO"}, false, 1, "computed 0x8DEA over 0x200 to 0x7FFF: wrong", ""},
         Habit{"ScanFormatAll", {"scan", "DEMO", "-f", "all"}, false, 0, "0x6000", ""},
         Habit{"AUsageErrorNamesTheSubcommandsHelp", {"catalogue", "add", "Custom"}, false, 2, "",
               "Run 'quarvel-cli catalogue add --help' for its options."},
         Habit{"ExtractTakesItsRomAndFolderAsArguments",
               {"extract", "DEMO", "DIR/out", "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0,
               "6 entries: 6 extracted, 0 failed", ""},
+        Habit{"ExtractWithoutACatalogueTheRomFitsNamesTheOption", {"extract", "DEMO", "DIR/out"}, false, 2, "",
+              "no catalogue fits '" QUARVEL_BIN_DIR "/demo.bin' (see 'quarvel-cli info'): name one with --catalogue"},
+        Habit{"ExtractWritesNoFolderNamedDash", {"extract", "DEMO", "-", "--catalogue", "Custom"}, false, 2, "",
+              "not to standard output: name a folder ('./-' for one named '-')"},
         Habit{"CatalogueListJson", {"catalogue", "list", "Custom", "--json", "--catalogue-dir", QUARVEL_BIN_DIR}, false, 0, "",
               "", [](const fs::path&, const testing::CliRun& run) {
                 const auto json = nlohmann::json::parse(run.out);

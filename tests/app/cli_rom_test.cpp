@@ -41,6 +41,10 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
        {"catalogue:      Sonic 2 (Sonic2) (its serial and size): the catalogue lists the blocks of part of the image only\n"}},
       {"one header, 2 MiB", testing::WithHeader(2 << 20, "GM MK-1563 -00", 0xDFB3), {"probably Sonic & Knuckles (SonicK)"}},
       {"one header, 4 MiB", testing::WithHeader(4 << 20, "GM MK-1563 -00", 0xDFB3), {"probably Sonic 3 & Knuckles (Sonic3K)"}},
+      {"changed", testing::ChangedKnownRom("Sonic1", 1),
+       {"catalogue:      a changed Sonic 1 (revision 00): 178 of 179 known blocks in place\n"}},
+      {"no header", testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin"),
+       {"header:         none (no \"SEGA\" at 0x100)\nsize:           32768 bytes\n", "catalogue:      none: an unknown image\n"}},
   };
   for (const auto& row : rows) {
     const fs::path rom = dir.path() / "rom.bin";
@@ -49,6 +53,18 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
     EXPECT_EQ(run.code, 0) << row.name << ": " << run.err;
     for (const auto& said : row.said) EXPECT_NE(run.out.find(said), std::string::npos) << row.name << ":\n" << run.out;
   }
+}
+
+// Without --catalogue, the catalogue of the ROM that info names, said on standard error.
+TEST(CliExtract, TakesTheCatalogueOfTheRomInfoNames) {
+  testing::TempDir dir;
+  const fs::path rom = dir.path() / "s1.bin";
+  testing::WriteFile(rom, testing::ChangedKnownRom("Sonic1"));
+  const auto run = Cli({"extract", rom.string(), (dir.path() / "out").string(), "--catalogue-dir", QUARVEL_BIN_DIR});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "quarvel-cli: using the catalogue 'Sonic 1' (Sonic1): a changed Sonic 1 (revision 00), 179 of 179 known "
+                     "blocks in place\n");
+  EXPECT_NE(run.out.find("179 entries: 179 extracted, 0 failed\n"), std::string::npos) << run.out;
 }
 
 // The demo image with a header, and its dump: every command reads the dump as the

@@ -35,20 +35,33 @@ TEST(RomLayout, ADumpHoldsEachBlocksOddBytesThenItsEvenBytes) {
   EXPECT_EQ(DetectLayout(file), RomLayout::Plain);
 }
 
-TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksum) {
+// Then by blocks: a changed image holds ten blocks, of which one catalogue lists all and
+// another the first five.
+TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksumThenByItsBlocks) {
   const Bytes image = testing::WithHeader(0x20000, "GM 00009999-01", 0x1234);
   const std::string md5 = Md5Hex(image).value_or("");
+  std::vector<KnownBlock> blocks;
+  for (std::uint32_t i = 0; i < 10; ++i) blocks.push_back({0x1000 + 0x100 * i, Formats()[i % 4].format});
   const KnownRom known[] = {
       {"Sonic1", "GM 00009999-01", 0x20000, "0123456789abcdef0123456789abcdef", 0x1234},
       {"Sonic1J", "GM 00009999-01", 0x20000, md5, 0x9999},
       {"Sonic2", "GM 00009999-02", 0x20000, "", -1},
       {"Sonic3", "GM 00009999-01", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234},
+      {"SonicK", "GM 00008888-00", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234, std::span(blocks).first(5)},
+      {"Sonic3K", "GM 00008888-00", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234, blocks},
+  };
+  const auto changed = [&](std::initializer_list<std::size_t> missing) {
+    Bytes rom = testing::WithHeader(0x20000, "GM 00007777-00", 0);
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+      if (std::find(missing.begin(), missing.end(), i) == missing.end()) testing::PlaceBlocks(rom, std::span(blocks).subspan(i, 1));
+    return rom;
   };
   struct Row {
     const char* name;
     Bytes image;
     RomIdentity::How how;
     const char* rom;
+    std::size_t inPlace = 0;
   } rows[] = {
       {"size and MD5", image, RomIdentity::How::Exactly, "Sonic1J"},
       {"serial, size and checksum", testing::WithHeader(0x20000, "GM 00009999-01", 0x1234), RomIdentity::How::Probably, "Sonic1"},
@@ -57,6 +70,10 @@ TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksum) {
       {"another checksum", testing::WithHeader(0x20000, "GM 00009999-01", 0x1235), RomIdentity::How::Unknown, ""},
       {"another size", testing::WithHeader(0x30000, "GM 00009999-02", 0), RomIdentity::How::Unknown, ""},
       {"no header", Bytes(0x1FF, 0), RomIdentity::How::Unknown, ""},
+      {"changed, every block in place", changed({}), RomIdentity::How::Changed, "Sonic3K", 10},
+      {"changed, 9 of 10 blocks in place: the most blocks", changed({3}), RomIdentity::How::Changed, "Sonic3K", 9},
+      {"changed, 8 of 10 and 5 of 5", changed({7, 9}), RomIdentity::How::Changed, "SonicK", 5},
+      {"changed, 8 of 10 and 4 of 5", changed({0, 9}), RomIdentity::How::Unknown, ""},
   };
   rows[1].image.back() ^= 1;  // not the image whose MD5 is known
   for (const auto& row : rows) {
@@ -64,6 +81,7 @@ TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksum) {
     const auto identity = IdentifyRom(row.image, known);
     EXPECT_EQ(identity.how, row.how) << row.name;
     EXPECT_EQ(identity.rom ? identity.rom->baseName : "", row.rom) << row.name;
+    EXPECT_EQ(identity.blocksInPlace, row.inPlace) << row.name;
   }
 }
 

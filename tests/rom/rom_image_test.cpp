@@ -14,15 +14,25 @@ namespace {
 
 using testing::Bytes;
 
-TEST(RomImage, ChecksumSumsTheWordsFrom0x200) {
-  Bytes rom(0x204, 0xAA);  // the header's bytes do not count
-  rom[0x200] = 0x12, rom[0x201] = 0x34, rom[0x202] = 0xFF, rom[0x203] = 0xFF;
-  EXPECT_EQ(ComputeChecksum(rom), 0x1233);  // wraps at 16 bits
-  rom.push_back(0x80);                       // an odd last byte is a word's high byte
-  EXPECT_EQ(ComputeChecksum(rom), 0x9233);
-  EXPECT_EQ(StoredChecksum(rom), 0xAAAA);
-  ASSERT_TRUE(FixChecksum(rom));
-  EXPECT_EQ(StoredChecksum(rom), 0x9233);
+// From 0x200 to the ROM end the header states (at 0x1A4) when the image holds that byte,
+// else to the image's end.
+TEST(RomImage, ChecksumSumsTheWordsFrom0x200ToTheRomEnd) {
+  Bytes rom(0x205, 0xAA);  // the header's bytes do not count
+  rom[0x200] = 0x12, rom[0x201] = 0x34, rom[0x202] = 0xFF, rom[0x203] = 0xFF, rom[0x204] = 0x80;
+  const std::pair<std::uint32_t, std::uint16_t> rows[] = {
+      {0xAAAAAAAA, 0x9233},  // past the image: to its end, wrapping at 16 bits, an odd last byte a word's high byte
+      {0x204, 0x9233},       // the image's last byte
+      {0x205, 0x9233},       // one past it
+      {0x201, 0x1234},       // short of the image's end
+      {0x202, 0x1134},       // short of it, at an even byte: a word's high byte
+      {0x1FF, 0},            // before 0x200: nothing summed
+  };
+  for (const auto& [end, sum] : rows) {
+    for (unsigned i = 0; i < 4; ++i) rom[kRomEndAt + i] = static_cast<std::uint8_t>(end >> (24 - 8 * i));
+    EXPECT_EQ(ComputeChecksum(rom), sum) << std::hex << end;
+    ASSERT_TRUE(FixChecksum(rom));
+    EXPECT_EQ(StoredChecksum(rom), sum) << std::hex << end;
+  }
   EXPECT_EQ(ComputeChecksum(Bytes(0x100, 1)), 0);
   EXPECT_FALSE(StoredChecksum(Bytes(0x18F, 0)));
 }
@@ -98,7 +108,8 @@ struct ReplaceCase {
 
 // A ROM of 0xFF with a Kosinski block of 300 bytes at 0x400, one of 3 bytes at 0x300 (a
 // stream the scan takes for no block), one that stops at a copy from before its start
-// at 0x340, one of 3 bytes in the header at 0x1F8, and a Nemesis block of 2 tiles at 0x600.
+// at 0x340, one of 3 bytes in the header at 0x1F8, and a Nemesis block of 2 tiles at 0x600;
+// its header's ROM end is 0x5FF, short of the image's.
 TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
   Bytes text, noise;
   for (unsigned i = 0; i < 300; ++i) text.push_back(static_cast<std::uint8_t>(i * 7 % 251));
@@ -109,6 +120,7 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
   const Bytes twoTiles(noise.begin(), noise.begin() + 64), threeTiles(96, 0x34);
   for (const auto& [at, block] : {std::pair{0x400, old}, {0x300, abc}, {0x340, stops}, {0x1F8, abc}, {0x600, *CompressNemesis(twoTiles)}})
     std::copy(block.begin(), block.end(), rom.begin() + at);
+  rom[kRomEndAt + 2] = 0x05;
   using Kind = ChangeFailure::Kind;
   const BlockChange plain, raw{.raw = true}, listed{.listed = true}, forced{.force = true};
   const ReplaceCase cases[] = {
@@ -118,6 +130,7 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
       {"raw data that stops early", 0x400, Format::Kosinski, raw, stops, Kind::BadData, "copies from before its start"},
       {"another format", 0x400, Format::Nemesis, plain, other, Kind::NoOldBlock, "the ROM holds no Nemesis block"},
       {"too large", 0x400, Format::Kosinski, plain, noise, Kind::DoesNotFit, "it does not fit"},
+      {"too large, appended", 0x400, Format::Kosinski, {.placing = {.append = true}}, noise, {}, ""},
       {"a stream nothing vouches for", 0x300, Format::Kosinski, plain, Bytes{'x'}, Kind::NotABlock,
        "nothing says that a Kosinski block starts there: no catalogue lists one, and the scan takes it for no block"},
       {"a stream a catalogue lists", 0x300, Format::Kosinski, listed, Bytes{'x'}, {}, ""},
@@ -145,10 +158,14 @@ TEST(RomImage, ReplacesOnlyABlockThatIsThereAndChecksTheResult) {
       continue;
     }
     const Bytes expected = c.how.raw ? DecodeBlock(c.format, c.data, 0)->bytes : c.data;
-    EXPECT_EQ(DecodeBlock(c.format, changed, c.offset)->bytes, expected) << c.name;
+    EXPECT_EQ(DecodeBlock(c.format, changed, static_cast<std::int64_t>(replaced->where.offset))->bytes, expected) << c.name;
     EXPECT_EQ(replaced->oldDecodedSize, DecodeBlock(c.format, rom, c.offset)->bytes.size()) << c.name;
     EXPECT_EQ(replaced->newDecodedSize, expected.size()) << c.name;
     EXPECT_EQ(StoredChecksum(changed), ComputeChecksum(changed)) << c.name;
+    if (replaced->where.appended) {  // the checksum covers the new end, not the old 0x5FF
+      EXPECT_EQ(ChecksumEnd(changed), changed.size()) << c.name;
+      continue;
+    }
     EXPECT_TRUE(OnlyTheRoomAndChecksumChanged(rom, changed, static_cast<std::uint64_t>(c.offset), replaced->oldSize)) << c.name;
   }
 }

@@ -1,9 +1,13 @@
 // ROM images with a Mega Drive header, plain or interleaved (.smd), for the tests.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <string_view>
 
+#include "formats/format_table.h"
+#include "rom/rom_identity.h"
 #include "support/bytes.h"
 
 namespace quarvel::testing {
@@ -32,6 +36,25 @@ inline Bytes Interleaved(const Bytes& plain) {
     for (std::size_t i = 0; i < 16384; i += 2) file.push_back(plain[block + i]);
   }
   return file;
+}
+
+// A small block (two tiles' worth of data) of each of `blocks`' formats at its offset.
+inline void PlaceBlocks(Bytes& image, std::span<const KnownBlock> blocks) {
+  for (const auto& block : blocks) {
+    const auto packed = *CodecOf(block.format).compress(Bytes(64, 0x11));
+    std::copy(packed.begin(), packed.end(), image.begin() + block.offset);
+  }
+}
+
+// The ROM of the shipped catalogue `baseName` changed: an image of its size, with its
+// serial (not its checksum) and a small block at each offset the catalogue lists but the
+// first `missing`.
+inline Bytes ChangedKnownRom(std::string_view baseName, std::size_t missing = 0) {
+  const auto known = KnownRoms();
+  const auto rom = std::find_if(known.begin(), known.end(), [&](const KnownRom& r) { return r.baseName == baseName; });
+  Bytes image = WithHeader(rom->size, rom->serial, 0);
+  PlaceBlocks(image, rom->blocks.subspan(missing));
+  return image;
 }
 
 }  // namespace quarvel::testing

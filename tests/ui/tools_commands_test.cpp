@@ -300,10 +300,11 @@ TEST_F(Tools, InsertTakesTheTilesOfAPng) {
 TEST_F(Tools, TheSourceChoosesItsCatalogueAndAFifoIsReadOnce) {
   testing::WriteFile(dir / "s1.bin", testing::WithHeader(512 << 10, "GM 00001009-00", 0x264A));
   testing::WriteFile(dir / "s2.bin", testing::WithHeader(1 << 20, "GM 00001051-01", 0));
+  testing::WriteFile(dir / "s1-changed.bin", testing::ChangedKnownRom("Sonic1", 1));
   fs::create_directory(dir / "sub");
   using Case = std::tuple<int, fs::path, const char*>;  // the list's row shown, the ROM, the catalogue then shown
   for (const auto& [shown, rom, after] : {Case{4, dir / "sub" / ".." / "s1.bin", "Sonic1"}, Case{8, dir / "s1.bin", "Custom"},
-                                          Case{4, dir / "s2.bin", "Sonic3"}}) {
+                                          Case{4, dir / "s1-changed.bin", "Sonic1"}, Case{4, dir / "s2.bin", "Sonic3"}}) {
     f.romList.SetSelectedIndex(shown);
     UseSource(f.form, rom);
     EXPECT_EQ(f.form.state.RomName, after) << rom;
@@ -335,6 +336,9 @@ TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
             "Parece um arquivo intercalado (.smd), mas não é: lido como está. Sonic 2 (revisão 01): checksum incorreto; "
             "catálogo Sonic 2 (parcial).");
   EXPECT_EQ(RomSummary({testing::Bytes(100), RomLayout::Plain}, "Sonic1"), "Pequeno demais para um cabeçalho de Mega Drive.");
+  EXPECT_EQ(RomSummary({testing::ChangedKnownRom("Sonic1", 1), RomLayout::Plain}, "Custom"),
+            "Sonic 1 alterado (revisão 00): 178 de 179 blocos conhecidos no lugar; checksum incorreto; catálogo Sonic 1; "
+            "escolha Sonic 1 na lista de ROMs.");
 }
 
 }  // namespace
