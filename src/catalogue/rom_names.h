@@ -26,6 +26,9 @@ inline constexpr std::array<RomCatalogue, 9> kRomCatalogues = {{
     {"Custom", "Custom"},
 }};
 
+// The catalogue of the user's own ROMs, last in the list: no ROM image is taken for it.
+inline constexpr std::string_view kCustomCatalogue = kRomCatalogues.back().baseName;
+
 // The ROM whose list text, base name or catalogue file name is `name`, ignoring case.
 std::optional<RomCatalogue> FindRomCatalogue(std::string_view name);
 

@@ -63,7 +63,7 @@ void FollowRom(DecompressorForm& form, const PlainImage& image) {
   using How = RomIdentity::How;
   if (!identity.rom || (identity.how != How::Exactly && identity.how != How::Probably && identity.how != How::Changed))
     return;
-  if (form.state.RomName == kRomCatalogues.back().baseName || form.state.RomName == identity.rom->baseName) return;
+  if (form.state.RomName == kCustomCatalogue || form.state.RomName == identity.rom->baseName) return;
   for (std::size_t i = 0; i < kRomCatalogues.size(); ++i)
     if (kRomCatalogues[i].baseName == identity.rom->baseName) form.controls.RomList.SetSelectedIndex(static_cast<int>(i));
 }
