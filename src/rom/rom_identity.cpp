@@ -2,9 +2,7 @@
 
 #include <array>
 
-#ifdef QUARVEL_MD5
-#include <md5.h>
-#endif
+#include "common/md5.h"
 
 #include "rom/rom_image.h"
 
@@ -56,15 +54,6 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const Kno
   return {};
 }
 
-std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
-#ifdef QUARVEL_MD5
-  char hex[MD5_DIGEST_STRING_LENGTH];
-  MD5Data(bytes.data(), bytes.size(), hex);
-  return std::string(hex);
-#else
-  (void)bytes;
-  return std::nullopt;
-#endif
-}
+std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) { return Md5Text(bytes); }
 
 }  // namespace quarvel

@@ -50,7 +50,7 @@ std::span<const KnownRom> KnownRoms();
 // serial, size and stored checksum it has (or, with no MD5 known, serial and size).
 RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known = KnownRoms());
 
-// The MD5 of `bytes` in lower-case hexadecimal; nothing in a build without it.
+// The MD5 of `bytes` in lower-case hexadecimal (common/md5.h); every build has it.
 std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes);
 
 }  // namespace quarvel
