@@ -82,7 +82,8 @@ Expected<std::vector<std::uint8_t>, PngDecodeError> Inflate(const std::vector<st
     return Fail(PngDecodeError{kind, std::move(message), header.width, header.height});
   };
   z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return fail(PngDecodeError::Kind::Unreadable, "there is not memory enough to read the image");
+  if (inflateInit(&stream) != Z_OK)
+    return fail(PngDecodeError::Kind::Unreadable, "there is not memory enough to read the image");
   std::vector<std::uint8_t> data;  // grown as it inflates, so that what is allocated is what the file holds
   std::size_t filled = 0;
   int status = Z_OK;
@@ -95,7 +96,8 @@ Expected<std::vector<std::uint8_t>, PngDecodeError> Inflate(const std::vector<st
       if (filled == needed) {
         stream.next_out = &spare, stream.avail_out = 1;
       } else {
-        if (filled == data.size()) data.resize(std::min<std::uint64_t>(needed, std::max<std::size_t>(data.size() * 2, 1 << 16)));
+        if (filled == data.size())
+          data.resize(std::min<std::uint64_t>(needed, std::max<std::size_t>(data.size() * 2, 1 << 16)));
         stream.next_out = data.data() + filled;
         stream.avail_out = static_cast<uInt>(std::min<std::size_t>(data.size() - filled, 1u << 30));
       }
@@ -130,7 +132,9 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
   if (!LooksLikePng(png))
     return Fail(PngDecodeError{Kind::NotPng, "it is not a PNG image"});
   Header header;
-  const auto fail = [&](std::string message) { return Fail(PngDecodeError{Kind::Unreadable, std::move(message), header.width, header.height}); };
+  const auto fail = [&](std::string message) {
+    return Fail(PngDecodeError{Kind::Unreadable, std::move(message), header.width, header.height});
+  };
 
   // The chunks: the header first, a palette before the image data, whose chunks follow
   // one another, and IEND last.
@@ -162,8 +166,8 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
       const std::uint32_t width = BigEndian32(body.data()), height = BigEndian32(body.data() + 4);
       header.depth = body[8], header.type = body[9];
       const unsigned depth = header.depth, type = header.type;
-      const bool depthFits = type < 7 && kChannels[type] > 0 &&
-                             (depth == 8 || depth == 16 || ((type == 0 || type == 3) && (depth == 1 || depth == 2 || depth == 4))) &&
+      const bool lowDepth = (type == 0 || type == 3) && (depth == 1 || depth == 2 || depth == 4);
+      const bool depthFits = type < 7 && kChannels[type] > 0 && (depth == 8 || depth == 16 || lowDepth) &&
                              !(type == 3 && depth == 16);
       if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || !depthFits || body[10] != 0 ||
           body[11] != 0 || body[12] > 1)
@@ -173,7 +177,8 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
       header.width = width, header.height = height, header.interlaced = body[12] == 1;
     } else if (name == "PLTE" && header.type == 3) {  // of other images, a suggestion only: passed over
       if (paletteSize || place != Data::Before) return fail("the palette (PLTE)" + where + " is out of place");
-      if (length == 0 || length % 3 != 0 || length > 768) return fail("the palette (PLTE) is of " + std::to_string(length) + " bytes");
+      if (length == 0 || length % 3 != 0 || length > 768)
+        return fail("the palette (PLTE) is of " + std::to_string(length) + " bytes");
       paletteSize = length / 3;
     } else if (name == "tRNS") {
       // Taken as the first before the image data, after the palette of an indexed image.
@@ -207,7 +212,8 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
     std::copy(transparent.begin(), transparent.end(), decoded.indexAlpha.begin());
   } else if ((header.type == 0 && transparent.size() == 2) || (header.type == 2 && transparent.size() == 6)) {
     clear.emplace();
-    for (std::size_t c = 0; c < transparent.size() / 2; ++c) (*clear)[c] = (transparent[2 * c] << 8 | transparent[2 * c + 1]) & top;
+    for (std::size_t c = 0; c < transparent.size() / 2; ++c)
+      (*clear)[c] = (transparent[2 * c] << 8 | transparent[2 * c + 1]) & top;
   }
 
   const std::size_t outBytes = decoded.indexed ? 1 : decoded.sixteenBits ? 8 : 4;
@@ -221,8 +227,10 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
     const std::size_t rowBytes = header.RowBytes(columns), pixelBytes = std::max(1u, channels * header.depth / 8);
     const std::uint8_t* prior = nullptr;
     for (std::size_t j = 0; columns > 0 && j < rows; ++j, at += 1 + rowBytes) {
-      if (*at > 4) return fail("row " + std::to_string(j) + (header.interlaced ? " of pass " + std::to_string(p + 1) : "") +
-                               " has an unknown filter (" + std::to_string(*at) + ")");
+      if (*at > 4) {
+        return fail("row " + std::to_string(j) + (header.interlaced ? " of pass " + std::to_string(p + 1) : "") +
+                    " has an unknown filter (" + std::to_string(*at) + ")");
+      }
       std::uint8_t* row = at + 1;
       Unfilter(*at, row, prior, rowBytes, pixelBytes);
       prior = row;
@@ -237,10 +245,14 @@ Expected<DecodedPng, PngDecodeError> DecodePng(std::span<const std::uint8_t> png
         std::array<unsigned, 4> rgba{};
         if (channels <= 2) rgba = {sample(0), sample(0), sample(0), channels == 2 ? sample(1) : top};
         else rgba = {sample(0), sample(1), sample(2), channels == 4 ? sample(3) : top};
-        if (clear && (*clear)[0] == rgba[0] && (channels == 1 || ((*clear)[1] == rgba[1] && (*clear)[2] == rgba[2]))) rgba[3] = 0;
+        if (clear && (*clear)[0] == rgba[0] && (channels == 1 || ((*clear)[1] == rgba[1] && (*clear)[2] == rgba[2])))
+          rgba[3] = 0;
         for (std::size_t c = 0; c < 4; ++c) {
-          if (decoded.sixteenBits) pixel[2 * c] = static_cast<std::uint8_t>(rgba[c] >> 8), pixel[2 * c + 1] = static_cast<std::uint8_t>(rgba[c]);
-          else pixel[c] = static_cast<std::uint8_t>(rgba[c] * 255 / top);
+          if (decoded.sixteenBits) {
+            pixel[2 * c] = static_cast<std::uint8_t>(rgba[c] >> 8), pixel[2 * c + 1] = static_cast<std::uint8_t>(rgba[c]);
+          } else {
+            pixel[c] = static_cast<std::uint8_t>(rgba[c] * 255 / top);
+          }
         }
       }
     }

@@ -38,8 +38,9 @@ TEST(PngDecode, ReadsEveryFilterInterlaceAndDepthAsThePlainImage) {
     for (unsigned y = 0; y < 11; ++y) {
       for (unsigned i = 0, bit = 0; i < 13u * row.channels; ++i, bit += depth) {
         const unsigned v = Value(i / row.channels, y, i % row.channels, depth);
-        if (depth == 16) samples[y * rowBytes + 2 * i] = static_cast<std::uint8_t>(v >> 8), samples[y * rowBytes + 2 * i + 1] = v & 0xFF;
-        else samples[y * rowBytes + bit / 8] |= static_cast<std::uint8_t>(v << (8 - depth - bit % 8));
+        std::uint8_t* at = samples.data() + y * rowBytes;
+        if (depth == 16) at[2 * i] = static_cast<std::uint8_t>(v >> 8), at[2 * i + 1] = v & 0xFF;
+        else at[bit / 8] |= static_cast<std::uint8_t>(v << (8 - depth - bit % 8));
       }
     }
     std::vector<std::string> names;
@@ -49,7 +50,8 @@ TEST(PngDecode, ReadsEveryFilterInterlaceAndDepthAsThePlainImage) {
       chunks.push_back({nullptr, Bytes(png.begin() + at + 8, png.begin() + at + 8 + png[at + 3])});
     }
     for (std::size_t i = 0; i < names.size(); ++i) chunks[i].type = names[i].c_str();
-    const auto read = DecodePng(png, 1 << 24), plain = DecodePng(testing::HandPng(13, 11, row.type, depth, samples, chunks), 1 << 24);
+    const auto read = DecodePng(png, 1 << 24);
+    const auto plain = DecodePng(testing::HandPng(13, 11, row.type, depth, samples, chunks), 1 << 24);
     ASSERT_TRUE(read && plain) << row.file << ": " << (read ? plain : read).error().message;
     EXPECT_EQ(read->rows, plain->rows) << row.file;
     EXPECT_EQ(read->indexAlpha, plain->indexAlpha) << row.file;
@@ -57,7 +59,8 @@ TEST(PngDecode, ReadsEveryFilterInterlaceAndDepthAsThePlainImage) {
     for (unsigned at = 0; at < 13 * 11; ++at) {  // the first sample: an index, else red, 16 bits or scaled to 8
       const std::uint8_t* first = read->rows.data() + at * pixel;
       const unsigned v = Value(at % 13, at / 13, 0, depth);
-      ASSERT_EQ(depth == 16 ? first[0] << 8 | first[1] : first[0], read->indexed || depth == 16 ? v : v * 255 / top) << row.file << " " << at;
+      ASSERT_EQ(depth == 16 ? first[0] << 8 | first[1] : first[0], read->indexed || depth == 16 ? v : v * 255 / top)
+          << row.file << ", pixel " << at;
     }
     EXPECT_EQ((read->indexed ? read->indexAlpha[read->rows[0]] : read->rows[pixel - 1]) == 0, row.transparent) << row.file;
   }
