@@ -9,7 +9,9 @@ configure_file(${PROJECT_SOURCE_DIR}/data/${QUARVEL_APP_ID}.metainfo.xml
 
 install(TARGETS quarvel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET quarvel)
-  install(TARGETS quarvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # On macOS the window is an application bundle, installed at the prefix's top (as into
+  # /Applications); a bundle needs a destination of its own under the 3.25 policies.
+  install(TARGETS quarvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} BUNDLE DESTINATION .)
   install(FILES data/${QUARVEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_BINARY_DIR}/data/${QUARVEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES data/icons/${QUARVEL_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -661,6 +661,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                "Finds, decodes, draws, compresses and puts back Kosinski, Nemesis, Enigma and Kosinski Moduled blocks.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
+  app.allow_windows_style_options(false);  // on Windows too: "/dir/rom.bin" is a path, not an option
   app.formatter(std::make_shared<HelpFormatter>());
   bool quiet = false;
   app.add_flag("--quiet,-q", quiet, "Report nothing but warnings and errors (no progress, no summaries), on any command");

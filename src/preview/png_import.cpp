@@ -8,154 +8,13 @@
 #include <unordered_map>
 #include <utility>
 
-#ifdef QUARVEL_PNG_IMPORT
-#include <png.h>
-#include <zlib.h>
-#endif
+#include "preview/png_decode.h"
 
 namespace quarvel {
 namespace {
 
 // More pixels than 8,192 tiles many times over: what an image is read up to.
 constexpr std::size_t kLargestImage = std::size_t{1} << 24;
-
-constexpr std::uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-}  // namespace
-
-bool LooksLikePng(std::span<const std::uint8_t> bytes) {
-  return bytes.size() >= 8 && std::equal(bytes.begin(), bytes.begin() + 8, kPngSignature);
-}
-
-#ifdef QUARVEL_PNG_IMPORT
-
-namespace {
-
-// What libpng read: rows of indices (one a byte) or of RGBA (8 or 16 bits a channel,
-// big-endian), and the alpha of each palette index. Every C++ object that the reading
-// touches lives here, outside the function that libpng may leave by longjmp.
-struct PngRead {
-  std::span<const std::uint8_t> png;
-  std::size_t at = 0;
-  char problem[256] = {};
-  std::uint32_t width = 0, height = 0;
-  bool indexed = false;
-  bool sixteenBits = false;
-  std::array<std::uint8_t, 256> indexAlpha{};
-  std::vector<std::uint8_t> rows;
-  std::size_t rowBytes = 0;
-  std::vector<png_bytep> rowStarts;
-};
-
-void Failed(png_structp png, png_const_charp message) {
-  auto* read = static_cast<PngRead*>(png_get_error_ptr(png));
-  std::strncpy(read->problem, message, sizeof read->problem - 1);
-  png_longjmp(png, 1);
-}
-
-void Ignored(png_structp, png_const_charp) {}
-
-void ReadBytes(png_structp png, png_bytep into, png_size_t count) {
-  auto* read = static_cast<PngRead*>(png_get_io_ptr(png));
-  if (count > read->png.size() - read->at) png_error(png, "the file ends inside the image");
-  std::memcpy(into, read->png.data() + read->at, count);
-  read->at += count;
-}
-
-// Reads the image into `read`; false with `read.problem` set when it cannot. Holds no
-// object of its own that a longjmp out of libpng would fail to destroy.
-bool ReadWithLibpng(png_structp png, png_infop info, PngRead& read) {
-  if (setjmp(png_jmpbuf(png)) != 0) return false;
-  png_set_read_fn(png, &read, ReadBytes);
-  static constexpr png_byte kText[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0";
-  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kText, 5);  // nothing more to inflate
-  png_read_info(png, info);
-  int depth = 0, type = 0, interlace = 0;
-  png_get_IHDR(png, info, &read.width, &read.height, &depth, &type, &interlace, nullptr, nullptr);
-  if (read.width % 8 != 0 || read.height % 8 != 0 || read.width == 0 || read.height == 0 ||
-      std::size_t{read.width} * read.height > kLargestImage)
-    return true;  // the caller says why, with the size
-  read.indexed = type == PNG_COLOR_TYPE_PALETTE;
-  read.sixteenBits = depth == 16;
-  read.indexAlpha.fill(255);
-  if (read.indexed) {
-    png_bytep alpha = nullptr;
-    int count = 0;
-    if (png_get_tRNS(png, info, &alpha, &count, nullptr) != 0)
-      for (int i = 0; i < count && i < 256; ++i) read.indexAlpha[static_cast<std::size_t>(i)] = alpha[i];
-    png_set_packing(png);
-  } else {
-    png_set_expand(png);  // grey below 8 bits to 8, a transparent colour to alpha
-    png_set_gray_to_rgb(png);
-    if ((type & PNG_COLOR_MASK_ALPHA) == 0 && png_get_valid(png, info, PNG_INFO_tRNS) == 0)
-      png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
-  }
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  read.rowBytes = png_get_rowbytes(png, info);
-  read.rows.resize(read.rowBytes * read.height);
-  read.rowStarts.resize(read.height);
-  for (std::size_t y = 0; y < read.height; ++y) read.rowStarts[y] = read.rows.data() + y * read.rowBytes;
-  png_read_image(png, read.rowStarts.data());
-  png_read_end(png, nullptr);
-  return true;
-}
-
-std::uint32_t BigEndian32(const std::uint8_t* bytes) {
-  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
-}
-
-// The bytes of filtered rows that an image of the header's size, colours and interlace
-// needs; nothing when the header is no header, or the image is larger than any read.
-std::optional<std::uint64_t> ImageDataNeeded(std::span<const std::uint8_t> png) {
-  if (png.size() < 33 || std::memcmp(png.data() + 12, "IHDR", 4) != 0) return std::nullopt;
-  const std::uint64_t width = BigEndian32(png.data() + 16), height = BigEndian32(png.data() + 20);
-  const unsigned depth = png[24], type = png[25], interlaced = png[28];
-  static constexpr unsigned kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
-  if (width * height > kLargestImage || type > 6 || kChannels[type] == 0) return std::nullopt;
-  const auto rows = [&](std::uint64_t across, std::uint64_t down) {
-    return across == 0 || down == 0 ? 0 : down * (1 + (across * kChannels[type] * depth + 7) / 8);
-  };
-  if (interlaced == 0) return rows(width, height);
-  static constexpr unsigned kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-  std::uint64_t needed = 0;
-  for (const auto& [x, y, dx, dy] : kAdam7)
-    needed += rows(width > x ? (width - x + dx - 1) / dx : 0, height > y ? (height - y + dy - 1) / dy : 0);
-  return needed;
-}
-
-// Whether the image data (the zlib stream of the IDAT chunks) inflates to more than the
-// rows need: it is inflated only that far, so that a small file that inflates to
-// gigabytes costs no more than the image it claims to be.
-bool MoreImageDataThanNeeded(std::span<const std::uint8_t> png) {
-  const auto needed = ImageDataNeeded(png);
-  if (!needed) return false;  // libpng says what is wrong
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return false;
-  std::vector<std::uint8_t> out(64 * 1024);
-  std::uint64_t inflated = 0;
-  int status = Z_OK;
-  for (std::size_t at = 8; at + 12 <= png.size() && status == Z_OK && inflated <= *needed;) {
-    const std::uint32_t length = BigEndian32(png.data() + at);
-    if (length > png.size() - at - 12) break;
-    const bool data = std::memcmp(png.data() + at + 4, "IDAT", 4) == 0;
-    if (std::memcmp(png.data() + at + 4, "IEND", 4) == 0) break;
-    if (data) {
-      stream.next_in = const_cast<Bytef*>(png.data() + at + 8);
-      stream.avail_in = length;
-      while (stream.avail_in > 0 && status == Z_OK && inflated <= *needed) {
-        stream.next_out = out.data();
-        stream.avail_out = static_cast<uInt>(std::min<std::uint64_t>(out.size(), *needed + 1 - inflated));
-        status = inflate(&stream, Z_NO_FLUSH);
-        inflated += static_cast<uInt>(stream.next_out - out.data());
-      }
-    }
-    at += std::size_t{length} + 12;
-  }
-  inflateEnd(&stream);
-  return inflated > *needed;
-}
 
 // A channel of 16 bits as the 8-bit value it was made from (v * 257), or -1.
 int EightBits(const std::uint8_t* channel) {
@@ -333,10 +192,10 @@ Expected<ImportedTiles, PngProblem> MatchTiles(const Picture& picture, unsigned 
   return read;
 }
 
-// Sets the key of each pixel of what libpng read; fails for a pixel no tile can hold:
+// Sets the key of each pixel of what was read; fails for a pixel no tile can hold:
 // partly transparent, of an index above 63, of a 16-bit colour no 8-bit one makes, or of
 // a colour when there is no palette.
-Expected<void, PngProblem> Keys(const PngRead& read, Picture& picture, const std::vector<Palette>& palette) {
+Expected<void, PngProblem> Keys(const DecodedPng& read, Picture& picture, const std::vector<Palette>& palette) {
   using Kind = PngProblem::Kind;
   const std::size_t width = read.width;
   picture.keys.resize(width * read.height);
@@ -386,32 +245,22 @@ std::string Tiles(std::size_t count) { return std::to_string(count) + (count == 
 
 }  // namespace
 
-bool CanReadPng() { return true; }
-
 Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
                                                  const PictureReading& how) {
   using Kind = PngProblem::Kind;
-  PngRead read;
-  read.png = png;
-  if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return Fail(PngProblem{Kind::NotPng, "it is not a PNG image"});
-  if (MoreImageDataThanNeeded(png)) {
-    const std::uint32_t width = BigEndian32(png.data() + 16), height = BigEndian32(png.data() + 20);
-    return Fail(PngProblem{Kind::TooMuchData, "the image holds more data than its " + std::to_string(width) + " x " +
-                                                  std::to_string(height) + " pixels need",
-                           width, height});
+  auto decoded = DecodePng(png, kLargestImage);
+  if (!decoded) {
+    const PngDecodeError& fault = decoded.error();
+    const Kind kind = fault.kind == PngDecodeError::Kind::NotPng        ? Kind::NotPng
+                      : fault.kind == PngDecodeError::Kind::TooMuchData ? Kind::TooMuchData
+                                                                        : Kind::Unreadable;
+    return Fail(PngProblem{kind, kind == Kind::Unreadable ? "the image cannot be read: " + fault.message : fault.message,
+                           fault.width, fault.height});
   }
-  png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read, Failed, Ignored);
-  png_infop info = reader != nullptr ? png_create_info_struct(reader) : nullptr;
-  if (info == nullptr) {
-    png_destroy_read_struct(&reader, nullptr, nullptr);
-    return Fail(PngProblem{Kind::Unreadable, "there is not memory enough to read the image"});
-  }
-  const bool readable = ReadWithLibpng(reader, info, read);
-  png_destroy_read_struct(&reader, &info, nullptr);
+  DecodedPng& read = *decoded;
   Picture picture;
   picture.width = read.width, picture.height = read.height, picture.indexed = read.indexed;
   const std::string size = std::to_string(read.width) + " x " + std::to_string(read.height) + " pixels";
-  if (!readable) return Fail(picture.Problem(Kind::Unreadable, "the image cannot be read: " + std::string(read.problem)));
   const auto notWhole = [&](unsigned zoom) {
     PngProblem problem = picture.Problem(
         Kind::NotWholeTiles, "the image is " + size + "; " + (zoom > 1 ? "at zoom " + std::to_string(zoom) + " " : "") +
@@ -526,14 +375,5 @@ Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> p
   return std::move(imported);
 }
 
-#else
-
-bool CanReadPng() { return false; }
-
-Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t>, const std::vector<Palette>&, const PictureReading&) {
-  return Fail(PngProblem{PngProblem::Kind::NotPng, "this build of the tool reads no PNG images (it was built without libpng)"});
-}
-
-#endif
 
 }  // namespace quarvel

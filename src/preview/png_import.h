@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/expected.h"
+#include "preview/png_decode.h"
 #include "preview/tile_image.h"
 
 namespace quarvel {
@@ -73,9 +74,9 @@ struct ImportedTiles {
 // Why an image gives no tiles: what was wrong, where, and a sentence in English.
 struct PngProblem {
   enum class Kind {
-    NotPng,             // not a PNG image, or a build that reads none
+    NotPng,             // not a PNG image
     TooMuchData,        // image data that inflates past what its pixels need
-    Unreadable,         // libpng could not read it, or there was no memory
+    Unreadable,         // a file that breaks the PNG format (see DecodePng), or no memory to read it
     NotWholeTiles,      // a width or height that is no multiple of 8 x `zoom`
     TooManyPixels,      // more than 2^24 pixels
     PartlyTransparent,  // at `x`, `y`
@@ -98,9 +99,6 @@ struct PngProblem {
   std::optional<unsigned> line = std::nullopt;  // the palette line every tile was matched in, when there was one
   std::size_t lines = 0;         // of the palette
 };
-
-// Whether this build reads PNG files (it needs libpng).
-bool CanReadPng();
 
 // The tiles of a PNG picture of 8x8 tiles in rows. A tile pixel is a zoom x zoom cell:
 // the zoom given, else the layout's (when the picture keeps one that fits its size), else
@@ -126,8 +124,5 @@ bool CanReadPng();
 // colours no one line holds (naming the tile and a colour), and for an index above 63.
 Expected<ImportedTiles, PngProblem> TilesFromPng(std::span<const std::uint8_t> png, const std::vector<Palette>& palette,
                                                  const PictureReading& how = {});
-
-// Whether `bytes` begin as a PNG image does.
-bool LooksLikePng(std::span<const std::uint8_t> bytes);
 
 }  // namespace quarvel

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#ifdef QUARVEL_MD5
-#include <md5.h>
-#endif
+#include "common/md5.h"
 
 #include "formats/format_table.h"
 #include "rom/rom_image.h"
@@ -100,15 +98,6 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const Kno
   return IdentifyChanged(image, known);
 }
 
-std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
-#ifdef QUARVEL_MD5
-  char hex[MD5_DIGEST_STRING_LENGTH];
-  MD5Data(bytes.data(), bytes.size(), hex);
-  return std::string(hex);
-#else
-  (void)bytes;
-  return std::nullopt;
-#endif
-}
+std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) { return Md5Text(bytes); }
 
 }  // namespace quarvel

@@ -15,9 +15,10 @@ struct Chunk {
 };
 
 // A PNG written by hand: `samples` row by row as the colour type and depth lay them out,
-// `chunks` before the image data, and `excess` zero bytes more image data than the rows.
+// `chunks` before the image data, and `excess` zero bytes more image data than the rows;
+// with a `filter`, the samples are given as that filter leaves them.
 inline Bytes HandPng(unsigned width, unsigned height, std::uint8_t colourType, std::uint8_t depth, const Bytes& samples,
-              const std::vector<Chunk>& chunks = {}, std::size_t excess = 0) {
+              const std::vector<Chunk>& chunks = {}, std::size_t excess = 0, std::uint8_t filter = 0) {
   Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   auto chunk = [&png](const char* type, const Bytes& data) {
     for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(data.size() >> shift));
@@ -34,7 +35,7 @@ inline Bytes HandPng(unsigned width, unsigned height, std::uint8_t colourType, s
   const std::size_t rowBytes = samples.size() / height;
   Bytes rows;
   for (unsigned y = 0; y < height; ++y) {
-    rows.push_back(0);
+    rows.push_back(filter);
     rows.insert(rows.end(), samples.begin() + y * rowBytes, samples.begin() + (y + 1) * rowBytes);
   }
   rows.resize(rows.size() + excess, 0);
