@@ -85,9 +85,9 @@ std::optional<RomHeader> ReadRomHeader(std::span<const std::uint8_t> image) {
 std::span<const KnownRom> KnownRoms() { return kKnownRoms; }
 
 RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known) {
-  const auto md5 = Md5Hex(image);
+  const std::string md5 = Md5Text(image);
   for (const auto& rom : known)
-    if (md5 && !rom.md5.empty() && rom.size == image.size() && *md5 == rom.md5) return {RomIdentity::How::Exactly, &rom};
+    if (!rom.md5.empty() && rom.size == image.size() && md5 == rom.md5) return {RomIdentity::How::Exactly, &rom};
   const auto header = ReadRomHeader(image);
   if (!header) return {};
   for (const auto& rom : known) {
@@ -98,6 +98,5 @@ RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const Kno
   return IdentifyChanged(image, known);
 }
 
-std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) { return Md5Text(bytes); }
 
 }  // namespace quarvel

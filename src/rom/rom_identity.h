@@ -65,7 +65,4 @@ std::span<const KnownRom> KnownRoms();
 // catalogue's blocks may be part of another's, then the highest share); else Unknown.
 RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known = KnownRoms());
 
-// The MD5 of `bytes` in lower-case hexadecimal (common/md5.h); every build has it.
-std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes);
-
 }  // namespace quarvel

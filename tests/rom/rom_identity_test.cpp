@@ -1,5 +1,6 @@
 #include "rom/rom_identity.h"
 #include "rom/rom_layout.h"
+#include "common/md5.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ TEST(RomLayout, ADumpHoldsEachBlocksOddBytesThenItsEvenBytes) {
 // another the first five.
 TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksumThenByItsBlocks) {
   const Bytes image = testing::WithHeader(0x20000, "GM 00009999-01", 0x1234);
-  const std::string md5 = Md5Hex(image).value_or("");
+  const std::string md5 = Md5Text(image);
   std::vector<KnownBlock> blocks;
   for (std::uint32_t i = 0; i < 10; ++i) blocks.push_back({0x1000 + 0x100 * i, Formats()[i % 4].format});
   const KnownRom known[] = {
@@ -98,7 +99,6 @@ TEST(RomIdentity, ReadsTheHeader) {
   EXPECT_EQ(header->storedChecksum, 0x264A);
   EXPECT_EQ(header->romEnd, 0x7FFFFu);
   EXPECT_EQ(header->region, "JUE");
-  EXPECT_EQ(Md5Hex(Bytes{}).value_or("d41d8cd98f00b204e9800998ecf8427e"), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 }  // namespace
