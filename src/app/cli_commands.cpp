@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "catalogue/catalogue_extract.h"
+#include "common/md5.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
@@ -720,6 +721,7 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
     out << "header:         none (no \"SEGA\" at 0x100)\n";
   }
   out << "size:           " << rom->size() << " bytes\n"
+      << "md5:            " << Md5Text(*rom) << '\n'
       << "interleaved:    " << (layout == RomLayout::Interleaved ? "yes (.smd), read de-interleaved" : "no") << '\n';
   const RomIdentity identity = IdentifyRom(*rom);
   out << "catalogue:      ";

@@ -1,6 +1,8 @@
 // Real ROM images as users have them: what `info` says of them, and interleaved dumps.
 #include <gtest/gtest.h>
 
+#include "common/md5.h"
+
 #include "rom/rom_image.h"
 #include "run_cli.h"
 #include "support/bytes.h"
@@ -44,7 +46,9 @@ TEST(CliInfo, SaysWhatTheHeaderHoldsAndWhichRomItIs) {
       {"changed", testing::ChangedKnownRom("Sonic1", 1),
        {"catalogue:      a changed Sonic 1 (revision 00): 178 of 179 known blocks in place\n"}},
       {"no header", testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin"),
-       {"header:         none (no \"SEGA\" at 0x100)\nsize:           32768 bytes\n", "catalogue:      none: an unknown image\n"}},
+       {"header:         none (no \"SEGA\" at 0x100)\nsize:           32768 bytes\nmd5:            " +
+            Md5Text(testing::ReadFile(fs::path(QUARVEL_BIN_DIR) / "demo.bin")) + "\n",
+        "catalogue:      none: an unknown image\n"}},
   };
   for (const auto& row : rows) {
     const fs::path rom = dir.path() / "rom.bin";
