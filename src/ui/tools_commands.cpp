@@ -146,6 +146,8 @@ std::string RomSummary(const PlainImage& image, std::string_view shown) {
   const RomIdentity identity = IdentifyRom(image.bytes);
   const std::string checksum =
       header->storedChecksum == ComputeChecksum(image.bytes) ? "checksum correto" : "checksum incorreto";
+  if (!identity.rom && !HasMegaDriveHeader(image.bytes))
+    return line + "ROM desconhecido, sem cabeçalho de Mega Drive (não há \"SEGA\" em 0x100).";
   if (!identity.rom) return line + "ROM desconhecido: " + checksum + ".";
   const std::string name(FindRomCatalogue(identity.rom->baseName)->listText);
   const bool changed = identity.how == RomIdentity::How::Changed;

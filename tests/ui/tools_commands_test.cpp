@@ -336,6 +336,8 @@ TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
             "Parece um arquivo intercalado (.smd), mas não é: lido como está. Sonic 2 (revisão 01): checksum incorreto; "
             "catálogo Sonic 2 (parcial).");
   EXPECT_EQ(RomSummary({testing::Bytes(100), RomLayout::Plain}, "Sonic1"), "Pequeno demais para um cabeçalho de Mega Drive.");
+  EXPECT_EQ(RomSummary({testing::Bytes(0x400, 0xFF), RomLayout::Plain}, "Sonic1"),
+            "ROM desconhecido, sem cabeçalho de Mega Drive (não há \"SEGA\" em 0x100).");  // as the demo
   EXPECT_EQ(RomSummary({testing::ChangedKnownRom("Sonic1", 1), RomLayout::Plain}, "Custom"),
             "Sonic 1 alterado (revisão 00): 178 de 179 blocos conhecidos no lugar; checksum incorreto; catálogo Sonic 1; "
             "escolha Sonic 1 na lista de ROMs.");
