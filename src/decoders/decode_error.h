@@ -23,6 +23,7 @@ enum class DecodeErrorKind {
   MalformedCodeTable,      // Nemesis: a code reaches past the code table
   TooManyTiles,            // Nemesis: more tiles than the output can hold
   BadModule,               // Kosinski Moduled: a module stops early or decodes to the wrong size
+  BadCopy,                 // Saxman: a copy reads the byte it writes, or the count ends inside one
 };
 
 struct DecodeError {

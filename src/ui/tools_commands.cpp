@@ -62,6 +62,7 @@ std::string ReasonInPortuguese(const DecodeError& error) {
     case DecodeErrorKind::MalformedCodeTable: return "a tabela de códigos do bloco é inválida no byte " + at;
     case DecodeErrorKind::TooManyTiles: return "o bloco declara mais ladrilhos do que o formato permite";
     case DecodeErrorKind::BadModule: return "um módulo do bloco é inválido no byte " + at;
+    case DecodeErrorKind::BadCopy: return "uma cópia do bloco é inválida no byte " + at;
     case DecodeErrorKind::SourceIsDestination: return "o destino é o próprio ROM, que nunca é gravado";
     case DecodeErrorKind::CannotWriteDestination:
       return "não foi possível gravar o arquivo de destino" + (why.empty() ? "" : ": " + why);
