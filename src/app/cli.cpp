@@ -40,6 +40,8 @@ struct Arguments {
   cli::ScanArgs scan;
   std::string accurateGame;  // empty: the smallest block
   std::string headerSize;    // a Kosinski Moduled header's size, 0x... or decimal
+  std::string streamSize;    // a Saxman stream's size, when it has no header
+  bool noSizeHeader = false;  // a Saxman stream alone, without its count
 
   Format format() const { return FormatNamed(formatName)->format; }
   // Nothing for "auto".
@@ -69,6 +71,13 @@ std::string FormatNames() {
     if (i > 0) names += i + 1 == formats.size() ? " or " : ", ";
     names += formats[i].name;
   }
+  return names;
+}
+
+// "kos, nem, eni, kosm, sax"
+std::string ShortNames() {
+  std::string names;
+  for (const auto& info : Formats()) names.append(names.empty() ? "" : ", ").append(info.shortName);
   return names;
 }
 
@@ -128,7 +137,7 @@ CLI::Validator FormatWord(std::vector<std::string> formats, std::vector<std::str
           return std::string();
         }
         const std::string problem = others(value);
-        return problem.empty() ? problem : problem + " (or kos, nem, eni, kosm)";
+        return problem.empty() ? problem : problem + " (or " + ShortNames() + ")";
       },
       "");
 }
@@ -141,7 +150,7 @@ void AddFormat(CLI::App& command, std::string& format, bool automatic = false) {
   shown.insert(shown.end(), more.begin(), more.end());
   CLI::Option* option =
       command.add_option("--format,-f", format,
-                         "Compression format: " + FormatNames() + " (kos, nem, eni, kosm)" +
+                         "Compression format: " + FormatNames() + " (" + ShortNames() + ")" +
                              (automatic ? ", or auto: the one the scan rates highest there" : ""))
           ->type_name(Joined(shown))
           ->transform(FormatWord(FormatWords(), more));
@@ -180,33 +189,6 @@ std::string CatalogueNames() {
   return names;
 }
 
-Command AddDecompress(CLI::App& app, Arguments& a) {
-  CLI::App* command = app.add_subcommand(
-      "decompress", "Decode the block at an offset of a ROM image into a file ('-' for standard output)");
-  command->footer(
-      "Example:\n"
-      "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
-      "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
-  AddFormat(*command, a.formatName, true);
-  AddOffset(*command, a.offset, true);
-  command->add_option("--base", a.base,
-                      "Enigma: a word to add to every word decoded, as the games add the first tile of the art "
-                      "(hexadecimal, default 0)")
-      ->type_name("WORD")
-      ->check(HexWord());
-  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
-  command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
-  return {command, [&a](const cli::Streams& s) {
-            if (!a.base.empty() && a.formatOrAuto() != Format::Enigma)
-              return s.Error("--base applies to Enigma blocks only (name --format enigma)", cli::kUsage);
-            const auto base = static_cast<std::uint16_t>(a.base.empty() ? 0 : std::stoul(a.base, nullptr, 16));
-            return cli::Decompress(a.formatOrAuto(), a.offset, base, a.rom, a.output, Folder(a), s);
-          }};
-}
-
-// The games whose compressors wrote differently, and the Nemesis form of each.
-constexpr std::pair<std::string_view, bool> kGames[] = {{"s1", false}, {"s2", false}, {"s3", true}, {"sk", true}, {"s3k", true}};
-
 // A number written 0x... (hexadecimal) or in decimal digits, or nothing when it is not one.
 std::optional<unsigned long> NumberIn(const std::string& value) {
   const bool hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0;
@@ -233,6 +215,42 @@ CLI::Validator Number(unsigned long low, unsigned long high, const std::string& 
 // A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
 CLI::Validator Size() { return Number(1, 0xFFFF, "a size of 1 to 65,535 bytes"); }
 
+Command AddDecompress(CLI::App& app, Arguments& a) {
+  CLI::App* command = app.add_subcommand(
+      "decompress", "Decode the block at an offset of a ROM image into a file ('-' for standard output)");
+  command->footer(
+      "Example:\n"
+      "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
+      "The ROM image is only read. OUT is replaced whole once the block has decoded, and left as it was on failure.");
+  AddFormat(*command, a.formatName, true);
+  AddOffset(*command, a.offset, true);
+  command->add_option("--base", a.base,
+                      "Enigma: a word to add to every word decoded, as the games add the first tile of the art "
+                      "(hexadecimal, default 0)")
+      ->type_name("WORD")
+      ->check(HexWord());
+  command->add_option("--stream-size", a.streamSize,
+                      "Saxman: a stream without its size header, of SIZE bytes (Sonic 2's sound driver: 0xF63 bytes "
+                      "at 0xEC0E8)")
+      ->type_name("SIZE")
+      ->check(Size());
+  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
+  command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
+  return {command, [&a](const cli::Streams& s) {
+            if (!a.base.empty() && a.formatOrAuto() != Format::Enigma)
+              return s.Error("--base applies to Enigma blocks only (name --format enigma)", cli::kUsage);
+            if (!a.streamSize.empty() && a.formatOrAuto() != Format::Saxman)
+              return s.Error("--stream-size applies to Saxman streams only (name --format saxman)", cli::kUsage);
+            const auto base = static_cast<std::uint16_t>(a.base.empty() ? 0 : std::stoul(a.base, nullptr, 16));
+            std::optional<std::uint16_t> streamSize;
+            if (!a.streamSize.empty()) streamSize = static_cast<std::uint16_t>(*NumberIn(a.streamSize));
+            return cli::Decompress(a.formatOrAuto(), a.offset, {base, streamSize}, a.rom, a.output, Folder(a), s);
+          }};
+}
+
+// The games whose compressors wrote differently, and the Nemesis form of each.
+constexpr std::pair<std::string_view, bool> kGames[] = {{"s1", false}, {"s2", false}, {"s3", true}, {"sk", true}, {"s3k", true}};
+
 Command AddCompress(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand(
       "compress", "Compress a file into a block of a format ('-' for standard input or output)");
@@ -246,7 +264,8 @@ Command AddCompress(CLI::App& app, Arguments& a) {
       "counts. With --accurate, the very bytes the games' own compressor wrote for the same data (usually a\n"
       "little larger): for rebuilding a game from its disassembly byte for byte. GAME is s1 or s2 (the default),\n"
       "or s3, sk or s3k, whose Nemesis blocks are padded to an even length; the other formats are the same in\n"
-      "every game.\n" + limits + ".");
+      "every game. A Saxman block is a song, its stream's size then the stream; --no-size-header writes the\n"
+      "stream alone, as Sonic 2 keeps its sound driver.\n" + limits + "."),
   AddFormat(*command, a.formatName);
   std::vector<std::string> games;
   for (const auto& [game, even] : kGames) games.emplace_back(game);
@@ -259,18 +278,21 @@ Command AddCompress(CLI::App& app, Arguments& a) {
                       "Kosinski Moduled, with --accurate: the size the block's header states, when not the data's")
       ->type_name("SIZE")
       ->check(Size());
+  command->add_flag("--no-size-header", a.noSizeHeader, "Saxman: write the stream without its size header");
   command->add_option("IN", a.rom, "File to compress, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
   return {command, [&a](const cli::Streams& s) {
             if (!a.headerSize.empty() && (a.accurateGame.empty() || a.format() != Format::KosinskiModuled))
               return s.Error("--header-size goes with --accurate and the Kosinski Moduled format", cli::kUsage);
+            if (a.noSizeHeader && a.format() != Format::Saxman)
+              return s.Error("--no-size-header applies to Saxman streams only (name --format saxman)", cli::kUsage);
             std::optional<AccurateOptions> accurate;
             if (!a.accurateGame.empty()) {
               accurate.emplace();
               for (const auto& [game, even] : kGames) accurate->evenLength |= game == a.accurateGame && even;
               if (!a.headerSize.empty()) accurate->headerSize = static_cast<std::uint16_t>(*NumberIn(a.headerSize));
             }
-            return cli::Compress(a.format(), a.rom, a.output, accurate, Folder(a), s);
+            return cli::Compress(a.format(), a.rom, a.output, accurate, a.noSizeHeader, Folder(a), s);
           }};
 }
 
@@ -281,12 +303,18 @@ Command AddCheckAccurate(CLI::App& app, Arguments& a) {
       "Example:\n"
       "  quarvel-cli check-accurate --format nemesis artnem/Rings.nem\n"
       "The file is decoded and its data compressed again as the games' compressor did (a Nemesis block in the\n"
-      "Sonic 1 and 2 form and in the Sonic 3 & Knuckles form, a Kosinski Moduled block with its header's size).\n"
+      "Sonic 1 and 2 form and in the Sonic 3 & Knuckles form, a Kosinski Moduled block with its header's size;\n"
+      "with --no-size-header, a Saxman stream without its size header, as a disassembly keeps the sound driver).\n"
       "Exit status 0 when the file is identical: a disassembly may keep its data decompressed and still build\n"
       "the game byte for byte; 1 when it differs (the first byte that does is named) or does not decode.");
   AddFormat(*command, a.formatName);
+  command->add_flag("--no-size-header", a.noSizeHeader, "Saxman: the file is a stream without its size header");
   command->add_option("FILE", a.rom, "The compressed block, the whole file, or - for standard input")->required();
-  return {command, [&a](const cli::Streams& s) { return cli::CheckAccurate(a.format(), a.rom, Folder(a), s); }};
+  return {command, [&a](const cli::Streams& s) {
+    if (a.noSizeHeader && a.format() != Format::Saxman)
+      return s.Error("--no-size-header applies to Saxman streams only (name --format saxman)", cli::kUsage);
+    return cli::CheckAccurate(a.format(), a.rom, a.noSizeHeader, Folder(a), s);
+  }};
 }
 
 Command AddCatalogue(CLI::App& app, Arguments& a) {
@@ -377,13 +405,14 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "Every offset is tried. A Kosinski block must reach its end marker with no copy from before its start\n"
       "and decode to 32 bytes or more; a Nemesis block must have a well-formed code table and decode every\n"
       "tile through codes it defines; a Kosinski Moduled block, modules of 4096 bytes that are Kosinski blocks;\n"
-      "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry. A block\n"
-      "that is the games' own output weighs 1; any other weighs less at an odd offset. Of overlapping\n"
+      "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry; a Saxman\n"
+      "song, a size and a stream of it with no command an encoder would not write. A block that is the games'\n"
+      "own output weighs 1; any other but a song weighs less at an odd offset. Of overlapping\n"
       "candidates the games' own output is listed, else one of confidence 0.5 or more, else the first.");
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
   choices.emplace_back("all");
-  command->add_option("--format,-f", a.scanFormat, FormatNames() + " (kos, nem, eni, kosm), or all (default)")
+  command->add_option("--format,-f", a.scanFormat, FormatNames() + " (" + ShortNames() + "), or all (default)")
       ->type_name(Joined(choices))
       ->transform(FormatWord(FormatWords(), {"all", "both"}));
   command->add_flag("--json", a.scan.json,
@@ -457,6 +486,9 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->add_flag("--allow-large", a.insert.allowLarge, "Let --append grow the ROM past 4 MiB");
   command->add_flag("--no-checksum", a.insert.keepChecksum, "Leave the header's checksum as it is");
   command->add_flag("--resize", a.insert.resize, "Let a Nemesis block hold another count of tiles than the old one");
+  command->add_option("--stream-size", a.streamSize, "Saxman: refused, as a stream without its size header has its size "
+                      "in the game's code")
+      ->type_name("SIZE");
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);
@@ -464,6 +496,12 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   return {command, [&a](const cli::Streams& s) {
             cli::InsertArgs args = a.insert;
             if (!a.fill.empty()) args.fill = static_cast<std::uint8_t>(std::stoul(a.fill, nullptr, 16));
+            if (!a.streamSize.empty())
+              return s.Error("cannot insert a Saxman stream without its size header: its size lives in the game's code "
+                             "(Sonic 2's sound driver: the count its loader moves), which the tool does not change. "
+                             "Write the stream with 'compress --no-size-header', put it in place and change that count "
+                             "by hand",
+                             cli::kUsage);
             return cli::Insert(a.format(), a.offset, a.rom, a.data, a.output, args, Folder(a), s);
           }};
 }
@@ -658,7 +696,8 @@ class HelpFormatter : public CLI::Formatter {
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, Terminals terminals) {
   CLI::App app{"Quarvel Descompressor: the compressed blocks of Mega Drive ROM images.\n"
-               "Finds, decodes, draws, compresses and puts back Kosinski, Nemesis, Enigma and Kosinski Moduled blocks.",
+               "Finds, decodes, draws, compresses and puts back Kosinski, Nemesis, Enigma, Kosinski Moduled and Saxman\n"
+               "blocks.",
                "quarvel-cli"};
   app.set_version_flag("--version", "quarvel-cli " QUARVEL_VERSION);
   app.allow_windows_style_options(false);  // on Windows too: "/dir/rom.bin" is a path, not an option
@@ -688,6 +727,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "  quarvel-cli decompress -f nem -o 107184 --radix dec sonic.bin - > tiles.dat\n"
       "  quarvel-cli decompress -f eni -o '$3C000' --base 0x8400 sonic.bin title.map\n"
+      "  quarvel-cli decompress -f sax -o EC0E8 --stream-size 0xF63 sonic2.bin driver.bin\n"
       "  quarvel-cli compress --format kosinski level.dat level.kos\n"
       "  quarvel-cli compress --format kosinski --accurate level.dat level.kos\n"
       "  quarvel-cli check-accurate --format nemesis art.nem\n"

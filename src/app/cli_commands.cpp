@@ -13,6 +13,7 @@
 #include "catalogue/entry.h"
 #include "catalogue/rom_names.h"
 #include "decoders/enigma.h"
+#include "decoders/saxman.h"
 #include "files/extraction.h"
 #include "formats/accurate_check.h"
 #include "files/files.h"
@@ -149,8 +150,12 @@ class RomInput {
     return rom;
   }
 
-  DecodeResult<DecodedBlock> Read(Format format, std::int64_t offset) const {
-    return file_ != nullptr ? ReadBlock(format, *file_, offset) : DecodeBlock(format, bytes_, offset);
+  DecodeResult<DecodedBlock> Read(Format format, std::int64_t offset) const { return Read(CodecOf(format).decode, offset); }
+  DecodeResult<DecodedBlock> Read(const SourceDecoder& decode, std::int64_t offset) const {
+    if (file_ != nullptr) return ReadBlock(decode, *file_, offset);
+    auto in = SpanSource::Open(bytes_, offset);
+    if (!in) return Fail(in.error());
+    return decode(*in);
   }
 
   // The whole image (read now, for a file); nothing when the file cannot be read.
@@ -307,7 +312,7 @@ Expected<Format, int> ChooseFormat(std::optional<Format> asked, const RomInput& 
   return *best;
 }
 
-int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, std::uint16_t base, const std::string& romArg,
+int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, const DecodeArgs& args, const std::string& romArg,
                const std::string& outArg, const CatalogueLocation& catalogues, const Streams& streams) {
   const auto offset = ParseOffset(offsetArg, streams);
   if (!offset) return offset.error();
@@ -318,14 +323,17 @@ int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, std::uin
   const auto format = ChooseFormat(asked, *rom, *offset, romArg, streams);
   if (!format) return format.error();
 
-  auto block = Decoded(rom->Read(*format, *offset), streams);
+  const auto streamSize = args.streamSize;
+  auto block = Decoded(streamSize ? rom->Read([streamSize](ByteSource& in) { return DecodeSaxmanStream(in, *streamSize); }, *offset)
+                                  : rom->Read(*format, *offset),
+                       streams);
   if (!block) return block.error();
-  if (*format == Format::Enigma) AddBaseWord(block->bytes, base);
+  if (*format == Format::Enigma) AddBaseWord(block->bytes, args.base);
   return Write(block->bytes, outArg, protect, streams);
 }
 
 int Compress(Format format, const std::string& in, const std::string& out, const std::optional<AccurateOptions>& accurate,
-             const CatalogueLocation& catalogues, const Streams& streams) {
+             bool streamOnly, const CatalogueLocation& catalogues, const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   const FormatInfo& info = InfoOf(format);
   const auto data = ReadInput(in, info.largestData,
@@ -337,16 +345,17 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   const FormatCodec& codec = CodecOf(format);
   const auto compressed = accurate ? codec.compressAccurate(*data, *accurate) : codec.compress(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
-  return Write(*compressed, out, protect, streams);
+  return Write(std::span(*compressed).subspan(streamOnly ? kSaxmanHeaderBytes : 0), out, protect, streams);
 }
 
-int CheckAccurate(Format format, const std::string& file, const CatalogueLocation& catalogues, const Streams& streams) {
+int CheckAccurate(Format format, const std::string& file, bool streamOnly, const CatalogueLocation& catalogues,
+                  const Streams& streams) {
   ProtectedFiles protect = CataloguesProtected(catalogues);
   const auto block = ReadInput(file, kRomImageLimit, kRomLimitReason, protect, "the block being checked", streams);
   if (!block) return block.error();
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const std::string name = file == "-" ? "standard input" : "'" + file + "'";
-  const auto check = quarvel::CheckAccurate(format, *block);
+  const auto check = quarvel::CheckAccurate(format, *block, streamOnly);
   if (!check) {
     return streams.Error(name + " is no " + std::string(InfoOf(format).title) + " block: " + check.error().message,
                          kFailure);
@@ -730,10 +739,6 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
     case RomIdentity::How::Probably:
       out << "probably " << CatalogueName(*identity.rom) << " (its serial, size and stored checksum; not its MD5)\n";
       break;
-    case RomIdentity::How::Partly:
-      out << CatalogueName(*identity.rom)
-          << " (its serial and size): the catalogue lists the blocks of part of the image only\n";
-      break;
     case RomIdentity::How::Changed: {
       const auto [changed, inPlace] = ChangedRom(identity, *rom);
       out << changed << ": " << inPlace << '\n';
@@ -814,7 +819,6 @@ Expected<std::string, int> IdentifiedCatalogue(const RomInput& rom, const std::s
   switch (identity.how) {
     case RomIdentity::How::Exactly: why = "this very image"; break;
     case RomIdentity::How::Probably: why = "probably this image (its serial, size and stored checksum)"; break;
-    case RomIdentity::How::Partly: why = "its serial and size (it lists blocks of part of the image only)"; break;
     case RomIdentity::How::Changed: {
       const auto [changed, inPlace] = ChangedRom(identity, *image);
       why = changed + ", " + inPlace;

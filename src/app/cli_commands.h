@@ -37,21 +37,28 @@ struct OffsetArg {
   Radix radix = Radix::Hex;
 };
 
+struct DecodeArgs {
+  std::uint16_t base = 0;                   // added to every word of an Enigma block
+  std::optional<std::uint16_t> streamSize;  // a Saxman stream without its size header, of this size
+};
+
 // The commands that write a file never write it over one of their inputs or over a
-// catalogue file of `catalogues`. Decompress adds `base` to every word of an Enigma block.
-// A format of nothing is the one whose scan weigher rates the block highest (said on
-// standard error), refused when none rates it 0.5 or more.
-int Decompress(std::optional<Format> format, const OffsetArg& offset, std::uint16_t base, const std::string& rom,
+// catalogue file of `catalogues`. A format of nothing is the one whose scan weigher rates
+// the block highest (said on standard error), refused when none rates it 0.5 or more.
+int Decompress(std::optional<Format> format, const OffsetArg& offset, const DecodeArgs& args, const std::string& rom,
                const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 // Compresses `in` into the smallest block the format's compressor finds, or with
-// `accurate` into the very bytes the games' own compressor wrote.
+// `accurate` into the very bytes the games' own compressor wrote; with `streamOnly`, a
+// Saxman stream without its size header.
 int Compress(Format format, const std::string& in, const std::string& out, const std::optional<AccurateOptions>& accurate,
-             const CatalogueLocation& catalogues, const Streams& streams);
+             bool streamOnly, const CatalogueLocation& catalogues, const Streams& streams);
 
-// Says whether the block in `file` is what the games' compressor writes for what it
-// decodes to: exit status 0 when it is, 1 when it differs or does not decode.
-int CheckAccurate(Format format, const std::string& file, const CatalogueLocation& catalogues, const Streams& streams);
+// Says whether the block in `file` (with `streamOnly`, a Saxman stream without its size
+// header) is what the games' compressor writes for what it decodes to: exit status 0
+// when it is, 1 when it differs or does not decode.
+int CheckAccurate(Format format, const std::string& file, bool streamOnly, const CatalogueLocation& catalogues,
+                  const Streams& streams);
 
 int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams);
 int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,

@@ -11,7 +11,7 @@
 
 namespace quarvel {
 
-enum class Format { Kosinski, Nemesis, Enigma, KosinskiModuled };
+enum class Format { Kosinski, Nemesis, Enigma, KosinskiModuled, Saxman };
 
 // An 8x8 tile of 4-bit pixels: 32 bytes.
 inline constexpr std::size_t kTileBytes = 32;
@@ -28,11 +28,12 @@ struct FormatInfo {
 };
 
 // Every format, in the order the tool lists them.
-inline constexpr std::array<FormatInfo, 4> kFormatInfos = {{
+inline constexpr std::array<FormatInfo, 5> kFormatInfos = {{
     {Format::Kosinski, "kosinski", "kos", "Kosinski", 'K', false, 65536, "65,536 bytes"},
     {Format::Nemesis, "nemesis", "nem", "Nemesis", 'N', true, 8192 * kTileBytes, "8,192 tiles (262,144 bytes)"},
     {Format::Enigma, "enigma", "eni", "Enigma", 'E', false, 65536, "65,536 bytes (32,768 words)"},
     {Format::KosinskiModuled, "kosinski-moduled", "kosm", "Kosinski Moduled", 'M', false, 65535, "65,535 bytes"},
+    {Format::Saxman, "saxman", "sax", "Saxman", 'S', false, 65536, "65,536 bytes"},
 }};
 
 std::span<const FormatInfo> Formats();

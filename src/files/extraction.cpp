@@ -3,10 +3,14 @@
 
 namespace quarvel {
 
-DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t offset) {
+DecodeResult<DecodedBlock> ReadBlock(const SourceDecoder& decode, RomFile& rom, std::int64_t offset) {
   auto in = FileSource::Open(rom, offset);
   if (!in) return Fail(in.error());
-  return CodecOf(format).decode(*in);
+  return decode(*in);
+}
+
+DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t offset) {
+  return ReadBlock(CodecOf(format).decode, rom, offset);
 }
 
 DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset) {

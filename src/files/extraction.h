@@ -22,8 +22,11 @@ struct Extraction {
   std::vector<std::string> warnings;  // of the decoded block
 };
 
-// Decodes the block at `offset` of `rom` in `format`, reading only as far as it goes.
+// Decodes the block at `offset` of `rom` in `format` (or with `decode`, a decoder given
+// more than the block: a Saxman stream's size), reading only as far as it goes.
+using SourceDecoder = std::function<DecodeResult<DecodedBlock>(ByteSource& source)>;
 DecodeResult<DecodedBlock> ReadBlock(Format format, RomFile& rom, std::int64_t offset);
+DecodeResult<DecodedBlock> ReadBlock(const SourceDecoder& decode, RomFile& rom, std::int64_t offset);
 DecodeResult<DecodedBlock> ReadBlock(Format format, const std::filesystem::path& rom, std::int64_t offset);
 
 // Reads the block at an offset of a ROM image file.

@@ -1,8 +1,10 @@
 #include "formats/accurate_check.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "decoders/saxman.h"
 #include "formats/format_table.h"
 
 namespace quarvel {
@@ -16,8 +18,11 @@ struct Form {
 
 }  // namespace
 
-Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<const std::uint8_t> block) {
-  auto decoded = DecodeBlock(format, block, 0);
+Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<const std::uint8_t> block, bool streamOnly) {
+  if (streamOnly && block.size() > kSaxmanLongestStream)
+    return Fail(DecodeError{DecodeErrorKind::OutputTooLarge, 0,
+                            "a Saxman stream holds at most 65,535 bytes, and this one " + std::to_string(block.size())});
+  auto decoded = streamOnly ? DecodeSaxmanStream(block, 0, static_cast<std::uint16_t>(block.size())) : DecodeBlock(format, block, 0);
   if (!decoded) return Fail(decoded.error());
   std::vector<Form> forms{{"", {}}};
   if (format == Format::Nemesis) forms = {{"Sonic 1 and 2", {}}, {"Sonic 3 & Knuckles", {.evenLength = true, .headerSize = {}}}};
@@ -26,8 +31,9 @@ Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<cons
 
   AccurateCheck nearest;
   for (const Form& form : forms) {
-    const auto accurate = CodecOf(format).compressAccurate(decoded->bytes, form.options);
+    auto accurate = CodecOf(format).compressAccurate(decoded->bytes, form.options);
     if (!accurate) continue;  // data no block of the format holds: it was not made so
+    if (streamOnly) accurate->erase(accurate->begin(), accurate->begin() + kSaxmanHeaderBytes);
     const auto differ = std::mismatch(block.begin(), block.end(), accurate->begin(), accurate->end());
     AccurateCheck check;
     check.identical = differ.first == block.end() && differ.second == accurate->end();

@@ -28,8 +28,10 @@ struct AccurateCheck {
 
 // Decodes `block` (the whole of a stored file) in `format` and compresses what it gives
 // as the games' compressor did (a Kosinski Moduled block with the size its header
-// states; a Nemesis block in both forms), then compares. Fails, with the decoder's
-// error, when the block does not decode whole.
-Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<const std::uint8_t> block);
+// states; a Nemesis block in both forms), then compares. With `streamOnly`, `block` is a
+// Saxman stream without its count (the sound driver's), compared with the stream alone.
+// Fails, with the decoder's error, when the block does not decode whole.
+Expected<AccurateCheck, DecodeError> CheckAccurate(Format format, std::span<const std::uint8_t> block,
+                                                   bool streamOnly = false);
 
 }  // namespace quarvel

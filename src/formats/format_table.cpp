@@ -6,6 +6,7 @@
 #include "decoders/kosinski.h"
 #include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
+#include "decoders/saxman.h"
 #include "encoders/enigma_accurate.h"
 #include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_accurate.h"
@@ -13,6 +14,7 @@
 #include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_accurate.h"
 #include "encoders/nemesis_compressor.h"
+#include "encoders/saxman_compressor.h"
 #include "scan/format_probes.h"
 
 namespace quarvel {
@@ -23,11 +25,13 @@ static_assert(LimitOf(Format::Kosinski) == kKosinskiCapacity);
 static_assert(LimitOf(Format::Nemesis) == std::uint64_t{kNemesisMaxTiles} * kNemesisTileBytes);
 static_assert(LimitOf(Format::Enigma) == kEnigmaCapacity);
 static_assert(LimitOf(Format::KosinskiModuled) == kModuledCapacity);
+static_assert(LimitOf(Format::Saxman) == kSaxmanCapacity);
 
 DecodeResult<DecodedBlock> (*const kDecodeKosinski)(ByteSource&) = DecodeKosinski;
 DecodeResult<DecodedBlock> (*const kDecodeNemesis)(ByteSource&) = DecodeNemesis;
 DecodeResult<DecodedBlock> (*const kDecodeEnigma)(ByteSource&) = DecodeEnigma;
 DecodeResult<DecodedBlock> (*const kDecodeKosinskiModuled)(ByteSource&) = DecodeKosinskiModuled;
+DecodeResult<DecodedBlock> (*const kDecodeSaxman)(ByteSource&) = DecodeSaxman;
 
 Expected<std::vector<std::uint8_t>, std::string> KosinskiAccurate(std::span<const std::uint8_t> data,
                                                                   const AccurateOptions&) {
@@ -45,14 +49,18 @@ Expected<std::vector<std::uint8_t>, std::string> KosinskiModuledAccurate(std::sp
                                                                          const AccurateOptions& options) {
   return CompressKosinskiModuledAccurate(data, options.headerSize);
 }
+Expected<std::vector<std::uint8_t>, std::string> SaxmanAccurate(std::span<const std::uint8_t> data, const AccurateOptions&) {
+  return CompressSaxmanAccurate(data);
+}
 
 // In the order of kFormatInfos.
-const std::array<FormatCodec, 4> kCodecs = {{
+const std::array<FormatCodec, 5> kCodecs = {{
     {Format::Kosinski, kDecodeKosinski, CompressKosinski, KosinskiAccurate, KosinskiWeigher},
     {Format::Nemesis, kDecodeNemesis, CompressNemesis, NemesisAccurate, NemesisWeigher},
     {Format::Enigma, kDecodeEnigma, CompressEnigma, EnigmaAccurate, EnigmaWeigher},
     {Format::KosinskiModuled, kDecodeKosinskiModuled, CompressKosinskiModuled, KosinskiModuledAccurate,
      KosinskiModuledWeigher},
+    {Format::Saxman, kDecodeSaxman, CompressSaxman, SaxmanAccurate, SaxmanWeigher},
 }};
 
 }  // namespace

@@ -124,6 +124,22 @@ std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width) {
   return text;
 }
 
+std::string BytesText(std::span<const std::uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (at % 16 == 0) {
+      for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[at >> shift & 15u];
+      text += ':';
+    }
+    text += ' ';
+    text += kDigits[bytes[at] >> 4];
+    text += kDigits[bytes[at] & 15u];
+    if (at % 16 == 15 || at + 1 == bytes.size()) text += '\n';
+  }
+  return text;
+}
+
 namespace {
 
 void PutWord(std::vector<std::uint8_t>& out, std::uint32_t word) {

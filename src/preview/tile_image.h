@@ -70,6 +70,10 @@ unsigned ProposedFirstTile(std::span<const std::uint8_t> map, std::size_t tileCo
 // The words of a plane map as text: `width` to a line, each as four hex digits.
 std::string PlaneMapText(std::span<const std::uint8_t> map, unsigned width);
 
+// Bytes that are no picture (a song) as text: 16 to a line, after the line's offset in
+// the data ("0010: 8A 00 ...").
+std::string BytesText(std::span<const std::uint8_t> bytes);
+
 // How a picture of tiles was drawn, kept in the picture so that it reads back as the
 // same tiles: a PNG text chunk (tEXt) of keyword kLayoutKeyword whose text is lines of
 // "key=value" (see PictureLayoutText). The first line is "version=1"; the version

@@ -87,12 +87,11 @@ std::span<const KnownRom> KnownRoms() { return kKnownRoms; }
 RomIdentity IdentifyRom(std::span<const std::uint8_t> image, std::span<const KnownRom> known) {
   const std::string md5 = Md5Text(image);
   for (const auto& rom : known)
-    if (!rom.md5.empty() && rom.size == image.size() && md5 == rom.md5) return {RomIdentity::How::Exactly, &rom};
+    if (rom.size == image.size() && md5 == rom.md5) return {RomIdentity::How::Exactly, &rom};
   const auto header = ReadRomHeader(image);
   if (!header) return {};
   for (const auto& rom : known) {
     if (header->serial != rom.serial || rom.size != image.size()) continue;
-    if (rom.md5.empty()) return {RomIdentity::How::Partly, &rom};
     if (rom.checksum == header->storedChecksum) return {RomIdentity::How::Probably, &rom};
   }
   return IdentifyChanged(image, known);

@@ -37,7 +37,7 @@ struct KnownRom {
   std::string_view baseName;  // of its catalogue
   std::string_view serial;
   std::uint64_t size;
-  std::string_view md5;       // empty: the catalogue lists part of the image only
+  std::string_view md5;
   std::int32_t checksum;      // -1: not known
   std::span<const KnownBlock> blocks = {};  // the catalogue's blocks, in offset order
 };
@@ -46,7 +46,6 @@ struct RomIdentity {
   enum class How {
     Exactly,   // its size and MD5 are those of the catalogue's image
     Probably,  // its serial, size and stored checksum are
-    Partly,    // its serial and size are those of an image the catalogue lists part of
     Changed,   // at least 90 % of the catalogue's blocks decode where it lists them
     Unknown,
   } how = How::Unknown;

@@ -25,4 +25,8 @@ ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom);
 ScanWeigher KosinskiModuledWeigher(std::span<const std::uint8_t> rom);
 ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom);
 
+// A Saxman song (a count, then its stream): the games' own output, or a stream with no
+// command an encoder would not write; surer the more commands it holds.
+ScanWeigher SaxmanWeigher(std::span<const std::uint8_t> rom);
+
 }  // namespace quarvel

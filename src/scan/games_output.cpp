@@ -11,6 +11,7 @@
 #include "encoders/kosinski_accurate.h"
 #include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_accurate.h"
+#include "encoders/saxman_compressor.h"
 
 namespace quarvel {
 namespace {
@@ -154,6 +155,11 @@ bool IsGamesEnigma(std::span<const std::uint8_t> rom, std::size_t offset) {
                                        static_cast<std::uint8_t>(header.literal >> 8), static_cast<std::uint8_t>(header.literal)};
   if (!Holds(rom, offset, head)) return false;
   const auto games = CompressEnigmaAccurate(block->bytes);
+  return games && Holds(rom, offset, *games);
+}
+
+bool IsGamesSaxman(std::span<const std::uint8_t> rom, std::size_t offset, std::span<const std::uint8_t> decoded) {
+  const auto games = CompressSaxmanAccurate(decoded);
   return games && Holds(rom, offset, *games);
 }
 

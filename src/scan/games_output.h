@@ -18,5 +18,7 @@ bool IsGamesKosinskiModuled(std::span<const std::uint8_t> rom, std::size_t offse
 bool IsGamesNemesis(std::span<const std::uint8_t> rom, std::size_t offset);
 // The Enigma block at `offset`, with its zero byte to an even length when it has one.
 bool IsGamesEnigma(std::span<const std::uint8_t> rom, std::size_t offset);
+// The Saxman song at `offset`, which decodes to `decoded`.
+bool IsGamesSaxman(std::span<const std::uint8_t> rom, std::size_t offset, std::span<const std::uint8_t> decoded);
 
 }  // namespace quarvel

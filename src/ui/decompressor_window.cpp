@@ -296,8 +296,8 @@ void Decompressor::Wire() {
   CompList->setToolTip(QString::fromUtf8(
       "Escolha uma localização para preencher o offset e o formato.\n"
       "No menu do botão direito:\n"
-      "  Visualizar (F5): mostra o bloco como ladrilhos;\n"
-      "  Descomprimir como: descomprime em Enigma ou Kosinski Moduled;\n"
+      "  Visualizar (F5): mostra o bloco como ladrilhos (um mapa ou uma música, como texto);\n"
+      "  Descomprimir como: descomprime em Enigma, Kosinski Moduled ou Saxman;\n"
       "  Inserir bloco no ROM...: põe dados ou uma imagem PNG no lugar do bloco, num novo ROM;\n"
       "  Procurar blocos no ROM: procura blocos e os oferece ao catálogo;\n"
       "  Sobre (F1)."));
@@ -375,6 +375,7 @@ void Decompressor::OpenPreview() {
   const QString title = QString::fromUtf8("Visualizar %1 %2 de %3")
                             .arg(DisplayLoc->text(), ToQString(std::string(InfoOf(format).title)),
                                  QFileInfo(Text2->text()).fileName());
+  if (format == Format::Saxman) return ShowText(BytesText(block->bytes), title);  // a song is no picture
   if (format == Format::Enigma) {  // a plane map, drawn with the tiles of a block or a file
     const auto offset = ParseOffsetText(FromQString(DisplayLoc->text()), ChosenRadix(form_->controls));
     if (!offset) return;  // decoded, so it parses
@@ -424,9 +425,13 @@ void Decompressor::OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, c
 }
 
 void Decompressor::ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width) {
+  ShowText(PlaneMapText(map, width), title);
+}
+
+void Decompressor::ShowText(const std::string& text, const QString& title) {
   auto* view = dynamic_cast<MapTextView*>(lastMapText_.data());
   if (view == nullptr) lastMapText_ = view = new MapTextView(this);  // one text view, reused
-  view->setPlainText(ToQString(PlaneMapText(map, width)));
+  view->setPlainText(ToQString(text));
   view->setWindowTitle(title);
   view->show();
   view->raise();
@@ -471,8 +476,8 @@ void Decompressor::ShowAbout() {
   body->setReadOnly(true);
   body->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   body->setPlainText(QString::fromUtf8("Quarvel Descompressor %1\n"
-                                       "Extrai, mostra, comprime e reinsere blocos Kosinski, Nemesis, Enigma e "
-                                       "Kosinski Moduled de ROMs do Mega Drive.\nJanela feita com Qt %2.\n\n"
+                                       "Extrai, mostra, comprime e reinsere blocos Kosinski, Nemesis, Enigma, "
+                                       "Kosinski Moduled e Saxman de ROMs do Mega Drive.\nJanela feita com Qt %2.\n\n"
                                        "== Licença ==\n\n%3\n== Avisos de terceiros ==\n\n%4")
                          .arg(QUARVEL_VERSION, qVersion(), text(":/about/LICENSE"),
                               text(":/about/data/THIRD-PARTY-NOTICES.txt")));

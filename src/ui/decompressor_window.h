@@ -74,6 +74,8 @@ class Decompressor : public QWidget {
   // A plane map drawn with the tiles remembered for it, or asked for (also when `ask`).
   void OpenMap(std::vector<std::uint8_t> map, std::int32_t offset, const QString& title, const QString& key, bool ask);
   void ShowMapText(const std::vector<std::uint8_t>& map, const QString& title, unsigned width);
+  // Text in the one text view (a map's words, a song's bytes).
+  void ShowText(const std::string& text, const QString& title);
 
   std::unique_ptr<Adapters> adapters_;
   std::unique_ptr<DecompressorForm> form_;

@@ -161,7 +161,6 @@ std::string RomSummary(const PlainImage& image, std::string_view shown) {
             " blocos conhecidos no lugar; ";
   }
   line += checksum + "; catálogo " + name;
-  if (identity.how == RomIdentity::How::Partly) line += " (parcial)";
   if (identity.rom->baseName != shown) line += "; escolha " + name + " na lista de ROMs";
   return line + ".";
 }
@@ -432,6 +431,7 @@ void InsertBlockIntoRom(DecompressorForm& form) {
   const bool fromPicture = LooksLikePng(*data);
   if (fromPicture) {
     if (format == Format::Enigma) return Inform(form, kMapIsNoPictureMessage);
+    if (format == Format::Saxman) return Inform(form, kSongIsNoPictureMessage);
     const ShownLines shown = form.shownPalette();
     PictureReading how{.match = ColourMatch::Nearest, .firstLine = shown.line};
     if (const auto old = DecodeBlock(format, *rom, *offset)) how.expectedTiles = (old->bytes.size() + kTileBytes - 1) / kTileBytes;

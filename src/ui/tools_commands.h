@@ -123,6 +123,8 @@ inline constexpr std::string_view kInsertDataDialogTitle = "Selecione os dados d
 inline constexpr std::string_view kInsertDataDialogFilter = "Dados descomprimidos (*)|*|Imagem PNG (*.png)|*.png";
 inline constexpr std::string_view kMapIsNoPictureMessage =
     "Um mapa Enigma não é uma imagem: escolha os dados descomprimidos do mapa, não uma imagem PNG.";
+inline constexpr std::string_view kSongIsNoPictureMessage =
+    "Uma música Saxman não é uma imagem: escolha os dados descomprimidos da música, não uma imagem PNG.";
 inline constexpr std::string_view kPngNotImportedMessage = "A imagem PNG não pode ser posta no bloco.";
 inline constexpr std::string_view kInsertRomDialogTitle = "Nome do novo ROM.";
 inline constexpr std::string_view kInsertRomDialogFilter = "Rom Binário(*.BIN)|*.BIN|Todos os arquivos (*)|*";

@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The catalogues, here in the scratch folder, are never an output, also before they exist.
 TEST_F(CliDecompress, NeverWritesOverACatalogue) {
   std::ostringstream out, err;
-  const int code = cli::Decompress(Format::Kosinski, {"10"}, 0, rom_.string(), Path("Sonic3K.dat"),
+  const int code = cli::Decompress(Format::Kosinski, {"10"}, {}, rom_.string(), Path("Sonic3K.dat"),
                                    {dir_.path(), std::nullopt, false, {}}, {out, err});
   EXPECT_EQ(code, 1);
   EXPECT_NE(err.str().find("Sonic3K.dat' is a catalogue file of known locations; it is never written"), std::string::npos)

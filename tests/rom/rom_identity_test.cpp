@@ -46,7 +46,7 @@ TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksumThenByItsBlo
   const KnownRom known[] = {
       {"Sonic1", "GM 00009999-01", 0x20000, "0123456789abcdef0123456789abcdef", 0x1234},
       {"Sonic1J", "GM 00009999-01", 0x20000, md5, 0x9999},
-      {"Sonic2", "GM 00009999-02", 0x20000, "", -1},
+      {"Sonic2", "GM 00009999-02", 0x20000, "0123456789abcdef0123456789abcdef", 0},
       {"Sonic3", "GM 00009999-01", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234},
       {"SonicK", "GM 00008888-00", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234, std::span(blocks).first(5)},
       {"Sonic3K", "GM 00008888-00", 0x40000, "0123456789abcdef0123456789abcdef", 0x1234, blocks},
@@ -66,7 +66,7 @@ TEST(RomIdentity, TellsTheRomBySizeAndMd5ThenBySerialSizeAndChecksumThenByItsBlo
   } rows[] = {
       {"size and MD5", image, RomIdentity::How::Exactly, "Sonic1J"},
       {"serial, size and checksum", testing::WithHeader(0x20000, "GM 00009999-01", 0x1234), RomIdentity::How::Probably, "Sonic1"},
-      {"serial and size, no MD5 known", testing::WithHeader(0x20000, "GM 00009999-02", 0), RomIdentity::How::Partly, "Sonic2"},
+      {"another serial of that size", testing::WithHeader(0x20000, "GM 00009999-02", 0), RomIdentity::How::Probably, "Sonic2"},
       {"the same header, another size", testing::WithHeader(0x40000, "GM 00009999-01", 0x1234), RomIdentity::How::Probably, "Sonic3"},
       {"another checksum", testing::WithHeader(0x20000, "GM 00009999-01", 0x1235), RomIdentity::How::Unknown, ""},
       {"another size", testing::WithHeader(0x30000, "GM 00009999-02", 0), RomIdentity::How::Unknown, ""},

@@ -332,9 +332,9 @@ TEST(RomSummary, SaysWhichRomAndWhichCatalogueToChoose) {
             "provavelmente Sonic 1 (revisão 00): checksum incorreto; catálogo Sonic 1.");
   EXPECT_EQ(RomSummary({sonic1, RomLayout::Plain}, "Custom"),
             "provavelmente Sonic 1 (revisão 00): checksum incorreto; catálogo Sonic 1; escolha Sonic 1 na lista de ROMs.");
-  EXPECT_EQ(RomSummary({testing::WithHeader(1 << 20, "GM 00001051-01", 0), RomLayout::LooksInterleaved}, "Sonic2"),
-            "Parece um arquivo intercalado (.smd), mas não é: lido como está. Sonic 2 (revisão 01): checksum incorreto; "
-            "catálogo Sonic 2 (parcial).");
+  EXPECT_EQ(RomSummary({testing::WithHeader(1 << 20, "GM 00001051-01", 0xD951), RomLayout::LooksInterleaved}, "Sonic2"),
+            "Parece um arquivo intercalado (.smd), mas não é: lido como está. provavelmente Sonic 2 (revisão 01): checksum "
+            "incorreto; catálogo Sonic 2.");
   EXPECT_EQ(RomSummary({testing::Bytes(100), RomLayout::Plain}, "Sonic1"), "Pequeno demais para um cabeçalho de Mega Drive.");
   EXPECT_EQ(RomSummary({testing::Bytes(0x400, 0xFF), RomLayout::Plain}, "Sonic1"),
             "ROM desconhecido, sem cabeçalho de Mega Drive (não há \"SEGA\" em 0x100).");  // as the demo

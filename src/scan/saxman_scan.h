@@ -1,0 +1,32 @@
+// What the scan reads of a Saxman song at an offset: a stream has no end command, so
+// nearly any count "decodes"; the evidence is in its commands, which an encoder writes
+// in a shape of its own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "decoders/decoded_block.h"
+
+namespace quarvel {
+
+struct SaxmanProbe {
+  DecodedBlock block;
+  std::size_t commands = 0;
+  // Commands no encoder writes where it had a better choice at no cost: a copy that a
+  // literal right after it continues (one longer copy would do), a last descriptor with
+  // bits set past the count's end, a count that ends right after a descriptor byte.
+  unsigned oddities = 0;
+};
+
+// The song at `offset` of `rom`, read command by command; nothing as soon as a command
+// shows that no encoder wrote it (a copy from before the start other than of the 18
+// positions an encoder takes its zeros from, a copy of the byte being written, a count
+// that ends inside a copy) or more than `oddities` odd commands come up, and for a count
+// of fewer than `shortest` bytes or past the image's end. A song is read only up to its count.
+std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::size_t offset, std::size_t shortest,
+                                       unsigned oddities);
+
+}  // namespace quarvel
