@@ -3,7 +3,7 @@ _quarvel_cli() {
   local cur prev words cword
   _init_completion || return
   local commands="decompress compress check-accurate catalogue extract scan preview insert checksum info import-png"
-  local formats="kosinski nemesis enigma kosinski-moduled kos nem eni kosm"
+  local formats="kosinski nemesis enigma kosinski-moduled saxman kos nem eni kosm sax"
   local catalogues="Sonic1 Sonic1J Sonic2B Sonic2 Sonic3 SonicK Sonic2K Sonic3K Custom"
   local command="" i
   for ((i = 1; i < cword; i++)); do
@@ -22,7 +22,7 @@ _quarvel_cli() {
     --accurate) COMPREPLY=($(compgen -W "s1 s2 s3 sk s3k" -- "$cur")); return ;;
     --catalogue|--add-to) COMPREPLY=($(compgen -W "$catalogues" -- "$cur")); return ;;
     --catalogue-dir|--out-dir) _filedir -d; return ;;
-    --offset|-o|--base|--fill|--header-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d) return ;;
+    --offset|-o|--base|--fill|--header-size|--stream-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d) return ;;
   esac
   if [ -z "$command" ]; then
     COMPREPLY=($(compgen -W "$commands --help --version --quiet -q" -- "$cur"))
@@ -30,9 +30,9 @@ _quarvel_cli() {
   fi
   local options="--help --quiet -q"
   case "$command" in
-    decompress) options+=" --format --offset --radix --base" ;;
-    compress) options+=" --format --accurate --header-size" ;;
-    check-accurate) options+=" --format" ;;
+    decompress) options+=" --format --offset --radix --base --stream-size" ;;
+    compress) options+=" --format --accurate --header-size --no-size-header" ;;
+    check-accurate) options+=" --format --no-size-header" ;;
     catalogue)
       local sub="" j
       for ((j = i + 1; j < cword; j++)); do

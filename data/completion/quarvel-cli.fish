@@ -1,6 +1,6 @@
 # fish completion for quarvel-cli
 set -l commands decompress compress check-accurate catalogue extract scan preview insert checksum info import-png
-set -l formats kosinski nemesis enigma kosinski-moduled kos nem eni kosm
+set -l formats kosinski nemesis enigma kosinski-moduled saxman kos nem eni kosm sax
 set -l catalogues Sonic1 Sonic1J Sonic2B Sonic2 Sonic3 SonicK Sonic2K Sonic3K Custom
 
 complete -c quarvel-cli -f
@@ -30,6 +30,8 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from decompress preview inser
 complete -c quarvel-cli -n "__fish_seen_subcommand_from decompress" -l base -x -d 'Word added to every Enigma word'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from compress" -l accurate -x -a "s1 s2 s3 sk s3k" -d "The games' own bytes"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from compress" -l header-size -x -d 'Kosinski Moduled header size'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from decompress" -l stream-size -x -d 'Saxman stream without its size'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from compress check-accurate" -l no-size-header -d 'Saxman stream alone'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract" -l rom -r -d 'ROM image'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract" -l out-dir -r -d 'Folder for the decoded files'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract insert" -l catalogue -x -a "$catalogues" -d 'Catalogue'
