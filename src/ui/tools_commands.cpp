@@ -208,7 +208,8 @@ std::optional<std::vector<ScanCandidate>> ScanRomInTheWindow(DecompressorForm& f
 std::vector<std::string> TileEntries(const ListBox& list) {
   std::vector<std::string> entries;
   for (const std::string& entry : ListedEntries(list))
-    if (const auto format = EntryFormat(entry); format && *format != Format::Enigma) entries.push_back(entry);
+    if (const auto format = EntryFormat(entry); format && *format != Format::Enigma && *format != Format::Saxman)
+      entries.push_back(entry);  // a map or a song holds no tiles
   return entries;
 }
 

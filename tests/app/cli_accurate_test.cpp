@@ -44,6 +44,20 @@ TEST(CliAccurate, ReproducesEveryStoredFileByteForByte) {
   EXPECT_EQ(checked, 38u);
 }
 
+// The sound driver's form, a stream without its size header: written, checked and read
+// back by its size as a disassembly keeps it.
+TEST(CliAccurate, AStreamWithoutItsSizeHeader) {
+  testing::TempDir dir;
+  const std::string in = QUARVEL_TEST_DATA "/accurate/sax02-song-like.in", stream = (dir / "driver.sax").string();
+  const auto song = testing::ReadFile(QUARVEL_TEST_DATA "/accurate/sax02-song-like.sax");
+  ASSERT_EQ(testing::RunCliWith({"compress", "-f", "sax", "--accurate", "--no-size-header", in, stream}).code, 0);
+  EXPECT_EQ(testing::ReadFile(stream), testing::Bytes(song.begin() + 2, song.end()));
+  const auto check = testing::RunCliWith({"check-accurate", "-f", "sax", "--no-size-header", stream});
+  EXPECT_EQ(check.code, 0) << check.out << check.err;
+  const auto back = testing::RunCliWith({"decompress", "-f", "sax", "--stream-size", std::to_string(song.size() - 2), stream, "-"});
+  EXPECT_EQ(testing::Bytes(back.out.begin(), back.out.end()), testing::ReadFile(in)) << back.err;
+}
+
 // A block that the games' compressor would not have written is told apart, with the
 // first byte where it differs; one that does not decode is an error.
 TEST(CliAccurate, ChecksSayWhereABlockDiffers) {

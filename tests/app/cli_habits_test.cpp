@@ -98,6 +98,13 @@ INSTANTIATE_TEST_SUITE_P(
               }},
         Habit{"ABaseIsForEnigmaOnly", {"decompress", "-f", "kosinski", "-o", "0x2000", "--base", "1", "DEMO", "-"},
               false, 2, "", "--base applies to Enigma blocks only"},
+        Habit{"AStreamSizeIsForSaxmanOnly", {"decompress", "-f", "kos", "-o", "0x2000", "--stream-size", "16", "DEMO", "-"},
+              false, 2, "", "--stream-size applies to Saxman streams only"},
+        Habit{"AStreamWithoutItsSizeIsNeverInserted",
+              {"insert", "-f", "sax", "-o", "0x2000", "--stream-size", "0xF63", "DEMO", "DEMO", "DIR/new.bin"}, false, 2, "",
+              "its size lives in the game's code", [](const fs::path& dir, const testing::CliRun&) {
+                EXPECT_FALSE(fs::exists(dir / "new.bin"));
+              }},
         Habit{"AnEnigmaMapWithoutTilesIsText", {"preview", "-f", "enigma", "-o", "0x1000", "-c", "32", "DEMO", "-"},
               false, 0, "0000 0001 0002 0003", ""},
         Habit{"AnEnigmaMapIsDrawnWithItsTiles",

@@ -546,7 +546,8 @@ class WindowTest : public QObject {
 
   // A palette of four lines: the preview draws tiles in the line chosen; F5 on a map asks
   // for its tiles once (a block of the catalogue) and draws each tile in its own line;
-  // the map's text stays a click away, in one view that Esc closes.
+  // the map's text stays a click away, in one view that Esc closes, where F5 on a song
+  // shows its bytes.
   void MapsAreDrawnWithTheirTilesInTheirLines() {
     testing::TempDir dir;
     const fs::path rom = SmallRom(dir.path());
@@ -554,13 +555,15 @@ class WindowTest : public QObject {
     auto bytes = testing::ReadFile(rom);
     const auto packed = *CompressEnigma(map);
     std::copy(packed.begin(), packed.end(), bytes.begin() + 0xC00);
+    const testing::Bytes song = testing::Hex("04 00  07 61 62 63");  // 4 stream bytes: three literals
+    std::copy(song.begin(), song.end(), bytes.begin() + 0xE00);
     testing::WriteFile(rom, bytes);
     testing::Bytes lines;  // line L, colour i: red i, green L * 2
     for (unsigned line = 0; line < 4; ++line)
       for (unsigned i = 0; i < 16; ++i) lines.insert(lines.end(), {0, static_cast<std::uint8_t>(line * 2 << 4 | (i % 8) << 1)});
     testing::WriteFile(dir / "four.pal", lines);
     const auto palette = *ParseMegaDrivePaletteLines(lines);
-    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - tiles", "00000C00 - <E> - map"}));
+    QVERIFY(SaveCatalogue(dir / "Sonic1.dat", {"00000800 - <N> - tiles", "00000C00 - <E> - map", "00000E00 - <S> - song"}));
     Harness h(dir.path());
     h.window.Load();
     h.window.show();
@@ -615,6 +618,10 @@ class WindowTest : public QObject {
     QVERIFY(text != nullptr && text->isVisible());
     QTest::mouseClick(preview->MapText, Qt::LeftButton);
     QCOMPARE(h.window.LastMapText(), text);
+    ClickItem(h.window.CompList, 2);
+    PressF5(h.window);
+    QCOMPARE(h.window.LastMapText(), text);
+    QCOMPARE(dynamic_cast<QPlainTextEdit*>(text)->toPlainText(), QString("0000: 61 62 63\n"));
     QTest::keyClick(text, Qt::Key_Escape);
     QTRY_VERIFY(h.window.LastMapText() == nullptr);
     QVERIFY(h.messages.shown.empty());
