@@ -26,7 +26,8 @@ class CandidateTree {
     // B(-18) .. B(n + 16): zeros before the start; past the end, the bytes 4096 before, or zeros.
     bytes_.assign(static_cast<std::size_t>(kKey + n + kKey - 1), 0);
     std::copy(data.begin(), data.end(), bytes_.begin() + kKey);
-    for (std::int32_t i = std::max(n, 4096); i < n + kKey - 1; ++i) bytes_[static_cast<std::size_t>(kKey + i)] = data[i - 4096];
+    for (std::int32_t i = std::max(n, 4096); i < n + kKey - 1; ++i)
+      bytes_[static_cast<std::size_t>(kKey + i)] = data[static_cast<std::size_t>(i - 4096)];
     roots_.fill(kNone);
   }
 
