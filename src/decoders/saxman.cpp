@@ -48,7 +48,7 @@ DecodeResult<DecodedBlock> DecodeStream(std::span<const std::uint8_t> stream, st
       } else if (back >= length) {
         std::memcpy(to, to - back, length);
       } else {
-        for (const std::uint8_t* from = to - back; from != to - back + length;) *to++ = *from++;
+        for (std::size_t i = 0; i < length; ++i) to[i] = to[i - back];  // overlaps what it writes
       }
       w += length;
     }

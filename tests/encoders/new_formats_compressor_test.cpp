@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <filesystem>
 
 #include "decoders/enigma.h"
 #include "decoders/kosinski_moduled.h"
+#include "decoders/saxman.h"
 #include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_moduled_compressor.h"
+#include "encoders/kosinski_samples.h"
+#include "encoders/saxman_compressor.h"
 #include "scan/test_roms.h"
 
 namespace quarvel {
@@ -65,6 +69,52 @@ TEST(KosinskiModuledCompressor, OneTwoAndSixteenModulesDecodeBack) {
   }
   EXPECT_FALSE(CompressKosinskiModuled({}));
   EXPECT_FALSE(CompressKosinskiModuled(Bytes(kModuledCapacity + 1, 0)));
+}
+
+// The song decodes back to `data`, the decoder reading all of it and no more.
+void ExpectSongOf(const Bytes& song, const Bytes& data, const std::string& name) {
+  const auto back = DecodeSaxman(song, 0);
+  ASSERT_TRUE(back) << name << ": " << back.error().message;
+  EXPECT_EQ(back->bytes, data) << name;
+  EXPECT_EQ(back->compressedSize, song.size()) << name;
+}
+
+// The games' own songs for the inputs made for them, byte for byte.
+TEST(SaxmanCompressor, TheGamesOwnSongsByteForByte) {
+  std::size_t checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(QUARVEL_TEST_DATA "/accurate")) {
+    if (entry.path().extension() != ".sax") continue;
+    const std::string name = entry.path().filename().string();
+    const Bytes stored = testing::ReadFile(entry.path());
+    const Bytes data = testing::ReadFile(std::filesystem::path(entry.path()).replace_extension(".in"));
+    const auto made = CompressSaxmanAccurate(data);
+    ASSERT_TRUE(made) << name << ": " << made.error();
+    EXPECT_EQ(testing::ToHex(*made), testing::ToHex(stored)) << name;
+    ExpectSongOf(stored, data, name);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 12u);
+}
+
+// Both songs decode back and the smallest is never larger than the games' own; data
+// whose stream would pass 65,535 bytes, or that passes 65,536 bytes, makes none.
+TEST(SaxmanCompressor, BothDecodeBackAndTheSmallestIsNeverLarger) {
+  auto samples = testing::Samples();
+  samples.push_back({"too long", Bytes(kSaxmanCapacity + 1, 0)});
+  for (const auto& [name, data] : samples) {
+    const auto games = CompressSaxmanAccurate(data);
+    const auto smallest = CompressSaxman(data);
+    if (!smallest) {  // random 65,536 bytes need 73,728 stream bytes
+      ASSERT_FALSE(games) << name;
+      EXPECT_EQ(smallest.error(), games.error()) << name;
+      EXPECT_NE(games.error().find("65,53"), std::string::npos) << name << ": " << games.error();
+      continue;
+    }
+    ASSERT_TRUE(games) << name << ": " << games.error();
+    ExpectSongOf(*games, data, name + ", the games' own");
+    ExpectSongOf(*smallest, data, name + ", the smallest");
+    EXPECT_LE(smallest->size(), games->size()) << name;
+  }
 }
 
 }  // namespace
