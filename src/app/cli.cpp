@@ -727,7 +727,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
       "  quarvel-cli decompress --format kosinski --offset 1A2B0 sonic.bin level.dat\n"
       "  quarvel-cli decompress -f nem -o 107184 --radix dec sonic.bin - > tiles.dat\n"
       "  quarvel-cli decompress -f eni -o '$3C000' --base 0x8400 sonic.bin title.map\n"
-      "  quarvel-cli decompress -f sax -o EC0E8 --stream-size 0xF63 sonic2.bin driver.bin\n"
+      "  quarvel-cli decompress -f sax -o EC0E8 --stream-size 0xF63 s2.bin driver.bin\n"
       "  quarvel-cli compress --format kosinski level.dat level.kos\n"
       "  quarvel-cli compress --format kosinski --accurate level.dat level.kos\n"
       "  quarvel-cli check-accurate --format nemesis art.nem\n"

@@ -89,6 +89,22 @@ Bytes SceneTiles() {
 
 // A Mega Drive palette for the demo art: black, greys, greens for grass, yellows to reds
 // for the letters, blues for the sky.
+// A tune as a sound driver reads one: a header, then notes and their durations in bars
+// that repeat with small changes, and the byte that ends it.
+Bytes SongData() {
+  Bytes song = {0x00, 0x1E, 0x02, 0x01, 0x01, 0x80, 0x00, 0x0A, 0xF4, 0x00, 0x00, 0x10, 0xE1, 0x00};
+  const std::uint8_t notes[] = {0xA1, 0xA5, 0xA8, 0xAD, 0xA8, 0xA5};
+  for (unsigned bar = 0; bar < 32; ++bar) {
+    for (unsigned n = 0; n < 8; ++n) {
+      song.push_back(static_cast<std::uint8_t>(notes[(bar / 2 + n) % 6] + bar % 3));
+      song.push_back(n % 4 == 3 ? 0x18 : 0x0C);
+    }
+    if (bar % 4 == 3) song.insert(song.end(), {0xE0, static_cast<std::uint8_t>(0x40 + bar), 0xF6});
+  }
+  song.push_back(0xF2);
+  return song;
+}
+
 Bytes DemoPalette() {
   const unsigned rgb[16][3] = {{0, 0, 0}, {2, 2, 2}, {3, 3, 3}, {1, 1, 4}, {2, 2, 6}, {1, 5, 1}, {0, 3, 0}, {4, 4, 4},
                                {5, 5, 5}, {7, 7, 0}, {7, 6, 0}, {7, 5, 0}, {7, 3, 0}, {4, 6, 7}, {3, 5, 7}, {2, 4, 7}};
@@ -130,6 +146,7 @@ int main(int argc, char** argv) {
       {0x3000, quarvel::Format::KosinskiModuled, SceneTiles(), "Demo: paisagem (Kosinski Moduled)"},
       {0x4800, quarvel::Format::Nemesis, SceneTiles(), "Demo: paisagem (Nemesis)"},
       {0x6000, quarvel::Format::Kosinski, Bytes(text.begin(), text.end()), "Demo: texto (Kosinski)"},
+      {0x7001, quarvel::Format::Saxman, SongData(), "Demo: música (Saxman)"},
   };
   std::vector<std::string> entries;
   for (const auto& block : blocks) {

@@ -23,7 +23,7 @@ TEST(Demo, EveryListedBlockDecodesAndTheScanFindsThemAll) {
   ASSERT_EQ(MakeDemo(dir.path()), 0);
   const auto rom = testing::ReadFile(dir / "demo.bin");
   const auto entries = LoadCatalogue(dir / "Custom.dat").entries;
-  ASSERT_EQ(entries.size(), 6u);
+  ASSERT_EQ(entries.size(), 7u);
   const auto found = ScanRom(rom, {});
   ASSERT_TRUE(found);
   ASSERT_EQ(found->size(), entries.size());

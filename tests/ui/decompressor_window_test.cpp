@@ -228,9 +228,10 @@ class WindowTest : public QObject {
     QCOMPARE(h.window.DisplayLoc->text(), QString("2"));
     QVERIFY(h.window.OptKos->isChecked());
     const auto actions = h.window.DecompressAsMenu->actions();
-    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions.size(), 3);
     QCOMPARE(actions[0]->text(), QString("Enigma"));
     QCOMPARE(actions[1]->text(), QString("Kosinski Moduled"));
+    QCOMPARE(actions[2]->text(), QString("Saxman"));
     actions[1]->trigger();
     QCOMPARE(h.messages.shown, std::vector<Message>{Info(kDoneMessage)});
     QCOMPARE(testing::ToHex(testing::ReadFile(dir / "out.dat")), std::string("61 62 63"));
