@@ -100,6 +100,7 @@ TEST(SaxmanCompressor, TheGamesOwnSongsByteForByte) {
 // whose stream would pass 65,535 bytes, or that passes 65,536 bytes, makes none.
 TEST(SaxmanCompressor, BothDecodeBackAndTheSmallestIsNeverLarger) {
   auto samples = testing::Samples();
+  for (unsigned seed = 0; seed < 4; ++seed) samples.push_back({"song", testing::Song(500 + seed * 2500, seed)});
   samples.push_back({"too long", Bytes(kSaxmanCapacity + 1, 0)});
   for (const auto& [name, data] : samples) {
     const auto games = CompressSaxmanAccurate(data);
