@@ -1,5 +1,6 @@
 // Any data through every compressor and back through the decoders: the same bytes, and
-// a stream the decoder reads exactly to its end (an Enigma block but its even padding).
+// a stream the decoder reads exactly to its end (an Enigma block but its even padding);
+// Saxman's smallest song no larger than the games' own.
 #include <algorithm>
 #include <cstdlib>
 #include <span>
@@ -8,10 +9,12 @@
 #include "decoders/kosinski.h"
 #include "decoders/kosinski_moduled.h"
 #include "decoders/nemesis.h"
+#include "decoders/saxman.h"
 #include "encoders/enigma_compressor.h"
 #include "encoders/kosinski_compressor.h"
 #include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_compressor.h"
+#include "encoders/saxman_compressor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
@@ -48,5 +51,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (!words.empty()) {
     std::abort();
   }
+
+  const auto smallest = quarvel::CompressSaxman(input), games = quarvel::CompressSaxmanAccurate(input);
+  // Every literal: 9 bytes for 8, which a stream of 65,535 bytes holds up to 58,253 bytes of data.
+  if (!smallest && (games || size <= quarvel::kSaxmanLongestStream * 8 / 9)) std::abort();
+  for (const auto* song : {&smallest, &games}) {
+    if (!*song) continue;
+    const auto again = quarvel::DecodeSaxman(**song, 0);
+    if (!again || again->bytes.size() != size || !std::equal(input.begin(), input.end(), again->bytes.begin()) ||
+        again->compressedSize != (*song)->size())
+      std::abort();
+  }
+  if (games && smallest->size() > games->size()) std::abort();
   return 0;
 }

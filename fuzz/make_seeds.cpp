@@ -14,6 +14,7 @@
 #include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/kosinski_writer.h"
 #include "encoders/nemesis_compressor.h"
+#include "encoders/saxman_compressor.h"
 
 namespace {
 
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
   const quarvel::PictureLayout layout{"nemesis", tiles.size() / 32, 8, 2, 0, "seed.bin@0x400"};
   Write(root / "png_import", "tiles-with-layout",
         quarvel::EncodePng(*quarvel::RenderTiles(tiles, quarvel::GreyPalette(), 8, 2), &layout));
+  const auto saxman = root / "saxman";
+  Write(saxman, "zero-fill-and-overlap", {0x07, 0x00, 0x06, 0x00, 0xED, 0xF2, 0x41, 0x42, 0xF3, 0xF1});
+  Write(saxman, "compressed-tiles", *quarvel::CompressSaxman(tiles));
+  Write(saxman, "games-own-map", *quarvel::CompressSaxmanAccurate(map));
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));

@@ -48,7 +48,8 @@ DecodeResult<DecodedBlock> DecodeStream(std::span<const std::uint8_t> stream, st
       } else if (back >= length) {
         std::memcpy(to, to - back, length);
       } else {
-        for (std::size_t i = 0; i < length; ++i) to[i] = to[i - back];  // overlaps what it writes
+        const std::uint8_t* from = to - back;  // overlaps what it writes
+        for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
       }
       w += length;
     }

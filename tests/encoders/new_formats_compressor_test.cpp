@@ -100,14 +100,14 @@ TEST(SaxmanCompressor, TheGamesOwnSongsByteForByte) {
 // whose stream would pass 65,535 bytes, or that passes 65,536 bytes, makes none.
 TEST(SaxmanCompressor, BothDecodeBackAndTheSmallestIsNeverLarger) {
   auto samples = testing::Samples();
+  for (unsigned seed = 0; seed < 4; ++seed) samples.push_back({"song", testing::Song(500 + seed * 2500, seed)});
   samples.push_back({"too long", Bytes(kSaxmanCapacity + 1, 0)});
   for (const auto& [name, data] : samples) {
     const auto games = CompressSaxmanAccurate(data);
     const auto smallest = CompressSaxman(data);
     if (!smallest) {  // random 65,536 bytes need 73,728 stream bytes
       ASSERT_FALSE(games) << name;
-      EXPECT_EQ(smallest.error(), games.error()) << name;
-      EXPECT_NE(games.error().find("65,53"), std::string::npos) << name << ": " << games.error();
+      EXPECT_NE(smallest.error().find("65,53"), std::string::npos) << name << ": " << smallest.error();
       continue;
     }
     ASSERT_TRUE(games) << name << ": " << games.error();

@@ -11,7 +11,9 @@ namespace quarvel::testing {
 class TrickleSource final : public ByteSource {
  public:
   TrickleSource(std::span<const std::uint8_t> data, std::uint64_t start)
-      : ByteSource(start, data.size()), data_(data), at_(start) {}
+      : ByteSource(start, data.size()), data_(data), at_(start) {
+    SetWindow({}, start);  // at `start` before the first byte is read, as a file is
+  }
 
  private:
   bool Refill() override {
