@@ -1,8 +1,8 @@
 // Decoding as a ROM asks it: many different blocks in turn, not one block again and
 // again (which lets the processor learn its branches). Each format's corpus is the
-// tests' data packed by both compressors and the scan tests' pool of blocks (Saxman's,
-// songs); every block is decoded, block after block, then zlib inflates the same decoded
-// bytes (compressed at level 9) block after block, and the two passes are timed apart in
+// tests' data packed by both compressors and the scan tests' pool of blocks; every block
+// is decoded, block after block, then zlib inflates the same decoded bytes (compressed
+// at level 9) block after block, and the two passes are timed apart in
 // the thread's CPU time (what other programs on the machine do not count in): MB/s of
 // output each, and their ratio.
 #include <benchmark/benchmark.h>
@@ -11,9 +11,7 @@
 
 #include <functional>
 
-#include "decoders/saxman.h"
 #include "encoders/format_corpora.h"
-#include "encoders/saxman_compressor.h"
 #include "formats/format_table.h"
 #include "scan/test_roms.h"
 
@@ -94,21 +92,6 @@ void BM_DecodeCorpusAgainstInflate(benchmark::State& state) {
                  [&](const Bytes& block) { return quarvel::DecodeBlock(format, block, 0)->bytes.size(); });
   state.SetLabel(std::string(quarvel::FormatName(format)));
 }
-BENCHMARK(BM_DecodeCorpusAgainstInflate)->DenseRange(0, 3)->ArgName("format")->Unit(benchmark::kMillisecond);
-
-// Saxman's corpus: songs of 300 bytes to 8 KiB, by both compressors.
-void BM_DecodeSaxmanCorpusAgainstInflate(benchmark::State& state) {
-  std::vector<Bytes> packed;
-  for (unsigned seed = 0; seed < 24; ++seed) {
-    const Bytes song = quarvel::testing::Song(300 + seed * 330, seed);
-    packed.push_back(*quarvel::CompressSaxman(song));
-    packed.push_back(*quarvel::CompressSaxmanAccurate(song));
-  }
-  const auto decode = [](const Bytes& block) { return quarvel::DecodeSaxman(block, 0)->bytes; };
-  AgainstInflate(state, WithDeflated(std::move(packed), decode),
-                 [](const Bytes& block) { return quarvel::DecodeSaxman(block, 0)->bytes.size(); });
-  state.SetLabel("saxman");
-}
-BENCHMARK(BM_DecodeSaxmanCorpusAgainstInflate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeCorpusAgainstInflate)->DenseRange(0, 4)->ArgName("format")->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The tests' corpora, a format each: mixed data for Kosinski, tile art for Nemesis and
-// Kosinski Moduled, plane maps and mappings for Enigma.
+// Kosinski Moduled, plane maps and mappings for Enigma, songs for Saxman.
 #pragma once
 
 #include <string>
@@ -26,6 +26,8 @@ inline std::vector<FormatSample> FormatCorpora() {
     inputs.push_back({Format::KosinskiModuled, "art " + std::to_string(seed), TileArt(10 + seed * 250, seed)});
     inputs.push_back({Format::Enigma, "plane map " + std::to_string(seed), PlaneMap(8 + seed * 5, 4 + seed % 5 * 7, seed)});
   }
+  for (unsigned seed = 0; seed < 24; ++seed)
+    inputs.push_back({Format::Saxman, "song " + std::to_string(seed), Song(300 + seed * 330, seed)});
   inputs.push_back({Format::Enigma, "mappings", Mappings(300, 4)});
   return inputs;
 }

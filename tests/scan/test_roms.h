@@ -185,9 +185,43 @@ inline Bytes Filled(Filler filler, std::size_t size, unsigned seed, std::vector<
   return bytes;
 }
 
+// A song of about `size` bytes as the sound driver reads one: a header of channel
+// pointers (little-endian) and settings, then tracks of phrases (notes 0x81 to 0xDF,
+// each with or without a duration 0x01 to 0x7F, and now and then a flag 0xE0 to 0xFF
+// with a parameter), each phrase played again and again, some transposed; then the
+// instruments' voices of 25 bytes.
+inline Bytes Song(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes song;
+  const unsigned channels = 6 + random() % 4;
+  for (unsigned c = 0; c < channels; ++c) {
+    const unsigned at = 0x1380 + c * 0x60 + random() % 0x40;
+    song.insert(song.end(), {static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(at >> 8),
+                             static_cast<std::uint8_t>(random() % 3 * 12), static_cast<std::uint8_t>(random() % 16)});
+  }
+  std::vector<Bytes> phrases;
+  while (song.size() < size * 4 / 5) {
+    if (phrases.empty() || random() % 3 == 0) {
+      Bytes phrase;
+      for (unsigned note = 0, length = 3 + random() % 12; note < length; ++note) {
+        phrase.push_back(static_cast<std::uint8_t>(0x81 + random() % 0x5F));
+        if (random() % 2) phrase.push_back(static_cast<std::uint8_t>(1 + random() % 3 * 6));
+        if (random() % 8 == 0) phrase.insert(phrase.end(), {static_cast<std::uint8_t>(0xE0 + random() % 32), 0x80});
+      }
+      phrases.push_back(std::move(phrase));
+    }
+    Bytes phrase = phrases[random() % phrases.size()];
+    if (random() % 4 == 0)
+      for (auto& byte : phrase) byte = byte >= 0x81 && byte <= 0xDB ? static_cast<std::uint8_t>(byte + 4) : byte;
+    song.insert(song.end(), phrase.begin(), phrase.end());
+  }
+  while (song.size() < size) song.push_back(random() % 3 == 0 ? 0 : static_cast<std::uint8_t>(random() % 0x80));
+  return song;
+}
+
 // `size` bytes of filler with blocks among it, each made by both compressors: a Kosinski
 // block of tile art and one of text-like data, Nemesis blocks of 12, 64 and 300 tiles, an
-// Enigma plane map and a Kosinski Moduled block of art. The games' own blocks stand at
+// Enigma plane map, a Kosinski Moduled block of art and a Saxman song. The games' own blocks stand at
 // even offsets, a hack's Kosinski block of text at an odd one. The filler's own blocks
 // (Filler::Blocks) are noted in `fillerBlocks`.
 inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed,
@@ -204,6 +238,7 @@ inline Bytes RomWithBlocks(Filler filler, std::size_t size, unsigned seed, std::
       {Format::Nemesis, TileArt(300, seed + 4)},
       {Format::Enigma, PlaneMap(40, 28, seed + 5)},
       {Format::KosinskiModuled, TileArt(200, seed + 6)},
+      {Format::Saxman, Song(1500, seed + 7)},
   };
   struct Block {
     Format format;
@@ -255,40 +290,6 @@ inline Bytes Mappings(std::size_t words, unsigned seed) {
     bytes.push_back(static_cast<std::uint8_t>(word));
   }
   return bytes;
-}
-
-// A song of about `size` bytes as the sound driver reads one: a header of channel
-// pointers (little-endian) and settings, then tracks of phrases (notes 0x81 to 0xDF,
-// each with or without a duration 0x01 to 0x7F, and now and then a flag 0xE0 to 0xFF
-// with a parameter), each phrase played again and again, some transposed; then the
-// instruments' voices of 25 bytes.
-inline Bytes Song(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  Bytes song;
-  const unsigned channels = 6 + random() % 4;
-  for (unsigned c = 0; c < channels; ++c) {
-    const unsigned at = 0x1380 + c * 0x60 + random() % 0x40;
-    song.insert(song.end(), {static_cast<std::uint8_t>(at), static_cast<std::uint8_t>(at >> 8),
-                             static_cast<std::uint8_t>(random() % 3 * 12), static_cast<std::uint8_t>(random() % 16)});
-  }
-  std::vector<Bytes> phrases;
-  while (song.size() < size * 4 / 5) {
-    if (phrases.empty() || random() % 3 == 0) {
-      Bytes phrase;
-      for (unsigned note = 0, length = 3 + random() % 12; note < length; ++note) {
-        phrase.push_back(static_cast<std::uint8_t>(0x81 + random() % 0x5F));
-        if (random() % 2) phrase.push_back(static_cast<std::uint8_t>(1 + random() % 3 * 6));
-        if (random() % 8 == 0) phrase.insert(phrase.end(), {static_cast<std::uint8_t>(0xE0 + random() % 32), 0x80});
-      }
-      phrases.push_back(std::move(phrase));
-    }
-    Bytes phrase = phrases[random() % phrases.size()];
-    if (random() % 4 == 0)
-      for (auto& byte : phrase) byte = byte >= 0x81 && byte <= 0xDB ? static_cast<std::uint8_t>(byte + 4) : byte;
-    song.insert(song.end(), phrase.begin(), phrase.end());
-  }
-  while (song.size() < size) song.push_back(random() % 3 == 0 ? 0 : static_cast<std::uint8_t>(random() % 0x80));
-  return song;
 }
 
 // A ROM image laid out as games are: code, uncompressed tiles and mappings, and runs of
