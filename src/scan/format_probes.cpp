@@ -191,17 +191,23 @@ ScanWeigher NemesisWeigher(std::span<const std::uint8_t> rom) {
   };
 }
 
+// The fewest copies that make a Saxman stream's being the games' own output tell: a run
+// of literals is what any compressor writes for bytes that do not repeat, and any two
+// bytes before it make a count.
+constexpr std::size_t kTellingCopies = 8;
+
 // A song's count of at least 16 stream bytes, up to the image's end; what it decodes to
-// at least 32 bytes and no fewer than its stream takes. The sound CPU reads songs a byte
-// at a time: a song at an odd offset is as likely as at an even one.
+// at least 32 bytes and no fewer than its stream takes (a song repeats itself). The sound
+// CPU reads songs a byte at a time: a song at an odd offset is as likely as at an even one.
 ScanWeigher SaxmanWeigher(std::span<const std::uint8_t> rom) {
   return [rom](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = ProbeSaxman(rom, offset, kTellingStream, 2);
     if (!probe || probe->block.bytes.size() < 32) return std::nullopt;
     const std::size_t decoded = probe->block.bytes.size();
     const std::uint64_t compressed = probe->block.compressedSize;
-    if (probe->oddities == 0 && IsGamesSaxman(rom, offset, probe->block.bytes)) return GamesOwn(decoded, compressed);
     if (decoded < compressed) return std::nullopt;
+    if (probe->oddities == 0 && probe->copies >= kTellingCopies && IsGamesSaxman(rom, offset, probe->block.bytes))
+      return GamesOwn(decoded, compressed);
     const double ratio = static_cast<double>(decoded) / static_cast<double>(compressed);
     const double confidence = Clamp(0.35 + 0.35 * Clamp(std::log2(probe->commands / 16.0) / 6) +
                                     0.2 * Clamp((ratio - 1) / 2) - 0.25 * probe->oddities);

@@ -33,6 +33,7 @@ std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::s
         out[w++] = *in++;
       } else {
         if (end - in < 2) return std::nullopt;
+        ++probe.copies;
         const unsigned b0 = in[0], b1 = in[1];
         in += 2;
         const std::size_t length = (b1 & 0x0Fu) + 3;

@@ -15,6 +15,7 @@ namespace quarvel {
 struct SaxmanProbe {
   DecodedBlock block;
   std::size_t commands = 0;
+  std::size_t copies = 0;   // of the commands, those that copy (zeros too)
   // Commands no encoder writes where it had a better choice at no cost: a copy that a
   // literal right after it continues (one longer copy would do), a last descriptor with
   // bits set past the count's end, a count that ends right after a descriptor byte.

@@ -295,7 +295,7 @@ inline Bytes Mappings(std::size_t words, unsigned seed) {
 // A ROM image laid out as games are: code, uncompressed tiles and mappings, and runs of
 // compressed blocks of every kind of data, half of them the games' own output (at even
 // offsets), half as small as can be (as in a hack: now and then at an odd offset), with
-// 0xFF padding between some parts and up to the end.
+// 0xFF padding between some parts; then a bank of songs, and padding up to the end.
 inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlock>& placed) {
   std::mt19937 random(seed);
   Bytes rom;
@@ -376,6 +376,15 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
           append(packed);
         }
     }
+  }
+  // A bank of songs end to end, as the sound CPU reads them: at any offset.
+  for (unsigned song = 0; song < 27; ++song) {
+    const auto [n, part] = draws(3000);
+    const Bytes data = Song(200 + n, part);
+    const bool gamesOwn = random() % 2 == 0;
+    const auto packed = Packed(Format::Saxman, data, gamesOwn);
+    Place(placed, rom, Format::Saxman, data.size(), packed, gamesOwn);
+    append(packed);
   }
   rom.resize(std::max(size, rom.size()), 0xFF);
   return rom;
