@@ -60,6 +60,7 @@ install(FILES LICENSE data/THIRD-PARTY-NOTICES.txt DESTINATION ${CMAKE_INSTALL_D
 set(QUARVEL_SHIPPED ${PROJECT_BINARY_DIR}/shipped)
 add_custom_command(OUTPUT ${QUARVEL_SHIPPED}/demo.bin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARVEL_SHIPPED}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${QUARVEL_SHIPPED}/Custom.dat
   COMMAND make_demo ${QUARVEL_SHIPPED}
   DEPENDS make_demo
   COMMENT "Writing the demo files to install")
