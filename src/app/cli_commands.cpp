@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -297,7 +298,8 @@ Expected<Format, int> ChooseFormat(std::optional<Format> asked, const RomInput& 
   double confidence = 0;
   for (const auto& info : Formats()) {
     const auto hit = offset >= 0 ? CodecOf(info.format).scanner(*bytes)(static_cast<std::size_t>(offset)) : std::nullopt;
-    if (hit && (!best || hit->confidence > confidence)) best = info.format, confidence = hit->confidence;
+    const double rated = hit ? std::min(hit->confidence, hit->ceiling) : 0;  // as the scan lists it
+    if (hit && (!best || rated > confidence)) best = info.format, confidence = rated;
   }
   const std::string at = HexOffset(static_cast<std::uint32_t>(offset));
   char rated[16];

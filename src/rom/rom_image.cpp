@@ -87,7 +87,7 @@ std::string Confidence(double confidence) {
 // Whether the scan takes what starts at `offset` for a block of `format`, and how surely.
 double ScanConfidence(Format format, std::span<const std::uint8_t> rom, std::uint64_t offset) {
   const auto hit = CodecOf(format).scanner(rom)(static_cast<std::size_t>(offset));
-  return hit ? hit->confidence : 0;
+  return hit ? std::min(hit->confidence, hit->ceiling) : 0;
 }
 
 // Whether `changed` differs from `rom` only where a change may write: the room of the

@@ -40,7 +40,7 @@ bool RatherThan(const ScanCandidate& a, const ScanCandidate& b) {
 
 // Of streams that end at the same byte, the block (see RatherThan). Then of overlapping
 // candidates the games' own output wins, else one taken for a block, else the first to
-// start (then the surer).
+// start (then the surer). Those kept are listed at their ceiling at most.
 std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
   std::sort(all.begin(), all.end(), [](const ScanCandidate& a, const ScanCandidate& b) {
     const auto endA = a.offset + a.compressedSize, endB = b.offset + b.compressedSize;
@@ -69,6 +69,7 @@ std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
     if (after != kept.begin() && std::prev(after)->second > start) continue;
     kept.emplace(start, end);
     result.push_back(candidate);
+    result.back().confidence = std::min(candidate.confidence, candidate.ceiling);
   }
   std::sort(result.begin(), result.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
   return result;
@@ -105,7 +106,8 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
           const auto hit = weigh(offset);
           if (!hit) continue;
           if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
-          mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn});
+          mine.push_back(
+              {offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn, hit->ceiling});
         }
       }
       done.fetch_add(end - first);

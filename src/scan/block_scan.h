@@ -23,6 +23,7 @@ struct ScanCandidate {
   double confidence = 0;           // 0 to 1
   std::int64_t fit = 0;            // see ScanHit
   bool gamesOwn = false;           // see ScanHit
+  double ceiling = 1.0;            // see ScanHit
 };
 
 struct ScanOptions {

@@ -61,17 +61,34 @@ ScanHit WeighKosinski(std::span<const std::uint8_t> rom, std::size_t offset, con
           commands.oddities > 4 ? kUnfit : decoded - compressed - kOddityCost * odd};
 }
 
-// The games place their blocks at even offsets; a hack may place one at an odd offset,
-// where a stream read from other bytes is as likely: it needs more evidence there. A bit
-// stream (Nemesis, Enigma) is read from any bytes at all, far more often than a run of
-// Kosinski commands that ends at its marker.
+// The games place their Kosinski, Nemesis, Enigma and Kosinski Moduled blocks at even
+// offsets, every one; a hack may place one at an odd offset, where a stream read from
+// other bytes is as likely. Such a stream is weighed lower there (a bit stream, Nemesis
+// or Enigma, is read from any bytes at all, far more often than a run of Kosinski
+// commands that ends at its marker) and, unless it is the games' own output, listed
+// under 0.5: a hack's block there is listed, not taken for one.
 constexpr double kOddOffsetDoubt = 0.05;
 constexpr double kOddOffsetBitStreamDoubt = 0.15;
+constexpr double kListedOnly = 0.45;
 
 // `hit` of a block at `offset`, weighed lower (by `doubt`) at an odd offset unless it is
 // the games' own output.
 ScanHit Placed(std::size_t offset, ScanHit hit, double doubt) {
-  if (offset % 2 != 0 && !hit.gamesOwn) hit.confidence = Clamp(hit.confidence - doubt);
+  if (offset % 2 != 0 && !hit.gamesOwn) {
+    hit.confidence = Clamp(hit.confidence - doubt);
+    hit.ceiling = kListedOnly;
+  }
+  return hit;
+}
+
+// Fewer decoded bytes than this, a Kosinski or Enigma stream that is not the games' own
+// output is listed under 0.5: code holds many streams of a few dozen bytes of either
+// (a fill loop of 68000 code reads as an Enigma map of 47 words). One that is, but too
+// short for that to tell (see Telling), is weighed as any other.
+constexpr std::size_t kShortStream = 128;
+
+ScanHit Short(ScanHit hit, const std::function<bool()>& gamesOutput) {
+  if (hit.decodedSize < kShortStream && !gamesOutput()) hit.ceiling = kListedOnly;
   return hit;
 }
 
@@ -112,10 +129,11 @@ ScanWeigher KosinskiWeigher(std::span<const std::uint8_t> rom) {
   return [rom, scanner = SharedKosinskiScanner(rom)](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = scanner->At(offset);
     if (!probe || probe->decodedSize < kKosinskiMinimum) return std::nullopt;
-    if (Telling(offset, probe->compressedSize) && IsGamesKosinski(rom, offset))
-      return GamesOwn(probe->decodedSize, probe->compressedSize);
+    const bool telling = Telling(offset, probe->compressedSize);
+    if (telling && IsGamesKosinski(rom, offset)) return GamesOwn(probe->decodedSize, probe->compressedSize);
     if (probe->compressedSize > probe->decodedSize) return std::nullopt;
-    return Placed(offset, WeighKosinski(rom, offset, *probe), kOddOffsetDoubt);
+    const auto games = [&] { return !telling && IsGamesKosinski(rom, offset); };
+    return Placed(offset, Short(WeighKosinski(rom, offset, *probe), games), kOddOffsetDoubt);
   };
 }
 
@@ -162,15 +180,17 @@ ScanWeigher EnigmaWeigher(std::span<const std::uint8_t> rom) {
   return [rom](std::size_t offset) -> std::optional<ScanHit> {
     const auto probe = ProbeEnigma(rom, offset);
     if (!probe || !probe->paddedWithZeros || probe->sizes.decodedSize < 32) return std::nullopt;
-    if (Telling(offset, probe->sizes.compressedSize) && IsGamesEnigma(rom, offset))
-      return GamesOwn(probe->sizes.decodedSize, probe->sizes.compressedSize);
+    const bool telling = Telling(offset, probe->sizes.compressedSize);
+    if (telling && IsGamesEnigma(rom, offset)) return GamesOwn(probe->sizes.decodedSize, probe->sizes.compressedSize);
     if (!probe->tightHeader || probe->entries < 3 || probe->sizes.decodedSize < probe->sizes.compressedSize)
       return std::nullopt;
     double confidence = 0.2 + 0.15 * (probe->evenWithZero ? 1 : 0) + 0.65 * Clamp(std::log2(probe->entries / 3.0) / 5);
     if (NoiseLikeFlags(*probe, rom[offset + 1])) confidence = std::min(confidence, kNoiseLikeMap);
-    return Placed(offset, ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
-                                  static_cast<std::int64_t>(probe->sizes.decodedSize) -
-                                      static_cast<std::int64_t>(probe->sizes.compressedSize)},
+    return Placed(offset,
+                  Short(ScanHit{probe->sizes.decodedSize, probe->sizes.compressedSize, confidence,
+                                static_cast<std::int64_t>(probe->sizes.decodedSize) -
+                                    static_cast<std::int64_t>(probe->sizes.compressedSize)},
+                        [&] { return !telling && IsGamesEnigma(rom, offset); }),
                   kOddOffsetBitStreamDoubt);
   };
 }

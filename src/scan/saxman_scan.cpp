@@ -21,6 +21,7 @@ std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::s
   // The last command, when it was a copy shorter than the longest: how far back it read,
   // and how long it was. A command that goes on from where it stopped makes it odd.
   std::size_t lastBack = 0, lastLength = kSaxmanLongestCopy;
+  unsigned equalLiterals = 0;  // the literals just written, all of one value
   unsigned descriptor = 1;
   while (in != end) {
     descriptor = *in++ | 0x100u;  // the high bit marks the group's end
@@ -29,11 +30,14 @@ std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::s
       if (descriptor & 1) {
         if (w == kSaxmanCapacity) return std::nullopt;
         if (lastLength < kSaxmanLongestCopy && out[w - lastBack] == *in) ++probe.oddities;
+        equalLiterals = equalLiterals != 0 && out[w - 1] == *in ? equalLiterals + 1 : 1;
+        if (equalLiterals >= 4) ++probe.oddities;  // a literal and a copy of the one before would do
         lastLength = kSaxmanLongestCopy;
         out[w++] = *in++;
       } else {
         if (end - in < 2) return std::nullopt;
         ++probe.copies;
+        equalLiterals = 0;
         const unsigned b0 = in[0], b1 = in[1];
         in += 2;
         const std::size_t length = (b1 & 0x0Fu) + 3;

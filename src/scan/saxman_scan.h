@@ -17,8 +17,9 @@ struct SaxmanProbe {
   std::size_t commands = 0;
   std::size_t copies = 0;   // of the commands, those that copy (zeros too)
   // Commands no encoder writes where it had a better choice at no cost: a copy that a
-  // literal right after it continues (one longer copy would do), a last descriptor with
-  // bits set past the count's end, a count that ends right after a descriptor byte.
+  // literal or copy right after it continues (one longer copy would do), a fourth equal
+  // literal in a row (a literal and a copy would do), a last descriptor with bits set
+  // past the count's end, a count that ends right after a descriptor byte.
   unsigned oddities = 0;
 };
 

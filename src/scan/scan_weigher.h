@@ -18,6 +18,10 @@ struct ScanHit {
   std::int64_t fit = 0;
   // The stream is byte for byte what the games' own compressor writes for its data.
   bool gamesOwn = false;
+  // The most it is listed at once the scan has chosen among overlapping candidates (by
+  // `confidence`): under 0.5 for a stream that may be a hack's block but is seldom more
+  // than chance where it lies, such as a Kosinski block at an odd offset.
+  double ceiling = 1.0;
 };
 
 // Weighs each offset of one image as the start of a block: made once a scan, asked from

@@ -13,14 +13,24 @@ namespace {
 using testing::Bytes;
 using testing::Filler;
 
+// A block that is listed, but under 0.5: one not the games' own output (`found` may be so
+// by chance) of a format the games place at even offsets only, at an odd one, or a
+// Kosinski or Enigma block of fewer than 128 bytes, as code holds many by chance.
+bool ListedOnly(const testing::PlacedBlock& block, const ScanCandidate& found) {
+  if (block.gamesOwn || found.gamesOwn || block.format == Format::Saxman) return false;
+  const bool small = block.decodedSize < 128 && (block.format == Format::Kosinski || block.format == Format::Enigma);
+  return block.offset % 2 != 0 || small;
+}
+
 std::string Describe(const ScanCandidate& c) {
   return HexOffset(c.offset) + " " + std::string(FormatName(c.format)) + " " + std::to_string(c.decodedSize) +
          " bytes from " + std::to_string(c.compressedSize) + ", confidence " + std::to_string(c.confidence);
 }
 
 // Each kind of filler, a MiB of it with blocks from both compressors: every block is
-// found whole, and no false candidate comes up at the default threshold (the benchmark
-// counts them over more seeds). The blocks of a filler of blocks are no false ones.
+// found whole (a hack's at an odd offset listed under the threshold), and no false
+// candidate comes up at the default threshold (the benchmark counts them over more
+// seeds). The blocks of a filler of blocks are no false ones.
 TEST(BlockScan, FindsEveryBlockAmongEachKindOfFiller) {
   for (const Filler filler : testing::kFillers) {
     std::vector<testing::PlacedBlock> placed, fillerBlocks;
@@ -33,7 +43,7 @@ TEST(BlockScan, FindsEveryBlockAmongEachKindOfFiller) {
       EXPECT_EQ(hit->format, block.format);
       EXPECT_EQ(hit->decodedSize, block.decodedSize);
       EXPECT_EQ(hit->compressedSize, block.compressedSize);
-      EXPECT_GE(hit->confidence, kLikelyBlock) << testing::FillerName(filler) << ": " << Describe(*hit);
+      EXPECT_EQ(hit->confidence >= kLikelyBlock, !ListedOnly(block, *hit)) << testing::FillerName(filler) << ": " << Describe(*hit);
       EXPECT_EQ(hit->gamesOwn, block.gamesOwn) << testing::FillerName(filler) << ": " << Describe(*hit);
     }
     placed.insert(placed.end(), fillerBlocks.begin(), fillerBlocks.end());
@@ -47,8 +57,9 @@ TEST(BlockScan, FindsEveryBlockAmongEachKindOfFiller) {
 }
 
 // A ROM laid out as games are, with a thousand blocks of every kind of data among code,
-// tiles, mappings and padding: at the default threshold every block is kept, and hardly
-// a false candidate comes up (the benchmark measures more layouts).
+// tiles, mappings and padding: at the default threshold every block is kept (but a
+// hack's at an odd offset or a short one, listed under it), and hardly a false candidate
+// comes up (the benchmark measures more layouts).
 TEST(BlockScan, KeepsEveryBlockOfAGameLikeRomAtTheDefaultThreshold) {
   std::vector<testing::PlacedBlock> placed;
   const auto rom = testing::RealisticRom(4 << 20, 3, placed);  // its layout follows what the compressors make
@@ -56,10 +67,14 @@ TEST(BlockScan, KeepsEveryBlockOfAGameLikeRomAtTheDefaultThreshold) {
   ASSERT_TRUE(found);
   std::map<std::uint64_t, ScanCandidate> kept;
   for (const auto& c : *found)
-    if (c.confidence >= kLikelyBlock) kept.emplace(c.offset, c);
+    if (c.confidence >= kLikelyBlock || std::any_of(placed.begin(), placed.end(), [&](const auto& b) {
+          return b.offset == c.offset && ListedOnly(b, c);
+        }))
+      kept.emplace(c.offset, c);
   for (const auto& block : placed) {
     const auto hit = kept.find(block.offset);
     ASSERT_NE(hit, kept.end()) << "no candidate at " << HexOffset(block.offset);
+    EXPECT_EQ(hit->second.confidence >= kLikelyBlock, !ListedOnly(block, hit->second)) << Describe(hit->second);
     EXPECT_EQ(hit->second.compressedSize, block.compressedSize);
     kept.erase(hit);
   }
