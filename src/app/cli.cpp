@@ -407,7 +407,8 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "tile through codes it defines; a Kosinski Moduled block, modules of 4096 bytes that are Kosinski blocks;\n"
       "an Enigma block, a plausible header and entries as an encoder writes them up to its end entry; a Saxman\n"
       "song, a size and a stream of it with no command an encoder would not write. A block that is the games'\n"
-      "own output weighs 1; any other but a song weighs less at an odd offset. Of overlapping\n"
+      "own output weighs 1; any other but a song is listed under 0.5 at an odd offset, where the games never\n"
+      "put one, and so is a Kosinski or Enigma block of fewer than 128 bytes. Of overlapping\n"
       "candidates the games' own output is listed, else one of confidence 0.5 or more, else the first.");
   command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
   std::vector<std::string> choices = FormatWords();
