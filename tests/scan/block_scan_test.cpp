@@ -122,6 +122,43 @@ TEST(BlockScan, TheGamesOwnOutputIsABlockBeyondDoubt) {
   }
 }
 
+// Where the games never put a block, and what code holds many of by chance, a stream is
+// listed under 0.5 unless it is the games' own output: a Kosinski, Nemesis, Enigma or
+// Kosinski Moduled block at an odd offset (a song may be anywhere), a short Kosinski or
+// Enigma block.
+TEST(BlockScan, ListsUnderTheThresholdWhatTheGamesNeverPlace) {
+  const std::string line = "ring spring ring monitor ring badnik ring loop ring zone ring act ring boss";
+  const Bytes text(line.begin(), line.end());
+  struct Row {
+    const char* name;
+    Format format;
+    Bytes data;
+    bool games;
+    std::size_t offset;
+    bool likely;
+  } rows[] = {
+      {"a hack's Kosinski block at an odd offset", Format::Kosinski, testing::TileArt(20, 1), false, 0x201, false},
+      {"the games' own at an odd offset", Format::Kosinski, testing::TileArt(20, 1), true, 0x201, true},
+      {"a hack's Nemesis block at an odd offset", Format::Nemesis, testing::TileArt(20, 1), false, 0x201, false},
+      {"the same at an even offset", Format::Nemesis, testing::TileArt(20, 1), false, 0x200, true},
+      {"a hack's song at an odd offset", Format::Saxman, testing::Song(800, 1), false, 0x201, true},
+      {"a hack's Kosinski block of 75 bytes", Format::Kosinski, text, false, 0x200, false},
+      {"the games' own of 75 bytes", Format::Kosinski, text, true, 0x200, true},
+      {"a hack's map of 40 words", Format::Enigma, testing::PlaneMap(8, 5, 1), false, 0x200, false},
+      {"a hack's map of 240 words", Format::Enigma, testing::PlaneMap(20, 12, 1), false, 0x200, true},
+  };
+  for (const auto& row : rows) {
+    Bytes rom(0x800, 0xFF);
+    const auto block = testing::Packed(row.format, row.data, row.games);
+    std::copy(block.begin(), block.end(), rom.begin() + static_cast<std::ptrdiff_t>(row.offset));
+    const auto found = ScanRom(rom, {FormatSet{row.format}, 1});
+    ASSERT_TRUE(found);
+    const auto hit = std::find_if(found->begin(), found->end(), [&](const auto& c) { return c.offset == row.offset; });
+    ASSERT_NE(hit, found->end()) << row.name;
+    EXPECT_EQ(hit->confidence >= kLikelyBlock, row.likely) << row.name << ": " << Describe(*hit);
+  }
+}
+
 // A block followed by padding, and a short stream that starts in its last bytes and runs
 // into the padding, surer than the block: the block is kept and the stream dropped, unless
 // the stream is the games' own output and the block is not. Never both.
