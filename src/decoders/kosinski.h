@@ -28,6 +28,12 @@ DecodeResult<DecodedBlock> DecodeKosinski(std::span<const std::uint8_t> rom, std
 // as the block goes.
 DecodeResult<DecodedBlock> DecodeKosinski(ByteSource& source);
 
+// The same, into `out`, which has room for kKosinskiCapacity + kKosinskiSlack bytes (a
+// copy may write up to 15 bytes past its end, which the next commands write again): the
+// decoded size. The block's size is how far `source` has moved.
+inline constexpr std::size_t kKosinskiSlack = 16;
+DecodeResult<std::size_t> DecodeKosinskiInto(ByteSource& source, std::uint8_t* out);
+
 // Whether a block that ends at its end marker, with no copy from before its start and
 // something to decode, starts at `offset`: its sizes, found without decoding a byte.
 std::optional<BlockProbe> ProbeKosinski(std::span<const std::uint8_t> rom, std::size_t offset);

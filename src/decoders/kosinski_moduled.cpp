@@ -1,5 +1,6 @@
 #include "decoders/kosinski_moduled.h"
 
+#include <memory>
 #include <string>
 
 #include "decoders/kosinski.h"
@@ -25,27 +26,28 @@ DecodeResult<DecodedBlock> DecodeKosinskiModuled(ByteSource& in) {
   }
   const std::uint64_t first = in.Position();
   const std::size_t modules = (size + kModuleBytes - 1) / kModuleBytes;
+  // Each module decoded in place after the ones before: room for the last to be as
+  // large as a Kosinski block (it is then refused, or kept whole with a warning).
+  thread_local const std::unique_ptr<std::uint8_t[]> scratch(
+      new std::uint8_t[kModuledCapacity / kModuleBytes * kModuleBytes + kKosinskiCapacity + kKosinskiSlack]);
+  std::size_t decoded = 0;
   DecodedBlock result;
-  result.bytes.reserve(size);
   for (std::size_t m = 0; m < modules; ++m) {
     const std::uint64_t start = in.Position();
-    auto module = DecodeKosinski(in);
+    const auto module = DecodeKosinskiInto(in, scratch.get() + decoded);
     if (!module && module.error().kind == DecodeErrorKind::CopyBeforeStart) {
       const std::uint64_t at = module.error().position;
       return Fail(BadModule(at, block, m, "copies from before its start at " + HexOffset(at)));
     }
     if (!module) return Fail(std::move(module.error()));
     const bool last = m + 1 == modules;
-    if (!last && module->bytes.size() != kModuleBytes) {
-      return Fail(BadModule(start, block, m,
-                            "decodes to " + std::to_string(module->bytes.size()) + " bytes, not 4096"));
-    }
-    if (last && module->bytes.size() != size - kModuleBytes * m) {
+    if (!last && *module != kModuleBytes)
+      return Fail(BadModule(start, block, m, "decodes to " + std::to_string(*module) + " bytes, not 4096"));
+    if (last && *module != size - kModuleBytes * m) {
       result.warnings.push_back("the header of the block at " + HexOffset(block) + " says " + std::to_string(size) +
-                                " bytes, but its modules hold " +
-                                std::to_string(kModuleBytes * m + module->bytes.size()));
+                                " bytes, but its modules hold " + std::to_string(kModuleBytes * m + *module));
     }
-    result.bytes.insert(result.bytes.end(), module->bytes.begin(), module->bytes.end());
+    decoded += *module;
     if (!last) {
       for (std::uint64_t at = in.Position(); (at - first) % kModulePadding != 0; ++at) {
         std::uint8_t padding;
@@ -53,6 +55,7 @@ DecodeResult<DecodedBlock> DecodeKosinskiModuled(ByteSource& in) {
       }
     }
   }
+  result.bytes.assign(scratch.get(), scratch.get() + decoded);
   result.compressedSize = in.Position() - block;
   return result;
 }
