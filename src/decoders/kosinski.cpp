@@ -118,12 +118,16 @@ std::uint8_t* Scratch() {
 
 // Copies `count` bytes from `distance` back, forward, so that a copy longer than its
 // distance repeats what it has just written: 16 or 8 bytes at a time where the distance
-// allows, else 8 at a time from a whole number of periods back once 8 are written. May
-// write up to 15 bytes past the copy's end.
+// allows (or the copy is no longer than it), else 8 at a time from a whole number of
+// periods back once 8 are written. May write up to 15 bytes past the copy's end.
 inline void CopyBack(std::uint8_t* to, std::size_t distance, std::size_t count) {
   const std::uint8_t* from = to - distance;
-  if (distance >= 16) {
-    for (std::size_t i = 0; i < count; i += 16) std::memcpy(to + i, from + i, 16);
+  if (distance >= 16 || count <= distance) {  // each 16 bytes read before they are written
+    for (std::size_t i = 0; i < count; i += 16) {
+      std::uint8_t chunk[16];  // a load and a store: the two may overlap past the copy's end
+      std::memcpy(chunk, from + i, 16);
+      std::memcpy(to + i, chunk, 16);
+    }
   } else if (distance >= 8) {
     for (std::size_t i = 0; i < count; i += 8) std::memcpy(to + i, from + i, 8);
   } else if (distance == 1) {
@@ -175,19 +179,26 @@ std::pair<Walk, std::size_t> FastWalk(std::span<const std::uint8_t> input, std::
       in += run, length += run, descriptor >>= run, bits -= run;
     }
     std::size_t distance, count;
-    if (bits > 4 && end - in >= 3) {  // no descriptor to load and every byte there: no check
-      if (descriptor & 1u) {
+    if (end - in >= 5) {  // a next descriptor and a command's bytes are there: no check
+      // The command's bits, the next descriptor's after the last of this one's: it is
+      // read, before the command's bytes, when the command takes that last bit.
+      const unsigned bitsAhead = descriptor | (in[0] | unsigned{in[1]} << 8) << bits;
+      const unsigned taken = (bitsAhead & 1u) != 0 ? 1 : (bitsAhead & 2u) != 0 ? 2 : 4;
+      if (taken >= bits) {
+        in += 2;
+        descriptor = bitsAhead >> taken, bits += 16 - taken;
+      } else {
+        descriptor >>= taken, bits -= taken;
+      }
+      if (taken == 1) {
         if (length == kKosinskiCapacity) return ended(Stop::TooLarge);
         out[length++] = *in++;
-        descriptor >>= 1, --bits;
         continue;
       }
-      if ((descriptor & 2u) == 0) {  // inline copy: 0 0 h l, then the displacement byte
-        count = (descriptor >> 2 & 1u) * 2 + (descriptor >> 3 & 1u) + 2;
+      if (taken == 4) {  // inline copy: 0 0 h l, then the displacement byte
+        count = (bitsAhead >> 2 & 1u) * 2 + (bitsAhead >> 3 & 1u) + 2;
         distance = 256 - *in++;
-        descriptor >>= 4, bits -= 4;
       } else {
-        descriptor >>= 2, bits -= 2;
         const std::uint8_t low = in[0], high = in[1];
         in += 2;
         distance = 8192 - 256 * static_cast<std::size_t>(high >> 3) - low;
@@ -200,7 +211,7 @@ std::pair<Walk, std::size_t> FastWalk(std::span<const std::uint8_t> input, std::
           count = std::size_t{extended} + 1;
         }
       }
-    } else {  // near a descriptor's end, or the input's: bit by bit, byte by byte
+    } else {  // near the input's end: bit by bit, byte by byte
       unsigned taken;
       if (!bit(taken)) return ended(Stop::Truncated);
       if (taken == 1) {
