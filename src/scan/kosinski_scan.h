@@ -57,7 +57,7 @@ class KosinskiScanner {
 
   std::uint64_t serial_;  // this scanner's among all made, for the answers a thread keeps
   std::span<const std::uint8_t> rom_;
-  unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position
+  unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position modulo 2^shift_
   // Zeroed pages from the system, touched only where a walk keeps an outcome; read and
   // written through std::atomic_ref.
   std::unique_ptr<std::uint64_t[], Free> kept_;
