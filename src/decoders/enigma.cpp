@@ -195,9 +195,7 @@ void AddBaseWord(std::span<std::uint8_t> words, std::uint16_t base) {
 
 std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::size_t offset) {
   constexpr unsigned kMostOddities = 0;  // a stream with more is none an encoder wrote
-  if (rom.size() < kEnigmaHeaderBytes || offset > rom.size() - kEnigmaHeaderBytes || rom[offset] < 1 ||
-      rom[offset] > 11 || rom[offset + 1] >= 0x20)
-    return std::nullopt;
+  if (!EnigmaMayStartAt(rom, offset)) return std::nullopt;
   auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset));
   const auto header = ReadHeader(in);
   if (!header) return std::nullopt;

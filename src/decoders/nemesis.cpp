@@ -450,17 +450,8 @@ DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std:
 }
 
 std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset) {
-  if (offset + 5 > rom.size()) return std::nullopt;
-  const std::uint8_t* head = rom.data() + offset;
-  const unsigned tiles = (head[0] & 0x7Fu) << 8 | head[1];
-  // The first record as ReadWellFormedNemesisTable takes it, before it clears a table:
-  // a palette byte, a length byte of a code 1 to 8 bits long and a run of 1 to 8, a code
-  // that fits its length. Tested all together, without a branch on each byte (half of
-  // them would be mispredicted).
-  const unsigned length = head[3] & 0x0Fu;
-  const bool headerFits = (tiles - 1 < kNemesisMaxTiles) & (head[2] >= 0x80) & (head[2] != 0xFF) &
-                          (length - 1 < 8) & (head[3] >> 4 <= 7) & (head[4] >> length == 0);
-  if (!headerFits) return std::nullopt;
+  if (!NemesisMayStartAt(rom, offset)) return std::nullopt;
+  const unsigned tiles = (rom[offset] & 0x7Fu) << 8 | rom[offset + 1];
   auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset + 2));
   const auto shape = ReadWellFormedNemesisTable(in);
   if (!shape) return std::nullopt;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <stdexcept>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -88,27 +89,53 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
   std::exception_ptr failure;
 
   const unsigned threads = threadCount != 0 ? threadCount : std::max(1u, std::thread::hardware_concurrency());
+  if (weighers.size() > 32) throw std::invalid_argument("a scan takes at most 32 weighers");
 
   // From the end of the image down, so that a walk from an offset meets the ones already
   // taken from the offsets after it.
   std::vector<std::vector<ScanCandidate>> found(threads);
   auto walk = [&](std::vector<ScanCandidate>& mine) {
+    // Of each offset of the chunk, bit w set: weigher w may find a block there.
+    std::vector<std::uint32_t> may(kChunk);
+    std::vector<std::uint8_t> inRun(kChunk), filtered(kChunk);
     for (;;) {
       const std::size_t taken = nextChunk.fetch_add(kChunk);
       if (taken >= total || stop.load(std::memory_order_relaxed)) return;
-      const std::size_t end = total - taken, first = end - std::min(end, kChunk);
+      const std::size_t end = total - taken, first = end - std::min(end, kChunk), count = end - first;
       std::size_t run = RunAt(rom, end);
       for (std::size_t offset = end; offset-- > first;) {
         run = offset + 1 < total && rom[offset] == rom[offset + 1] ? std::min(run + 1, kOneValueRun) : 1;
-        if (run == kOneValueRun) continue;
-        for (const auto& [format, weigh] : weighers) {
-          const auto hit = weigh(offset);
-          if (!hit) continue;
-          if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
-          mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn});
+        inRun[offset - first] = run == kOneValueRun;
+      }
+      // The start filters, over each stretch of offsets outside such runs.
+      std::fill_n(may.begin(), count, 0);
+      for (std::size_t from = 0, to = 0; from < count; from = to) {
+        if (inRun[from]) {
+          to = from + 1;
+          continue;
+        }
+        to = static_cast<std::size_t>(std::find(inRun.begin() + from, inRun.begin() + count, 1) - inRun.begin());
+        for (std::size_t w = 0; w < weighers.size(); ++w) {
+          if (weighers[w].mayStart)
+            weighers[w].mayStart(rom, first + from, to - from, filtered.data());
+          else
+            std::fill_n(filtered.begin(), to - from, 1);
+          for (std::size_t i = from; i < to; ++i) may[i] |= std::uint32_t{filtered[i - from]} << w;
         }
       }
-      done.fetch_add(end - first);
+      for (std::size_t offset = end; offset-- > first;) {
+        const std::uint32_t mayHere = may[offset - first];
+        if (mayHere == 0) continue;
+        for (std::size_t w = 0; w < weighers.size(); ++w) {
+          if ((mayHere >> w & 1u) == 0) continue;
+          const auto hit = weighers[w].weigh(offset);
+          if (!hit) continue;
+          if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
+          mine.push_back({offset, weighers[w].format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit,
+                          hit->gamesOwn});
+        }
+      }
+      done.fetch_add(count);
     }
   };
   auto work = [&](std::vector<ScanCandidate>& mine) {

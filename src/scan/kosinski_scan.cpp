@@ -142,28 +142,6 @@ class Walker {
   std::size_t loadedAt_ = kNone;  // the descriptor loaded during the command being taken
 };
 
-// Whether the walk from `offset` gets past its first copy, as far as its first
-// descriptor tells: a copy from before the start ends a walk that has loaded no other
-// descriptor. Nearly every offset of bytes that are no block fails here, in a few steps
-// without a branch on the bytes (they would be mispredicted half the time).
-bool PastFirstCopy(std::span<const std::uint8_t> rom, std::size_t offset) {
-  if (rom.size() - offset < 2 + 16 + 3) return true;
-  const unsigned descriptor = rom[offset] | unsigned{rom[offset + 1]} << 8;
-  // Literals, then the copy's two bits; an inline copy has two more. Each literal takes a
-  // byte; then come the copy's, unless its last bit emptied the descriptor (16 bits)
-  // and the next was loaded first.
-  const auto literals = static_cast<unsigned>(std::countr_one(descriptor));
-  if (literals >= 12) return true;
-  const bool inlineCopy = (descriptor >> (literals + 1) & 1u) == 0;
-  const std::uint8_t* operands = rom.data() + offset + 2 + literals;
-  const unsigned low = operands[0], high = operands[1];
-  const unsigned inlineMask = 0u - unsigned{inlineCopy};  // selects without a branch
-  const unsigned distance = ((256 - low) & inlineMask) | ((8192 - 256 * (high >> 3) - low) & ~inlineMask);
-  // The long form's end marker and empty copy are no copy.
-  const bool noCopy = !inlineCopy & ((high & 7u) == 0) & (operands[2] <= 1);
-  return noCopy | (distance <= literals);
-}
-
 }  // namespace
 
 KosinskiScanner::KosinskiScanner(std::span<const std::uint8_t> rom)
@@ -177,7 +155,7 @@ KosinskiScanner::KosinskiScanner(std::span<const std::uint8_t> rom)
 }
 
 std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
-  if (offset >= rom_.size() || !PastFirstCopy(rom_, offset)) return std::nullopt;
+  if (!MayStartAt(rom_, offset)) return std::nullopt;
   struct Answer {
     std::uint64_t scanner = 0;  // the serial of the scanner asked
     std::size_t offset = 0;

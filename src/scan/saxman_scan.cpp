@@ -1,33 +1,17 @@
 #include "scan/saxman_scan.h"
 
-#include <bit>
 #include <cstring>
 
 #include "decoders/saxman.h"
 
 namespace quarvel {
-namespace {
-
-// Whether the stream at `first` (`count` bytes) gets past its first copy, as far as its
-// first descriptor tells: after its literals, a copy from before the start reads one of
-// the zeros just before it, or the stream is none an encoder wrote. Nearly every offset
-// of bytes that are no song fails here.
-bool PastFirstCopy(const std::uint8_t* first, std::size_t count) {
-  const auto literals = static_cast<std::size_t>(std::countr_one(first[0]));
-  if (literals == 8 || count < 1 + literals + 2) return true;
-  const unsigned b0 = first[1 + literals], b1 = first[2 + literals];
-  const std::size_t back = (literals - (((b1 & 0xF0u) << 4 | b0) + 18)) & (kSaxmanWindow - 1);
-  return back != 0 && back <= literals + kSaxmanLongestCopy;
-}
-
-}  // namespace
 
 std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::size_t offset, std::size_t shortest,
                                        unsigned oddities) {
-  if (offset + kSaxmanHeaderBytes > rom.size()) return std::nullopt;
+  if (!SaxmanMayStartAt(rom, offset)) return std::nullopt;
   const std::size_t count = rom[offset] | std::size_t{rom[offset + 1]} << 8;
   const std::size_t first = offset + kSaxmanHeaderBytes;
-  if (count < shortest || count > rom.size() - first || !PastFirstCopy(rom.data() + first, count)) return std::nullopt;
+  if (count < shortest) return std::nullopt;
   thread_local std::vector<std::uint8_t> buffer(kSaxmanCapacity + kSaxmanLongestCopy);
   std::uint8_t* const out = buffer.data();
   const std::uint8_t* in = rom.data() + first;
