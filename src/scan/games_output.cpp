@@ -98,12 +98,11 @@ bool DecodeCommands(std::span<const std::uint8_t> rom, std::size_t offset, std::
   return true;
 }
 
-}  // namespace
-
-bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
+// Whether the first commands of the Kosinski stream at `offset` are the games' parse of
+// what they write: a few, then more.
+bool StartsAsTheGames(std::span<const std::uint8_t> rom, std::size_t offset) {
   // Nothing comes before the first byte: the games' first command is a literal.
   if (offset >= rom.size() || (rom[offset] & 1u) == 0) return false;
-  // The first commands against the games' parse of what they write: a few, then more.
   for (const std::size_t enough : kFirstChecks) {
     Decoded first;
     if (!DecodeCommands(rom, offset, enough, first) || first.bytes.empty()) return false;
@@ -115,6 +114,13 @@ bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
     }
     if (first.ended) break;
   }
+  return true;
+}
+
+}  // namespace
+
+bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (!StartsAsTheGames(rom, offset)) return false;
   // Then the whole block, byte for byte.
   const auto block = DecodeKosinski(rom, static_cast<std::int64_t>(offset));
   if (!block) return false;
@@ -123,7 +129,8 @@ bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
 }
 
 bool IsGamesKosinskiModuled(std::span<const std::uint8_t> rom, std::size_t offset) {
-  if (offset + 2 > rom.size() || !IsGamesKosinski(rom, offset + 2)) return false;  // the first module first
+  // The first module's first commands first; then the whole block, which holds it.
+  if (offset + 2 > rom.size() || !StartsAsTheGames(rom, offset + 2)) return false;
   const auto block = DecodeKosinskiModuled(rom, static_cast<std::int64_t>(offset));
   if (!block) return false;
   const auto games = CompressKosinskiModuledAccurate(block->bytes, static_cast<std::uint16_t>(rom[offset] << 8 | rom[offset + 1]));
