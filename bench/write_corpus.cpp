@@ -1,16 +1,25 @@
 // Writes the tests' corpora as files, a format each, for the benchmarks that run whole
-// programs on them: write_corpus DIR makes DIR/kosinski-01.dat, DIR/nemesis-01.dat, ...
+// programs on them: write_corpus DIR makes DIR/kosinski-01.dat, DIR/nemesis-01.dat, ...;
+// write_corpus --game-like FILE writes the 4 MiB game-like image that BM_ScanFiller4MiB
+// scans (testing::RealisticRom of kGameLikeSeed).
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
 
 #include "encoders/format_corpora.h"
 #include "files/files.h"
+#include "scan/test_roms.h"
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--game-like") == 0) {
+    std::vector<quarvel::testing::PlacedBlock> placed;
+    const auto rom = quarvel::testing::RealisticRom(4 << 20, quarvel::testing::kGameLikeSeed, placed);
+    return quarvel::ReplaceFileContents(argv[2], rom) ? 0 : 1;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: write_corpus DIR\n");
+    std::fprintf(stderr, "usage: write_corpus DIR\n       write_corpus --game-like FILE\n");
     return 2;
   }
   const std::filesystem::path folder = argv[1];

@@ -21,7 +21,8 @@ struct Header {
 template <class Source>
 class EntryReader {
  public:
-  EntryReader(Source& in, const Header& header) : in_(in), header_(header) {}
+  EntryReader(Source& in, const Header& header)
+      : in_(in), header_(header), flagCount_(static_cast<unsigned>(std::popcount(header.mask))) {}
 
   // The next entry's kind and count (1 to 16); false when the data ends first.
   bool Next(Entry& entry, unsigned& count) {
@@ -42,12 +43,12 @@ class EntryReader {
   }
 
   bool Inline(std::uint16_t& value) {
-    std::uint32_t word = 0, bit;
-    for (int flag = 4; flag >= 0; --flag) {
-      if ((header_.mask >> flag & 1u) == 0) continue;
-      if (!Bits(1, bit)) return false;
-      word |= bit << (11 + flag);
-    }
+    // The flag bits, read at once, the first for the highest flag set.
+    std::uint32_t word = 0, flagBits = 0;
+    unsigned flagsLeft = flagCount_;
+    if (flagsLeft != 0 && !Bits(flagsLeft, flagBits)) return false;
+    for (int flag = 4; flag >= 0; --flag)
+      if ((header_.mask >> flag & 1u) != 0) word |= (flagBits >> --flagsLeft & 1u) << (11 + flag);
     std::uint32_t low = 0;
     for (unsigned left = header_.lowBits; left > 0;) {
       const unsigned take = std::min(left, 16u);
@@ -91,6 +92,7 @@ class EntryReader {
 
   Source& in_;
   const Header& header_;
+  unsigned flagCount_;  // the set bits of the mask
   std::uint32_t buffer_ = 0;
   unsigned count_ = 0;
   std::uint64_t taken_ = 0;
@@ -121,20 +123,29 @@ Ending Walk(const Header& header, EntryReader<Source>& reader, Write write, Seen
     if (entry != Entry::Incrementing && entry != Entry::Literal && entry != Entry::List &&
         !reader.Inline(value))
       return Ending::Truncated;
-    for (unsigned i = 0; i < count; ++i) {
-      std::uint16_t word = value;
+    if (entry == Entry::List) {
+      for (unsigned i = 0; i < count; ++i) {
+        std::uint16_t word;
+        if (!reader.Inline(word)) return Ending::Truncated;
+        if (!write(entry, i, word)) return Ending::Stopped;
+      }
+    } else {
+      // The other entries' words go up by a step from a first one (by 0: repeated).
+      std::uint16_t first = value, step = 0;
       switch (entry) {
-        case Entry::Incrementing: word = incrementing++; break;
-        case Entry::Literal: word = header.literal; break;
-        case Entry::Repeat: break;
-        case Entry::Rising: word = static_cast<std::uint16_t>(value + i); break;
-        case Entry::Falling: word = static_cast<std::uint16_t>(value - i); break;
-        case Entry::List:
-          if (!reader.Inline(word)) return Ending::Truncated;
+        case Entry::Incrementing:
+          first = incrementing, step = 1;
+          incrementing = static_cast<std::uint16_t>(incrementing + count);
           break;
+        case Entry::Literal: first = header.literal; break;
+        case Entry::Rising: step = 1; break;
+        case Entry::Falling: step = 0xFFFF; break;
+        case Entry::Repeat:
+        case Entry::List:
         case Entry::End: break;
       }
-      if (!write(entry, i, word)) return Ending::Stopped;
+      for (unsigned i = 0; i < count; ++i)
+        if (!write(entry, i, static_cast<std::uint16_t>(first + step * i))) return Ending::Stopped;
     }
     seen(entry, count, value);
   }
@@ -184,9 +195,7 @@ void AddBaseWord(std::span<std::uint8_t> words, std::uint16_t base) {
 
 std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::size_t offset) {
   constexpr unsigned kMostOddities = 0;  // a stream with more is none an encoder wrote
-  if (rom.size() < kEnigmaHeaderBytes || offset > rom.size() - kEnigmaHeaderBytes || rom[offset] < 1 ||
-      rom[offset] > 11 || rom[offset + 1] >= 0x20)
-    return std::nullopt;
+  if (!EnigmaMayStartAt(rom, offset)) return std::nullopt;
   auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset));
   const auto header = ReadHeader(in);
   if (!header) return std::nullopt;

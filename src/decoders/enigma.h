@@ -58,4 +58,11 @@ struct EnigmaProbe {
 // what it looks like.
 std::optional<EnigmaProbe> ProbeEnigma(std::span<const std::uint8_t> rom, std::size_t offset);
 
+// False where no block that ProbeEnigma takes starts at `offset`, as its header's first
+// two bytes tell (N 1 to 11, M below 0x20); ProbeEnigma tests them first.
+inline bool EnigmaMayStartAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  return offset < rom.size() && rom.size() - offset >= kEnigmaHeaderBytes && rom[offset] - 1u < 11 &&
+         rom[offset + 1] < 0x20;
+}
+
 }  // namespace quarvel

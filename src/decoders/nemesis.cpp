@@ -450,15 +450,8 @@ DecodeResult<DecodedBlock> DecodeNemesis(std::span<const std::uint8_t> rom, std:
 }
 
 std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset) {
-  if (offset + 3 > rom.size()) return std::nullopt;
+  if (!NemesisMayStartAt(rom, offset)) return std::nullopt;
   const unsigned tiles = (rom[offset] & 0x7Fu) << 8 | rom[offset + 1];
-  if (tiles == 0 || tiles > kNemesisMaxTiles) return std::nullopt;
-  // The first record as ReadWellFormedNemesisTable takes it, before it clears a table:
-  // a palette byte, a length byte of a code 1 to 8 bits long and a run of 1 to 8, a code
-  // that fits its length.
-  if (offset + 5 > rom.size() || rom[offset + 2] < 0x80 || rom[offset + 2] == 0xFF) return std::nullopt;
-  const unsigned length = rom[offset + 3] & 0x0Fu;
-  if (length < 1 || length > 8 || rom[offset + 3] >> 4 > 7 || rom[offset + 4] >> length != 0) return std::nullopt;
   auto in = *SpanSource::Open(rom, static_cast<std::int64_t>(offset + 2));
   const auto shape = ReadWellFormedNemesisTable(in);
   if (!shape) return std::nullopt;

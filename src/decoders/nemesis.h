@@ -43,4 +43,17 @@ struct NemesisProbe {
 // stream that decodes every tile through codes that the table defines. Keeps no pixel.
 std::optional<NemesisProbe> ProbeNemesis(std::span<const std::uint8_t> rom, std::size_t offset);
 
+// False where no block that ProbeNemesis takes starts at `offset`, as its header tells:
+// 1 to 8,192 tiles, and a first record of the code table as ReadWellFormedNemesisTable
+// takes it (a palette byte, a length byte of a code 1 to 8 bits long and a run of 1 to 8,
+// a code that fits its length). The bytes are tested together, without a branch on each
+// (half of them would be mispredicted); ProbeNemesis tests them first.
+inline bool NemesisMayStartAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (offset >= rom.size() || rom.size() - offset < 5) return false;
+  const std::uint8_t* head = rom.data() + offset;
+  const unsigned tiles = (head[0] & 0x7Fu) << 8 | head[1], length = head[3] & 0x0Fu;
+  return (tiles - 1 < kNemesisMaxTiles) & (head[2] >= 0x80) & (head[2] != 0xFF) & (length - 1 < 8) &
+         (head[3] >> 4 <= 7) & (head[4] >> length == 0);
+}
+
 }  // namespace quarvel

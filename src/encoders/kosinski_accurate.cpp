@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "decoders/kosinski.h"
 #include "encoders/kosinski_writer.h"
@@ -33,6 +34,24 @@ std::uint8_t KosinskiGreedyParse::At(std::size_t at) const {
 
 unsigned KosinskiGreedyParse::PairAt(std::size_t at) const { return unsigned{At(at)} << 8 | At(at + 1); }
 
+// How far the bytes from `q` agree with those from `p` (q < p), 2 to kLongest, their
+// first two known to: eight at a time while both stay inside the data, then through At.
+std::size_t KosinskiGreedyParse::MatchLength(std::size_t q, std::size_t p) const {
+  std::size_t length = 2;
+  const std::size_t inside = std::min(kLongest, data_.size() - p);
+  for (; length + 8 <= inside; length += 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, data_.data() + q + length, 8);
+    std::memcpy(&b, data_.data() + p + length, 8);
+    if (const std::uint64_t differ = a ^ b; differ != 0) {
+      const int bits = std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
+      return length + static_cast<std::size_t>(bits) / 8;
+    }
+  }
+  while (length < kLongest && At(q + length) == At(p + length)) ++length;
+  return length;
+}
+
 std::optional<KosinskiCommand> KosinskiGreedyParse::Next() {
   const std::size_t n = data_.size(), p = position_;
   if (p >= n || (!whole_ && p + kLongest > n)) return std::nullopt;
@@ -48,11 +67,16 @@ std::optional<KosinskiCommand> KosinskiGreedyParse::Next() {
   }
   const unsigned pair = PairAt(p);
   KosinskiCommand best{1, 0};
+  std::uint8_t afterBest = 0;  // the byte at the best match's length, once there is one
   for (std::uint32_t q = head_[pair & mask]; q != kNone && p - q <= kWindow; q = previous_[q]) {
-    if (PairAt(q) != pair) continue;  // another pair of the same hash
-    std::size_t length = 2;
-    while (length < kLongest && At(q + length) == At(p + length)) ++length;
-    if (length > best.length || best.distance == 0) best = {length, p - q};
+    if ((unsigned{data_[q]} << 8 | data_[q + 1]) != pair) continue;  // another pair of the same hash
+    // A farther match replaces the best only when longer: it must agree at the best's length.
+    if (best.distance != 0 && At(q + best.length) != afterBest) continue;
+    const std::size_t length = MatchLength(q, p);
+    if (length > best.length || best.distance == 0) {
+      best = {length, p - q};
+      afterBest = At(p + length);
+    }
     if (length == kLongest) break;
   }
   best.length = std::min(best.length, n - p);

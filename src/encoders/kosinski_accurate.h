@@ -46,6 +46,7 @@ class KosinskiGreedyParse {
  private:
   std::uint8_t At(std::size_t at) const;
   unsigned PairAt(std::size_t at) const;
+  std::size_t MatchLength(std::size_t q, std::size_t p) const;
 
   std::span<const std::uint8_t> data_;
   bool whole_;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 
@@ -25,6 +27,18 @@ std::size_t RunAt(std::span<const std::uint8_t> rom, std::size_t offset) {
   std::size_t run = 0;
   while (offset + run < rom.size() && run < kOneValueRun && rom[offset + run] == rom[offset]) ++run;
   return run;
+}
+
+// The first offset, from `first` on, of the bytes of rom[offset]'s value that end at
+// `offset`: eight at a time.
+std::size_t RunStart(std::span<const std::uint8_t> rom, std::size_t first, std::size_t offset) {
+  const std::uint64_t eight = 0x0101010101010101u * rom[offset];
+  for (std::uint64_t word; offset - first >= 8; offset -= 8) {
+    std::memcpy(&word, rom.data() + offset - 8, 8);
+    if (word != eight) break;
+  }
+  while (offset > first && rom[offset - 1] == rom[offset]) --offset;
+  return offset;
 }
 
 // Whether `a` is the block rather than `b`, of two streams of a format that end at the
@@ -89,33 +103,65 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
   std::exception_ptr failure;
 
   const unsigned threads = threadCount != 0 ? threadCount : std::max(1u, std::thread::hardware_concurrency());
+  if (weighers.size() > 32) throw std::invalid_argument("a scan takes at most 32 weighers");
 
   // From the end of the image down, so that a walk from an offset meets the ones already
   // taken from the offsets after it.
   std::vector<std::vector<ScanCandidate>> found(threads);
-  auto walk = [&](std::vector<ScanCandidate>& mine) {
+  // What a worker fills for each stretch it weighs (bit w of may[i]: weigher w may find a
+  // block at the stretch's offset i), made here so that a worker that finds nothing
+  // allocates nothing.
+  struct Scratch {
+    std::vector<std::uint32_t> may = std::vector<std::uint32_t>(kChunk);
+    std::vector<std::uint8_t> filtered = std::vector<std::uint8_t>(kChunk);
+  };
+  std::vector<Scratch> scratches(threads);
+  // The offsets from `from` to `to` - 1, outside runs of one value: the start filters over
+  // them all, then each weigher where its filter leaves it, from the top down. False when
+  // the scan must stop.
+  auto weighStretch = [&](std::size_t from, std::size_t to, Scratch& scratch, std::vector<ScanCandidate>& mine) {
+    const std::size_t count = to - from;
+    std::fill_n(scratch.may.begin(), count, 0);
+    for (std::size_t w = 0; w < weighers.size(); ++w) {
+      if (weighers[w].mayStart)
+        weighers[w].mayStart(rom, from, count, scratch.filtered.data());
+      else
+        std::fill_n(scratch.filtered.begin(), count, 1);
+      for (std::size_t i = 0; i < count; ++i) scratch.may[i] |= std::uint32_t{scratch.filtered[i]} << w;
+    }
+    for (std::size_t offset = to; offset-- > from;) {
+      const std::uint32_t may = scratch.may[offset - from];
+      for (std::size_t w = 0; may >> w != 0; ++w) {
+        if ((may >> w & 1u) == 0) continue;
+        const auto hit = weighers[w].weigh(offset);
+        if (!hit) continue;
+        if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return false;
+        mine.push_back({offset, weighers[w].format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit,
+                        hit->gamesOwn, hit->ceiling});
+      }
+    }
+    return true;
+  };
+  auto walk = [&](std::vector<ScanCandidate>& mine, Scratch& scratch) {
     for (;;) {
       const std::size_t taken = nextChunk.fetch_add(kChunk);
       if (taken >= total || stop.load(std::memory_order_relaxed)) return;
       const std::size_t end = total - taken, first = end - std::min(end, kChunk);
-      std::size_t run = RunAt(rom, end);
+      // Down from the chunk's end, each stretch between runs of one value as it ends.
+      std::size_t run = RunAt(rom, end), top = end;
       for (std::size_t offset = end; offset-- > first;) {
         run = offset + 1 < total && rom[offset] == rom[offset + 1] ? std::min(run + 1, kOneValueRun) : 1;
-        if (run == kOneValueRun) continue;
-        for (const auto& [format, weigh] : weighers) {
-          const auto hit = weigh(offset);
-          if (!hit) continue;
-          if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return stop.store(true);
-          mine.push_back(
-              {offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn, hit->ceiling});
-        }
+        if (run != kOneValueRun) continue;
+        if (top != offset + 1 && !weighStretch(offset + 1, top, scratch, mine)) return stop.store(true);
+        top = offset = RunStart(rom, first, offset);  // as each offset below it of the same value
       }
+      if (top != first && !weighStretch(first, top, scratch, mine)) return stop.store(true);
       done.fetch_add(end - first);
     }
   };
-  auto work = [&](std::vector<ScanCandidate>& mine) {
+  auto work = [&](std::vector<ScanCandidate>& mine, Scratch& scratch) {
     try {
-      walk(mine);
+      walk(mine, scratch);
     } catch (...) {
       const std::lock_guard<std::mutex> hold(failureLock);
       if (!failure) failure = std::current_exception();
@@ -124,7 +170,7 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
   };
 
   std::vector<std::thread> workers;
-  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(found[t]));
+  for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(found[t]), std::ref(scratches[t]));
   while (progress && done.load() < total && !stop.load()) {
     if (!progress(done.load(), total)) stop = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

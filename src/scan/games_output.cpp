@@ -1,6 +1,7 @@
 #include "scan/games_output.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "decoders/enigma.h"
@@ -9,7 +10,6 @@
 #include "decoders/nemesis.h"
 #include "encoders/enigma_accurate.h"
 #include "encoders/kosinski_accurate.h"
-#include "encoders/kosinski_moduled_compressor.h"
 #include "encoders/nemesis_accurate.h"
 #include "encoders/saxman_compressor.h"
 
@@ -98,12 +98,11 @@ bool DecodeCommands(std::span<const std::uint8_t> rom, std::size_t offset, std::
   return true;
 }
 
-}  // namespace
-
-bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
+// Whether the first commands of the Kosinski stream at `offset` are the games' parse of
+// what they write: a few, then more.
+bool StartsAsTheGames(std::span<const std::uint8_t> rom, std::size_t offset) {
   // Nothing comes before the first byte: the games' first command is a literal.
   if (offset >= rom.size() || (rom[offset] & 1u) == 0) return false;
-  // The first commands against the games' parse of what they write: a few, then more.
   for (const std::size_t enough : kFirstChecks) {
     Decoded first;
     if (!DecodeCommands(rom, offset, enough, first) || first.bytes.empty()) return false;
@@ -115,19 +114,68 @@ bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
     }
     if (first.ended) break;
   }
-  // Then the whole block, byte for byte.
-  const auto block = DecodeKosinski(rom, static_cast<std::int64_t>(offset));
-  if (!block) return false;
-  const auto games = CompressKosinskiAccurate(block->bytes);
-  return games && Holds(rom, offset, *games);
+  return true;
 }
 
+// The games' Kosinski blocks of a module's size or less that this thread found last:
+// where each stands in memory, its data and the games' stream of it. A scan goes from the
+// end of an image down, so that it finds the modules of a Kosinski Moduled block as
+// Kosinski blocks before the block itself, whose check takes them from here. A block
+// counts only while the image still holds its stream there, on which alone what it
+// decodes to depends.
+struct FoundBlock {
+  const std::uint8_t* at = nullptr;
+  std::vector<std::uint8_t> data, stream;
+};
+thread_local std::array<FoundBlock, 16> foundBlocks;
+thread_local std::size_t nextFound = 0;
+
+// How many bytes the games' stream of `data` takes, held by `rom` at `offset`; 0 for
+// one that `rom` does not hold there.
+std::size_t GamesStreamHeld(std::span<const std::uint8_t> rom, std::size_t offset, std::span<const std::uint8_t> data) {
+  for (const auto& found : foundBlocks) {
+    if (found.at == rom.data() + offset && std::ranges::equal(found.data, data) && Holds(rom, offset, found.stream))
+      return found.stream.size();
+  }
+  const auto games = CompressKosinskiAccurate(data);
+  return games && Holds(rom, offset, *games) ? games->size() : 0;
+}
+
+}  // namespace
+
+bool IsGamesKosinski(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (!StartsAsTheGames(rom, offset)) return false;
+  // Then the whole block, byte for byte.
+  auto block = DecodeKosinski(rom, static_cast<std::int64_t>(offset));
+  if (!block) return false;
+  auto games = CompressKosinskiAccurate(block->bytes);
+  if (!games || !Holds(rom, offset, *games)) return false;
+  if (block->bytes.size() <= kModuleBytes) {
+    foundBlocks[nextFound] = {rom.data() + offset, std::move(block->bytes), std::move(*games)};
+    nextFound = (nextFound + 1) % foundBlocks.size();
+  }
+  return true;
+}
+
+// What CompressKosinskiModuledAccurate writes for the block's data and its header's
+// size: the header, then the games' Kosinski stream of each piece, a multiple of 16 bytes
+// long (no padding between them), each compared where it stands.
 bool IsGamesKosinskiModuled(std::span<const std::uint8_t> rom, std::size_t offset) {
-  if (offset + 2 > rom.size() || !IsGamesKosinski(rom, offset + 2)) return false;  // the first module first
+  // The first module's first commands first.
+  if (offset + 2 > rom.size() || !StartsAsTheGames(rom, offset + 2)) return false;
   const auto block = DecodeKosinskiModuled(rom, static_cast<std::int64_t>(offset));
   if (!block) return false;
-  const auto games = CompressKosinskiModuledAccurate(block->bytes, static_cast<std::uint16_t>(rom[offset] << 8 | rom[offset + 1]));
-  return games && Holds(rom, offset, *games);
+  const std::span<const std::uint8_t> data = block->bytes;
+  const auto modules = [](std::size_t bytes) { return (bytes + kModuleBytes - 1) / kModuleBytes; };
+  const std::size_t headerSize = std::size_t{rom[offset]} << 8 | rom[offset + 1];
+  if (data.empty() || data.size() > kModuledCapacity || modules(headerSize) != modules(data.size())) return false;
+  std::size_t at = offset + 2;
+  for (std::size_t piece = 0; piece < data.size(); piece += kModuleBytes) {
+    const std::size_t length = GamesStreamHeld(rom, at, data.subspan(piece, std::min(kModuleBytes, data.size() - piece)));
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
 }
 
 // The Sonic 3 & Knuckles form is the other with a zero byte after it: holding it, the

@@ -16,7 +16,13 @@ namespace {
 // The most a block decodes to, and the most a stream of one may take.
 constexpr std::int64_t kLimit = kKosinskiCapacity;
 constexpr std::int64_t kLongest = static_cast<std::int64_t>(KosinskiLongestStream(kKosinskiCapacity));
-constexpr unsigned kMostShift = 23;  // 8 Mi slots of 8 bytes at most
+// The kept outcomes: a slot for each descriptor position, modulo 2^19 (4 MiB of slots) at
+// most. A walk reads ahead no more than 2 * kLongest bytes, and the threads walk chunks
+// next to one another: positions 512 KiB apart seldom need their slots at once, and one
+// outcome that overwrites another costs a walk, never a wrong answer (each is tagged with
+// the rest of its position).
+constexpr unsigned kMostShift = 19;
+constexpr unsigned kTagBits = 10;
 constexpr unsigned kOdditiesEnough = 4;  // more tell no more: counting stops
 constexpr std::int64_t kNoCopy = std::numeric_limits<std::int64_t>::min() / 4;
 constexpr std::size_t kGamesNoOpAt = 0xA000;
@@ -41,16 +47,17 @@ struct Outcome {
   std::uint32_t endAfter = 0;   // the end marker's last byte, from the checkpoint's position
 };
 
-// A kept outcome in one word: 1 | variant (4 bits) | tag (5) | ends (1) | decoded (17) |
-// need (14) | endAfter (17).
+// A kept outcome in one word: 1 | variant (4 bits) | ends (1) | decoded (17) | need (14) |
+// endAfter (17) | tag (10).
 std::uint64_t Pack(const Checkpoint& at, std::uint64_t tag, const Outcome& o) {
-  return 1 | std::uint64_t{at.Variant()} << 1 | tag << 5 | std::uint64_t{o.ends} << 10 |
-         std::uint64_t{o.decoded} << 11 | std::uint64_t{o.need} << 28 | std::uint64_t{o.endAfter} << 42;
+  return 1 | std::uint64_t{at.Variant()} << 1 | std::uint64_t{o.ends} << 5 | std::uint64_t{o.decoded} << 6 |
+         std::uint64_t{o.need} << 23 | std::uint64_t{o.endAfter} << 37 | tag << 54;
 }
+static_assert(54 + kTagBits == 64);
 
 Outcome Unpack(std::uint64_t word) {
-  return {(word >> 10 & 1) != 0, static_cast<std::uint32_t>(word >> 11 & 0x1FFFF),
-          static_cast<std::uint32_t>(word >> 28 & 0x3FFF), static_cast<std::uint32_t>(word >> 42 & 0x1FFFF)};
+  return {(word >> 5 & 1) != 0, static_cast<std::uint32_t>(word >> 6 & 0x1FFFF),
+          static_cast<std::uint32_t>(word >> 23 & 0x3FFF), static_cast<std::uint32_t>(word >> 37 & 0x1FFFF)};
 }
 
 // The walker of the decoder, with the descriptor loads it makes during a command noted.
@@ -148,6 +155,7 @@ KosinskiScanner::KosinskiScanner(std::span<const std::uint8_t> rom)
 }
 
 std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
+  if (!MayStartAt(rom_, offset)) return std::nullopt;
   struct Answer {
     std::uint64_t scanner = 0;  // the serial of the scanner asked
     std::size_t offset = 0;
@@ -161,13 +169,14 @@ std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
 
 std::optional<BlockProbe> KosinskiScanner::Walk(std::size_t offset) const {
   const std::size_t mask = (std::size_t{1} << shift_) - 1;
+  // Positions past what a tag tells apart (an image of 512 MiB) keep nothing.
   auto kept = [&](const Checkpoint& at) -> std::optional<Outcome> {
     const std::uint64_t word = std::atomic_ref(kept_[at.descriptor & mask]).load(std::memory_order_relaxed);
-    if (word == 0 || (word >> 1 & 0xF) != at.Variant() || (word >> 5 & 0x1F) != at.descriptor >> shift_)
-      return std::nullopt;
+    if (word == 0 || (word >> 1 & 0xF) != at.Variant() || word >> 54 != at.descriptor >> shift_) return std::nullopt;
     return Unpack(word);
   };
   auto keep = [&](const Checkpoint& at, const Outcome& outcome) {
+    if (at.descriptor >> shift_ >> kTagBits != 0) return;
     std::atomic_ref(kept_[at.descriptor & mask]).store(Pack(at, at.descriptor >> shift_, outcome),
                                                        std::memory_order_relaxed);
   };

@@ -9,6 +9,7 @@
 // of 65,536 bytes from every offset) or a long block entered at each of its bytes.
 #pragma once
 
+#include <bit>
 #include <cstdlib>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,12 @@ class KosinskiScanner {
   // has just had).
   std::optional<BlockProbe> At(std::size_t offset) const;
 
+  // False where no block starts at `offset`, as its first descriptor tells, in a few
+  // steps without a branch on the bytes: a copy from before the start ends a walk that
+  // has loaded no other descriptor. Nearly every offset of bytes that are no block fails
+  // here; At tests it first.
+  static bool MayStartAt(std::span<const std::uint8_t> rom, std::size_t offset);
+
   // The commands of the block at `offset`, and how many of them no encoder would write
   // (the games' own compressor included): a literal that repeats the two bytes before it
   // after another literal, a literal that goes on with the copy just made (shorter than
@@ -57,10 +64,29 @@ class KosinskiScanner {
 
   std::uint64_t serial_;  // this scanner's among all made, for the answers a thread keeps
   std::span<const std::uint8_t> rom_;
-  unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position
+  unsigned shift_;  // the kept outcomes are 2^shift_ slots, one for each descriptor position modulo 2^shift_
   // Zeroed pages from the system, touched only where a walk keeps an outcome; read and
   // written through std::atomic_ref.
   std::unique_ptr<std::uint64_t[], Free> kept_;
 };
+
+inline bool KosinskiScanner::MayStartAt(std::span<const std::uint8_t> rom, std::size_t offset) {
+  if (offset >= rom.size()) return false;
+  if (rom.size() - offset < 2 + 16 + 3) return true;
+  const unsigned descriptor = rom[offset] | unsigned{rom[offset + 1]} << 8;
+  // Literals, then the copy's two bits; an inline copy has two more. Each literal takes a
+  // byte; then come the copy's, unless its last bit emptied the descriptor (16 bits)
+  // and the next was loaded first.
+  const auto literals = static_cast<unsigned>(std::countr_one(descriptor));
+  if (literals >= 12) return true;
+  const bool inlineCopy = (descriptor >> (literals + 1) & 1u) == 0;
+  const std::uint8_t* operands = rom.data() + offset + 2 + literals;
+  const unsigned low = operands[0], high = operands[1];
+  const unsigned inlineMask = 0u - unsigned{inlineCopy};  // selects without a branch
+  const unsigned distance = ((256 - low) & inlineMask) | ((8192 - 256 * (high >> 3) - low) & ~inlineMask);
+  // The long form's end marker and empty copy are no copy.
+  const bool noCopy = !inlineCopy & ((high & 7u) == 0) & (operands[2] <= 1);
+  return noCopy | (distance <= literals);
+}
 
 }  // namespace quarvel

@@ -8,10 +8,10 @@ namespace quarvel {
 
 std::optional<SaxmanProbe> ProbeSaxman(std::span<const std::uint8_t> rom, std::size_t offset, std::size_t shortest,
                                        unsigned oddities) {
-  if (offset + kSaxmanHeaderBytes > rom.size()) return std::nullopt;
+  if (!SaxmanMayStartAt(rom, offset)) return std::nullopt;
   const std::size_t count = rom[offset] | std::size_t{rom[offset + 1]} << 8;
   const std::size_t first = offset + kSaxmanHeaderBytes;
-  if (count < shortest || count > rom.size() - first) return std::nullopt;
+  if (count < shortest) return std::nullopt;
   thread_local std::vector<std::uint8_t> buffer(kSaxmanCapacity + kSaxmanLongestCopy);
   std::uint8_t* const out = buffer.data();
   const std::uint8_t* in = rom.data() + first;

@@ -390,4 +390,8 @@ inline Bytes RealisticRom(std::size_t size, unsigned seed, std::vector<PlacedBlo
   return rom;
 }
 
+// The seed of the game-like image that the scan's speed is measured on (BM_ScanFiller4MiB,
+// bench/scan-versus-gzip).
+inline constexpr unsigned kGameLikeSeed = 1;
+
 }  // namespace quarvel::testing
