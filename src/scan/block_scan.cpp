@@ -112,6 +112,7 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
   struct Scratch {
     std::vector<std::uint8_t> may = std::vector<std::uint8_t>(kChunk);
   };
+  static_assert(kFormatInfos.size() <= 8, "a byte holds a bit for each format");
   std::vector<Scratch> scratches(threads);
   std::uint8_t formats = 0;  // of the weighers
   for (const auto& weigher : weighers) formats |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(weigher.format));
