@@ -23,7 +23,9 @@ KosinskiGreedyParse::KosinskiGreedyParse(std::span<const std::uint8_t> data, boo
     : data_(data),
       whole_(whole),
       head_(std::bit_ceil(std::clamp<std::size_t>(2 * data.size(), 64, 65536)), kNone),
-      previous_(data.size(), kNone) {}
+      previous_(data.size(), kNone),
+      head3_(head_.size(), kNone),
+      previous3_(data.size(), kNone) {}
 
 // The data as the compressor's ring buffer shows it: past the end, the bytes of 8 KiB
 // before, or the zeros it started with.
@@ -33,6 +35,7 @@ std::uint8_t KosinskiGreedyParse::At(std::size_t at) const {
 }
 
 unsigned KosinskiGreedyParse::PairAt(std::size_t at) const { return unsigned{At(at)} << 8 | At(at + 1); }
+unsigned KosinskiGreedyParse::TripleAt(std::size_t at) const { return PairAt(at) << 8 | At(at + 2); }
 
 // How far the bytes from `q` agree with those from `p` (q < p), 2 to kLongest, their
 // first two known to: eight at a time while both stay inside the data, then through At.
@@ -60,16 +63,21 @@ std::optional<KosinskiCommand> KosinskiGreedyParse::Next() {
     return KosinskiCommand{0, 512};
   }
   const std::size_t mask = head_.size() - 1;
+  const auto hash3 = [mask](unsigned triple) { return (triple * 0x9E3779B1u) >> 8 & mask; };
   for (; added_ + 1 < n && added_ < p; ++added_) {
-    const std::size_t hash = PairAt(added_) & mask;
+    const std::size_t hash = PairAt(added_) & mask, hash3At = hash3(TripleAt(added_));
     previous_[added_] = head_[hash];
     head_[hash] = static_cast<std::uint32_t>(added_);
+    previous3_[added_] = head3_[hash3At];
+    head3_[hash3At] = static_cast<std::uint32_t>(added_);
   }
-  const unsigned pair = PairAt(p);
+  // The longest match of 3 bytes or more, the nearest of equal ones, among the positions
+  // whose first three bytes agree; else the nearest whose first two do.
+  const unsigned triple = TripleAt(p);
   KosinskiCommand best{1, 0};
   std::uint8_t afterBest = 0;  // the byte at the best match's length, once there is one
-  for (std::uint32_t q = head_[pair & mask]; q != kNone && p - q <= kWindow; q = previous_[q]) {
-    if ((unsigned{data_[q]} << 8 | data_[q + 1]) != pair) continue;  // another pair of the same hash
+  for (std::uint32_t q = head3_[hash3(triple)]; q != kNone && p - q <= kWindow; q = previous3_[q]) {
+    if (TripleAt(q) != triple) continue;  // another triple of the same hash
     // A farther match replaces the best only when longer: it must agree at the best's length.
     if (best.distance != 0 && At(q + best.length) != afterBest) continue;
     const std::size_t length = MatchLength(q, p);
@@ -79,6 +87,9 @@ std::optional<KosinskiCommand> KosinskiGreedyParse::Next() {
     }
     if (length == kLongest) break;
   }
+  const unsigned pair = triple >> 8;
+  for (std::uint32_t q = head_[pair & mask]; best.distance == 0 && q != kNone && p - q <= kWindow; q = previous_[q])
+    if (PairAt(q) == pair) best = {2, p - q};
   best.length = std::min(best.length, n - p);
   if (best.distance != 0 && (best.length < 2 || (best.length == 2 && best.distance > 255))) best = {1, 0};
   position_ += best.length;

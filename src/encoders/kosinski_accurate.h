@@ -46,6 +46,7 @@ class KosinskiGreedyParse {
  private:
   std::uint8_t At(std::size_t at) const;
   unsigned PairAt(std::size_t at) const;
+  unsigned TripleAt(std::size_t at) const;
   std::size_t MatchLength(std::size_t q, std::size_t p) const;
 
   std::span<const std::uint8_t> data_;
@@ -55,6 +56,8 @@ class KosinskiGreedyParse {
   bool noOpWritten_ = false;
   std::vector<std::uint32_t> head_;      // the nearest position of each pair's hash
   std::vector<std::uint32_t> previous_;  // the next nearer position of the same hash
+  std::vector<std::uint32_t> head3_;     // the same for the first three bytes
+  std::vector<std::uint32_t> previous3_;
 };
 
 }  // namespace quarvel

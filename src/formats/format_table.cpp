@@ -56,12 +56,12 @@ Expected<std::vector<std::uint8_t>, std::string> SaxmanAccurate(std::span<const 
 
 // In the order of kFormatInfos.
 const std::array<FormatCodec, 5> kCodecs = {{
-    {Format::Kosinski, kDecodeKosinski, CompressKosinski, KosinskiAccurate, KosinskiWeigher, KosinskiStartFilter},
-    {Format::Nemesis, kDecodeNemesis, CompressNemesis, NemesisAccurate, NemesisWeigher, NemesisStartFilter},
-    {Format::Enigma, kDecodeEnigma, CompressEnigma, EnigmaAccurate, EnigmaWeigher, EnigmaStartFilter},
+    {Format::Kosinski, kDecodeKosinski, CompressKosinski, KosinskiAccurate, KosinskiWeigher},
+    {Format::Nemesis, kDecodeNemesis, CompressNemesis, NemesisAccurate, NemesisWeigher},
+    {Format::Enigma, kDecodeEnigma, CompressEnigma, EnigmaAccurate, EnigmaWeigher},
     {Format::KosinskiModuled, kDecodeKosinskiModuled, CompressKosinskiModuled, KosinskiModuledAccurate,
-     KosinskiModuledWeigher, KosinskiModuledStartFilter},
-    {Format::Saxman, kDecodeSaxman, CompressSaxman, SaxmanAccurate, SaxmanWeigher, SaxmanStartFilter},
+     KosinskiModuledWeigher},
+    {Format::Saxman, kDecodeSaxman, CompressSaxman, SaxmanAccurate, SaxmanWeigher},
 }};
 
 }  // namespace
@@ -78,8 +78,8 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanRom(std::span<const std::uint
                                                        const ScanProgress& progress) {
   std::vector<FormatWeigher> weighers;
   for (const FormatCodec& codec : kCodecs)
-    if (options.formats.Has(codec.format)) weighers.push_back({codec.format, codec.scanner(rom), codec.startFilter});
-  return ScanWithWeighers(rom, weighers, options.threads, progress);
+    if (options.formats.Has(codec.format)) weighers.push_back({codec.format, codec.scanner(rom)});
+  return ScanWithWeighers(rom, weighers, options.threads, progress, FormatStarts);
 }
 
 }  // namespace quarvel

@@ -35,10 +35,8 @@ struct FormatCodec {
   Compressor compress;
   // The very bytes the games' own compressor wrote, for rebuilding a game byte for byte.
   AccurateCompressor compressAccurate;
-  // What weighs each offset of `rom` as the start of a block (see format_probes.h), and
-  // what passes over the offsets it would find nothing at (see start_filters.h).
+  // What weighs each offset of `rom` as the start of a block (see format_probes.h).
   ScanWeigher (*scanner)(std::span<const std::uint8_t> rom);
-  StartFilter startFilter;
 };
 
 const FormatCodec& CodecOf(Format format);

@@ -7,7 +7,6 @@
 #include <exception>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 #include <thread>
 #include <tuple>
 
@@ -93,7 +92,8 @@ std::vector<ScanCandidate> Resolve(std::vector<ScanCandidate> all) {
 
 Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const std::uint8_t> rom,
                                                                 const std::vector<FormatWeigher>& weighers,
-                                                                unsigned threadCount, const ScanProgress& progress) {
+                                                                unsigned threadCount, const ScanProgress& progress,
+                                                                StartFilter filter) {
   const std::size_t total = rom.size();
   std::atomic<std::size_t> nextChunk{0};
   std::atomic<std::size_t> done{0};
@@ -103,41 +103,39 @@ Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const 
   std::exception_ptr failure;
 
   const unsigned threads = threadCount != 0 ? threadCount : std::max(1u, std::thread::hardware_concurrency());
-  if (weighers.size() > 32) throw std::invalid_argument("a scan takes at most 32 weighers");
 
   // From the end of the image down, so that a walk from an offset meets the ones already
   // taken from the offsets after it.
   std::vector<std::vector<ScanCandidate>> found(threads);
-  // What a worker fills for each stretch it weighs (bit w of may[i]: weigher w may find a
-  // block at the stretch's offset i), made here so that a worker that finds nothing
+  // What a worker fills for each stretch it weighs (bit f of may[i]: a block of format f
+  // may start at the stretch's offset i), made here so that a worker that finds nothing
   // allocates nothing.
   struct Scratch {
-    std::vector<std::uint32_t> may = std::vector<std::uint32_t>(kChunk);
-    std::vector<std::uint8_t> filtered = std::vector<std::uint8_t>(kChunk);
+    std::vector<std::uint8_t> may = std::vector<std::uint8_t>(kChunk);
   };
+  static_assert(kFormatInfos.size() <= 8, "a byte holds a bit for each format");
   std::vector<Scratch> scratches(threads);
-  // The offsets from `from` to `to` - 1, outside runs of one value: the start filters over
-  // them all, then each weigher where its filter leaves it, from the top down. False when
-  // the scan must stop.
+  std::uint8_t formats = 0;  // of the weighers
+  for (const auto& weigher : weighers) formats |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(weigher.format));
+  // The offsets from `from` to `to` - 1, outside runs of one value: the start filter over
+  // them all, then each weigher where it leaves the weigher's format, from the top down.
+  // False when the scan must stop.
   auto weighStretch = [&](std::size_t from, std::size_t to, Scratch& scratch, std::vector<ScanCandidate>& mine) {
     const std::size_t count = to - from;
-    std::fill_n(scratch.may.begin(), count, 0);
-    for (std::size_t w = 0; w < weighers.size(); ++w) {
-      if (weighers[w].mayStart)
-        weighers[w].mayStart(rom, from, count, scratch.filtered.data());
-      else
-        std::fill_n(scratch.filtered.begin(), count, 1);
-      for (std::size_t i = 0; i < count; ++i) scratch.may[i] |= std::uint32_t{scratch.filtered[i]} << w;
-    }
+    if (filter)
+      filter(rom, from, count, scratch.may.data());
+    else
+      std::fill_n(scratch.may.begin(), count, formats);
     for (std::size_t offset = to; offset-- > from;) {
-      const std::uint32_t may = scratch.may[offset - from];
-      for (std::size_t w = 0; may >> w != 0; ++w) {
-        if ((may >> w & 1u) == 0) continue;
-        const auto hit = weighers[w].weigh(offset);
+      const unsigned may = scratch.may[offset - from] & formats;
+      if (may == 0) continue;
+      for (const auto& [format, weigh] : weighers) {
+        if ((may >> static_cast<unsigned>(format) & 1u) == 0) continue;
+        const auto hit = weigh(offset);
         if (!hit) continue;
         if (kept.fetch_add(1, std::memory_order_relaxed) >= kScanCandidateLimit) return false;
-        mine.push_back({offset, weighers[w].format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit,
-                        hit->gamesOwn, hit->ceiling});
+        mine.push_back({offset, format, hit->decodedSize, hit->compressedSize, hit->confidence, hit->fit, hit->gamesOwn,
+                        hit->ceiling});
       }
     }
     return true;

@@ -51,26 +51,34 @@ struct ScanStop {
 // first, --add-to adds it, insert replaces it.
 inline constexpr double kLikelyBlock = 0.5;
 
-// A format's weigher over one image, and its start filter if it has one.
+// A format's weigher over one image.
 struct FormatWeigher {
   Format format;
   ScanWeigher weigh;
-  StartFilter mayStart = nullptr;
 };
+
+// Which formats' blocks may start at each of the offsets first to first + count - 1 of
+// an image, as a test of a few first bytes tells: bit f of may[i] (f the number of a
+// Format) is clear where that format's weigher finds nothing at offset first + i. The
+// scan runs it over a stretch of offsets at a time, before it weighs the ones that
+// remain (see start_filters.h).
+using StartFilter = void (*)(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count,
+                             std::uint8_t* may);
 
 // Asks every weigher at every offset of `rom` (see format_probes.h for what each takes
 // for a block) but those where 32 bytes or more of one value start (no block starts so)
-// and those its start filter clears, on `threads` threads (0: one per core). Of
-// candidates of a format whose streams end at the same byte, the games' own output is
-// kept, else the one that fits best. Of overlapping candidates, the games' own output is kept; else one taken for a
-// block (kLikelyBlock or more) before one that is not; else the one that starts first (a
-// candidate that starts inside another's stream does not displace it), or of two that
-// start together the surer. No two candidates listed overlap. The result is in
-// offset order. A failure inside a worker thread (out of memory) is thrown again in the
-// calling thread once every worker has ended; more than 32 weighers, std::invalid_argument.
-// ScanRom (formats/format_table.h) scans with the weighers of the formats asked for.
+// and those where `filter`, when given, clears its format, on `threads` threads (0: one
+// per core). Of candidates of a format whose streams end at the same byte, the games' own
+// output is kept, else the one that fits best. Of overlapping candidates, the games' own
+// output is kept; else one taken for a block (kLikelyBlock or more) before one that is
+// not; else the one that starts first (a candidate that starts inside another's stream
+// does not displace it), or of two that start together the surer. No two candidates
+// listed overlap. The result is in offset order. A failure inside a worker thread (out of memory) is thrown again in the
+// calling thread once every worker has ended. ScanRom (formats/format_table.h) scans with
+// the weighers of the formats asked for, and FormatStarts (start_filters.h).
 Expected<std::vector<ScanCandidate>, ScanStop> ScanWithWeighers(std::span<const std::uint8_t> rom,
                                                                 const std::vector<FormatWeigher>& weighers,
-                                                                unsigned threads, const ScanProgress& progress = {});
+                                                                unsigned threads, const ScanProgress& progress = {},
+                                                                StartFilter filter = nullptr);
 
 }  // namespace quarvel

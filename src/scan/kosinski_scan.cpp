@@ -16,12 +16,13 @@ namespace {
 // The most a block decodes to, and the most a stream of one may take.
 constexpr std::int64_t kLimit = kKosinskiCapacity;
 constexpr std::int64_t kLongest = static_cast<std::int64_t>(KosinskiLongestStream(kKosinskiCapacity));
-// The kept outcomes: a slot for each descriptor position, modulo 2^19 (4 MiB of slots) at
-// most. A walk reads ahead no more than 2 * kLongest bytes, and the threads walk chunks
-// next to one another: positions 512 KiB apart seldom need their slots at once, and one
-// outcome that overwrites another costs a walk, never a wrong answer (each is tagged with
-// the rest of its position).
-constexpr unsigned kMostShift = 19;
+// The kept outcomes: a slot for each descriptor position, modulo 2^17 (1 MiB of slots) at
+// most, tagged with the rest of the position (up to 128 MiB: past that nothing is kept).
+// A walk reads up to 2 * kLongest bytes ahead, mostly a few hundred, and the threads
+// walk chunks next to one another: positions 128 KiB apart seldom need their slots at
+// once, and an outcome that overwrites another costs a walk, never a wrong answer. A
+// larger table costs more in fresh pages than it saves in walks.
+constexpr unsigned kMostShift = 17;
 constexpr unsigned kTagBits = 10;
 constexpr unsigned kOdditiesEnough = 4;  // more tell no more: counting stops
 constexpr std::int64_t kNoCopy = std::numeric_limits<std::int64_t>::min() / 4;
@@ -169,7 +170,7 @@ std::optional<BlockProbe> KosinskiScanner::At(std::size_t offset) const {
 
 std::optional<BlockProbe> KosinskiScanner::Walk(std::size_t offset) const {
   const std::size_t mask = (std::size_t{1} << shift_) - 1;
-  // Positions past what a tag tells apart (an image of 512 MiB) keep nothing.
+  // Positions past what a tag tells apart keep nothing.
   auto kept = [&](const Checkpoint& at) -> std::optional<Outcome> {
     const std::uint64_t word = std::atomic_ref(kept_[at.descriptor & mask]).load(std::memory_order_relaxed);
     if (word == 0 || (word >> 1 & 0xF) != at.Variant() || word >> 54 != at.descriptor >> shift_) return std::nullopt;

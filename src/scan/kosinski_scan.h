@@ -82,11 +82,12 @@ inline bool KosinskiScanner::MayStartAt(std::span<const std::uint8_t> rom, std::
   const bool inlineCopy = (descriptor >> (literals + 1) & 1u) == 0;
   const std::uint8_t* operands = rom.data() + offset + 2 + literals;
   const unsigned low = operands[0], high = operands[1];
-  const unsigned inlineMask = 0u - unsigned{inlineCopy};  // selects without a branch
-  const unsigned distance = ((256 - low) & inlineMask) | ((8192 - 256 * (high >> 3) - low) & ~inlineMask);
+  // No further back than the literals: 256 - low for an inline copy, 8192 - 256 * (high
+  // >> 3) - low for a full one (at most 11 only with high >> 3 at 31, then 256 - low too).
+  const bool inside = (low + literals >= 256) & (inlineCopy | (high >= 0xF8));
   // The long form's end marker and empty copy are no copy.
   const bool noCopy = !inlineCopy & ((high & 7u) == 0) & (operands[2] <= 1);
-  return noCopy | (distance <= literals);
+  return noCopy | inside;
 }
 
 }  // namespace quarvel

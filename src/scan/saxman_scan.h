@@ -43,7 +43,7 @@ inline bool SaxmanMayStartAt(std::span<const std::uint8_t> rom, std::size_t offs
   const std::uint8_t* first = rom.data() + offset + kSaxmanHeaderBytes;
   if (count > rom.size() - offset - kSaxmanHeaderBytes) return false;
   if (count < 3) return true;
-  const auto literals = static_cast<std::size_t>(std::countr_one(first[0] | 0u));
+  const auto literals = static_cast<std::size_t>(std::countr_one(unsigned{first[0]}));
   if (literals >= 8 || count < 1 + literals + 2) return true;
   const unsigned b0 = first[1 + literals], b1 = first[2 + literals];
   const std::size_t back = (literals - (((b1 & 0xF0u) << 4 | b0) + 18)) & (kSaxmanWindow - 1);

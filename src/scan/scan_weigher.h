@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 
 namespace quarvel {
 
@@ -28,12 +27,5 @@ struct ScanHit {
 // Weighs each offset of one image as the start of a block: made once a scan, asked from
 // every thread, fastest from the end of the image down.
 using ScanWeigher = std::function<std::optional<ScanHit>(std::size_t offset)>;
-
-// Which of the offsets first to first + count - 1 of an image a block of a format may
-// start at, as a test of a few first bytes tells: sets may[i] to 0 for offset first + i
-// where the format's weigher finds nothing, else to 1. The scan runs it over a chunk of
-// offsets at a time, before it weighs the ones that remain (see start_filters.h).
-using StartFilter = void (*)(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count,
-                             std::uint8_t* may);
 
 }  // namespace quarvel

@@ -1,5 +1,6 @@
 #include "scan/start_filters.h"
 
+#include "common/format.h"
 #include "decoders/enigma.h"
 #include "decoders/nemesis.h"
 #include "scan/kosinski_scan.h"
@@ -8,37 +9,24 @@
 namespace quarvel {
 namespace {
 
-template <bool (*MayStartAt)(std::span<const std::uint8_t>, std::size_t)>
-void Filter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
-  for (std::size_t i = 0; i < count; ++i) may[i] = MayStartAt(rom, first + i);
-}
-
-bool KosinskiModuledMayStartAt(std::span<const std::uint8_t> rom, std::size_t offset) {
-  return offset < rom.size() && rom.size() - offset > 2 && (rom[offset] | rom[offset + 1]) != 0 &&
-         KosinskiScanner::MayStartAt(rom, offset + 2);
-}
+constexpr unsigned Bit(Format format) { return 1u << static_cast<unsigned>(format); }
 
 }  // namespace
 
-void KosinskiStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
-  Filter<KosinskiScanner::MayStartAt>(rom, first, count, may);
-}
-
-void KosinskiModuledStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count,
-                                std::uint8_t* may) {
-  Filter<KosinskiModuledMayStartAt>(rom, first, count, may);
-}
-
-void NemesisStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
-  Filter<NemesisMayStartAt>(rom, first, count, may);
-}
-
-void EnigmaStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
-  Filter<EnigmaMayStartAt>(rom, first, count, may);
-}
-
-void SaxmanStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
-  Filter<SaxmanMayStartAt>(rom, first, count, may);
+void FormatStarts(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may) {
+  // The Kosinski test of each offset first: it serves Kosinski Moduled two offsets before.
+  for (std::size_t i = 0; i < count; ++i)
+    may[i] = static_cast<std::uint8_t>(KosinskiScanner::MayStartAt(rom, first + i) ? Bit(Format::Kosinski) : 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t offset = first + i;
+    const bool kosinskiAfter = i + 2 < count ? (may[i + 2] & Bit(Format::Kosinski)) != 0
+                                             : KosinskiScanner::MayStartAt(rom, offset + 2);
+    const bool moduled = kosinskiAfter && offset + 2 < rom.size() && (rom[offset] | rom[offset + 1]) != 0;
+    may[i] |= static_cast<std::uint8_t>((moduled ? Bit(Format::KosinskiModuled) : 0) |
+                                        (NemesisMayStartAt(rom, offset) ? Bit(Format::Nemesis) : 0) |
+                                        (EnigmaMayStartAt(rom, offset) ? Bit(Format::Enigma) : 0) |
+                                        (SaxmanMayStartAt(rom, offset) ? Bit(Format::Saxman) : 0));
+  }
 }
 
 }  // namespace quarvel

@@ -1,6 +1,6 @@
-// The scan's first pass over a chunk of offsets, a format at a time (see StartFilter):
-// each filter tests, offset after offset in one tight loop, what its format's probe tests
-// first, so that most offsets of bytes that are no block are never weighed.
+// The scan's first pass over a stretch of offsets: what each format's probe tests first,
+// offset after offset in one tight loop, so that most offsets of bytes that are no block
+// are never weighed.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,10 @@
 
 namespace quarvel {
 
-void KosinskiStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may);
-// The header's size not 0, and a Kosinski block (its first module) may start after it.
-void KosinskiModuledStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count,
-                                std::uint8_t* may);
-void NemesisStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may);
-void EnigmaStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may);
-void SaxmanStartFilter(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may);
+// A StartFilter (block_scan.h) for every format: Kosinski and Saxman, their first copy
+// (KosinskiScanner::MayStartAt, SaxmanMayStartAt); Nemesis and Enigma, their header
+// (NemesisMayStartAt, EnigmaMayStartAt); Kosinski Moduled, a header's size other than 0
+// and a Kosinski block after it.
+void FormatStarts(std::span<const std::uint8_t> rom, std::size_t first, std::size_t count, std::uint8_t* may);
 
 }  // namespace quarvel
