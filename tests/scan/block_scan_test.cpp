@@ -1,5 +1,6 @@
 #include "formats/format_table.h"
 #include "scan/block_scan.h"
+#include "scan/saxman_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,30 @@ TEST(BlockScan, ListsUnderTheThresholdWhatTheGamesNeverPlace) {
     ASSERT_NE(hit, found->end()) << row.name;
     EXPECT_EQ(hit->confidence >= kLikelyBlock, row.likely) << row.name << ": " << Describe(*hit);
   }
+  // Two bytes that make a count before padding (literals of one value), or before bytes
+  // that do not repeat (literals alone, what the games' compressor writes for them too):
+  // no song, though any count "decodes".
+  const Bytes noise = testing::Filled(Filler::Random, 300, 3);
+  for (const auto& [name, block] : {std::pair{"a count before padding", testing::Hex("40 01")},
+                                    std::pair{"literals alone", testing::Packed(Format::Saxman, noise, true)}}) {
+    Bytes rom(0x800, 0xFF);
+    std::copy(block.begin(), block.end(), rom.begin() + 0x100);
+    const auto found = ScanRom(rom, {FormatSet{Format::Saxman}, 1});
+    ASSERT_TRUE(found);
+    for (const auto& c : *found) EXPECT_LT(c.confidence, kLikelyBlock) << name << ": " << Describe(c);
+  }
+  // Nor are a few copies among literals evidence that the games' compressor wrote them.
+  Bytes fewCopies = noise;
+  for (int copy = 0; copy < 3; ++copy) fewCopies.insert(fewCopies.end(), noise.begin() + 40 * copy, noise.begin() + 40 * copy + 18);
+  Bytes rom(0x800, 0xFF);
+  const auto song = testing::Packed(Format::Saxman, fewCopies, true);
+  std::copy(song.begin(), song.end(), rom.begin() + 0x100);
+  const auto found = ScanRom(rom, {FormatSet{Format::Saxman}, 1});
+  ASSERT_TRUE(found && !found->empty());
+  EXPECT_FALSE(found->front().gamesOwn) << Describe(found->front());
+  // Four equal literals in a row are odd (a literal and a copy would do), three are not.
+  EXPECT_EQ(ProbeSaxman(testing::Hex("09 00 FF 41 41 41 41 42 43 44 45"), 0, 0, 2)->oddities, 1u);
+  EXPECT_EQ(ProbeSaxman(testing::Hex("09 00 FF 41 41 41 42 43 44 45 46"), 0, 0, 2)->oddities, 0u);
 }
 
 // A block followed by padding, and a short stream that starts in its last bytes and runs
