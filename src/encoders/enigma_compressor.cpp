@@ -1,6 +1,7 @@
 #include "encoders/enigma_compressor.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
 #include <map>
@@ -20,6 +21,7 @@ struct Header {
   std::uint16_t incrementing;
   std::uint16_t literal;
   unsigned InlineBits() const { return static_cast<unsigned>(std::popcount(mask)) + lowBits; }
+  bool operator==(const Header&) const = default;
 };
 
 // A way to have written the words up to a position: its cost in bits, the incrementing
@@ -36,74 +38,102 @@ struct State {
 constexpr std::size_t kKeptStates = 8;
 constexpr std::size_t kMostCount = 16;
 
-// The cheapest parse of `words` under `header`, as its entries from the first.
+// The states kept at a position: the eight cheapest (cheapest first, the earlier
+// offered first among equals), and the one whose incrementing word goes on there.
+struct Kept {
+  std::array<State, kKeptStates + 1> states;
+  std::size_t size = 0;
+};
+
+// The runs that start at a position, each at most 16 words and to the end: of the
+// literal word (0 where another word stands), of equal, rising and falling words.
+struct Runs {
+  std::uint8_t literal, repeat, rising, falling;
+};
+
+std::vector<Runs> RunsOf(const std::vector<std::uint16_t>& words, std::uint16_t literal) {
+  const std::size_t n = words.size();
+  std::vector<Runs> runs(n);
+  for (std::size_t p = n; p-- > 0;) {
+    const auto room = static_cast<std::uint8_t>(std::min(kMostCount, n - p));
+    auto goesOn = [&](bool same, std::uint8_t next) { return same ? std::min<std::uint8_t>(room, next + 1) : 1; };
+    const bool last = p + 1 == n;
+    const std::uint16_t word = words[p], next = last ? word : words[p + 1];
+    Runs& run = runs[p];
+    run.repeat = goesOn(!last && next == word, last ? 0 : runs[p + 1].repeat);
+    run.rising = goesOn(!last && next == static_cast<std::uint16_t>(word + 1), last ? 0 : runs[p + 1].rising);
+    run.falling = goesOn(!last && next == static_cast<std::uint16_t>(word - 1), last ? 0 : runs[p + 1].falling);
+    run.literal = word != literal ? 0 : goesOn(!last && next == literal, last ? 0 : runs[p + 1].literal);
+  }
+  return runs;
+}
+
+// The cheapest parse of `words` under `header`, as its entries from the first. The
+// states of a position are those offered by the entries that end there, from the
+// positions up to 16 words back in order, each position's states in order, and for
+// each state the incrementing word's run first; a state of the same incrementing word
+// takes the place of one held only when cheaper.
 std::vector<State> Parse(const std::vector<std::uint16_t>& words, const Header& header) {
   const std::size_t n = words.size();
   const unsigned inlineBits = header.InlineBits();
-  std::vector<std::vector<State>> at(n + 1);
-  at[0].push_back({0, header.incrementing, Kind::List, 0, 0});
+  const std::vector<Runs> runs = RunsOf(words, header.literal);
+  std::vector<Kept> at(n + 1);
+  at[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
+  at[0].size = 1;
 
-  auto offer = [&](std::size_t to, const State& state) {
-    for (auto& held : at[to]) {
-      if (held.incrementing == state.incrementing) {
-        if (state.bits < held.bits) held = state;
-        return;
+  std::array<State, kMostCount * (kKeptStates + 1) * 2> offered;
+  std::array<std::uint64_t, offered.size()> order;
+  // Where each incrementing word's state stands among those offered at `to`: `to`, then the place.
+  std::vector<std::uint32_t> placeOf(std::size_t{1} << 16, 0);
+  for (std::size_t to = 1; to <= n; ++to) {
+    std::size_t count = 0;
+    auto offer = [&](const State& state) {
+      std::uint32_t& place = placeOf[state.incrementing];
+      if (place >> 16 != to) {
+        place = static_cast<std::uint32_t>(to << 16 | count);
+        offered[count++] = state;
+      } else if (State& held = offered[place & 0xFFFF]; state.bits < held.bits) {
+        held = state;
       }
-    }
-    at[to].push_back(state);
-  };
-  // Keeps the cheapest states, and the one whose incrementing word goes on at `p`.
-  auto prune = [&](std::size_t p) {
-    auto& states = at[p];
-    std::stable_sort(states.begin(), states.end(), [](const State& a, const State& b) { return a.bits < b.bits; });
-    if (states.size() > kKeptStates) {
-      const auto useful = std::find_if(states.begin() + kKeptStates, states.end(),
-                                       [&](const State& state) { return p < n && state.incrementing == words[p]; });
-      const bool keepUseful = useful != states.end();
-      if (keepUseful) std::swap(states[kKeptStates], *useful);
-      states.resize(kKeptStates + (keepUseful ? 1 : 0));
-    }
-    states.shrink_to_fit();
-  };
-
-  for (std::size_t p = 0; p < n; ++p) {
-    prune(p);
-    const std::size_t room = std::min(kMostCount, n - p);
-    auto runOf = [&](auto same) {
-      std::size_t r = 1;
-      while (r < room && same(r)) ++r;
-      return r;
     };
-    const std::size_t literal =
-        words[p] == header.literal ? runOf([&](std::size_t k) { return words[p + k] == header.literal; }) : 0;
-    const std::size_t repeat = runOf([&](std::size_t k) { return words[p + k] == words[p]; });
-    const std::size_t rising = runOf([&](std::size_t k) { return words[p + k] == static_cast<std::uint16_t>(words[p] + k); });
-    const std::size_t falling = runOf([&](std::size_t k) { return words[p + k] == static_cast<std::uint16_t>(words[p] - k); });
-    for (std::size_t slot = 0; slot < at[p].size(); ++slot) {
-      const State from = at[p][slot];
-      auto step = [&](Kind kind, std::size_t count, std::uint32_t cost, std::uint16_t incrementing) {
-        offer(p + count, {from.bits + cost, incrementing, kind, static_cast<std::uint8_t>(count),
-                          static_cast<std::uint16_t>(slot)});
-      };
-      if (from.incrementing == words[p]) {
-        for (std::size_t c = 1; c <= rising; ++c)
-          step(Kind::Incrementing, c, 6, static_cast<std::uint16_t>(from.incrementing + c));
+    for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
+      const auto c = static_cast<std::uint8_t>(to - p);
+      const Runs& run = runs[p];
+      // Of the entries of c words that keep the incrementing word, the cheapest (the
+      // first of equals): the literal word's run, a run of one word, else a list.
+      Kind kind = Kind::List;
+      std::uint32_t cost = 7 + c * inlineBits;
+      if (c <= run.literal) kind = Kind::Literal, cost = 6;
+      else if (c <= run.repeat) kind = Kind::Repeat, cost = 7 + inlineBits;
+      else if (c <= run.rising) kind = Kind::Rising, cost = 7 + inlineBits;
+      else if (c <= run.falling) kind = Kind::Falling, cost = 7 + inlineBits;
+      const bool keeps = kind != Kind::List || c < kMostCount;
+      const Kept& from = at[p];
+      for (std::size_t slot = 0; slot < from.size; ++slot) {
+        const State& state = from.states[slot];
+        const auto fromSlot = static_cast<std::uint16_t>(slot);
+        if (state.incrementing == words[p] && c <= run.rising)
+          offer({state.bits + 6, static_cast<std::uint16_t>(state.incrementing + c), Kind::Incrementing, c, fromSlot});
+        if (keeps) offer({state.bits + cost, state.incrementing, kind, c, fromSlot});
       }
-      for (std::size_t c = 1; c <= literal; ++c) step(Kind::Literal, c, 6, from.incrementing);
-      for (std::size_t c = 1; c <= repeat; ++c) step(Kind::Repeat, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 2; c <= rising; ++c) step(Kind::Rising, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 2; c <= falling; ++c) step(Kind::Falling, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 1; c <= std::min<std::size_t>(room, 15); ++c)
-        step(Kind::List, c, 7 + static_cast<std::uint32_t>(c) * inlineBits, from.incrementing);
+    }
+    // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
+    for (std::size_t k = 0; k < count; ++k) order[k] = std::uint64_t{offered[k].bits} << 16 | k;
+    const std::size_t cheapest = std::min(count, kKeptStates);
+    std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+    Kept& kept = at[to];
+    for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = offered[order[k] & 0xFFFF];
+    kept.size = cheapest;
+    const auto goesOn = [&](const State& state) { return to < n && state.incrementing == words[to]; };
+    if (count > cheapest && std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn)) {
+      const auto useful = std::find_if(offered.begin(), offered.begin() + count, goesOn);
+      if (useful != offered.begin() + count) kept.states[kept.size++] = *useful;
     }
   }
-  const auto& last = at[n];
-  std::size_t slot = static_cast<std::size_t>(
-      std::min_element(last.begin(), last.end(), [](const State& a, const State& b) { return a.bits < b.bits; }) -
-      last.begin());
   std::vector<State> entries;
+  std::size_t slot = 0;  // the cheapest at the end
   for (std::size_t p = n; p > 0;) {
-    const State& state = at[p][slot];
+    const State& state = at[p].states[slot];
     entries.push_back(state);
     slot = state.from;
     p -= state.count;
@@ -173,12 +203,16 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
       break;
     }
   }
-  // The headers tried: of each incrementing word with each literal word, and the games'.
+  // The headers tried: of each incrementing word with each literal word, and the games'
+  // (each once: the same header makes the same block).
   std::vector<Header> headers;
+  const auto tryHeader = [&](const Header& header) {
+    if (std::find(headers.begin(), headers.end(), header) == headers.end()) headers.push_back(header);
+  };
   for (const auto start : incrementing)
-    for (const std::uint16_t literal : {mostFrequent, std::uint16_t{0}}) headers.push_back({lowBits, mask, start, literal});
+    for (const std::uint16_t literal : {mostFrequent, std::uint16_t{0}}) tryHeader({lowBits, mask, start, literal});
   const EnigmaHeader games = AccurateEnigmaHeader(words);
-  headers.push_back({games.lowBits, games.mask, games.incrementing, games.literal});
+  tryHeader({games.lowBits, games.mask, games.incrementing, games.literal});
 
   std::vector<std::uint8_t> best;
   std::uint64_t bestSize = UINT64_MAX;
