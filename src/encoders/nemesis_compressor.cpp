@@ -351,7 +351,13 @@ SymbolCosts EstimatedCosts(const Frequencies& frequency) {
   return costs;
 }
 
-std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
+// A mode's plan: its codes, the bytes its block takes, and its runs.
+struct ModePlan {
+  Plan plan;
+  std::vector<Run> runs;
+};
+
+ModePlan PlanMode(std::span<const std::uint8_t> tiles, bool xorMode) {
   // Two starts: runs cut into eights first, and runs cut at costs estimated from how
   // often each pair occurs. From each, the runs are cut again at the costs of the codes
   // chosen, and codes chosen again for the new runs, while the block gets smaller.
@@ -394,8 +400,12 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
       plan = std::move(startPlan);
     }
   }
-  const auto runs = cuts.Runs(planCosts);
-  auto& codes = plan.codes;
+  auto runs = cuts.Runs(planCosts);
+  return {std::move(plan), std::move(runs)};
+}
+
+std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode, ModePlan mode) {
+  auto& codes = mode.plan.codes;
 
   const std::size_t count = tiles.size() / kNemesisTileBytes;
   std::vector<std::uint8_t> block{static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | count >> 8),
@@ -415,7 +425,7 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
   std::array<const Code*, kSymbols> bySymbol{};
   for (const auto& code : codes) bySymbol[code.symbol] = &code;
   BitWriter stream(block);
-  for (const auto& run : runs) {
+  for (const auto& run : mode.runs) {
     if (const Code* code = bySymbol[run.Symbol()])
       stream.Put(code->bits, code->length);
     else
@@ -434,9 +444,10 @@ Expected<std::vector<std::uint8_t>, std::string> CompressNemesis(std::span<const
     return Fail("the data has " + std::to_string(tiles.size() / kNemesisTileBytes) + " tiles; Nemesis holds at most " +
                 std::to_string(kNemesisMaxTiles));
   }
-  auto plain = Block(tiles, false);
-  auto xorMode = Block(tiles, true);
-  return xorMode.size() < plain.size() ? std::move(xorMode) : std::move(plain);
+  // Only the smaller mode's block is written (plain of equals).
+  auto plain = PlanMode(tiles, false), xorMode = PlanMode(tiles, true);
+  const bool xorSmaller = xorMode.plan.bytes < plain.plan.bytes;
+  return Block(tiles, xorSmaller, std::move(xorSmaller ? xorMode : plain));
 }
 
 }  // namespace quarvel
