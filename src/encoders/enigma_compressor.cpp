@@ -261,8 +261,8 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
   // The games' block first: a header's block is taken only when smaller, and one
   // header's over another's only when smaller or first of equals. A header's parse
   // stops as soon as it cannot be taken.
-  std::vector<std::uint8_t> best = *CompressEnigmaAccurate(data);
-  std::uint64_t bestSize = DecodeEnigma(best, 0)->compressedSize;  // without the even padding
+  std::vector<std::uint8_t> best = AccurateEnigmaStream(words, games);
+  std::uint64_t bestSize = best.size();  // without the even padding
   std::size_t bestHeader = headers.size();
   // The likeliest to win first, so that the others stop early: by the words the
   // incrementing and literal words would stand for.
@@ -285,6 +285,7 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
       bestSize = StreamBytes(parse->second), bestHeader = h;
     }
   }
+  if (best.size() % 2 != 0) best.push_back(0);
   return best;
 }
 
