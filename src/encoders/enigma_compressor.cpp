@@ -74,21 +74,32 @@ class Parser {
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
     at_[0].size = 1;
     bound_[0] = rest_[0];
-    std::array<State, kMostCount * (kKeptStates + 1) * 2> offered;
+    // Each state offered: its bits, kind, count and slot in a word (the bits highest),
+    // and its incrementing word.
+    std::array<std::uint64_t, kMostCount * (kKeptStates + 1) * 2> offered;
+    std::array<std::uint16_t, offered.size()> offeredWord;
     std::array<std::uint64_t, offered.size()> order;
+    const auto pack = [](std::uint32_t bits, Kind kind, std::uint32_t count, std::uint32_t from) {
+      return std::uint64_t{bits} << 32 | static_cast<std::uint32_t>(kind) << 24 | count << 16 | from;
+    };
+    const auto unpack = [](std::uint64_t packed, std::uint16_t word) {
+      return State{static_cast<std::uint32_t>(packed >> 32), word, static_cast<Kind>(packed >> 24 & 0xFF),
+                   static_cast<std::uint8_t>(packed >> 16), static_cast<std::uint16_t>(packed)};
+    };
     for (std::size_t to = 1; to <= n; ++to) {
       ++stamp_;
       std::size_t count = 0;
-      auto offer = [&](const State& state) {
-        for (std::uint32_t h = state.incrementing * 0x9E3779B1u >> 22;; h = (h + 1) % kPlaces) {
+      auto offer = [&](std::uint16_t word, std::uint64_t state) {
+        for (std::uint32_t h = word * 0x9E3779B1u >> 22;; h = (h + 1) % kPlaces) {
           Place& place = places_[h];
           if (place.stamp != stamp_) {
-            place = {stamp_, state.incrementing, static_cast<std::uint16_t>(count)};
-            offered[count++] = state;
+            place = {stamp_, word, static_cast<std::uint16_t>(count)};
+            offeredWord[count] = word, offered[count++] = state;
             return;
           }
-          if (place.incrementing == state.incrementing) {
-            if (State& held = offered[place.index]; state.bits < held.bits) held = state;
+          if (place.incrementing == word) {
+            std::uint64_t& held = offered[place.index];
+            held = state >> 32 < held >> 32 ? state : held;  // no branch: which is as good as random
             return;
           }
         }
@@ -110,21 +121,29 @@ class Parser {
           const State& state = from.states[slot];
           const auto fromSlot = static_cast<std::uint16_t>(slot);
           if (state.incrementing == words_[p] && c <= run.rising)
-            offer({state.bits + 6, static_cast<std::uint16_t>(state.incrementing + c), Kind::Incrementing, c, fromSlot});
-          if (keeps) offer({state.bits + cost, state.incrementing, kind, c, fromSlot});
+            offer(static_cast<std::uint16_t>(state.incrementing + c), pack(state.bits + 6, Kind::Incrementing, c, fromSlot));
+          if (keeps) offer(state.incrementing, pack(state.bits + cost, kind, c, fromSlot));
         }
       }
       // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
-      for (std::size_t k = 0; k < count; ++k) order[k] = std::uint64_t{offered[k].bits} << 16 | k;
+      for (std::size_t k = 0; k < count; ++k) order[k] = (offered[k] >> 32) << 16 | k;
       const std::size_t cheapest = std::min(count, kKeptStates);
-      std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+      if (count <= kMostCount) {  // a few: in order by insertion
+        for (std::size_t k = 1; k < count; ++k)
+          for (std::size_t j = k; j > 0 && order[j] < order[j - 1]; --j) std::swap(order[j], order[j - 1]);
+      } else {
+        std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+      }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = offered[order[k] & 0xFFFF];
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = unpack(offered[order[k] & 0xFFFF], offeredWord[order[k] & 0xFFFF]);
       kept.size = static_cast<std::uint32_t>(cheapest);
       const auto goesOn = [&](const State& state) { return to < n && state.incrementing == words_[to]; };
       if (count > cheapest && std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn)) {
-        const auto useful = std::find_if(offered.begin(), offered.begin() + count, goesOn);
-        if (useful != offered.begin() + count) kept.states[kept.size++] = *useful;
+        const auto useful = std::find(offeredWord.begin(), offeredWord.begin() + count, to < n ? words_[to] : 0);
+        if (to < n && useful != offeredWord.begin() + count) {
+          const auto k = static_cast<std::size_t>(useful - offeredWord.begin());
+          kept.states[kept.size++] = unpack(offered[k], offeredWord[k]);
+        }
       }
       // Every parse passes through one of the last 16 positions.
       bound_[to] = kept.states[0].bits + rest_[to];
