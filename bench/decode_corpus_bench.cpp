@@ -6,7 +6,6 @@
 // the thread's CPU time (what other programs on the machine do not count in): MB/s of
 // output each, and their ratio.
 #include <benchmark/benchmark.h>
-#include <time.h>
 #include <zlib.h>
 
 #include <functional>
@@ -14,6 +13,7 @@
 #include "encoders/format_corpora.h"
 #include "formats/format_table.h"
 #include "scan/test_roms.h"
+#include "thread_seconds.h"
 
 namespace {
 
@@ -52,12 +52,6 @@ std::vector<CorpusBlock> Corpus(Format format) {
   for (unsigned pick = 0; pick < quarvel::testing::kBlockPool; ++pick)
     if (const auto& pooled = quarvel::testing::PooledBlock(pick); pooled.format == format) packed.push_back(pooled.packed);
   return WithDeflated(std::move(packed), [&](const Bytes& block) { return quarvel::DecodeBlock(format, block, 0)->bytes; });
-}
-
-double ThreadSeconds() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // Times `decode` (which gives the decoded size) over the corpus against zlib's inflate over the same decoded bytes.

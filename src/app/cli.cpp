@@ -747,7 +747,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   Arguments arguments;
   arguments.argv0 = argc > 0 ? argv[0] : nullptr;
   // Only the command named is declared, when one is: the others would only cost the
-  // start. Without one (--help, --version, a misspelt name), all of them.
+  // start. None for --version alone; without a name otherwise (--help, a misspelt
+  // name), all of them.
   using Declare = Command (*)(CLI::App&, Arguments&);
   static constexpr std::pair<std::string_view, Declare> kCommands[] = {
       {"decompress", AddDecompress}, {"compress", AddCompress}, {"check-accurate", AddCheckAccurate},
@@ -758,9 +759,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
   const auto* const firstWord = std::find_if(argv + std::min(argc, 1), end, [](const char* w) { return w[0] != '-'; });
   const bool named = firstWord != end && std::any_of(std::begin(kCommands), std::end(kCommands),
                                                      [&](const auto& command) { return command.first == *firstWord; });
+  const bool versionAlone = argc == 2 && std::string_view(argv[1]) == "--version";
   std::vector<Command> commands;
   for (const auto& [name, declare] : kCommands)
-    if (!named || name == *firstWord) commands.push_back(declare(app, arguments));
+    if (named ? name == *firstWord : !versionAlone) commands.push_back(declare(app, arguments));
   if (const auto unknown = UnknownCommand(app, argc, argv)) {
     err << "quarvel-cli: error: " << *unknown << '\n';
     return cli::kUsage;

@@ -65,7 +65,12 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigmaAccurate(std::spa
   }
   std::vector<std::uint16_t> words;
   for (std::size_t at = 0; at < data.size(); at += 2) words.push_back(static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]));
-  const EnigmaHeader header = AccurateEnigmaHeader(words);
+  auto block = AccurateEnigmaStream(words, AccurateEnigmaHeader(words));
+  if (block.size() % 2 != 0) block.push_back(0);
+  return block;
+}
+
+std::vector<std::uint8_t> AccurateEnigmaStream(std::span<const std::uint16_t> words, const EnigmaHeader& header) {
   const std::uint16_t literal = header.literal;
   std::uint16_t incrementing = header.incrementing;
 
@@ -110,7 +115,6 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigmaAccurate(std::spa
     p += count;
   }
   out.Put(0b1111111, 7);
-  if (block.size() % 2 != 0) block.push_back(0);
   return block;
 }
 

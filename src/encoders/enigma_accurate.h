@@ -29,4 +29,8 @@ EnigmaHeader AccurateEnigmaHeader(std::span<const std::uint16_t> words);
 // entry, and a zero byte to an even length when needed.
 Expected<std::vector<std::uint8_t>, std::string> CompressEnigmaAccurate(std::span<const std::uint8_t> data);
 
+// That block for `words` (at least one) under `header` (AccurateEnigmaHeader's), before
+// the zero byte to an even length.
+std::vector<std::uint8_t> AccurateEnigmaStream(std::span<const std::uint16_t> words, const EnigmaHeader& header);
+
 }  // namespace quarvel

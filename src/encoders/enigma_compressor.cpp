@@ -1,9 +1,11 @@
 #include "encoders/enigma_compressor.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
-#include <map>
+#include <optional>
+#include <utility>
 
 #include "decoders/enigma.h"
 #include "encoders/bit_writer.h"
@@ -20,6 +22,7 @@ struct Header {
   std::uint16_t incrementing;
   std::uint16_t literal;
   unsigned InlineBits() const { return static_cast<unsigned>(std::popcount(mask)) + lowBits; }
+  bool operator==(const Header&) const = default;
 };
 
 // A way to have written the words up to a position: its cost in bits, the incrementing
@@ -36,81 +39,180 @@ struct State {
 constexpr std::size_t kKeptStates = 8;
 constexpr std::size_t kMostCount = 16;
 
-// The cheapest parse of `words` under `header`, as its entries from the first.
-std::vector<State> Parse(const std::vector<std::uint16_t>& words, const Header& header) {
-  const std::size_t n = words.size();
-  const unsigned inlineBits = header.InlineBits();
-  std::vector<std::vector<State>> at(n + 1);
-  at[0].push_back({0, header.incrementing, Kind::List, 0, 0});
+// The states kept at a position: the eight cheapest (cheapest first, the earlier
+// offered first among equals), and the one whose incrementing word goes on there.
+struct Kept {
+  std::array<State, kKeptStates + 1> states;
+  std::uint32_t size = 0;
+};
 
-  auto offer = [&](std::size_t to, const State& state) {
-    for (auto& held : at[to]) {
-      if (held.incrementing == state.incrementing) {
-        if (state.bits < held.bits) held = state;
-        return;
-      }
-    }
-    at[to].push_back(state);
-  };
-  // Keeps the cheapest states, and the one whose incrementing word goes on at `p`.
-  auto prune = [&](std::size_t p) {
-    auto& states = at[p];
-    std::stable_sort(states.begin(), states.end(), [](const State& a, const State& b) { return a.bits < b.bits; });
-    if (states.size() > kKeptStates) {
-      const auto useful = std::find_if(states.begin() + kKeptStates, states.end(),
-                                       [&](const State& state) { return p < n && state.incrementing == words[p]; });
-      const bool keepUseful = useful != states.end();
-      if (keepUseful) std::swap(states[kKeptStates], *useful);
-      states.resize(kKeptStates + (keepUseful ? 1 : 0));
-    }
-    states.shrink_to_fit();
-  };
+// The runs that start at a position, each at most 16 words and to the end: of the
+// literal word (0 where another word stands), of equal, rising and falling words.
+struct Runs {
+  std::uint8_t literal, repeat, rising, falling;
+};
 
-  for (std::size_t p = 0; p < n; ++p) {
-    prune(p);
-    const std::size_t room = std::min(kMostCount, n - p);
-    auto runOf = [&](auto same) {
-      std::size_t r = 1;
-      while (r < room && same(r)) ++r;
-      return r;
+// The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
+std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
+
+// The parses of one list of words under the headers tried, with the buffers they share.
+class Parser {
+ public:
+  explicit Parser(const std::vector<std::uint16_t>& words) : words_(words), at_(words.size() + 1) {}
+
+  // The cheapest parse of the words under `header`, as its entries from the first and
+  // the bits they take; nothing once `loses` holds for a lower bound of those bits.
+  // The states of a position are those offered by the entries that end there, from the
+  // positions up to 16 words back in order, each position's states in order, and for
+  // each state the incrementing word's run first; a state of the same incrementing word
+  // takes the place of one held only when cheaper.
+  template <class Loses>
+  std::optional<std::pair<std::vector<State>, std::uint32_t>> Parse(const Header& header, Loses loses) {
+    const std::size_t n = words_.size();
+    const unsigned inlineBits = header.InlineBits();
+    Prepare(header.literal, inlineBits);
+    at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
+    at_[0].size = 1;
+    bound_[0] = rest_[0];
+    // Each state offered: its bits, kind, count and slot in a word (the bits highest),
+    // and its incrementing word.
+    std::array<std::uint64_t, kMostCount * (kKeptStates + 1) * 2> offered;
+    std::array<std::uint16_t, offered.size()> offeredWord;
+    std::array<std::uint64_t, offered.size()> order;
+    const auto pack = [](std::uint32_t bits, Kind kind, std::uint32_t count, std::uint32_t from) {
+      return std::uint64_t{bits} << 32 | static_cast<std::uint32_t>(kind) << 24 | count << 16 | from;
     };
-    const std::size_t literal =
-        words[p] == header.literal ? runOf([&](std::size_t k) { return words[p + k] == header.literal; }) : 0;
-    const std::size_t repeat = runOf([&](std::size_t k) { return words[p + k] == words[p]; });
-    const std::size_t rising = runOf([&](std::size_t k) { return words[p + k] == static_cast<std::uint16_t>(words[p] + k); });
-    const std::size_t falling = runOf([&](std::size_t k) { return words[p + k] == static_cast<std::uint16_t>(words[p] - k); });
-    for (std::size_t slot = 0; slot < at[p].size(); ++slot) {
-      const State from = at[p][slot];
-      auto step = [&](Kind kind, std::size_t count, std::uint32_t cost, std::uint16_t incrementing) {
-        offer(p + count, {from.bits + cost, incrementing, kind, static_cast<std::uint8_t>(count),
-                          static_cast<std::uint16_t>(slot)});
+    const auto unpack = [](std::uint64_t packed, std::uint16_t word) {
+      return State{static_cast<std::uint32_t>(packed >> 32), word, static_cast<Kind>(packed >> 24 & 0xFF),
+                   static_cast<std::uint8_t>(packed >> 16), static_cast<std::uint16_t>(packed)};
+    };
+    for (std::size_t to = 1; to <= n; ++to) {
+      ++stamp_;
+      std::size_t count = 0;
+      auto offer = [&](std::uint16_t word, std::uint64_t state) {
+        for (std::uint32_t h = word * 0x9E3779B1u >> 22;; h = (h + 1) % kPlaces) {
+          Place& place = places_[h];
+          if (place.stamp != stamp_) {
+            place = {stamp_, word, static_cast<std::uint16_t>(count)};
+            offeredWord[count] = word, offered[count++] = state;
+            return;
+          }
+          if (place.incrementing == word) {
+            std::uint64_t& held = offered[place.index];
+            held = state >> 32 < held >> 32 ? state : held;  // no branch: which is as good as random
+            return;
+          }
+        }
       };
-      if (from.incrementing == words[p]) {
-        for (std::size_t c = 1; c <= rising; ++c)
-          step(Kind::Incrementing, c, 6, static_cast<std::uint16_t>(from.incrementing + c));
+      for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
+        const auto c = static_cast<std::uint8_t>(to - p);
+        const Runs& run = runs_[p];
+        // Of the entries of c words that keep the incrementing word, the cheapest (the
+        // first of equals): the literal word's run, a run of one word, else a list.
+        Kind kind = Kind::List;
+        std::uint32_t cost = 7 + c * inlineBits;
+        if (c <= run.literal) kind = Kind::Literal, cost = 6;
+        else if (c <= run.repeat) kind = Kind::Repeat, cost = 7 + inlineBits;
+        else if (c <= run.rising) kind = Kind::Rising, cost = 7 + inlineBits;
+        else if (c <= run.falling) kind = Kind::Falling, cost = 7 + inlineBits;
+        const bool keeps = kind != Kind::List || c < kMostCount;
+        const Kept& from = at_[p];
+        for (std::uint32_t slot = 0; slot < from.size; ++slot) {
+          const State& state = from.states[slot];
+          const auto fromSlot = static_cast<std::uint16_t>(slot);
+          if (state.incrementing == words_[p] && c <= run.rising)
+            offer(static_cast<std::uint16_t>(state.incrementing + c), pack(state.bits + 6, Kind::Incrementing, c, fromSlot));
+          if (keeps) offer(state.incrementing, pack(state.bits + cost, kind, c, fromSlot));
+        }
       }
-      for (std::size_t c = 1; c <= literal; ++c) step(Kind::Literal, c, 6, from.incrementing);
-      for (std::size_t c = 1; c <= repeat; ++c) step(Kind::Repeat, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 2; c <= rising; ++c) step(Kind::Rising, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 2; c <= falling; ++c) step(Kind::Falling, c, 7 + inlineBits, from.incrementing);
-      for (std::size_t c = 1; c <= std::min<std::size_t>(room, 15); ++c)
-        step(Kind::List, c, 7 + static_cast<std::uint32_t>(c) * inlineBits, from.incrementing);
+      // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
+      for (std::size_t k = 0; k < count; ++k) order[k] = (offered[k] >> 32) << 16 | k;
+      const std::size_t cheapest = std::min(count, kKeptStates);
+      if (count <= kMostCount) {  // a few: in order by insertion
+        for (std::size_t k = 1; k < count; ++k)
+          for (std::size_t j = k; j > 0 && order[j] < order[j - 1]; --j) std::swap(order[j], order[j - 1]);
+      } else {
+        std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+      }
+      Kept& kept = at_[to];
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = unpack(offered[order[k] & 0xFFFF], offeredWord[order[k] & 0xFFFF]);
+      kept.size = static_cast<std::uint32_t>(cheapest);
+      const auto goesOn = [&](const State& state) { return to < n && state.incrementing == words_[to]; };
+      if (count > cheapest && std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn)) {
+        const auto useful = std::find(offeredWord.begin(), offeredWord.begin() + count, to < n ? words_[to] : 0);
+        if (to < n && useful != offeredWord.begin() + count) {
+          const auto k = static_cast<std::size_t>(useful - offeredWord.begin());
+          kept.states[kept.size++] = unpack(offered[k], offeredWord[k]);
+        }
+      }
+      // Every parse passes through one of the last 16 positions.
+      bound_[to] = kept.states[0].bits + rest_[to];
+      if (loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
+                                  bound_.begin() + static_cast<std::ptrdiff_t>(to) + 1)))
+        return std::nullopt;
+    }
+    if (loses(at_[n].states[0].bits)) return std::nullopt;
+    std::vector<State> entries;
+    std::uint32_t slot = 0;  // the cheapest at the end
+    for (std::size_t p = n; p > 0;) {
+      const State& state = at_[p].states[slot];
+      entries.push_back(state);
+      slot = state.from;
+      p -= state.count;
+    }
+    std::reverse(entries.begin(), entries.end());
+    return std::pair{std::move(entries), at_[n].states[0].bits};
+  }
+
+ private:
+  // Where a state of an incrementing word stands among those offered at a position.
+  struct Place {
+    std::uint32_t stamp;
+    std::uint16_t incrementing;
+    std::uint16_t index;
+  };
+  static constexpr std::size_t kPlaces = 1024;
+
+  // The runs at each position for `literal`, and the fewest bits the words from each
+  // position on could take: as though the incrementing word were always the next word.
+  void Prepare(std::uint16_t literal, unsigned inlineBits) {
+    if (literal_ == literal && inlineBits_ == inlineBits) return;
+    literal_ = literal, inlineBits_ = inlineBits;
+    const std::size_t n = words_.size();
+    runs_.resize(n);
+    rest_.assign(n + 1, 0);
+    bound_.assign(n + 1, 0);
+    for (std::size_t p = n; p-- > 0;) {
+      const auto room = static_cast<std::uint8_t>(std::min(kMostCount, n - p));
+      auto goesOn = [&](bool same, std::uint8_t next) { return same ? std::min<std::uint8_t>(room, next + 1) : 1; };
+      const bool last = p + 1 == n;
+      const std::uint16_t word = words_[p], next = last ? word : words_[p + 1];
+      Runs& run = runs_[p];
+      run.repeat = goesOn(!last && next == word, last ? 0 : runs_[p + 1].repeat);
+      run.rising = goesOn(!last && next == static_cast<std::uint16_t>(word + 1), last ? 0 : runs_[p + 1].rising);
+      run.falling = goesOn(!last && next == static_cast<std::uint16_t>(word - 1), last ? 0 : runs_[p + 1].falling);
+      run.literal = word != literal ? 0 : goesOn(!last && next == literal, last ? 0 : runs_[p + 1].literal);
+      std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+      for (std::size_t c = 1; c <= room; ++c) {
+        std::uint32_t cost = 7 + static_cast<std::uint32_t>(c) * inlineBits;
+        if (c <= std::max(run.literal, run.rising)) cost = 6;
+        else if (c <= std::max(run.repeat, run.falling)) cost = 7 + inlineBits;
+        else if (c == kMostCount) continue;
+        fewest = std::min(fewest, cost + rest_[p + c]);
+      }
+      rest_[p] = fewest;
     }
   }
-  const auto& last = at[n];
-  std::size_t slot = static_cast<std::size_t>(
-      std::min_element(last.begin(), last.end(), [](const State& a, const State& b) { return a.bits < b.bits; }) -
-      last.begin());
-  std::vector<State> entries;
-  for (std::size_t p = n; p > 0;) {
-    const State& state = at[p][slot];
-    entries.push_back(state);
-    slot = state.from;
-    p -= state.count;
-  }
-  std::reverse(entries.begin(), entries.end());
-  return entries;
-}
+
+  const std::vector<std::uint16_t>& words_;
+  std::vector<Kept> at_;
+  std::vector<Runs> runs_;
+  std::vector<std::uint32_t> rest_, bound_;
+  std::optional<std::uint16_t> literal_;
+  unsigned inlineBits_ = 0;
+  std::array<Place, kPlaces> places_{};
+  std::uint32_t stamp_ = 0;
+};
 
 std::vector<std::uint8_t> Write(const std::vector<std::uint16_t>& words, const Header& header,
                                 const std::vector<State>& entries) {
@@ -154,18 +256,10 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
                 " bytes; Enigma takes a list of 16-bit words: an even number of bytes, 2 to 65,536");
   }
   std::vector<std::uint16_t> words;
-  unsigned mask = 0, largestIndex = 0;
-  std::map<std::uint16_t, std::size_t> counts;
-  for (std::size_t at = 0; at < data.size(); at += 2) {
-    const auto word = static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]);
-    words.push_back(word);
-    mask |= word >> 11;
-    largestIndex = std::max(largestIndex, word & 0x7FFu);
-    ++counts[word];
-  }
-  const unsigned lowBits = std::max(1u, static_cast<unsigned>(std::bit_width(largestIndex)));
-  const auto mostFrequent =
-      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; })->first;
+  for (std::size_t at = 0; at < data.size(); at += 2) words.push_back(static_cast<std::uint16_t>(data[at] << 8 | data[at + 1]));
+  // The games' header has the flag bits of every word and the most frequent word as the literal one.
+  const EnigmaHeader games = AccurateEnigmaHeader(words);
+  const unsigned lowBits = std::max(1u, games.lowBits);
   std::vector<std::uint16_t> incrementing{words[0], 0};
   for (std::size_t k = 0; k + 1 < words.size(); ++k) {
     if (words[k + 1] == static_cast<std::uint16_t>(words[k] + 1)) {
@@ -173,23 +267,44 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
       break;
     }
   }
-  // The headers tried: of each incrementing word with each literal word, and the games'.
+  // The headers tried: of each incrementing word with each literal word, and the games'
+  // (each once: the same header makes the same block).
   std::vector<Header> headers;
-  for (const auto start : incrementing)
-    for (const std::uint16_t literal : {mostFrequent, std::uint16_t{0}}) headers.push_back({lowBits, mask, start, literal});
-  const EnigmaHeader games = AccurateEnigmaHeader(words);
-  headers.push_back({games.lowBits, games.mask, games.incrementing, games.literal});
-
-  std::vector<std::uint8_t> best;
-  std::uint64_t bestSize = UINT64_MAX;
-  const auto weigh = [&](std::vector<std::uint8_t> block) {
-    const std::uint64_t size = DecodeEnigma(block, 0)->compressedSize;  // without the even padding
-    if (size < bestSize) bestSize = size, best = std::move(block);
+  const auto tryHeader = [&](const Header& header) {
+    if (std::find(headers.begin(), headers.end(), header) == headers.end()) headers.push_back(header);
   };
-  for (const auto& header : headers) weigh(Write(words, header, Parse(words, header)));
-  // The parse keeps a few incrementing words at each position: where that misses the
-  // games' own entries, theirs are taken.
-  weigh(*CompressEnigmaAccurate(data));
+  for (const auto start : incrementing)
+    for (const std::uint16_t literal : {games.literal, std::uint16_t{0}}) tryHeader({lowBits, games.mask, start, literal});
+  tryHeader({games.lowBits, games.mask, games.incrementing, games.literal});
+
+  // The games' block first: a header's block is taken only when smaller, and one
+  // header's over another's only when smaller or first of equals. A header's parse
+  // stops as soon as it cannot be taken.
+  std::vector<std::uint8_t> best = AccurateEnigmaStream(words, games);
+  std::uint64_t bestSize = best.size();  // without the even padding
+  std::size_t bestHeader = headers.size();
+  // The likeliest to win first, so that the others stop early: by the words the
+  // incrementing and literal words would stand for.
+  const auto likelyBits = [&](const Header& header) {
+    std::size_t standIn = 0;
+    for (std::uint16_t next = header.incrementing; const auto word : words)
+      standIn += word == next ? (++next, 1) : word == header.literal;
+    return (words.size() - standIn) * (header.InlineBits() + 1);
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> tries;  // the likely bits, the header
+  for (std::size_t h = 0; h < headers.size(); ++h) tries.emplace_back(likelyBits(headers[h]), h);
+  std::sort(tries.begin(), tries.end());
+  Parser parser(words);
+  for (const auto& [likely, h] : tries) {
+    const auto loses = [&](std::uint32_t bits) {
+      return StreamBytes(bits) > bestSize || (StreamBytes(bits) == bestSize && bestHeader < h);
+    };
+    if (auto parse = parser.Parse(headers[h], loses)) {
+      best = Write(words, headers[h], parse->first);
+      bestSize = StreamBytes(parse->second), bestHeader = h;
+    }
+  }
+  if (best.size() % 2 != 0) best.push_back(0);
   return best;
 }
 

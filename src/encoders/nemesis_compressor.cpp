@@ -173,8 +173,10 @@ std::vector<unsigned> LimitedLengths(const std::vector<std::uint64_t>& weights, 
 // The fewest bits that codes of at most `limit` bits take for symbols of these weights
 // (their lengths times their weights), as LimitedLengths' lengths take. A Huffman code
 // takes the fewest of any code: when its longest code fits, that is the answer, found in
-// one pass over the weights, in ascending order.
-std::uint64_t FewestBits(const std::vector<std::uint64_t>& ascending, unsigned limit) {
+// one pass over the weights, in ascending order; and when `enough` holds for its bits,
+// those are the answer too (a bound that the caller needs no closer).
+template <class Enough>
+std::uint64_t FewestBits(std::span<const std::uint64_t> ascending, unsigned limit, Enough enough) {
   // Two queues by weight: the leaves, and the joined nodes, made in ascending order.
   struct Node {
     std::uint64_t weight;
@@ -194,7 +196,7 @@ std::uint64_t FewestBits(const std::vector<std::uint64_t>& ascending, unsigned l
     joined.push_back({a.weight + b.weight, std::max(a.height, b.height) + 1});
     bits += a.weight + b.weight;
   }
-  if (joined.back().height <= limit) return bits;
+  if (joined.back().height <= limit || enough(bits)) return bits;
   // Else the package-merge's: the weight of the first 2n - 2 items of its last level.
   const std::size_t n = ascending.size();
   thread_local std::vector<std::uint32_t> isPackage;
@@ -228,26 +230,31 @@ struct Weight {
 };
 
 // The block whose codes stand for `coded` (in descending order of frequency), with the
-// lengths that take the fewest stream bits; every other pair inline.
-Weight Weigh(const Frequencies& frequency, const std::vector<unsigned>& coded) {
-  std::uint64_t bits = 0;
-  for (unsigned s = 0; s < kSymbols; ++s) bits += kInlineBits * frequency[s];
-  if (!coded.empty()) {
-    // Four weightless symbols hold the four entries of the inline prefix.
-    std::vector<std::uint64_t> ascending(coded.size() + 4, 0);
-    for (std::size_t k = 0; k < coded.size(); ++k) {
-      bits -= kInlineBits * frequency[coded[k]];
-      ascending[ascending.size() - 1 - k] = frequency[coded[k]];
-    }
-    bits += FewestBits(ascending, kMaxCodeLength);
-  }
+// lengths that take the fewest stream bits; every other pair inline. `inlineBits`: the
+// bits of every pair inline. A block that cannot take fewer than `beaten` bytes is
+// weighed no closer than that.
+Weight Weigh(const Frequencies& frequency, std::uint64_t inlineBits, std::span<const unsigned> coded,
+             std::uint64_t beaten) {
+  std::uint64_t bits = inlineBits;
   std::bitset<16> pixels;
   for (const auto s : coded) pixels.set(s / 8);
-  return {bits, BlockBytes(bits, coded.size(), pixels.count())};
+  const auto bytes = [&](std::uint64_t streamBits) { return BlockBytes(streamBits, coded.size(), pixels.count()); };
+  if (!coded.empty()) {
+    // Four weightless symbols hold the four entries of the inline prefix.
+    std::array<std::uint64_t, kSymbols + 4> ascending{};
+    const std::size_t size = coded.size() + 4;
+    for (std::size_t k = 0; k < coded.size(); ++k) {
+      bits -= kInlineBits * frequency[coded[k]];
+      ascending[size - 1 - k] = frequency[coded[k]];
+    }
+    bits += FewestBits(std::span(ascending).first(size), kMaxCodeLength,
+                       [&](std::uint64_t fewest) { return bytes(bits + fewest) >= beaten; });
+  }
+  return {bits, bytes(bits)};
 }
 
 // The codes of the block that Weigh weighs.
-std::vector<Code> CodesOf(const Frequencies& frequency, const std::vector<unsigned>& coded) {
+std::vector<Code> CodesOf(const Frequencies& frequency, std::span<const unsigned> coded) {
   std::vector<Code> codes;
   if (coded.empty()) return codes;
   std::vector<std::uint64_t> weights(coded.size() + 4, 0);
@@ -267,24 +274,27 @@ Plan ChoosePlan(const Frequencies& frequency) {
   std::stable_sort(used.begin(), used.end(), [&](auto a, auto b) { return frequency[a] > frequency[b]; });
 
   using Set = std::bitset<kSymbols>;  // by place in `used`
+  std::array<unsigned, kSymbols> codedPairs;
   const auto codedIn = [&](const Set& set) {
-    std::vector<unsigned> coded;
+    std::size_t count = 0;
     for (std::size_t k = 0; k < used.size(); ++k)
-      if (set[k]) coded.push_back(used[k]);
-    return coded;
+      if (set[k]) codedPairs[count++] = used[k];
+    return std::span<const unsigned>(codedPairs).first(count);
   };
   Set in;
-  Weight best = Weigh(frequency, {});
+  std::uint64_t inlineBits = 0;
+  for (unsigned s = 0; s < kSymbols; ++s) inlineBits += kInlineBits * frequency[s];
+  Weight best = Weigh(frequency, inlineBits, {}, UINT64_MAX);
   // A code for one more pair saves at most 12 of the 13 bits of each of its uses, and
   // makes no other code shorter: a set that cannot be smaller than the best even so is
   // not weighed. `fewestBits`: the fewest stream bits the set can take; once it is
-  // weighed, the bits it takes.
+  // weighed, the bits it takes (or as many as showed that it loses).
   auto better = [&](const Set& set, std::uint64_t& fewestBits) {
+    const auto coded = codedIn(set);
     std::bitset<16> pixels;
-    for (std::size_t k = 0; k < used.size(); ++k)
-      if (set[k]) pixels.set(used[k] / 8);
-    if (BlockBytes(fewestBits, set.count(), pixels.count()) >= best.bytes) return false;
-    const Weight weight = Weigh(frequency, codedIn(set));
+    for (const auto s : coded) pixels.set(s / 8);
+    if (BlockBytes(fewestBits, coded.size(), pixels.count()) >= best.bytes) return false;
+    const Weight weight = Weigh(frequency, inlineBits, coded, best.bytes);
     fewestBits = weight.bits;
     if (weight.bytes >= best.bytes) return false;
     best = weight;
@@ -341,7 +351,13 @@ SymbolCosts EstimatedCosts(const Frequencies& frequency) {
   return costs;
 }
 
-std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode) {
+// A mode's plan: its codes, the bytes its block takes, and its runs.
+struct ModePlan {
+  Plan plan;
+  std::vector<Run> runs;
+};
+
+ModePlan PlanMode(std::span<const std::uint8_t> tiles, bool xorMode) {
   // Two starts: runs cut into eights first, and runs cut at costs estimated from how
   // often each pair occurs. From each, the runs are cut again at the costs of the codes
   // chosen, and codes chosen again for the new runs, while the block gets smaller.
@@ -356,17 +372,25 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
     estimatedCosts = EstimatedCosts(estimated);
     estimated = cuts.FrequenciesOfRuns(estimatedCosts);
   }
+  // The rounds often come back to runs already planned (the two starts to the same):
+  // each plan is chosen once.
+  std::vector<std::pair<Frequencies, Plan>> planned;
+  const auto planFor = [&](const Frequencies& frequency) {
+    const auto known = std::find_if(planned.begin(), planned.end(), [&](const auto& p) { return p.first == frequency; });
+    if (known != planned.end()) return known->second;
+    return planned.emplace_back(frequency, ChoosePlan(frequency)).second;
+  };
   Plan plan;
   SymbolCosts planCosts = eights;  // what the runs of `plan` are cut at
   const std::pair<SymbolCosts, Frequencies> starts[] = {{eights, eightsFirst}, {estimatedCosts, estimated}};
   for (const auto& [startCosts, startFrequencies] : starts) {
     SymbolCosts cutAt = startCosts;
-    auto startPlan = ChoosePlan(startFrequencies);
+    auto startPlan = planFor(startFrequencies);
     for (unsigned round = 0; round < 4; ++round) {
       SymbolCosts costs;
       costs.fill(kInlineBits);
       for (const auto& code : startPlan.codes) costs[code.symbol] = code.length;
-      auto replan = ChoosePlan(cuts.FrequenciesOfRuns(costs));
+      auto replan = planFor(cuts.FrequenciesOfRuns(costs));
       if (replan.bytes >= startPlan.bytes) break;
       cutAt = costs;
       startPlan = std::move(replan);
@@ -376,8 +400,12 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
       plan = std::move(startPlan);
     }
   }
-  const auto runs = cuts.Runs(planCosts);
-  auto& codes = plan.codes;
+  auto runs = cuts.Runs(planCosts);
+  return {std::move(plan), std::move(runs)};
+}
+
+std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMode, ModePlan mode) {
+  auto& codes = mode.plan.codes;
 
   const std::size_t count = tiles.size() / kNemesisTileBytes;
   std::vector<std::uint8_t> block{static_cast<std::uint8_t>((xorMode ? 0x80 : 0) | count >> 8),
@@ -397,7 +425,7 @@ std::vector<std::uint8_t> Block(std::span<const std::uint8_t> tiles, bool xorMod
   std::array<const Code*, kSymbols> bySymbol{};
   for (const auto& code : codes) bySymbol[code.symbol] = &code;
   BitWriter stream(block);
-  for (const auto& run : runs) {
+  for (const auto& run : mode.runs) {
     if (const Code* code = bySymbol[run.Symbol()])
       stream.Put(code->bits, code->length);
     else
@@ -416,9 +444,10 @@ Expected<std::vector<std::uint8_t>, std::string> CompressNemesis(std::span<const
     return Fail("the data has " + std::to_string(tiles.size() / kNemesisTileBytes) + " tiles; Nemesis holds at most " +
                 std::to_string(kNemesisMaxTiles));
   }
-  auto plain = Block(tiles, false);
-  auto xorMode = Block(tiles, true);
-  return xorMode.size() < plain.size() ? std::move(xorMode) : std::move(plain);
+  // Only the smaller mode's block is written (plain of equals).
+  auto plain = PlanMode(tiles, false), xorMode = PlanMode(tiles, true);
+  const bool xorSmaller = xorMode.plan.bytes < plain.plan.bytes;
+  return Block(tiles, xorSmaller, std::move(xorSmaller ? xorMode : plain));
 }
 
 }  // namespace quarvel

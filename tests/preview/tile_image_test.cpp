@@ -12,7 +12,7 @@ namespace {
 
 using testing::Bytes;
 
-// The parts of an 8-bit indexed PNG file, read back.
+// The parts of an indexed PNG file (4 or 8 bits a pixel), read back.
 struct ReadPng {
   unsigned width = 0, height = 0;
   std::vector<Rgb> palette;
@@ -25,6 +25,7 @@ std::uint32_t Word(const Bytes& b, std::size_t at) {
 
 ReadPng Read(const Bytes& png) {
   ReadPng image;
+  unsigned depth = 8;
   EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
   Bytes packed;
   for (std::size_t at = 8; at < png.size();) {
@@ -36,7 +37,9 @@ ReadPng Read(const Bytes& png) {
     if (type == "IHDR") {
       image.width = Word(data, 0);
       image.height = Word(data, 4);
-      EXPECT_EQ(Bytes(data.begin() + 8, data.end()), (Bytes{8, 3, 0, 0, 0}));
+      depth = data[8];
+      EXPECT_TRUE(depth == 4 || depth == 8) << depth;
+      EXPECT_EQ(Bytes(data.begin() + 9, data.end()), (Bytes{3, 0, 0, 0}));
     } else if (type == "PLTE") {
       for (std::size_t i = 0; i + 2 < data.size(); i += 3) image.palette.push_back({data[i], data[i + 1], data[i + 2]});
     } else if (type == "IDAT") {
@@ -44,12 +47,16 @@ ReadPng Read(const Bytes& png) {
     }
     at += 12 + length;
   }
-  uLongf size = (image.width + 1) * image.height;
+  const unsigned rowBytes = (image.width * depth + 7) / 8;
+  uLongf size = (rowBytes + 1) * image.height;
   Bytes raw(size);
   EXPECT_EQ(uncompress(raw.data(), &size, packed.data(), static_cast<uLong>(packed.size())), Z_OK);
   for (unsigned y = 0; y < image.height; ++y) {
-    EXPECT_EQ(raw[y * (image.width + 1)], 0);  // no filter
-    image.pixels.insert(image.pixels.end(), raw.begin() + y * (image.width + 1) + 1, raw.begin() + (y + 1) * (image.width + 1));
+    EXPECT_EQ(raw[y * (rowBytes + 1)], 0);  // no filter
+    for (unsigned x = 0; x < image.width; ++x) {
+      const std::uint8_t byte = raw[y * (rowBytes + 1) + 1 + x * depth / 8];
+      image.pixels.push_back(depth == 8 ? byte : x % 2 == 0 ? byte >> 4 : byte & 0xF);
+    }
   }
   return image;
 }
@@ -132,6 +139,16 @@ TEST(PlaneMap, DrawsTheTilesFromWhereTheyStartInVideoMemory) {
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 16), 0x20u);
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 30  00 31"), 0x31), 0u);
   EXPECT_EQ(ProposedFirstTile(testing::Hex("00 00  02 01"), 254), 0u);
+}
+
+// A map in a second palette line has indexes past 16: 8 bits a pixel, each read back.
+TEST(PlaneMap, ItsPictureHoldsEveryPaletteLine) {
+  const auto image = RenderPlaneMap(testing::Hex("20 00  00 01"), ThreeTiles(), {GreyPalette(), GreyPalette()}, 2, 1, 0);
+  ASSERT_TRUE(image);
+  const ReadPng png = Read(EncodePng(*image));
+  EXPECT_EQ(png.palette.size(), image->palette.size());
+  EXPECT_EQ(png.pixels, image->pixels);
+  EXPECT_GT(*std::max_element(png.pixels.begin(), png.pixels.end()), 15);
 }
 
 // A picture keeps its layout whole, and a text that is no layout of this version is none.
