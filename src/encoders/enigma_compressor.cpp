@@ -295,7 +295,8 @@ Expected<std::vector<std::uint8_t>, std::string> CompressEnigma(std::span<const 
   for (std::size_t h = 0; h < headers.size(); ++h) tries.emplace_back(likelyBits(headers[h]), h);
   std::sort(tries.begin(), tries.end());
   Parser parser(words);
-  for (const auto& [likely, h] : tries) {
+  for (const auto& tried : tries) {
+    const std::size_t h = tried.second;
     const auto loses = [&](std::uint32_t bits) {
       return StreamBytes(bits) > bestSize || (StreamBytes(bits) == bestSize && bestHeader < h);
     };
