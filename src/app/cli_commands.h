@@ -6,36 +6,10 @@
 #include <ostream>
 #include <string>
 
-#include "catalogue/catalogue_location.h"
-#include "formats/format_table.h"
+#include "app/cli_io.h"
 #include "scan/block_scan.h"
-#include "offset/offset_text.h"
 
 namespace quarvel::cli {
-
-inline constexpr int kSuccess = 0;
-inline constexpr int kFailure = 1;
-inline constexpr int kUsage = 2;
-
-// Where a command writes: `out` for data and listings, `err` for errors, warnings and
-// progress.
-struct Streams {
-  std::ostream& out;
-  std::ostream& err;
-  bool errIsTerminal = false;  // then long work draws a progress bar on `err`
-  bool quiet = false;          // --quiet: no reports of what was done, no progress
-  bool outIsTerminal = false;  // then the text of the user's files is shown with its control characters escaped
-
-  int Error(const std::string& message, int code) const;
-  void Warning(const std::string& message) const;
-  // Where a report of what was done goes: `to`, or nowhere when quiet.
-  std::ostream& Report(std::ostream& to) const;
-};
-
-struct OffsetArg {
-  std::string text;
-  Radix radix = Radix::Hex;
-};
 
 struct DecodeArgs {
   std::uint16_t base = 0;                   // added to every word of an Enigma block
