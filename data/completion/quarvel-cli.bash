@@ -22,17 +22,17 @@ _quarvel_cli() {
     --accurate) COMPREPLY=($(compgen -W "s1 s2 s3 sk s3k" -- "$cur")); return ;;
     --catalogue|--add-to) COMPREPLY=($(compgen -W "$catalogues" -- "$cur")); return ;;
     --catalogue-dir|--out-dir) _filedir -d; return ;;
-    --offset|-o|--base|--fill|--header-size|--stream-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d) return ;;
+    --offset|-o|--base|--fill|--header-size|--stream-size|--columns|-c|--zoom|-z|--first-tile|--tile-count|--line|--min-confidence|--description|-d|--jobs|-j) return ;;
   esac
   if [ -z "$command" ]; then
     COMPREPLY=($(compgen -W "$commands --help --version --quiet -q" -- "$cur"))
     return
   fi
-  local options="--help --quiet -q"
+  local options="--help --quiet -q" batch="--json --jobs -j --recursive -R"
   case "$command" in
-    decompress) options+=" --format --offset --radix --base --stream-size" ;;
-    compress) options+=" --format --accurate --header-size --no-size-header" ;;
-    check-accurate) options+=" --format --no-size-header" ;;
+    decompress) options+=" --format --offset --radix --base --stream-size --json" ;;
+    compress) options+=" --format --accurate --header-size --no-size-header --json" ;;
+    check-accurate) options+=" --format --no-size-header $batch" ;;
     catalogue)
       local sub="" j
       for ((j = i + 1; j < cword; j++)); do
@@ -46,13 +46,13 @@ _quarvel_cli() {
       esac
       [[ "$cur" == -* ]] || { COMPREPLY=($(compgen -W "$catalogues" -- "$cur")); return; }
       ;;
-    extract) options+=" --rom --out-dir --catalogue --catalogue-dir" ;;
-    scan) options+=" --format --json --add-to --min-confidence --catalogue-dir" ;;
+    extract) options+=" --rom --out-dir --catalogue --catalogue-dir $batch" ;;
+    scan) options+=" --format --add-to --min-confidence --catalogue-dir $batch" ;;
     preview) options+=" --format --offset --radix --palette --columns --zoom --tiles --tiles-format --first-tile" ;;
-    insert) options+=" --format --offset --radix --catalogue --force --raw --fill --append --allow-large --no-checksum --resize --catalogue-dir" ;;
-    checksum) options+=" --fix" ;;
-    info) ;;
-    import-png) options+=" --palette --nearest --zoom --tile-count --line --compress" ;;
+    insert) options+=" --format --offset --radix --catalogue --force --raw --fill --append --allow-large --no-checksum --resize --catalogue-dir --json" ;;
+    checksum) options+=" --fix $batch" ;;
+    info) options+=" $batch" ;;
+    import-png) options+=" --palette --nearest --zoom --tile-count --line --compress --json" ;;
   esac
   if [[ "$cur" == -* ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))

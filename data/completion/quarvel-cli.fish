@@ -35,7 +35,9 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from compress check-accurate"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract" -l rom -r -d 'ROM image'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract" -l out-dir -r -d 'Folder for the decoded files'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract insert" -l catalogue -x -a "$catalogues" -d 'Catalogue'
-complete -c quarvel-cli -n "__fish_seen_subcommand_from scan" -l json -d 'Print one JSON object'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from decompress compress check-accurate extract scan insert checksum info import-png" -l json -d 'Print a JSON object a line'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from check-accurate extract scan checksum info" -s j -l jobs -x -d 'Inputs at once'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from check-accurate extract scan checksum info" -s R -l recursive -d "Folders' subfolders too"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from scan" -l add-to -x -a "$catalogues" -d 'Add the blocks found to a catalogue'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from scan" -l min-confidence -x -d 'Least confidence of a block to add'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from extract scan insert catalogue" -l catalogue-dir -r -d 'Folder of the catalogue files'
@@ -59,5 +61,5 @@ complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l line -x -
 complete -c quarvel-cli -n "__fish_seen_subcommand_from import-png" -l compress -x -a "$formats" -d 'Compress the tiles'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from catalogue; and not __fish_seen_subcommand_from list add remove where" -a "list add remove where"
 complete -c quarvel-cli -n "__fish_seen_subcommand_from list add remove" -a "$catalogues"
-complete -c quarvel-cli -n "__fish_seen_subcommand_from list" -l json -d 'Print one JSON object'
+complete -c quarvel-cli -n "__fish_seen_subcommand_from list" -l json -d 'Print a JSON object'
 complete -c quarvel-cli -n "__fish_seen_subcommand_from add" -s d -l description -x -d 'Description'

@@ -104,7 +104,9 @@ class HelpFormatter : public CLI::Formatter {
     return name + std::string(kColumn - name.size(), ' ') + Wrapped(description, kColumn, kColumn) + "\n";
   }
 
-  std::string make_option_usage(const CLI::Option* option) const override { return option->get_name(true); }
+  std::string make_option_usage(const CLI::Option* option) const override {
+    return option->get_name(true) + (option->get_items_expected_max() > 1 ? "..." : "");
+  }
 
   std::string make_subcommand(const CLI::App* command) const override {
     std::string name = "  " + command->get_display_name();

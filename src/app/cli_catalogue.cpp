@@ -1,7 +1,6 @@
 #include "app/cli_options.h"
 
-#include <nlohmann/json.hpp>
-
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "catalogue/entry.h"
 
@@ -14,8 +13,7 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   CLI::App* list = command->add_subcommand("list", "Print the entries of a catalogue, numbered from 1");
   list->footer("Example:\n  quarvel-cli catalogue list \"Sonic 1\"");
   list->add_option("CATALOGUE", a.catalogue, "ROM name or catalogue file name")->required();
-  list->add_flag("--json", a.scan.json,
-                 "Print one JSON object: {\"format_version\": 1, \"catalogue\", \"file\", \"entries\": [...]}");
+  AddJson(*list, a.json, R"({"format_version": 2, "catalogue", "file", "entries": [...]})");
   AddCatalogueFolder(*list, a.catalogueFolder);
   CLI::App* add = command->add_subcommand("add", "Add an entry at the end of a catalogue");
   add->footer("Example:\n  quarvel-cli catalogue add Sonic1 -o 1A2B0 -f kos -d \"Green Hill art\"");
@@ -37,30 +35,35 @@ Command AddCatalogue(CLI::App& app, Arguments& a) {
   AddCatalogueFolder(*where, a.catalogueFolder);
   return {command, [&a, list, add, where](const cli::Streams& s) {
     if (*where) return cli::CatalogueWhere(Folder(a), s);
-    if (*list) return cli::CatalogueList(Folder(a), a.catalogue, a.scan.json, s);
+    if (*list) {
+      return ForTheInput(a.catalogue, {.formatVersion = 2, .inputKey = "catalogue"}, WithJson(s, a.json),
+                         [&a](const std::string& catalogue, const Streams& one) {
+                           return cli::CatalogueList(Folder(a), catalogue, one);
+                         });
+    }
     if (*add) return cli::CatalogueAdd(Folder(a), a.catalogue, a.offset, a.format(), a.description, s);
     return cli::CatalogueRemove(Folder(a), a.catalogue, a.number, s);
   }};
 }
 
-int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams) {
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams) {
   const auto catalogue = ReadCatalogue(folder, rom, streams);
   if (!catalogue) return catalogue.error();
   if (const int checked = CheckStandardOutput(CataloguesProtected(folder), streams); checked != kSuccess) return checked;
   if (catalogue->load.status == CatalogueLoad::Status::Missing)
     streams.Report(streams.err) << "quarvel-cli: no catalogue file at '" << PathToUtf8(catalogue->path) << "' yet\n";
   const auto& entries = catalogue->load.entries;
-  if (!json) {
+  if (!streams.jsonOut) {
     for (std::size_t i = 0; i < entries.size(); ++i)
       streams.out << (i + 1) << '\t' << (streams.outIsTerminal ? ControlsEscaped(entries[i]) : entries[i]) << '\n';
     return kSuccess;
   }
   // Each entry as it stands, and what it says when it has the form FormatEntry writes.
-  nlohmann::json listed = nlohmann::json::array();
+  Json listed = Json::array();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const auto offset = ParseOffsetText(std::string(EntryOffsetText(entries[i])), Radix::Hex);
     const auto format = EntryFormat(entries[i]);
-    nlohmann::json entry = {{"number", i + 1}, {"entry", entries[i]}, {"offset", nullptr}, {"offset_hex", nullptr},
+    Json entry = {{"number", i + 1}, {"entry", entries[i]}, {"offset", nullptr}, {"offset_hex", nullptr},
                             {"format", nullptr}, {"description", std::string(EntryDescription(entries[i]))}};
     if (offset && EntryOffsetText(entries[i]).size() == kEntryOffsetLength) {
       entry["offset"] = static_cast<std::uint32_t>(*offset);
@@ -69,9 +72,11 @@ int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool 
     if (format) entry["format"] = std::string(FormatName(*format));
     listed.push_back(std::move(entry));
   }
-  const nlohmann::json document = {{"format_version", 1}, {"catalogue", std::string(catalogue->baseName)},
-                                   {"file", PathToUtf8(catalogue->path)}, {"entries", std::move(listed)}};
-  streams.out << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  Json document = JsonObject(2);
+  document["catalogue"] = catalogue->baseName;
+  document["file"] = PathToUtf8(catalogue->path);
+  document["entries"] = std::move(listed);
+  streams.JsonReport(document);
   return kSuccess;
 }
 

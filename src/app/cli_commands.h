@@ -34,7 +34,8 @@ int Compress(Format format, const std::string& in, const std::string& out, const
 int CheckAccurate(Format format, const std::string& file, bool streamOnly, const CatalogueLocation& catalogues,
                   const Streams& streams);
 
-int CatalogueList(const CatalogueLocation& folder, const std::string& rom, bool json, const Streams& streams);
+// Prints a catalogue's entries, numbered from 1 (with --json, as one object).
+int CatalogueList(const CatalogueLocation& folder, const std::string& rom, const Streams& streams);
 int CatalogueAdd(const CatalogueLocation& folder, const std::string& rom, const OffsetArg& offset, Format format,
                  const std::string& description, const Streams& streams);
 // Prints the folder of the catalogue files.
@@ -53,7 +54,6 @@ int Preview(std::optional<Format> format, const OffsetArg& offset, const std::st
             const std::string& out, const CatalogueLocation& catalogues, const Streams& streams);
 
 struct ScanArgs {
-  bool json = false;
   std::string addTo;           // a catalogue to add the blocks found to, when not empty
   double minConfidence = kLikelyBlock;  // of the blocks to add
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "decoders/saxman.h"
 #include "formats/accurate_check.h"
@@ -41,6 +42,9 @@ Command AddCompress(CLI::App& app, Arguments& a) {
   command->add_flag("--no-size-header", a.noSizeHeader, "Saxman: write the stream without its size header");
   command->add_option("IN", a.rom, "File to compress, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "in", "out", "format", "mode", "size", "compressed_size"}, on standard error when )"
+          "OUT is -");
   return {command, [&a](const cli::Streams& s) {
             if (!a.headerSize.empty() && (a.accurateGame.empty() || a.format() != Format::KosinskiModuled))
               return s.Error("--header-size goes with --accurate and the Kosinski Moduled format", cli::kUsage);
@@ -52,7 +56,10 @@ Command AddCompress(CLI::App& app, Arguments& a) {
               for (const auto& [game, even] : kGames) accurate->evenLength |= game == a.accurateGame && even;
               if (!a.headerSize.empty()) accurate->headerSize = static_cast<std::uint16_t>(*NumberIn(a.headerSize));
             }
-            return cli::Compress(a.format(), a.rom, a.output, accurate, a.noSizeHeader, Folder(a), s);
+            return ForTheInput(a.rom, {.inputKey = "in", .jsonToErr = a.output == "-"}, WithJson(s, a.json),
+                               [&](const std::string& in, const Streams& one) {
+                                 return cli::Compress(a.format(), in, a.output, accurate, a.noSizeHeader, Folder(a), one);
+                               });
           }};
 }
 
@@ -60,8 +67,9 @@ Command AddCheckAccurate(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand(
       "check-accurate", "Say whether a block is what the games' own compressor writes for what it decodes to");
   command->footer(
-      "Example:\n"
+      "Examples:\n"
       "  quarvel-cli check-accurate --format nemesis artnem/Rings.nem\n"
+      "  quarvel-cli check-accurate --format nemesis --recursive artnem/\n"
       "The file is decoded and its data compressed again as the games' compressor did (a Nemesis block in the\n"
       "Sonic 1 and 2 form and in the Sonic 3 & Knuckles form, a Kosinski Moduled block with its header's size;\n"
       "with --no-size-header, a Saxman stream without its size header, as a disassembly keeps the sound driver).\n"
@@ -69,11 +77,18 @@ Command AddCheckAccurate(CLI::App& app, Arguments& a) {
       "the game byte for byte; 1 when it differs (the first byte that does is named) or does not decode.");
   AddFormat(*command, a.formatName);
   command->add_flag("--no-size-header", a.noSizeHeader, "Saxman: the file is a stream without its size header");
-  command->add_option("FILE", a.rom, "The compressed block, the whole file, or - for standard input")->required();
+  AddInputs(*command, a.batch, "FILE", "Compressed blocks, each a whole file");
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "file", "format", "identical", "form", "size", "accurate_size", )"
+          R"("first_difference", "stored_byte", "accurate_byte"})");
   return {command, [&a](const cli::Streams& s) {
     if (a.noSizeHeader && a.format() != Format::Saxman)
       return s.Error("--no-size-header applies to Saxman streams only (name --format saxman)", cli::kUsage);
-    return cli::CheckAccurate(a.format(), a.rom, a.noSizeHeader, Folder(a), s);
+    const CatalogueLocation catalogues = Folder(a);
+    return ForEachInput(InputsOf(a.batch.operands, a.batch.recursive), a.batch.jobs, {.inputKey = "file"},
+                        WithJson(s, a.json), [&](const std::string& file, const Streams& one) {
+                          return cli::CheckAccurate(a.format(), file, a.noSizeHeader, catalogues, one);
+                        });
   }};
 }
 
@@ -90,7 +105,17 @@ int Compress(Format format, const std::string& in, const std::string& out, const
   const FormatCodec& codec = CodecOf(format);
   const auto compressed = accurate ? codec.compressAccurate(*data, *accurate) : codec.compress(*data);
   if (!compressed) return streams.Error("cannot compress '" + in + "': " + compressed.error(), kFailure);
-  return Write(std::span(*compressed).subspan(streamOnly ? kSaxmanHeaderBytes : 0), out, protect, streams);
+  const auto block = std::span(*compressed).subspan(streamOnly ? kSaxmanHeaderBytes : 0);
+  if (const int written = Write(block, out, protect, streams); written != kSuccess) return written;
+  Json json = JsonObject(1);
+  json["in"] = in;
+  json["out"] = out;
+  json["format"] = FormatName(format);
+  json["mode"] = accurate ? "accurate" : "smallest";
+  json["size"] = data->size();
+  json["compressed_size"] = block.size();
+  streams.JsonReport(json);
+  return kSuccess;
 }
 
 int CheckAccurate(Format format, const std::string& file, bool streamOnly, const CatalogueLocation& catalogues,
@@ -104,6 +129,20 @@ int CheckAccurate(Format format, const std::string& file, bool streamOnly, const
   if (!check) {
     return streams.Error(name + " is no " + std::string(InfoOf(format).title) + " block: " + check.error().message,
                          kFailure);
+  }
+  if (streams.jsonOut) {
+    Json json = JsonObject(1);
+    json["file"] = file;
+    json["format"] = FormatName(format);
+    json["identical"] = check->identical;
+    json["form"] = check->form.empty() ? Json() : Json(check->form);
+    json["size"] = check->storedSize;
+    json["accurate_size"] = check->accurateSize;
+    json["first_difference"] = check->identical ? Json() : Json(check->firstDifference);
+    json["stored_byte"] = check->identical || !check->stored ? Json() : Json(*check->stored);
+    json["accurate_byte"] = check->identical || !check->accurate ? Json() : Json(*check->accurate);
+    streams.JsonReport(json);
+    return check->identical ? kSuccess : kFailure;
   }
   const auto byte = [](std::uint8_t value) {
     char text[8];

@@ -1,5 +1,6 @@
 #include "app/cli_options.h"
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "decoders/enigma.h"
 #include "decoders/saxman.h"
@@ -27,6 +28,9 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
       ->check(Size());
   command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
   command->add_option("OUT", a.output, "File to write, or - for standard output")->required();
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "rom", "out", "offset", "offset_hex", "format", "decoded_size", "compressed_size"}, )"
+          "on standard error when OUT is -");
   return {command, [&a](const cli::Streams& s) {
             if (!a.base.empty() && a.formatOrAuto() != Format::Enigma)
               return s.Error("--base applies to Enigma blocks only (name --format enigma)", cli::kUsage);
@@ -35,7 +39,11 @@ Command AddDecompress(CLI::App& app, Arguments& a) {
             const auto base = static_cast<std::uint16_t>(a.base.empty() ? 0 : std::stoul(a.base, nullptr, 16));
             std::optional<std::uint16_t> streamSize;
             if (!a.streamSize.empty()) streamSize = static_cast<std::uint16_t>(*NumberIn(a.streamSize));
-            return cli::Decompress(a.formatOrAuto(), a.offset, {base, streamSize}, a.rom, a.output, Folder(a), s);
+            return ForTheInput(a.rom, {.jsonToErr = a.output == "-"}, WithJson(s, a.json),
+                               [&](const std::string& rom, const Streams& one) {
+                                 return cli::Decompress(a.formatOrAuto(), a.offset, {base, streamSize}, rom, a.output,
+                                                        Folder(a), one);
+                               });
           }};
 }
 
@@ -56,7 +64,16 @@ int Decompress(std::optional<Format> asked, const OffsetArg& offsetArg, const De
                        streams);
   if (!block) return block.error();
   if (*format == Format::Enigma) AddBaseWord(block->bytes, args.base);
-  return Write(block->bytes, outArg, protect, streams);
+  if (const int written = Write(block->bytes, outArg, protect, streams); written != kSuccess) return written;
+  Json json = JsonObject(1);
+  json["rom"] = romArg;
+  json["out"] = outArg;
+  AddOffset(json, "offset", static_cast<std::uint32_t>(*offset));
+  json["format"] = FormatName(*format);
+  json["decoded_size"] = block->bytes.size();
+  json["compressed_size"] = block->compressedSize;
+  streams.JsonReport(json);
+  return kSuccess;
 }
 
 }  // namespace quarvel::cli

@@ -1,5 +1,8 @@
 #include "app/cli_options.h"
 
+#include <map>
+
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "catalogue/catalogue_extract.h"
 
@@ -39,30 +42,67 @@ Expected<std::string, int> IdentifiedCatalogue(const RomInput& rom, const std::s
 Command AddExtract(CLI::App& app, Arguments& a) {
   CLI::App* command = app.add_subcommand("extract", "Decode every block that a catalogue lists, each into its own file");
   command->footer(
-      "Example:\n"
+      "Examples:\n"
       "  quarvel-cli extract sonic.bin blocks --catalogue \"Sonic 1\"\n"
-      "Without --catalogue, the catalogue of the ROM that 'quarvel-cli info' names is used, and said which.");
-  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input (or --rom)");
-  command->add_option("OUT_DIR", a.data, "Folder for the decoded files, made when missing (or --out-dir)");
-  command->add_option("--rom", a.romOption, "The same as ROM")->type_name("ROM");
+      "  quarvel-cli extract --out-dir blocks hacks/\n"
+      "Without --catalogue, the catalogue of the ROM that 'quarvel-cli info' names is used, and said which.\n"
+      "Several ROM images (or folders of them) go with --out-dir, each into a subfolder named after it (its file\n"
+      "name without the extension).");
+  command->add_option("ROM", a.batch.operands,
+                      "ROM images to read (several, or folders of them, with --out-dir), or - for standard input (or "
+                      "--rom); then OUT_DIR, a folder for the decoded files, made when missing (or --out-dir)");
+  command->add_option("--rom", a.romOption, "A ROM image, the same as ROM")->type_name("ROM");
   command->add_option("--out-dir", a.outDirOption, "The same as OUT_DIR")->type_name("OUT_DIR");
   command->add_option("--catalogue", a.catalogue, "ROM name or catalogue file name (default: the ROM image's own)")
       ->type_name("CATALOGUE");
+  command->add_flag("--recursive,-R", a.batch.recursive, "Take the files of a folder's subfolders too");
+  command->add_option("--jobs,-j", a.batch.jobs, "Work on N ROM images at once (default: one a processor)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1024));
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "rom", "catalogue", "out_dir", "entries": [...], "extracted", "failed"} a ROM image)");
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
-            using Operand = std::tuple<std::string*, const std::string*, const char*>;
-            for (const auto& [operand, option, names] :
-                 {Operand{&a.rom, &a.romOption, "ROM and --rom"}, Operand{&a.data, &a.outDirOption, "OUT_DIR and --out-dir"}}) {
-              if (!operand->empty() && !option->empty() && *operand != *option)
-                return s.Error(std::string(names) + " name two things ('" + *operand + "' and '" + *option + "'): give one",
-                               cli::kUsage);
-              if (operand->empty()) *operand = *option;
+            std::vector<std::string> roms = a.batch.operands;
+            std::string outDir = a.outDirOption;
+            if (outDir.empty() && !roms.empty() && (roms.size() > 1 || !a.romOption.empty())) {
+              outDir = roms.back();
+              roms.pop_back();
             }
-            if (a.rom.empty() || a.data.empty())
-              return s.Error(std::string("extract needs ") + (a.rom.empty() ? "a ROM image (ROM or --rom)" : "a folder (OUT_DIR or --out-dir)") +
+            if (!a.romOption.empty()) {
+              for (const auto& rom : roms)
+                if (rom != a.romOption)
+                  return s.Error("ROM and --rom name two things ('" + rom + "' and '" + a.romOption + "'): give one",
+                                 cli::kUsage);
+              roms = {a.romOption};
+            }
+            if (roms.empty() || outDir.empty())
+              return s.Error(std::string("extract needs ") + (roms.empty() ? "a ROM image (ROM or --rom)" : "a folder (OUT_DIR or --out-dir)") +
                                  "\nRun 'quarvel-cli extract --help' for its options.",
                              cli::kUsage);
-            return cli::Extract(Folder(a), a.catalogue, a.rom, a.data, s);
+            const auto inputs = InputsOf(roms, a.batch.recursive);
+            const bool several = inputs.size() > 1;
+            if (several && a.outDirOption.empty())
+              return s.Error("extract takes several ROM images only with --out-dir DIR (a subfolder each)", cli::kUsage);
+            // Several: a subfolder each, named after the ROM image.
+            std::map<std::string, std::string> folders;
+            for (const auto& input : inputs) {
+              if (!several || !input.problem.empty()) continue;
+              if (input.name == "-") return s.Error("several ROM images are extracted from files only, not '-'", cli::kUsage);
+              const std::string stem = PathToUtf8(PathFromUtf8(input.name).stem());
+              for (const auto& [rom, folder] : folders)
+                if (folder == stem)
+                  return s.Error("'" + rom + "' and '" + input.name + "' would both be extracted into the folder '" +
+                                     stem + "'", cli::kUsage);
+              folders[input.name] = stem;
+            }
+            const CatalogueLocation catalogues = Folder(a);
+            return ForEachInput(inputs, a.batch.jobs, {.titled = true}, WithJson(s, a.json),
+                                [&](const std::string& rom, const Streams& one) {
+                                  const std::string into =
+                                      several ? PathToUtf8(PathFromUtf8(outDir) / PathFromUtf8(folders.at(rom))) : outDir;
+                                  return cli::Extract(catalogues, a.catalogue, rom, into, one);
+                                });
           }};
 }
 
@@ -104,24 +144,43 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
 
   const std::size_t total = catalogue->load.entries.size();
   std::vector<std::size_t> failed;
+  Json entries = Json::array();
   ExtractCatalogue(read, catalogue->load.entries, PathFromUtf8(outDir), {&protect, LinkRule::Refuse, false},
                    [&](const EntryExtraction& done) {
     std::string step = "[";
     step.append(std::to_string(done.number)).append("/").append(std::to_string(total)).append("] ");
+    Json entry = {{"number", done.number}, {"entry", done.entry}, {"file", nullptr}, {"decoded_size", nullptr},
+                  {"error", nullptr}};
     if (!done.result || !*done.result) {
+      const std::string problem = done.result ? done.result->error().message
+                                              : "not an entry of the form 'OOOOOOOO - <K> - description'";
       failed.push_back(done.number);
-      step.append("entry '").append(done.entry).append("': ");
-      streams.Error(step + (done.result ? done.result->error().message
-                                        : std::string("not an entry of the form 'OOOOOOOO - <K> - description'")),
-                    kFailure);
+      entry["error"] = problem;
+      entries.push_back(std::move(entry));
+      streams.Error(step + "entry '" + done.entry + "': " + problem, kFailure);
       return;
     }
     const Extraction& extraction = **done.result;
-    streams.Report(streams.out) << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes\n";
+    entry["file"] = PathToUtf8(done.file);
+    entry["decoded_size"] = extraction.decodedSize;
+    entries.push_back(std::move(entry));
+    if (!streams.jsonOut)
+      streams.Report(streams.out) << step << PathToUtf8(done.file) << ": " << extraction.decodedSize << " bytes\n";
     for (const auto& warning : extraction.warnings) streams.Warning(step + warning);
     streams.out.flush();
   });
 
+  if (streams.jsonOut) {
+    Json json = JsonObject(1);
+    json["rom"] = rom;
+    json["catalogue"] = catalogue->baseName;
+    json["out_dir"] = outDir;
+    json["entries"] = std::move(entries);
+    json["extracted"] = total - failed.size();
+    json["failed"] = failed.size();
+    streams.JsonReport(json);
+    return failed.empty() ? kSuccess : kFailure;
+  }
   std::ostream& summary = streams.Report(streams.out);
   summary << total << (total == 1 ? " entry: " : " entries: ") << total - failed.size() << " extracted, "
               << failed.size() << " failed";

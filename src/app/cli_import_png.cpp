@@ -1,5 +1,6 @@
 #include "app/cli_options.h"
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "files/palette_file.h"
 #include "preview/png_import.h"
@@ -17,6 +18,17 @@ std::string_view Why(ReadingChoice choice, bool zoom) {
     case ReadingChoice::Picture: break;
   }
   return zoom ? "the largest at which each cell is one colour" : "every tile";
+}
+
+// What decided a picture's zoom or tile count, as --json says it.
+const char* ChoiceWord(ReadingChoice choice) {
+  switch (choice) {
+    case ReadingChoice::Given: return "given";
+    case ReadingChoice::Layout: return "layout";
+    case ReadingChoice::Expected: return "expected";
+    case ReadingChoice::Picture: break;
+  }
+  return "picture";
 }
 
 }  // namespace
@@ -58,7 +70,15 @@ Command AddImportPng(CLI::App& app, Arguments& a) {
   command->add_option("--compress", args.compressFormat, "Compress the tiles in this format")
       ->type_name(Joined(formats))
       ->transform(FormatWord(formats));
-  return {command, [&a](const cli::Streams& s) { return cli::ImportPng(a.rom, a.output, a.importing, Folder(a), s); }};
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "image", "out", "zoom", "zoom_from", "tile_count", "count_from", "format", "size"}, )"
+          "on standard error when OUT is -");
+  return {command, [&a](const cli::Streams& s) {
+    return ForTheInput(a.rom, {.inputKey = "image", .jsonToErr = a.output == "-"}, WithJson(s, a.json),
+                       [&a](const std::string& image, const Streams& one) {
+                         return cli::ImportPng(image, a.output, a.importing, Folder(a), one);
+                       });
+  }};
 }
 
 int ImportPng(const std::string& image, const std::string& out, const ImportArgs& args, const CatalogueLocation& catalogues,
@@ -90,14 +110,29 @@ int ImportPng(const std::string& image, const std::string& out, const ImportArgs
                                 : "tiles " + std::to_string(first) + " to " + std::to_string(tiles->tileCount - 1)) +
                     ": if they only fill the row out, give --tile-count " + std::to_string(first));
   }
-  streams.Report(streams.err) << "quarvel-cli: read at zoom " << tiles->zoom << " (" << Why(tiles->zoomFrom, true) << "), "
+  if (!streams.jsonOut)
+    streams.Report(streams.err) << "quarvel-cli: read at zoom " << tiles->zoom << " (" << Why(tiles->zoomFrom, true) << "), "
                               << tiles->tileCount << (tiles->tileCount == 1 ? " tile (" : " tiles (")
                               << Why(tiles->countFrom, false) << ")\n";
   const FormatInfo* format = FormatNamed(args.compressFormat);
-  if (format == nullptr) return Write(tiles->tiles, out, protect, streams);
-  const auto compressed = CodecOf(format->format).compress(tiles->tiles);
-  if (!compressed) return streams.Error("cannot compress the tiles: " + compressed.error(), kFailure);
-  return Write(*compressed, out, protect, streams);
+  std::vector<std::uint8_t> written = tiles->tiles;
+  if (format != nullptr) {
+    auto compressed = CodecOf(format->format).compress(tiles->tiles);
+    if (!compressed) return streams.Error("cannot compress the tiles: " + compressed.error(), kFailure);
+    written = std::move(*compressed);
+  }
+  if (const int code = Write(written, out, protect, streams); code != kSuccess) return code;
+  Json json = JsonObject(1);
+  json["image"] = image;
+  json["out"] = out;
+  json["zoom"] = tiles->zoom;
+  json["zoom_from"] = ChoiceWord(tiles->zoomFrom);
+  json["tile_count"] = tiles->tileCount;
+  json["count_from"] = ChoiceWord(tiles->countFrom);
+  json["format"] = format != nullptr ? Json(format->name) : Json();
+  json["size"] = written.size();
+  streams.JsonReport(json);
+  return kSuccess;
 }
 
 }  // namespace quarvel::cli

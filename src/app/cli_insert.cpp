@@ -1,5 +1,6 @@
 #include "app/cli_options.h"
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "catalogue/entry.h"
 
@@ -39,6 +40,9 @@ Command AddInsert(CLI::App& app, Arguments& a) {
   command->add_option("DATA", a.data, "What the new block decodes to (with --raw, the block itself)")->required();
   AddCatalogueFolder(*command, a.catalogueFolder);
   command->add_option("OUT", a.output, "The new ROM image, or - for standard output")->required();
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "rom", "out", "offset", "offset_hex", "format", "size", "room", "decoded_size", )"
+          R"("old_decoded_size", "appended", "at", "at_hex", "rom_size", "plain_written"}, on standard error when OUT is -)");
   return {command, [&a](const cli::Streams& s) {
             cli::InsertArgs args = a.insert;
             if (!a.fill.empty()) args.fill = static_cast<std::uint8_t>(std::stoul(a.fill, nullptr, 16));
@@ -48,7 +52,10 @@ Command AddInsert(CLI::App& app, Arguments& a) {
                              "Write the stream with 'compress --no-size-header', put it in place and change that count "
                              "by hand",
                              cli::kUsage);
-            return cli::Insert(a.format(), a.offset, a.rom, a.data, a.output, args, Folder(a), s);
+            return ForTheInput(a.rom, {.jsonToErr = a.output == "-"}, WithJson(s, a.json),
+                               [&](const std::string& rom, const Streams& one) {
+                                 return cli::Insert(a.format(), a.offset, rom, a.data, a.output, args, Folder(a), one);
+                               });
           }};
 }
 
@@ -93,6 +100,23 @@ int Insert(Format format, const OffsetArg& offsetArg, const std::string& romArg,
   }
   for (const auto& warning : changed->warnings) streams.Warning("the new block: " + warning);
   if (const int written = Write(*rom, out, protect, streams); written != kSuccess) return written;
+  if (streams.jsonOut) {
+    Json json = JsonObject(1);
+    json["rom"] = romArg;
+    json["out"] = out;
+    AddOffset(json, "offset", static_cast<std::uint32_t>(*offset));
+    json["format"] = FormatName(format);
+    json["size"] = changed->newSize;
+    json["room"] = changed->oldSize;
+    json["decoded_size"] = changed->newDecodedSize;
+    json["old_decoded_size"] = changed->oldDecodedSize;
+    json["appended"] = changed->where.appended;
+    AddOffset(json, "at", changed->where.offset);
+    json["rom_size"] = changed->where.romSize;
+    json["plain_written"] = layout == RomLayout::Interleaved;
+    streams.JsonReport(json);
+    return kSuccess;
+  }
   std::ostream& report = streams.Report(out == "-" ? streams.err : streams.out);
   const std::string decoded =
       "decoded: " + SizeText(changed->newDecodedSize) + ", was " + SizeText(changed->oldDecodedSize);

@@ -195,11 +195,16 @@ Expected<ReadCatalogueFile, int> ReadCatalogue(const CatalogueLocation& folder, 
 }
 
 int Streams::Error(const std::string& message, int code) const {
+  if (lastError != nullptr) *lastError = message;
   err << "quarvel-cli: error: " << message << '\n';
   return code;
 }
 
 void Streams::Warning(const std::string& message) const { err << "quarvel-cli: warning: " << message << '\n'; }
+
+void Streams::JsonReport(const Json& report) const {
+  if (jsonOut != nullptr) WriteJsonLine(*jsonOut, report);
+}
 
 std::ostream& Streams::Report(std::ostream& to) const {
   static std::ostream nowhere(nullptr);

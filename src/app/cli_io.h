@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/cli_json.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/catalogue_location.h"
 #include "catalogue/rom_names.h"
@@ -39,11 +40,16 @@ struct Streams {
   bool errIsTerminal = false;  // then long work draws a progress bar on `err`
   bool quiet = false;          // --quiet: no reports of what was done, no progress
   bool outIsTerminal = false;  // then the text of the user's files is shown with its control characters escaped
+  std::ostream* jsonOut = nullptr;   // with --json: where the command's JSON report goes
+  std::string* lastError = nullptr;  // when set, takes the message of each error
+  unsigned threads = 0;              // the threads one input's work may take; 0: one a processor
 
   int Error(const std::string& message, int code) const;
   void Warning(const std::string& message) const;
   // Where a report of what was done goes: `to`, or nowhere when quiet.
   std::ostream& Report(std::ostream& to) const;
+  // Writes `report` as a line of --json's output; nothing without --json.
+  void JsonReport(const Json& report) const;
 };
 
 struct OffsetArg {

@@ -166,4 +166,23 @@ CLI::Validator Number(unsigned long low, unsigned long high, const std::string& 
 // A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
 CLI::Validator Size() { return Number(1, 0xFFFF, "a size of 1 to 65,535 bytes"); }
 
+void AddInputs(CLI::App& command, BatchArgs& batch, const std::string& name, const std::string& what) {
+  command.add_option(name, batch.operands, what + ", folders of them (their regular files), or - for standard input")
+      ->required();
+  command.add_flag("--recursive,-R", batch.recursive, "Take the files of a folder's subfolders too");
+  command.add_option("--jobs,-j", batch.jobs, "Work on N inputs at once (default: one a processor)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 1024));
+}
+
+void AddJson(CLI::App& command, bool& json, const std::string& shape) {
+  command.add_flag("--json", json, "Print a JSON object a line: " + shape);
+}
+
+Streams WithJson(const Streams& streams, bool json) {
+  Streams with = streams;
+  with.jsonOut = json ? &streams.out : nullptr;
+  return with;
+}
+
 }  // namespace quarvel::cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_batch.h"
 #include "app/cli_commands.h"
 
 namespace quarvel::cli {
@@ -31,6 +32,8 @@ struct Arguments {
   std::string headerSize;    // a Kosinski Moduled header's size, 0x... or decimal
   std::string streamSize;    // a Saxman stream's size, when it has no header
   bool noSizeHeader = false;  // a Saxman stream alone, without its count
+  cli::BatchArgs batch;       // the inputs of a command that takes many
+  bool json = false;          // --json
 
   Format format() const { return FormatNamed(formatName)->format; }
   // Nothing for "auto".
@@ -88,6 +91,16 @@ CLI::Validator Number(unsigned long low, unsigned long high, const std::string& 
 
 // A size of 1 to 65,535 bytes, written 0x... (hexadecimal) or in decimal.
 CLI::Validator Size();
+
+// The operands `name` of a command that takes many inputs (`what`: "ROM images to read"),
+// --recursive and --jobs.
+void AddInputs(CLI::App& command, BatchArgs& batch, const std::string& name, const std::string& what);
+
+// --json, which writes `shape` (an object's keys, in docs/json.md) a line.
+void AddJson(CLI::App& command, bool& json, const std::string& shape);
+
+// The streams of a command: with --json, its reports go to `out` as JSON Lines.
+Streams WithJson(const Streams& streams, bool json);
 
 // Each command: declares its options on `app`, parsed into `a`.
 Command AddDecompress(CLI::App& app, Arguments& a);

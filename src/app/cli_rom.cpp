@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "common/md5.h"
 
@@ -22,6 +23,26 @@ std::string ChecksumLine(std::span<const std::uint8_t> rom, std::uint16_t stored
          (stored == computed ? ": correct" : ": wrong");
 }
 
+// The checksum as JSON: {"stored", "computed", "correct", "from", "to"}, the last byte
+// summed in "to" (null with none).
+Json ChecksumJson(std::span<const std::uint8_t> rom, std::uint16_t stored) {
+  const std::uint16_t computed = ComputeChecksum(rom);
+  const std::size_t end = ChecksumEnd(rom);
+  return {{"stored", stored}, {"computed", computed}, {"correct", stored == computed}, {"from", kChecksumFrom},
+          {"to", end > kChecksumFrom ? Json(end - 1) : Json()}};
+}
+
+// "this very image", "probably", "changed", or "unknown": how IdentifyRom knew the image.
+const char* HowWord(RomIdentity::How how) {
+  switch (how) {
+    case RomIdentity::How::Exactly: return "exactly";
+    case RomIdentity::How::Probably: return "probably";
+    case RomIdentity::How::Changed: return "changed";
+    case RomIdentity::How::Unknown: break;
+  }
+  return "unknown";
+}
+
 }  // namespace
 
 Command AddChecksum(CLI::App& app, Arguments& a) {
@@ -31,10 +52,20 @@ Command AddChecksum(CLI::App& app, Arguments& a) {
       "  quarvel-cli checksum demo.bin --fix demo-fixed.bin\n"
       "The checksum is the 16-bit sum of the big-endian words from 0x200 up to the ROM end the header states at\n"
       "0x1A4 (to the image's end when that lies past it), stored at 0x18E.");
-  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
+  AddInputs(*command, a.batch, "ROM", "ROM images to read");
   command->add_option("--fix", a.output, "Write a copy that holds the computed checksum (- for standard output)")
       ->type_name("OUT");
-  return {command, [&a](const cli::Streams& s) { return cli::Checksum(a.rom, a.output, Folder(a), s); }};
+  AddJson(*command, a.json, R"({"format_version": 1, "rom", "stored", "computed", "correct", "from", "to", "fixed"})");
+  return {command, [&a](const cli::Streams& s) {
+            const auto inputs = InputsOf(a.batch.operands, a.batch.recursive);
+            if (!a.output.empty() && (inputs.size() != 1 || !inputs.front().problem.empty()))
+              return s.Error("--fix takes one ROM image", kUsage);
+            const BatchReport report{.titled = true, .jsonToErr = a.output == "-"};
+            const CatalogueLocation catalogues = Folder(a);
+            return ForEachInput(inputs, a.batch.jobs, report, WithJson(s, a.json), [&](const std::string& rom, const Streams& one) {
+              return cli::Checksum(rom, a.output, catalogues, one);
+            });
+          }};
 }
 
 Command AddInfo(CLI::App& app, Arguments& a) {
@@ -45,8 +76,15 @@ Command AddInfo(CLI::App& app, Arguments& a) {
       "An image is one of the games' catalogues' ROMs exactly when its size and MD5 are that ROM's, probably\n"
       "when its serial, size and stored checksum are, and a changed one when at least 90 % of a catalogue's\n"
       "blocks still decode where it lists them.");
-  command->add_option("ROM", a.rom, "ROM image to read, or - for standard input")->required();
-  return {command, [&a](const cli::Streams& s) { return cli::Info(a.rom, Folder(a), s); }};
+  AddInputs(*command, a.batch, "ROM", "ROM images to read");
+  AddJson(*command, a.json,
+          R"({"format_version": 1, "rom", "header": {...} or null, "size", "md5", "interleaved", "catalogue": {...} or null})");
+  return {command, [&a](const cli::Streams& s) {
+            const CatalogueLocation catalogues = Folder(a);
+            return ForEachInput(InputsOf(a.batch.operands, a.batch.recursive), a.batch.jobs, {.titled = true},
+                                WithJson(s, a.json),
+                                [&](const std::string& rom, const Streams& one) { return cli::Info(rom, catalogues, one); });
+          }};
 }
 
 int Checksum(const std::string& romArg, const std::string& fixedOut, const CatalogueLocation& catalogues,
@@ -60,17 +98,24 @@ int Checksum(const std::string& romArg, const std::string& fixedOut, const Catal
   const auto stored = StoredChecksum(*rom);
   if (!stored) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
   const bool right = *stored == ComputeChecksum(*rom);
-  const std::string line = ChecksumLine(*rom, *stored, false) + "\n";
+  Json json = JsonObject(1);
+  json["rom"] = romArg;
+  json.update(ChecksumJson(*rom, *stored));
+  json["fixed"] = fixedOut.empty() ? Json() : Json(fixedOut);
+  const std::string line = streams.jsonOut ? "" : ChecksumLine(*rom, *stored, false) + "\n";
   if (fixedOut.empty()) {
     streams.out << line;
+    streams.JsonReport(json);
     return right ? kSuccess : kFailure;
   }
   std::ostream& report = streams.Report(fixedOut == "-" ? streams.err : streams.out);
   report << line;
   FixChecksum(*rom);
   const int written = Write(*rom, fixedOut, protect, streams);
-  if (written == kSuccess) SayPlainWritten(layout, report);
-  return written;
+  if (written != kSuccess) return written;
+  if (!streams.jsonOut) SayPlainWritten(layout, report);
+  streams.JsonReport(json);
+  return kSuccess;
 }
 
 int Info(const std::string& romArg, const CatalogueLocation& catalogues, const Streams& streams) {
@@ -81,6 +126,36 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   if (const int checked = CheckStandardOutput(protect, streams); checked != kSuccess) return checked;
   const auto header = ReadRomHeader(*rom);
   if (!header) return streams.Error("'" + romArg + "' is too small to hold a Mega Drive header", kFailure);
+  const RomIdentity identity = IdentifyRom(*rom);
+  if (streams.jsonOut) {
+    Json json = JsonObject(1);
+    json["rom"] = romArg;
+    json["header"] = nullptr;
+    if (HasMegaDriveHeader(*rom)) {
+      json["header"] = {{"console", header->console},
+                        {"title", header->domesticTitle},
+                        {"overseas_title", header->overseasTitle},
+                        {"serial", header->serial},
+                        {"revision", header->revision},
+                        {"checksum", ChecksumJson(*rom, header->storedChecksum)},
+                        {"rom_end", header->romEnd},
+                        {"region", header->region}};
+    }
+    json["size"] = rom->size();
+    json["md5"] = Md5Text(*rom);
+    json["interleaved"] = layout == RomLayout::Interleaved;
+    json["catalogue"] = nullptr;
+    if (identity.rom) {
+      json["catalogue"] = {{"name", FindRomCatalogue(identity.rom->baseName)->listText},
+                           {"file", identity.rom->baseName},
+                           {"how", HowWord(identity.how)},
+                           {"blocks", identity.rom->blocks.size()},
+                           {"blocks_in_place", identity.how == RomIdentity::How::Changed ? Json(identity.blocksInPlace)
+                                                                                         : Json()}};
+    }
+    streams.JsonReport(json);
+    return kSuccess;
+  }
   auto& out = streams.out;
   if (HasMegaDriveHeader(*rom)) {
     out << "console:        " << header->console << '\n'
@@ -98,7 +173,6 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   out << "size:           " << rom->size() << " bytes\n"
       << "md5:            " << Md5Text(*rom) << '\n'
       << "interleaved:    " << (layout == RomLayout::Interleaved ? "yes (.smd), read de-interleaved" : "no") << '\n';
-  const RomIdentity identity = IdentifyRom(*rom);
   out << "catalogue:      ";
   switch (identity.how) {
     case RomIdentity::How::Exactly: out << CatalogueName(*identity.rom) << ": this very image (its size and MD5)\n"; break;

@@ -1,9 +1,9 @@
 #include "app/cli_options.h"
 
-#include <nlohmann/json.hpp>
 #include <cmath>
 #include <cstdio>
 
+#include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "catalogue/entry.h"
 
@@ -12,24 +12,24 @@ namespace quarvel::cli {
 namespace {
 
 // The blocks a scan found, as one JSON object.
-void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& rom, std::size_t size,
-                   std::ostream& out) {
-  nlohmann::ordered_json blocks = nlohmann::ordered_json::array();
+Json ScanJson(const std::vector<ScanCandidate>& found, const std::string& rom, std::size_t size) {
+  Json blocks = Json::array();
   for (const auto& c : found) {
     const FormatInfo& format = InfoOf(c.format);
     blocks.push_back({{"offset", c.offset},
                       {"offset_hex", HexOffset(c.offset)},
                       {"format", format.name},
                       {"decoded_size", c.decodedSize},
-                      {"tiles", format.tiles ? nlohmann::ordered_json(c.decodedSize / kTileBytes) : nullptr},
+                      {"tiles", format.tiles ? Json(c.decodedSize / kTileBytes) : Json()},
                       {"compressed_size", c.compressedSize},
                       {"confidence", std::round(c.confidence * 100) / 100},
                       {"games_own", c.gamesOwn}});
   }
-  const nlohmann::ordered_json result = {
-      {"format_version", 1}, {"rom", rom}, {"size", size}, {"blocks", std::move(blocks)}};
-  // A file name that is not UTF-8 is written with replacement characters.
-  out << result.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  Json result = JsonObject(2);
+  result["rom"] = rom;
+  result["size"] = size;
+  result["blocks"] = std::move(blocks);
+  return result;
 }
 
 }  // namespace
@@ -47,14 +47,13 @@ Command AddScan(CLI::App& app, Arguments& a) {
       "own output weighs 1; any other but a song is listed under 0.5 at an odd offset, where the games never\n"
       "put one, and so is a Kosinski or Enigma block of fewer than 128 bytes. Of overlapping\n"
       "candidates the games' own output is listed, else one of confidence 0.5 or more, else the first.");
-  command->add_option("ROM", a.rom, "ROM image to scan, or - for standard input")->required();
+  AddInputs(*command, a.batch, "ROM", "ROM images to scan");
   std::vector<std::string> choices = FormatWords();
   choices.emplace_back("all");
   command->add_option("--format,-f", a.scanFormat, FormatNames() + " (" + ShortNames() + "), or all (default)")
       ->type_name(Joined(choices))
       ->transform(FormatWord(FormatWords(), {"all", "both"}));
-  command->add_flag("--json", a.scan.json,
-                    "Print one JSON object: {\"format_version\": 1, \"rom\", \"size\", \"blocks\": [...]}");
+  AddJson(*command, a.json, R"({"format_version": 2, "rom", "size", "blocks": [...]})");
   command->add_option("--add-to", a.scan.addTo,
                       "Add the blocks found to this catalogue (ROM name or file name), but for those it lists")
       ->type_name("CATALOGUE");
@@ -63,7 +62,15 @@ Command AddScan(CLI::App& app, Arguments& a) {
   AddCatalogueFolder(*command, a.catalogueFolder);
   return {command, [&a](const cli::Streams& s) {
     const FormatInfo* only = FormatNamed(a.scanFormat);
-    return cli::Scan(a.rom, only != nullptr ? FormatSet{only->format} : FormatSet::All(), a.scan, Folder(a), s);
+    const FormatSet formats = only != nullptr ? FormatSet{only->format} : FormatSet::All();
+    const auto inputs = InputsOf(a.batch.operands, a.batch.recursive);
+    if (!a.scan.addTo.empty() && (inputs.size() != 1 || !inputs.front().problem.empty()))
+      return s.Error("--add-to takes one ROM image", kUsage);
+    const CatalogueLocation catalogues = Folder(a);
+    return ForEachInput(inputs, a.batch.jobs, {.formatVersion = 2, .titled = true}, WithJson(s, a.json),
+                        [&](const std::string& rom, const Streams& one) {
+                          return cli::Scan(rom, formats, a.scan, catalogues, one);
+                        });
   }};
 }
 
@@ -98,12 +105,12 @@ int Scan(const std::string& romArg, FormatSet formats, const ScanArgs& args, con
       return true;
     };
   }
-  const auto found = ScanRom(*rom, {formats, 0}, progress);
+  const auto found = ScanRom(*rom, {formats, streams.threads}, progress);
   if (drawn) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
   if (!found) return streams.Error(found.error().message, kFailure);
 
-  if (args.json) {
-    PrintScanJson(*found, romArg, rom->size(), streams.out);
+  if (streams.jsonOut) {
+    streams.JsonReport(ScanJson(*found, romArg, rom->size()));
   } else {
     char line[160];
     streams.out << "offset      format            decoded   tiles  compressed  confidence  games' own\n";

@@ -121,10 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
         Habit{"ExtractReadsStandardInput",
               {"extract", "--rom", "-", "--catalogue", "Custom", "--out-dir", "DIR/out", "--catalogue-dir", QUARVEL_BIN_DIR},
               true, 0, " extracted, 0 failed", ""},
-        Habit{"ScanJsonIsOneObject", {"scan", "DEMO", "--json"}, false, 0, "", "",
+        Habit{"ScanJsonIsOneLine", {"scan", "DEMO", "--json"}, false, 0, "", "",
               [](const fs::path&, const testing::CliRun& run) {
+                EXPECT_EQ(run.out.find('\n'), run.out.size() - 1);
                 const auto json = nlohmann::json::parse(run.out);
-                EXPECT_EQ(json["format_version"], 1);
+                EXPECT_EQ(json["format_version"], 2);
                 EXPECT_EQ(json["blocks"].size(), 7u);
               }},
         Habit{"ScanAddsWhatTheCatalogueLacks",

@@ -53,7 +53,7 @@ TEST_F(CliScanPreview, ScanListsTheBlocks) {
   ASSERT_EQ(run.code, 0);
   EXPECT_EQ(run.out.find("kosinski"), std::string::npos);
   const auto json = nlohmann::json::parse(run.out);
-  EXPECT_EQ(json["format_version"], 1);
+  EXPECT_EQ(json["format_version"], 2);
   EXPECT_EQ(json["rom"], rom_.string());
   EXPECT_EQ(json["size"], 0x2000);
   ASSERT_EQ(json["blocks"].size(), 1u);
