@@ -22,6 +22,7 @@
 #include "formats/format_table.h"
 #include "preview/png_import.h"
 #include "preview/tile_image.h"
+#include "report/report_json.h"
 #include "rom/rom_identity.h"
 #include "rom/rom_image.h"
 #include "rom/rom_layout.h"
@@ -216,17 +217,7 @@ std::string KnownCatalogues() {
 void PrintScanJson(const std::vector<ScanCandidate>& found, const std::string& rom, std::size_t size,
                    std::ostream& out) {
   nlohmann::ordered_json blocks = nlohmann::ordered_json::array();
-  for (const auto& c : found) {
-    const FormatInfo& format = InfoOf(c.format);
-    blocks.push_back({{"offset", c.offset},
-                      {"offset_hex", HexOffset(c.offset)},
-                      {"format", format.name},
-                      {"decoded_size", c.decodedSize},
-                      {"tiles", format.tiles ? nlohmann::ordered_json(c.decodedSize / kTileBytes) : nullptr},
-                      {"compressed_size", c.compressedSize},
-                      {"confidence", std::round(c.confidence * 100) / 100},
-                      {"games_own", c.gamesOwn}});
-  }
+  for (const auto& c : found) blocks.push_back(ScanCandidateJson(c));
   const nlohmann::ordered_json result = {
       {"format_version", 1}, {"rom", rom}, {"size", size}, {"blocks", std::move(blocks)}};
   // A file name that is not UTF-8 is written with replacement characters.
