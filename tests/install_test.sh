@@ -68,6 +68,8 @@ demo="$1/bin/demo.bin"
 pc=$(find "$prefix" -name quarvel.pc)
 flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs quarvel) || fail "pkg-config --cflags --libs quarvel"
 example=$(cd "$(dirname "$0")/../examples" && pwd)/decode.c
+sed -n '/^```c$/,/^```$/p' "$(dirname "$0")/../README.md" | sed '1d;$d' | cmp -s - "$example" ||
+  fail "the README's C example is not examples/decode.c"
 cc -Wall -Werror -o "$scratch/decode" "$example" $flags || fail "the C example does not build"
 "$prefix/bin/quarvel-cli" decompress -f kosm -o 3000 "$demo" "$scratch/by-cli" || fail "decompress"
 LD_LIBRARY_PATH=$(dirname "$(dirname "$pc")") "$scratch/decode" "$demo" kosinski-moduled 0x3000 >"$scratch/by-library" ||
