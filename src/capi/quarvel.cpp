@@ -191,7 +191,7 @@ int quarvel_check_accurate(const char* format, const unsigned char* block, std::
     const auto input = Input(block, size, kRomImageLimit, kRomLimit);
     if (!input) return Fail(input.error());
     const auto check = CheckAccurate(*chosen, *input);
-    if (!check) return Fail("no " + std::string(InfoOf(*chosen).title) + " block: " + check.error().message);
+    if (!check) return Fail("the block is no " + std::string(InfoOf(*chosen).title) + " block: " + check.error().message);
     return AccurateCheckJson(*check);
   });
 }
