@@ -1,5 +1,6 @@
 // Writes the seed corpus of every fuzz target: valid inputs of each kind, one file each,
 // into DIR/<target>/.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +132,10 @@ int main(int argc, char** argv) {
   capi("moduled-art", 0x03, *quarvel::CompressKosinskiModuled(moduledArt));
   capi("saxman-map", 0x0C, *quarvel::CompressSaxmanAccurate(map));
   capi("named-format", 0x05, Text("kosm"));
+  Bytes rom(0x400);
+  const std::string header = "SEGA MEGA DRIVE (C)SEGA 1991.APRSONIC THE HEDGEHOG";
+  std::copy(header.begin(), header.end(), rom.begin() + 0x100);
+  capi("rom-header", 0x00, rom);
   Write(root / "accurate", "tiles", tiles);
   Write(root / "accurate", "map", map);
 
