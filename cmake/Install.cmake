@@ -24,6 +24,21 @@ install(FILES docs/quarvel-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 if(TARGET quarvel)
   install(FILES docs/quarvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+# The C library for other programs: its soname's links, its header, pkg-config's file, a
+# CMake package (find_package(Quarvel): the target Quarvel::quarvel) and the Python module.
+if(TARGET quarvel_c)
+  install(TARGETS quarvel_c EXPORT QuarvelTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES include/quarvel/quarvel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarvel)
+  install(FILES ${PROJECT_BINARY_DIR}/quarvel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  set(cmake_package ${CMAKE_INSTALL_LIBDIR}/cmake/Quarvel)
+  install(EXPORT QuarvelTargets NAMESPACE Quarvel:: DESTINATION ${cmake_package})
+  include(CMakePackageConfigHelpers)
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuarvelConfigVersion.cmake COMPATIBILITY SameMajorVersion)
+  file(WRITE ${PROJECT_BINARY_DIR}/QuarvelConfig.cmake "include(\${CMAKE_CURRENT_LIST_DIR}/QuarvelTargets.cmake)\n")
+  install(FILES ${PROJECT_BINARY_DIR}/QuarvelConfig.cmake ${PROJECT_BINARY_DIR}/QuarvelConfigVersion.cmake
+          DESTINATION ${cmake_package})
+  install(FILES ${PROJECT_BINARY_DIR}/python/quarvel/__init__.py DESTINATION ${QUARVEL_PYTHON_DIR}/quarvel)
+endif()
 # Shell completion, where each shell looks for that of installed programs.
 install(FILES data/completion/quarvel-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quarvel-cli)
@@ -88,7 +103,7 @@ set(CPACK_PACKAGE_NAME quarvel)
 set(CPACK_PACKAGE_VENDOR "the Quarvel Descompressor authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Extract compressed blocks from Mega Drive ROM images")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Finds, extracts and decodes the Kosinski, Nemesis, Enigma and Kosinski Moduled compressed blocks of Mega Drive ROM images of the Sonic games, and compresses data back: a window in Portuguese and the quarvel-cli command line.")
+    "Finds, extracts and decodes the Kosinski, Nemesis, Enigma and Kosinski Moduled compressed blocks of Mega Drive ROM images of the Sonic games, and compresses data back: a window in Portuguese and the quarvel-cli command line; and the codecs for other programs, a C library (libquarvel, with pkg-config and CMake files) and a Python module.")
 set(CPACK_PACKAGE_CONTACT "Quarvel Descompressor authors <quarvel@users.noreply.invalid>")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,5 +1,6 @@
 // Writes the seed corpus of every fuzz target: valid inputs of each kind, one file each,
 // into DIR/<target>/.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +120,22 @@ int main(int argc, char** argv) {
   const auto roundtrip = root / "roundtrip";
   Write(roundtrip, "tiles", tiles);
   Write(roundtrip, "text", Text("Sonic the Hedgehog, Sonic the Hedgehog 2, Sonic 3 & Knuckles"));
+  // The C library's: a choice of format and mode, an offset, then the data.
+  const auto capi = [&](const std::string& name, std::uint8_t choice, const Bytes& data) {
+    Bytes input = {choice, 0, 0};
+    input.insert(input.end(), data.begin(), data.end());
+    Write(root / "capi", name, input);
+  };
+  capi("kosinski-tiles", 0x00, *quarvel::CompressKosinski(tiles));
+  capi("nemesis-tiles-s3k", 0x29, *quarvel::CompressNemesis(tiles));
+  capi("enigma-map-s1", 0x12, *quarvel::CompressEnigma(map));
+  capi("moduled-art", 0x03, *quarvel::CompressKosinskiModuled(moduledArt));
+  capi("saxman-map", 0x0C, *quarvel::CompressSaxmanAccurate(map));
+  capi("named-format", 0x05, Text("kosm"));
+  Bytes rom(0x400);
+  const std::string header = "SEGA MEGA DRIVE (C)SEGA 1991.APRSONIC THE HEDGEHOG";
+  std::copy(header.begin(), header.end(), rom.begin() + 0x100);
+  capi("rom-header", 0x00, rom);
   Write(root / "accurate", "tiles", tiles);
   Write(root / "accurate", "map", map);
 

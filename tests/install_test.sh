@@ -2,7 +2,8 @@
 # An installation into a scratch ~/.local holds the programs, the menu entry, the icon,
 # the metadata, the manuals and the shipped demo files; the menu entry and the metadata
 # pass their validators, and the installed command line finds the shipped catalogue. The
-# user's data folder is then share/quarvel of the prefix: a second install keeps the
+# C library serves a program built with pkg-config's flags or with CMake's package, and
+# the Python module finds it from where both are installed. The user's data folder is then share/quarvel of the prefix: a second install keeps the
 # user's catalogues there, and so does the uninstall.
 # Usage: install_test.sh BUILD_DIR
 scratch=$(mktemp -d)
@@ -62,6 +63,42 @@ listed=$("$prefix/bin/quarvel-cli" catalogue list Custom 2>&1 | wc -l)
 [ "$listed" -eq 7 ] || fail "the shipped catalogue is not read: $listed lines"
 listed=$("$prefix/bin/quarvel-cli" catalogue list Sonic1 2>&1 | wc -l)
 [ "$listed" -eq 179 ] || fail "the shipped Sonic 1 catalogue is not read: $listed lines"
+# The C library: the README's example, built with pkg-config's flags, decodes as the command line does.
+demo="$1/bin/demo.bin"
+pc=$(find "$prefix" -name quarvel.pc)
+flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs quarvel) || fail "pkg-config --cflags --libs quarvel"
+example=$(cd "$(dirname "$0")/../examples" && pwd)/decode.c
+sed -n '/^```c$/,/^```$/p' "$(dirname "$0")/../README.md" | sed '1d;$d' | cmp -s - "$example" ||
+  fail "the README's C example is not examples/decode.c"
+cc -Wall -Werror -o "$scratch/decode" "$example" $flags || fail "the C example does not build"
+"$prefix/bin/quarvel-cli" decompress -f kosm -o 3000 "$demo" "$scratch/by-cli" || fail "decompress"
+LD_LIBRARY_PATH=$(dirname "$(dirname "$pc")") "$scratch/decode" "$demo" kosinski-moduled 0x3000 >"$scratch/by-library" ||
+  fail "the C example"
+cmp -s "$scratch/by-cli" "$scratch/by-library" || fail "the C example does not decode as the command line does"
+# find_package(Quarvel), from the prefix: its target builds the example.
+mkdir -p "$scratch/package"
+printf 'cmake_minimum_required(VERSION 3.16)\nproject(example C)\nfind_package(Quarvel 2 REQUIRED)\n%s\n%s\n' \
+  "add_executable(decode $example)" "target_link_libraries(decode PRIVATE Quarvel::quarvel)" >"$scratch/package/CMakeLists.txt"
+{ cmake -S "$scratch/package" -B "$scratch/package/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" &&
+  cmake --build "$scratch/package/build"; } >"$scratch/package.log" 2>&1 || { cat "$scratch/package.log"; fail "find_package(Quarvel)"; }
+# The Python module, from the prefix: decodes, compresses as the games did, and scans as the command line does.
+"$prefix/bin/quarvel-cli" scan --json "$demo" >"$scratch/scan.json" || fail "scan --json"
+PYTHONPATH="$prefix/lib/python3/dist-packages" python3 - "$demo" "$scratch/scan.json" <<'EOF' || fail "the Python module"
+import hashlib, json, sys
+import quarvel
+rom = open(sys.argv[1], "rb").read()
+map = quarvel.decompress(rom, "eni", offset=0x1000)
+block = quarvel.compress(map, "enigma", accurate=True)
+assert rom[0x1000:0x1000 + len(block)] == block and quarvel.check_accurate(block, "eni")["identical"]
+assert quarvel.decompress(quarvel.compress(map, "eni"), "eni") == map
+assert quarvel.scan(rom) == json.load(open(sys.argv[2]))["blocks"]
+assert quarvel.identify(rom)["md5"] == hashlib.md5(rom).hexdigest()
+try:
+    quarvel.decompress(rom[:0x1008], "eni", 0x1000)
+    sys.exit("a truncated block decoded")
+except quarvel.Error as error:
+    assert "0x1000" in str(error), error
+EOF
 # A portable copy of the build writes the games' catalogues beside itself.
 portable="$scratch/portable"
 mkdir -p "$portable"
@@ -81,5 +118,6 @@ left=$(cd "$prefix" && find . -type f)
 # zsh's folder under /usr is another.
 DESTDIR="$scratch/root" cmake --install "$1" --prefix /usr >/dev/null || fail "cmake --install --prefix /usr"
 [ -f "$scratch/root/usr/share/zsh/vendor-completions/_quarvel-cli" ] || fail "the zsh completion is not in /usr's folder"
+[ -f "$scratch/root/usr/lib/python3/dist-packages/quarvel/__init__.py" ] || fail "the Python module is not where /usr's Python looks"
 [ "$failed" -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,7 @@
 #include "app/cli_io.h"
 #include "decoders/saxman.h"
 #include "formats/accurate_check.h"
+#include "report/report_json.h"
 
 namespace quarvel::cli {
 
@@ -134,13 +135,7 @@ int CheckAccurate(Format format, const std::string& file, bool streamOnly, const
     Json json = JsonObject(1);
     json["file"] = file;
     json["format"] = FormatName(format);
-    json["identical"] = check->identical;
-    json["form"] = check->form.empty() ? Json() : Json(check->form);
-    json["size"] = check->storedSize;
-    json["accurate_size"] = check->accurateSize;
-    json["first_difference"] = check->identical ? Json() : Json(check->firstDifference);
-    json["stored_byte"] = check->identical || !check->stored ? Json() : Json(*check->stored);
-    json["accurate_byte"] = check->identical || !check->accurate ? Json() : Json(*check->accurate);
+    json.update(AccurateCheckJson(*check));
     streams.JsonReport(json);
     return check->identical ? kSuccess : kFailure;
   }

@@ -5,6 +5,7 @@
 #include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "common/md5.h"
+#include "report/report_json.h"
 
 namespace quarvel::cli {
 
@@ -30,17 +31,6 @@ Json ChecksumJson(std::span<const std::uint8_t> rom, std::uint16_t stored) {
   const std::size_t end = ChecksumEnd(rom);
   return {{"stored", stored}, {"computed", computed}, {"correct", stored == computed}, {"from", kChecksumFrom},
           {"to", end > kChecksumFrom ? Json(end - 1) : Json()}};
-}
-
-// "this very image", "probably", "changed", or "unknown": how IdentifyRom knew the image.
-const char* HowWord(RomIdentity::How how) {
-  switch (how) {
-    case RomIdentity::How::Exactly: return "exactly";
-    case RomIdentity::How::Probably: return "probably";
-    case RomIdentity::How::Changed: return "changed";
-    case RomIdentity::How::Unknown: break;
-  }
-  return "unknown";
 }
 
 }  // namespace
@@ -130,29 +120,7 @@ int Info(const std::string& romArg, const CatalogueLocation& catalogues, const S
   if (streams.jsonOut) {
     Json json = JsonObject(1);
     json["rom"] = romArg;
-    json["header"] = nullptr;
-    if (HasMegaDriveHeader(*rom)) {
-      json["header"] = {{"console", header->console},
-                        {"title", header->domesticTitle},
-                        {"overseas_title", header->overseasTitle},
-                        {"serial", header->serial},
-                        {"revision", header->revision},
-                        {"checksum", ChecksumJson(*rom, header->storedChecksum)},
-                        {"rom_end", header->romEnd},
-                        {"region", header->region}};
-    }
-    json["size"] = rom->size();
-    json["md5"] = Md5Text(*rom);
-    json["interleaved"] = layout == RomLayout::Interleaved;
-    json["catalogue"] = nullptr;
-    if (identity.rom) {
-      json["catalogue"] = {{"name", FindRomCatalogue(identity.rom->baseName)->listText},
-                           {"file", identity.rom->baseName},
-                           {"how", HowWord(identity.how)},
-                           {"blocks", identity.rom->blocks.size()},
-                           {"blocks_in_place", identity.how == RomIdentity::How::Changed ? Json(identity.blocksInPlace)
-                                                                                         : Json()}};
-    }
+    json.update(RomInfoJson(*rom, layout));
     streams.JsonReport(json);
     return kSuccess;
   }

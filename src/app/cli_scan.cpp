@@ -1,11 +1,11 @@
 #include "app/cli_options.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "app/cli_batch.h"
 #include "app/cli_io.h"
 #include "catalogue/entry.h"
+#include "report/report_json.h"
 
 namespace quarvel::cli {
 
@@ -14,17 +14,7 @@ namespace {
 // The blocks a scan found, as one JSON object.
 Json ScanJson(const std::vector<ScanCandidate>& found, const std::string& rom, std::size_t size) {
   Json blocks = Json::array();
-  for (const auto& c : found) {
-    const FormatInfo& format = InfoOf(c.format);
-    blocks.push_back({{"offset", c.offset},
-                      {"offset_hex", HexOffset(c.offset)},
-                      {"format", format.name},
-                      {"decoded_size", c.decodedSize},
-                      {"tiles", format.tiles ? Json(c.decodedSize / kTileBytes) : Json()},
-                      {"compressed_size", c.compressedSize},
-                      {"confidence", std::round(c.confidence * 100) / 100},
-                      {"games_own", c.gamesOwn}});
-  }
+  for (const auto& c : found) blocks.push_back(ScanCandidateJson(c));
   Json result = JsonObject(2);
   result["rom"] = rom;
   result["size"] = size;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/expected.h"
+#include "rom/rom_layout.h"  // kRomImageLimit
 
 namespace quarvel {
 
@@ -31,9 +32,6 @@ struct FileFailure {
 
 template <class T>
 using FileResult = Expected<T, FileFailure>;
-
-// The most a ROM image is read: more than any cartridge or disc image section holds.
-inline constexpr std::uint64_t kRomImageLimit = 64ull << 20;
 
 // "64 MiB", "65,536 bytes": a size as the messages write it.
 std::string SizeText(std::uint64_t bytes);

@@ -11,6 +11,9 @@
 
 namespace quarvel {
 
+// The most a ROM image is read: more than any cartridge or disc image section holds.
+inline constexpr std::uint64_t kRomImageLimit = 64ull << 20;
+
 inline constexpr std::size_t kInterleavedHeader = 512;
 inline constexpr std::size_t kInterleavedBlock = 16384;
 
