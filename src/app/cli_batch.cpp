@@ -128,16 +128,26 @@ int ForEachInput(const std::vector<Input>& inputs, unsigned jobs, const BatchRep
       });
   }
 
+  // On a terminal, how many inputs are done, until the next one's output is printed.
+  const bool drawn = several && streams.errIsTerminal && !streams.quiet;
+  const auto progress = [&](std::size_t done) {
+    if (drawn) streams.err << "\r" << done << " of " << inputs.size() << " done" << std::flush;
+  };
+  const auto clearProgress = [&] {
+    if (drawn) streams.err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  };
   int worst = kSuccess;
   bool titledBefore = false;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     Outcome& outcome = outcomes[i];
+    progress(i);
     if (workers > 1) {
       std::unique_lock lock(mutex);
       finished.wait(lock, [&] { return outcome.done; });
     } else {
       run(i);
     }
+    clearProgress();
     worst = std::max(worst, outcome.code);
     streams.err << outcome.err.str();
     const std::string out = outcome.out.str();
