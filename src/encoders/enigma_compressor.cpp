@@ -70,7 +70,7 @@ class Parser {
   std::optional<std::pair<std::vector<State>, std::uint32_t>> Parse(const Header& header, Loses loses) {
     const std::size_t n = words_.size();
     const unsigned inlineBits = header.InlineBits();
-    Prepare(header.literal, inlineBits);
+    Prepare(header);
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
     at_[0].size = 1;
     bound_[0] = rest_[0];
@@ -173,15 +173,24 @@ class Parser {
   };
   static constexpr std::size_t kPlaces = 1024;
 
-  // The runs at each position for `literal`, and the fewest bits the words from each
-  // position on could take: as though the incrementing word were always the next word.
-  void Prepare(std::uint16_t literal, unsigned inlineBits) {
-    if (literal_ == literal && inlineBits_ == inlineBits) return;
-    literal_ = literal, inlineBits_ = inlineBits;
+  // The runs at each position for the header's literal word, and the fewest bits the
+  // words from each position on could take: as though the incrementing word were the
+  // next word wherever it could be. The words that incrementing entries write are the
+  // header's incrementing word and those after it in turn, so one can stand at a
+  // position only if those before it stand in order among the words before.
+  void Prepare(const Header& header) {
     const std::size_t n = words_.size();
+    const unsigned inlineBits = header.InlineBits();
     runs_.resize(n);
+    reached_.resize(n);
     rest_.assign(n + 1, 0);
     bound_.assign(n + 1, 0);
+    std::size_t inOrder = 0;  // of the incrementing word and those after it, among the words so far
+    for (std::size_t p = 0; p < n; ++p) {
+      const auto after = static_cast<std::uint16_t>(words_[p] - header.incrementing);
+      inOrder += after == inOrder;
+      reached_[p] = after < inOrder;
+    }
     for (std::size_t p = n; p-- > 0;) {
       const auto room = static_cast<std::uint8_t>(std::min(kMostCount, n - p));
       auto goesOn = [&](bool same, std::uint8_t next) { return same ? std::min<std::uint8_t>(room, next + 1) : 1; };
@@ -191,12 +200,14 @@ class Parser {
       run.repeat = goesOn(!last && next == word, last ? 0 : runs_[p + 1].repeat);
       run.rising = goesOn(!last && next == static_cast<std::uint16_t>(word + 1), last ? 0 : runs_[p + 1].rising);
       run.falling = goesOn(!last && next == static_cast<std::uint16_t>(word - 1), last ? 0 : runs_[p + 1].falling);
-      run.literal = word != literal ? 0 : goesOn(!last && next == literal, last ? 0 : runs_[p + 1].literal);
+      run.literal = word != header.literal ? 0 : goesOn(!last && next == header.literal, last ? 0 : runs_[p + 1].literal);
+      const std::uint8_t incrementing = reached_[p] ? run.rising : 0;
+      const std::uint8_t sameBits = std::max({run.repeat, run.rising, run.falling});
       std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
       for (std::size_t c = 1; c <= room; ++c) {
         std::uint32_t cost = 7 + static_cast<std::uint32_t>(c) * inlineBits;
-        if (c <= std::max(run.literal, run.rising)) cost = 6;
-        else if (c <= std::max(run.repeat, run.falling)) cost = 7 + inlineBits;
+        if (c <= std::max(run.literal, incrementing)) cost = 6;
+        else if (c <= sameBits) cost = 7 + inlineBits;
         else if (c == kMostCount) continue;
         fewest = std::min(fewest, cost + rest_[p + c]);
       }
@@ -208,8 +219,7 @@ class Parser {
   std::vector<Kept> at_;
   std::vector<Runs> runs_;
   std::vector<std::uint32_t> rest_, bound_;
-  std::optional<std::uint16_t> literal_;
-  unsigned inlineBits_ = 0;
+  std::vector<bool> reached_;
   std::array<Place, kPlaces> places_{};
   std::uint32_t stamp_ = 0;
 };
