@@ -52,6 +52,19 @@ struct Runs {
   std::uint8_t literal, repeat, rising, falling;
 };
 
+// Of the entries of `count` words from `run` that keep the incrementing word, the
+// cheapest (the first of equals) and its bits: the literal word's run, a run of one
+// word, else a list.
+std::pair<Kind, std::uint32_t> Keeping(const Runs& run, std::uint32_t count, unsigned inlineBits) {
+  if (count <= run.literal) return {Kind::Literal, 6};
+  if (count <= run.repeat) return {Kind::Repeat, 7 + inlineBits};
+  if (count <= run.rising) return {Kind::Rising, 7 + inlineBits};
+  if (count <= run.falling) return {Kind::Falling, 7 + inlineBits};
+  return {Kind::List, 7 + count * inlineBits};
+}
+
+constexpr std::uint32_t kNotOffered = ~std::uint32_t{0};
+
 // The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
 std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
 
@@ -74,59 +87,49 @@ class Parser {
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
     at_[0].size = 1;
     bound_[0] = rest_[0];
-    // Each state offered: its bits, kind, count and slot in a word (the bits highest),
-    // and its incrementing word.
-    std::array<std::uint64_t, kMostCount * (kKeptStates + 1) * 2> offered;
-    std::array<std::uint16_t, offered.size()> offeredWord;
+    // The cheapest state offered for each incrementing word at a position, as a key:
+    // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
+    // less its count), then the slot it comes from; the smallest key is the cheapest
+    // state, the first offered of equals. No word is offered between positions.
+    thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
+    std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
     std::array<std::uint64_t, offered.size()> order;
-    const auto pack = [](std::uint32_t bits, Kind kind, std::uint32_t count, std::uint32_t from) {
-      return std::uint64_t{bits} << 32 | static_cast<std::uint32_t>(kind) << 24 | count << 16 | from;
+    const auto key = [](std::uint32_t bits, std::uint32_t count, std::uint32_t from) {
+      return bits << 8 | (kMostCount - count) << 4 | from;
     };
-    const auto unpack = [](std::uint64_t packed, std::uint16_t word) {
-      return State{static_cast<std::uint32_t>(packed >> 32), word, static_cast<Kind>(packed >> 24 & 0xFF),
-                   static_cast<std::uint8_t>(packed >> 16), static_cast<std::uint16_t>(packed)};
+    const auto state = [&](std::size_t to, std::uint16_t word) {
+      const std::uint32_t k = held[word];
+      const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
+      const auto from = static_cast<std::uint16_t>(k & 0xF);
+      const Kind kind = at_[to - count].states[from].incrementing == word
+                            ? Keeping(runs_[to - count], count, inlineBits).first
+                            : Kind::Incrementing;
+      return State{k >> 8, word, kind, count, from};
     };
     for (std::size_t to = 1; to <= n; ++to) {
-      ++stamp_;
       std::size_t count = 0;
-      auto offer = [&](std::uint16_t word, std::uint64_t state) {
-        for (std::uint32_t h = word * 0x9E3779B1u >> 22;; h = (h + 1) % kPlaces) {
-          Place& place = places_[h];
-          if (place.stamp != stamp_) {
-            place = {stamp_, word, static_cast<std::uint16_t>(count)};
-            offeredWord[count] = word, offered[count++] = state;
-            return;
-          }
-          if (place.incrementing == word) {
-            std::uint64_t& held = offered[place.index];
-            held = state >> 32 < held >> 32 ? state : held;  // no branch: which is as good as random
-            return;
-          }
-        }
+      // No branch on whether the word is offered the first time: which is as good as random.
+      auto offer = [&](std::uint16_t word, std::uint32_t k) {
+        const std::uint32_t before = held[word];
+        offered[count] = word;
+        count += before == kNotOffered;
+        held[word] = std::min(before, k);
       };
       for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
         const auto c = static_cast<std::uint8_t>(to - p);
         const Runs& run = runs_[p];
-        // Of the entries of c words that keep the incrementing word, the cheapest (the
-        // first of equals): the literal word's run, a run of one word, else a list.
-        Kind kind = Kind::List;
-        std::uint32_t cost = 7 + c * inlineBits;
-        if (c <= run.literal) kind = Kind::Literal, cost = 6;
-        else if (c <= run.repeat) kind = Kind::Repeat, cost = 7 + inlineBits;
-        else if (c <= run.rising) kind = Kind::Rising, cost = 7 + inlineBits;
-        else if (c <= run.falling) kind = Kind::Falling, cost = 7 + inlineBits;
+        const auto [kind, cost] = Keeping(run, c, inlineBits);
         const bool keeps = kind != Kind::List || c < kMostCount;
         const Kept& from = at_[p];
         for (std::uint32_t slot = 0; slot < from.size; ++slot) {
-          const State& state = from.states[slot];
-          const auto fromSlot = static_cast<std::uint16_t>(slot);
-          if (state.incrementing == words_[p] && c <= run.rising)
-            offer(static_cast<std::uint16_t>(state.incrementing + c), pack(state.bits + 6, Kind::Incrementing, c, fromSlot));
-          if (keeps) offer(state.incrementing, pack(state.bits + cost, kind, c, fromSlot));
+          const State& s = from.states[slot];
+          if (s.incrementing == words_[p] && c <= run.rising)
+            offer(static_cast<std::uint16_t>(s.incrementing + c), key(s.bits + 6, c, slot));
+          if (keeps) offer(s.incrementing, key(s.bits + cost, c, slot));
         }
       }
       // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
-      for (std::size_t k = 0; k < count; ++k) order[k] = (offered[k] >> 32) << 16 | k;
+      for (std::size_t k = 0; k < count; ++k) order[k] = std::uint64_t{held[offered[k]] >> 8} << 16 | k;
       const std::size_t cheapest = std::min(count, kKeptStates);
       if (count <= kMostCount) {  // a few: in order by insertion
         for (std::size_t k = 1; k < count; ++k)
@@ -135,16 +138,13 @@ class Parser {
         std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
       }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = unpack(offered[order[k] & 0xFFFF], offeredWord[order[k] & 0xFFFF]);
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(to, offered[order[k] & 0xFFFF]);
       kept.size = static_cast<std::uint32_t>(cheapest);
-      const auto goesOn = [&](const State& state) { return to < n && state.incrementing == words_[to]; };
-      if (count > cheapest && std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn)) {
-        const auto useful = std::find(offeredWord.begin(), offeredWord.begin() + count, to < n ? words_[to] : 0);
-        if (to < n && useful != offeredWord.begin() + count) {
-          const auto k = static_cast<std::size_t>(useful - offeredWord.begin());
-          kept.states[kept.size++] = unpack(offered[k], offeredWord[k]);
-        }
-      }
+      const auto goesOn = [&](const State& s) { return to < n && s.incrementing == words_[to]; };
+      if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
+          std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
+        kept.states[kept.size++] = state(to, words_[to]);
+      for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
       // Every parse passes through one of the last 16 positions.
       bound_[to] = kept.states[0].bits + rest_[to];
       if (loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
@@ -165,14 +165,6 @@ class Parser {
   }
 
  private:
-  // Where a state of an incrementing word stands among those offered at a position.
-  struct Place {
-    std::uint32_t stamp;
-    std::uint16_t incrementing;
-    std::uint16_t index;
-  };
-  static constexpr std::size_t kPlaces = 1024;
-
   // The runs at each position for the header's literal word, and the fewest bits the
   // words from each position on could take: as though the incrementing word were the
   // next word wherever it could be. The words that incrementing entries write are the
@@ -220,8 +212,6 @@ class Parser {
   std::vector<Runs> runs_;
   std::vector<std::uint32_t> rest_, bound_;
   std::vector<bool> reached_;
-  std::array<Place, kPlaces> places_{};
-  std::uint32_t stamp_ = 0;
 };
 
 std::vector<std::uint8_t> Write(const std::vector<std::uint16_t>& words, const Header& header,
