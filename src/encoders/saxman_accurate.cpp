@@ -70,7 +70,9 @@ class CandidateTree {
     for (std::int32_t p = *link; p != kNone; p = *link) {
       const std::uint8_t* other = Key(p);
       const auto [i, later] = Compare(key, other);
-      found.node = i > found.length ? p : found.node;  // no branch: which is as good as random
+      // No branch (which is as good as random): a mask of all ones where this match is longer.
+      const std::int32_t longer = -static_cast<std::int32_t>(i > found.length);
+      found.node ^= (found.node ^ p) & longer;
       found.length = std::max(found.length, i);
       if (i == kKey) {  // the same key: q takes p's place
         node = At(p);
