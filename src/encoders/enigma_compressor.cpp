@@ -41,9 +41,14 @@ constexpr std::size_t kMostCount = 16;
 
 // The states kept at a position: the eight cheapest (cheapest first, the earlier
 // offered first among equals), and the one whose incrementing word goes on there.
+// For the loop over them: each one's bits and slot as a key (the bits above the lowest
+// eight), its incrementing word, and the slot of the one whose word goes on there.
 struct Kept {
   std::array<State, kKeptStates + 1> states;
+  std::array<std::uint32_t, kKeptStates + 1> keys;
+  std::array<std::uint16_t, kKeptStates + 1> words;
   std::uint32_t size = 0;
+  std::uint32_t goesOnSlot = kKeptStates + 1;
 };
 
 // The runs that start at a position, each at most 16 words and to the end: of the
@@ -85,7 +90,9 @@ class Parser {
     const unsigned inlineBits = header.InlineBits();
     Prepare(header);
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
+    at_[0].keys[0] = 0, at_[0].words[0] = header.incrementing;
     at_[0].size = 1;
+    at_[0].goesOnSlot = header.incrementing == words_[0] ? 0 : kKeptStates + 1;
     bound_[0] = rest_[0];
     // The cheapest state offered for each incrementing word at a position, as a key:
     // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
@@ -94,9 +101,6 @@ class Parser {
     thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
     std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
     std::array<std::uint64_t, offered.size()> order;
-    const auto key = [](std::uint32_t bits, std::uint32_t count, std::uint32_t from) {
-      return bits << 8 | (kMostCount - count) << 4 | from;
-    };
     const auto state = [&](std::size_t to, std::uint16_t word) {
       const std::uint32_t k = held[word];
       const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
@@ -120,12 +124,12 @@ class Parser {
         const Runs& run = runs_[p];
         const auto [kind, cost] = Keeping(run, c, inlineBits);
         const bool keeps = kind != Kind::List || c < kMostCount;
+        const std::uint32_t keepKey = cost << 8 | (kMostCount - c) << 4, incrementingKey = 6u << 8 | (kMostCount - c) << 4;
         const Kept& from = at_[p];
+        const std::uint32_t rises = c <= run.rising ? from.goesOnSlot : kKeptStates + 1;
         for (std::uint32_t slot = 0; slot < from.size; ++slot) {
-          const State& s = from.states[slot];
-          if (s.incrementing == words_[p] && c <= run.rising)
-            offer(static_cast<std::uint16_t>(s.incrementing + c), key(s.bits + 6, c, slot));
-          if (keeps) offer(s.incrementing, key(s.bits + cost, c, slot));
+          if (slot == rises) offer(static_cast<std::uint16_t>(from.words[slot] + c), from.keys[slot] + incrementingKey);
+          if (keeps) offer(from.words[slot], from.keys[slot] + keepKey);
         }
       }
       // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
@@ -144,6 +148,12 @@ class Parser {
       if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
           std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
         kept.states[kept.size++] = state(to, words_[to]);
+      kept.goesOnSlot = kKeptStates + 1;
+      for (std::uint32_t slot = 0; slot < kept.size; ++slot) {
+        kept.keys[slot] = kept.states[slot].bits << 8 | slot;
+        kept.words[slot] = kept.states[slot].incrementing;
+        if (to < n && kept.words[slot] == words_[to]) kept.goesOnSlot = slot;
+      }
       for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
       // Every parse passes through one of the last 16 positions.
       bound_[to] = kept.states[0].bits + rest_[to];
