@@ -100,7 +100,7 @@ class Parser {
     // state, the first offered of equals. No word is offered between positions.
     thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
     std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
-    std::array<std::uint64_t, offered.size()> order;
+    std::array<std::uint64_t, kKeptStates> order;
     const auto state = [&](std::size_t to, std::uint16_t word) {
       const std::uint32_t k = held[word];
       const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
@@ -132,14 +132,15 @@ class Parser {
           if (keeps) offer(from.words[slot], from.keys[slot] + keepKey);
         }
       }
-      // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
-      for (std::size_t k = 0; k < count; ++k) order[k] = std::uint64_t{held[offered[k]] >> 8} << 16 | k;
+      // Keeps the cheapest states (in order by insertion into the eight cheapest so far),
+      // and the one whose incrementing word goes on at `to`.
       const std::size_t cheapest = std::min(count, kKeptStates);
-      if (count <= kMostCount) {  // a few: in order by insertion
-        for (std::size_t k = 1; k < count; ++k)
-          for (std::size_t j = k; j > 0 && order[j] < order[j - 1]; --j) std::swap(order[j], order[j - 1]);
-      } else {
-        std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+      for (std::size_t k = 0, size = 0; k < count; ++k) {
+        const std::uint64_t next = std::uint64_t{held[offered[k]] >> 8} << 16 | k;
+        if (size == kKeptStates && next >= order[size - 1]) continue;
+        std::size_t j = size < kKeptStates ? size++ : size - 1;
+        for (; j > 0 && next < order[j - 1]; --j) order[j] = order[j - 1];
+        order[j] = next;
       }
       Kept& kept = at_[to];
       for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(to, offered[order[k] & 0xFFFF]);
