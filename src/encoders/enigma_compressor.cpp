@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -47,8 +48,8 @@ struct Kept {
   std::array<State, kKeptStates + 1> states;
   std::array<std::uint32_t, kKeptStates + 1> keys;
   std::array<std::uint16_t, kKeptStates + 1> words;
-  std::uint32_t size = 0;
-  std::uint32_t goesOnSlot = kKeptStates + 1;
+  std::uint32_t size;
+  std::uint32_t goesOnSlot;
 };
 
 // The runs that start at a position, each at most 16 words and to the end: of the
@@ -76,7 +77,8 @@ std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
 // The parses of one list of words under the headers tried, with the buffers they share.
 class Parser {
  public:
-  explicit Parser(const std::vector<std::uint16_t>& words) : words_(words), at_(words.size() + 1) {}
+  // The kept states are written at each position before they are read: none at the start.
+  explicit Parser(const std::vector<std::uint16_t>& words) : words_(words), at_(new Kept[words.size() + 1]) {}
 
   // The cheapest parse of the words under `header`, as its entries from the first and
   // the bits they take; nothing once `loses` holds for a lower bound of those bits.
@@ -219,7 +221,7 @@ class Parser {
   }
 
   const std::vector<std::uint16_t>& words_;
-  std::vector<Kept> at_;
+  std::unique_ptr<Kept[]> at_;
   std::vector<Runs> runs_;
   std::vector<std::uint32_t> rest_, bound_;
   std::vector<bool> reached_;
