@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -41,9 +42,14 @@ constexpr std::size_t kMostCount = 16;
 
 // The states kept at a position: the eight cheapest (cheapest first, the earlier
 // offered first among equals), and the one whose incrementing word goes on there.
+// For the loop over them: each one's bits and slot as a key (the bits above the lowest
+// eight), its incrementing word, and the slot of the one whose word goes on there.
 struct Kept {
   std::array<State, kKeptStates + 1> states;
-  std::uint32_t size = 0;
+  std::array<std::uint32_t, kKeptStates + 1> keys;
+  std::array<std::uint16_t, kKeptStates + 1> words;
+  std::uint32_t size;
+  std::uint32_t goesOnSlot;
 };
 
 // The runs that start at a position, each at most 16 words and to the end: of the
@@ -52,13 +58,27 @@ struct Runs {
   std::uint8_t literal, repeat, rising, falling;
 };
 
+// Of the entries of `count` words from `run` that keep the incrementing word, the
+// cheapest (the first of equals) and its bits: the literal word's run, a run of one
+// word, else a list.
+std::pair<Kind, std::uint32_t> Keeping(const Runs& run, std::uint32_t count, unsigned inlineBits) {
+  if (count <= run.literal) return {Kind::Literal, 6};
+  if (count <= run.repeat) return {Kind::Repeat, 7 + inlineBits};
+  if (count <= run.rising) return {Kind::Rising, 7 + inlineBits};
+  if (count <= run.falling) return {Kind::Falling, 7 + inlineBits};
+  return {Kind::List, 7 + count * inlineBits};
+}
+
+constexpr std::uint32_t kNotOffered = ~std::uint32_t{0};
+
 // The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
 std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
 
 // The parses of one list of words under the headers tried, with the buffers they share.
 class Parser {
  public:
-  explicit Parser(const std::vector<std::uint16_t>& words) : words_(words), at_(words.size() + 1) {}
+  // The kept states are written at each position before they are read: none at the start.
+  explicit Parser(const std::vector<std::uint16_t>& words) : words_(words), at_(new Kept[words.size() + 1]) {}
 
   // The cheapest parse of the words under `header`, as its entries from the first and
   // the bits they take; nothing once `loses` holds for a lower bound of those bits.
@@ -70,81 +90,74 @@ class Parser {
   std::optional<std::pair<std::vector<State>, std::uint32_t>> Parse(const Header& header, Loses loses) {
     const std::size_t n = words_.size();
     const unsigned inlineBits = header.InlineBits();
-    Prepare(header.literal, inlineBits);
+    Prepare(header);
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
+    at_[0].keys[0] = 0, at_[0].words[0] = header.incrementing;
     at_[0].size = 1;
+    at_[0].goesOnSlot = header.incrementing == words_[0] ? 0 : kKeptStates + 1;
     bound_[0] = rest_[0];
-    // Each state offered: its bits, kind, count and slot in a word (the bits highest),
-    // and its incrementing word.
-    std::array<std::uint64_t, kMostCount * (kKeptStates + 1) * 2> offered;
-    std::array<std::uint16_t, offered.size()> offeredWord;
-    std::array<std::uint64_t, offered.size()> order;
-    const auto pack = [](std::uint32_t bits, Kind kind, std::uint32_t count, std::uint32_t from) {
-      return std::uint64_t{bits} << 32 | static_cast<std::uint32_t>(kind) << 24 | count << 16 | from;
-    };
-    const auto unpack = [](std::uint64_t packed, std::uint16_t word) {
-      return State{static_cast<std::uint32_t>(packed >> 32), word, static_cast<Kind>(packed >> 24 & 0xFF),
-                   static_cast<std::uint8_t>(packed >> 16), static_cast<std::uint16_t>(packed)};
+    // The cheapest state offered for each incrementing word at a position, as a key:
+    // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
+    // less its count), then the slot it comes from; the smallest key is the cheapest
+    // state, the first offered of equals. No word is offered between positions.
+    thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
+    std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
+    std::array<std::uint64_t, kKeptStates> order;
+    const auto state = [&](std::size_t to, std::uint16_t word) {
+      const std::uint32_t k = held[word];
+      const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
+      const auto from = static_cast<std::uint16_t>(k & 0xF);
+      const Kind kind = at_[to - count].states[from].incrementing == word
+                            ? Keeping(runs_[to - count], count, inlineBits).first
+                            : Kind::Incrementing;
+      return State{k >> 8, word, kind, count, from};
     };
     for (std::size_t to = 1; to <= n; ++to) {
-      ++stamp_;
       std::size_t count = 0;
-      auto offer = [&](std::uint16_t word, std::uint64_t state) {
-        for (std::uint32_t h = word * 0x9E3779B1u >> 22;; h = (h + 1) % kPlaces) {
-          Place& place = places_[h];
-          if (place.stamp != stamp_) {
-            place = {stamp_, word, static_cast<std::uint16_t>(count)};
-            offeredWord[count] = word, offered[count++] = state;
-            return;
-          }
-          if (place.incrementing == word) {
-            std::uint64_t& held = offered[place.index];
-            held = state >> 32 < held >> 32 ? state : held;  // no branch: which is as good as random
-            return;
-          }
-        }
+      // No branch on whether the word is offered the first time: which is as good as random.
+      auto offer = [&](std::uint16_t word, std::uint32_t k) {
+        const std::uint32_t before = held[word];
+        offered[count] = word;
+        count += before == kNotOffered;
+        held[word] = std::min(before, k);
       };
       for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
         const auto c = static_cast<std::uint8_t>(to - p);
         const Runs& run = runs_[p];
-        // Of the entries of c words that keep the incrementing word, the cheapest (the
-        // first of equals): the literal word's run, a run of one word, else a list.
-        Kind kind = Kind::List;
-        std::uint32_t cost = 7 + c * inlineBits;
-        if (c <= run.literal) kind = Kind::Literal, cost = 6;
-        else if (c <= run.repeat) kind = Kind::Repeat, cost = 7 + inlineBits;
-        else if (c <= run.rising) kind = Kind::Rising, cost = 7 + inlineBits;
-        else if (c <= run.falling) kind = Kind::Falling, cost = 7 + inlineBits;
+        const auto [kind, cost] = Keeping(run, c, inlineBits);
         const bool keeps = kind != Kind::List || c < kMostCount;
+        const std::uint32_t keepKey = cost << 8 | (kMostCount - c) << 4, incrementingKey = 6u << 8 | (kMostCount - c) << 4;
         const Kept& from = at_[p];
+        const std::uint32_t rises = c <= run.rising ? from.goesOnSlot : kKeptStates + 1;
         for (std::uint32_t slot = 0; slot < from.size; ++slot) {
-          const State& state = from.states[slot];
-          const auto fromSlot = static_cast<std::uint16_t>(slot);
-          if (state.incrementing == words_[p] && c <= run.rising)
-            offer(static_cast<std::uint16_t>(state.incrementing + c), pack(state.bits + 6, Kind::Incrementing, c, fromSlot));
-          if (keeps) offer(state.incrementing, pack(state.bits + cost, kind, c, fromSlot));
+          if (slot == rises) offer(static_cast<std::uint16_t>(from.words[slot] + c), from.keys[slot] + incrementingKey);
+          if (keeps) offer(from.words[slot], from.keys[slot] + keepKey);
         }
       }
-      // Keeps the cheapest states, and the one whose incrementing word goes on at `to`.
-      for (std::size_t k = 0; k < count; ++k) order[k] = (offered[k] >> 32) << 16 | k;
+      // Keeps the cheapest states (in order by insertion into the eight cheapest so far),
+      // and the one whose incrementing word goes on at `to`.
       const std::size_t cheapest = std::min(count, kKeptStates);
-      if (count <= kMostCount) {  // a few: in order by insertion
-        for (std::size_t k = 1; k < count; ++k)
-          for (std::size_t j = k; j > 0 && order[j] < order[j - 1]; --j) std::swap(order[j], order[j - 1]);
-      } else {
-        std::partial_sort(order.begin(), order.begin() + cheapest, order.begin() + count);
+      for (std::size_t k = 0, size = 0; k < count; ++k) {
+        const std::uint64_t next = std::uint64_t{held[offered[k]] >> 8} << 16 | k;
+        if (size == kKeptStates && next >= order[size - 1]) continue;
+        std::size_t j = size < kKeptStates ? size++ : size - 1;
+        for (; j > 0 && next < order[j - 1]; --j) order[j] = order[j - 1];
+        order[j] = next;
       }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = unpack(offered[order[k] & 0xFFFF], offeredWord[order[k] & 0xFFFF]);
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(to, offered[order[k] & 0xFFFF]);
       kept.size = static_cast<std::uint32_t>(cheapest);
-      const auto goesOn = [&](const State& state) { return to < n && state.incrementing == words_[to]; };
-      if (count > cheapest && std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn)) {
-        const auto useful = std::find(offeredWord.begin(), offeredWord.begin() + count, to < n ? words_[to] : 0);
-        if (to < n && useful != offeredWord.begin() + count) {
-          const auto k = static_cast<std::size_t>(useful - offeredWord.begin());
-          kept.states[kept.size++] = unpack(offered[k], offeredWord[k]);
-        }
+      const auto goesOn = [&](const State& s) { return to < n && s.incrementing == words_[to]; };
+      if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
+          std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
+        kept.states[kept.size++] = state(to, words_[to]);
+      kept.goesOnSlot = kKeptStates + 1;
+      for (std::uint32_t slot = 0; slot < kept.size; ++slot) {
+        kept.keys[slot] = kept.states[slot].bits << 8 | slot;
+        kept.words[slot] = kept.states[slot].incrementing;
+        if (to < n && kept.words[slot] == words_[to]) kept.goesOnSlot = slot;
       }
+      for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
       // Every parse passes through one of the last 16 positions.
       bound_[to] = kept.states[0].bits + rest_[to];
       if (loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
@@ -165,23 +178,24 @@ class Parser {
   }
 
  private:
-  // Where a state of an incrementing word stands among those offered at a position.
-  struct Place {
-    std::uint32_t stamp;
-    std::uint16_t incrementing;
-    std::uint16_t index;
-  };
-  static constexpr std::size_t kPlaces = 1024;
-
-  // The runs at each position for `literal`, and the fewest bits the words from each
-  // position on could take: as though the incrementing word were always the next word.
-  void Prepare(std::uint16_t literal, unsigned inlineBits) {
-    if (literal_ == literal && inlineBits_ == inlineBits) return;
-    literal_ = literal, inlineBits_ = inlineBits;
+  // The runs at each position for the header's literal word, and the fewest bits the
+  // words from each position on could take: as though the incrementing word were the
+  // next word wherever it could be. The words that incrementing entries write are the
+  // header's incrementing word and those after it in turn, so one can stand at a
+  // position only if those before it stand in order among the words before.
+  void Prepare(const Header& header) {
     const std::size_t n = words_.size();
+    const unsigned inlineBits = header.InlineBits();
     runs_.resize(n);
+    reached_.resize(n);
     rest_.assign(n + 1, 0);
     bound_.assign(n + 1, 0);
+    std::size_t inOrder = 0;  // of the incrementing word and those after it, among the words so far
+    for (std::size_t p = 0; p < n; ++p) {
+      const auto after = static_cast<std::uint16_t>(words_[p] - header.incrementing);
+      inOrder += after == inOrder;
+      reached_[p] = after < inOrder;
+    }
     for (std::size_t p = n; p-- > 0;) {
       const auto room = static_cast<std::uint8_t>(std::min(kMostCount, n - p));
       auto goesOn = [&](bool same, std::uint8_t next) { return same ? std::min<std::uint8_t>(room, next + 1) : 1; };
@@ -191,12 +205,14 @@ class Parser {
       run.repeat = goesOn(!last && next == word, last ? 0 : runs_[p + 1].repeat);
       run.rising = goesOn(!last && next == static_cast<std::uint16_t>(word + 1), last ? 0 : runs_[p + 1].rising);
       run.falling = goesOn(!last && next == static_cast<std::uint16_t>(word - 1), last ? 0 : runs_[p + 1].falling);
-      run.literal = word != literal ? 0 : goesOn(!last && next == literal, last ? 0 : runs_[p + 1].literal);
+      run.literal = word != header.literal ? 0 : goesOn(!last && next == header.literal, last ? 0 : runs_[p + 1].literal);
+      const std::uint8_t incrementing = reached_[p] ? run.rising : 0;
+      const std::uint8_t sameBits = std::max({run.repeat, run.rising, run.falling});
       std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
       for (std::size_t c = 1; c <= room; ++c) {
         std::uint32_t cost = 7 + static_cast<std::uint32_t>(c) * inlineBits;
-        if (c <= std::max(run.literal, run.rising)) cost = 6;
-        else if (c <= std::max(run.repeat, run.falling)) cost = 7 + inlineBits;
+        if (c <= std::max(run.literal, incrementing)) cost = 6;
+        else if (c <= sameBits) cost = 7 + inlineBits;
         else if (c == kMostCount) continue;
         fewest = std::min(fewest, cost + rest_[p + c]);
       }
@@ -205,13 +221,10 @@ class Parser {
   }
 
   const std::vector<std::uint16_t>& words_;
-  std::vector<Kept> at_;
+  std::unique_ptr<Kept[]> at_;
   std::vector<Runs> runs_;
   std::vector<std::uint32_t> rest_, bound_;
-  std::optional<std::uint16_t> literal_;
-  unsigned inlineBits_ = 0;
-  std::array<Place, kPlaces> places_{};
-  std::uint32_t stamp_ = 0;
+  std::vector<bool> reached_;
 };
 
 std::vector<std::uint8_t> Write(const std::vector<std::uint16_t>& words, const Header& header,

@@ -18,19 +18,26 @@ constexpr std::int32_t kNone = INT32_MIN;    // no node
 constexpr std::int32_t kTop = INT32_MIN + 1;  // the parent of a root
 constexpr std::int32_t kOut = INT32_MIN + 2;  // the parent of a position not in the tree
 
-// How many leading bytes two keys share, 0 to 18: eight at a time.
-std::int32_t Shared(const std::uint8_t* a, const std::uint8_t* b) {
-  for (std::int32_t i = 0; i < 16; i += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a + i, 8);
-    std::memcpy(&y, b + i, 8);
-    if (x != y) {
-      const std::uint64_t differ = x ^ y;
-      const int bit = std::endian::native == std::endian::little ? std::countr_zero(differ) : std::countl_zero(differ);
-      return i + bit / 8;
-    }
-  }
-  return a[16] != b[16] ? 16 : a[17] != b[17] ? 17 : 18;
+// The eight bytes at `at` as a big-endian number: of two, the larger is the later in
+// byte order.
+std::uint64_t BigEndian(const std::uint8_t* at) {
+  std::uint64_t value = 0;
+  for (int k = 0; k < 8; ++k) value = value << 8 | at[k];
+  return value;
+}
+
+// How many leading bytes two keys share, 0 to 18, and whether the first is the later
+// in byte order: eight bytes at a time, in registers.
+struct Comparison {
+  std::int32_t shared;
+  bool later;
+};
+Comparison Compare(const std::uint8_t* a, const std::uint8_t* b) {
+  const std::uint64_t a0 = BigEndian(a), b0 = BigEndian(b), a1 = BigEndian(a + 8), b1 = BigEndian(b + 8);
+  if (a0 != b0) return {std::countl_zero(a0 ^ b0) / 8, a0 > b0};
+  if (a1 != b1) return {8 + std::countl_zero(a1 ^ b1) / 8, a1 > b1};
+  const std::uint32_t a2 = a[16] << 8 | a[17], b2 = b[16] << 8 | b[17];
+  return {16 + (std::countl_zero(a2 ^ b2) - 16) / 8, a2 > b2};
 }
 
 // The candidates in the tree, as the games' compressor kept them: a tree for each first
@@ -56,24 +63,27 @@ class CandidateTree {
   Found Insert(std::int32_t q) {
     const std::uint8_t* key = Key(q);
     Node& node = At(q);
-    node.left = node.right = kNone;
+    node.child = {kNone, kNone};
     std::int32_t parent = kTop;
     std::int32_t* link = &roots_[key[0]];
     Found found;
     for (std::int32_t p = *link; p != kNone; p = *link) {
       const std::uint8_t* other = Key(p);
-      const std::int32_t i = Shared(key, other);
-      if (i > found.length) found = {i, p};
+      const auto [i, later] = Compare(key, other);
+      // No branch (which is as good as random): a mask of all ones where this match is longer.
+      const std::int32_t longer = -static_cast<std::int32_t>(i > found.length);
+      found.node ^= (found.node ^ p) & longer;
+      found.length = std::max(found.length, i);
       if (i == kKey) {  // the same key: q takes p's place
         node = At(p);
-        if (node.left != kNone) At(node.left).parent = q;
-        if (node.right != kNone) At(node.right).parent = q;
+        for (const std::int32_t child : node.child)
+          if (child != kNone) At(child).parent = q;
         *link = q;
         At(p).parent = kOut;
         return found;
       }
       parent = p;
-      link = key[i] > other[i] ? &At(p).right : &At(p).left;
+      link = &At(p).child[later];  // no branch: which is as good as random
     }
     *link = q;
     node.parent = parent;
@@ -84,20 +94,20 @@ class CandidateTree {
   void Delete(std::int32_t p) {
     Node& node = At(p);
     if (node.parent == kOut) return;
-    if (node.left == kNone) {
-      Replace(p, node.right);
-    } else if (node.right == kNone) {
-      Replace(p, node.left);
+    if (node.left() == kNone) {
+      Replace(p, node.right());
+    } else if (node.right() == kNone) {
+      Replace(p, node.left());
     } else {
-      std::int32_t s = node.left;  // the largest of the left subtree
-      while (At(s).right != kNone) s = At(s).right;
-      if (s != node.left) {
-        Replace(s, At(s).left);
-        At(s).left = node.left;
-        At(node.left).parent = s;
+      std::int32_t s = node.left();  // the largest of the left subtree
+      while (At(s).right() != kNone) s = At(s).right();
+      if (s != node.left()) {
+        Replace(s, At(s).left());
+        At(s).left() = node.left();
+        At(node.left()).parent = s;
       }
-      At(s).right = node.right;
-      At(node.right).parent = s;
+      At(s).right() = node.right();
+      At(node.right()).parent = s;
       Replace(p, s);
     }
     node.parent = kOut;
@@ -105,7 +115,10 @@ class CandidateTree {
 
  private:
   struct Node {
-    std::int32_t parent, left, right;
+    std::int32_t parent;
+    std::array<std::int32_t, 2> child;  // the smaller keys', the larger keys'
+    std::int32_t& left() { return child[0]; }
+    std::int32_t& right() { return child[1]; }
   };
 
   const std::uint8_t* Key(std::int32_t q) const { return bytes_.data() + (q + kKey); }
@@ -118,7 +131,7 @@ class CandidateTree {
     if (parent == kTop)
       roots_[Key(p)[0]] = q;
     else
-      (At(parent).left == p ? At(parent).left : At(parent).right) = q;
+      (At(parent).left() == p ? At(parent).left() : At(parent).right()) = q;
     if (q != kNone) At(q).parent = parent;
   }
 
