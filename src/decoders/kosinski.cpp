@@ -200,10 +200,12 @@ std::pair<Walk, std::size_t> FastWalk(std::span<const std::uint8_t> input, std::
   if (!load()) return ended(Stop::Truncated);
   for (;;) {
     // Literals whose bits are not the descriptor's last, at once.
-    const auto run = std::min(static_cast<unsigned>(std::countr_one(descriptor)), bits - 1);
-    if (run > 1 && end - in >= 16 && kKosinskiCapacity - length >= run) {
-      std::memcpy(out + length, in, 16);  // the run's bytes, and some that later commands write again
-      in += run, length += run, descriptor >>= run, bits -= run;
+    if ((descriptor & 1u) != 0) {
+      const auto run = std::min(static_cast<unsigned>(std::countr_one(descriptor)), bits - 1);
+      if (end - in >= 16 && kKosinskiCapacity - length >= run) {
+        std::memcpy(out + length, in, 16);  // the run's bytes, and some that later commands write again
+        in += run, length += run, descriptor >>= run, bits -= run;
+      }
     }
     std::size_t distance, count;
     if (end - in >= 5) {  // a next descriptor and a command's bytes are there: no check
