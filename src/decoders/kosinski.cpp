@@ -116,27 +116,54 @@ std::uint8_t* Scratch() {
   return scratch.get();
 }
 
+// The eight bytes at `at`, the first the lowest; and stored so.
+inline std::uint64_t LoadLittle(const std::uint8_t* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+inline void StoreLittle(std::uint8_t* at, std::uint64_t word) {
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  std::memcpy(at, &word, 8);
+}
+
 // Copies `count` bytes from `distance` back, forward, so that a copy longer than its
-// distance repeats what it has just written: 16 or 8 bytes at a time where the distance
-// allows (or the copy is no longer than it), else 8 at a time from a whole number of
-// periods back once 8 are written. May write up to 15 bytes past the copy's end.
+// distance repeats what it has just written. From 8 back on, 16 bytes at a time, each
+// read (before it is written when the copy reaches past its start) from as far back as
+// the distance, or 16 when it is longer: the period's repeats are copied from those just
+// written, read at the address of one whole store. Below 8, a word of whole periods
+// (the first `distance` bytes times a word of ones spaced a period apart) is stored again
+// and again. May write up to 15 bytes past the copy's end.
 inline void CopyBack(std::uint8_t* to, std::size_t distance, std::size_t count) {
   const std::uint8_t* from = to - distance;
-  if (distance >= 16 || count <= distance) {  // each 16 bytes read before they are written
-    for (std::size_t i = 0; i < count; i += 16) {
+  if (distance >= 8) {
+    const std::size_t step = std::min<std::size_t>(distance, 16);
+    for (std::size_t i = 0;; i += step) {
       std::uint8_t chunk[16];  // a load and a store: the two may overlap past the copy's end
       std::memcpy(chunk, from + i, 16);
       std::memcpy(to + i, chunk, 16);
+      if (i + step >= count) break;
     }
-  } else if (distance >= 8) {
-    for (std::size_t i = 0; i < count; i += 8) std::memcpy(to + i, from + i, 8);
-  } else if (distance == 1) {
-    std::memset(to, *from, count);
-  } else {
-    for (std::size_t i = 0; i < 8; ++i) to[i] = from[i];
-    const std::size_t periods = (8 + distance - 1) / distance * distance;
-    for (std::size_t i = 8; i < count; i += 8) std::memcpy(to + i, to + i - periods, 8);
+    return;
   }
+  // By distance: the mask of its first bytes, the ones, the bytes of whole periods in a word.
+  static constexpr std::uint64_t kMasks[8] = {0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFF, 0xFFFFFFFFFFFF,
+                                              0xFFFFFFFFFFFFFF};
+  static constexpr std::uint64_t kOnes[8] = {0,
+                                             0x0101010101010101,
+                                             0x0001000100010001,
+                                             0x0001000001000001,
+                                             0x0000000100000001,
+                                             0x0000010000000001,
+                                             0x0001000000000001,
+                                             0x0100000000000001};
+  static constexpr std::uint8_t kSteps[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+  const std::uint64_t word = (LoadLittle(from) & kMasks[distance]) * kOnes[distance];
+  const std::size_t step = kSteps[distance];
+  StoreLittle(to, word);
+  StoreLittle(to + step, word);
+  for (std::size_t i = 2 * step; i < count; i += step) StoreLittle(to + i, word);
 }
 
 // The walk of a stream whose bytes are all in memory, as KosinskiWalker's, in fewer
@@ -173,10 +200,12 @@ std::pair<Walk, std::size_t> FastWalk(std::span<const std::uint8_t> input, std::
   if (!load()) return ended(Stop::Truncated);
   for (;;) {
     // Literals whose bits are not the descriptor's last, at once.
-    const auto run = std::min(static_cast<unsigned>(std::countr_one(descriptor)), bits - 1);
-    if (run > 1 && end - in >= 16 && kKosinskiCapacity - length >= run) {
-      std::memcpy(out + length, in, 16);  // the run's bytes, and some that later commands write again
-      in += run, length += run, descriptor >>= run, bits -= run;
+    if ((descriptor & 1u) != 0) {
+      const auto run = std::min(static_cast<unsigned>(std::countr_one(descriptor)), bits - 1);
+      if (end - in >= 16 && kKosinskiCapacity - length >= run) {
+        std::memcpy(out + length, in, 16);  // the run's bytes, and some that later commands write again
+        in += run, length += run, descriptor >>= run, bits -= run;
+      }
     }
     std::size_t distance, count;
     if (end - in >= 5) {  // a next descriptor and a command's bytes are there: no check
