@@ -65,6 +65,8 @@ Command AddExtract(CLI::App& app, Arguments& a) {
   return {command, [&a](const cli::Streams& s) {
             std::vector<std::string> roms = a.batch.operands;
             std::string outDir = a.outDirOption;
+            if (!outDir.empty() && !roms.empty() && roms.back() == outDir && (roms.size() > 1 || !a.romOption.empty()))
+              roms.pop_back();  // OUT_DIR and --out-dir, the same folder named twice
             if (outDir.empty() && !roms.empty() && (roms.size() > 1 || !a.romOption.empty())) {
               outDir = roms.back();
               roms.pop_back();
