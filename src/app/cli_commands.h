@@ -97,8 +97,9 @@ int ImportPng(const std::string& image, const std::string& out, const ImportArgs
 
 // Decodes every block that the catalogue `catalogue` lists into a file of `outDir`; with
 // no catalogue named, the one of the ROM IdentifyRom finds (said on standard error), and
-// a usage error when it finds none. An `outDir` of "-" is a usage error.
+// a usage error when it finds none. An `outDir` of "-" is a usage error. No file is
+// written over one of `otherRoms`, the other ROM images of the same command.
 int Extract(const CatalogueLocation& folder, const std::string& catalogue, const std::string& rom,
-            const std::string& outDir, const Streams& streams);
+            const std::string& outDir, const Streams& streams, const std::vector<std::string>& otherRoms = {});
 
 }  // namespace quarvel::cli

@@ -99,17 +99,19 @@ Command AddExtract(CLI::App& app, Arguments& a) {
               folders[input.name] = stem;
             }
             const CatalogueLocation catalogues = Folder(a);
+            std::vector<std::string> all;  // none is written over by another's extraction
+            for (const auto& input : inputs) all.push_back(input.name);
             return ForEachInput(inputs, a.batch.jobs, {.titled = true}, WithJson(s, a.json),
                                 [&](const std::string& rom, const Streams& one) {
                                   const std::string into =
                                       several ? PathToUtf8(PathFromUtf8(outDir) / PathFromUtf8(folders.at(rom))) : outDir;
-                                  return cli::Extract(catalogues, a.catalogue, rom, into, one);
+                                  return cli::Extract(catalogues, a.catalogue, rom, into, one, all);
                                 });
           }};
 }
 
 int Extract(const CatalogueLocation& folder, const std::string& name, const std::string& rom,
-            const std::string& outDir, const Streams& streams) {
+            const std::string& outDir, const Streams& streams, const std::vector<std::string>& otherRoms) {
   if (outDir == "-") {
     return streams.Error("extract writes a file for each block into a folder, not to standard output: name a folder "
                          "('./-' for one named '-')", kUsage);
@@ -128,6 +130,8 @@ int Extract(const CatalogueLocation& folder, const std::string& name, const std:
     catalogue = std::move(*read);
   }
   ProtectedFiles protect = CataloguesProtected(folder);
+  for (const auto& other : otherRoms)
+    if (other != "-") protect.Add(PathFromUtf8(other), "a ROM image being extracted");
   const auto input = RomInput::Open(rom, protect, streams);
   if (!input) return input.error();
   if (!catalogue) {

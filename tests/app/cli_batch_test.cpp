@@ -115,5 +115,17 @@ TEST_F(CliBatch, ReportsBesideDataAndOneInputCommands) {
   }
 }
 
+// One ROM image's extraction never writes over another ROM image of the same command.
+TEST_F(CliBatch, ExtractionSparesTheOtherRoms) {
+  const fs::path other = dir_ / "out" / "a" / "00000400_nemesis_Demo_logotipo_(Nemesis).dat";
+  fs::create_directories(other.parent_path());
+  fs::copy_file(dir_ / "roms" / "b.bin", other);
+  const auto run = Run({"extract", "--out-dir", Path("out"), "--catalogue", "Custom", "--catalogue-dir", QUARVEL_BIN_DIR,
+                        Path("roms/a.bin"), other.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("is a ROM image being extracted; it is never written"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadFile(other), testing::ReadFile(dir_ / "roms" / "b.bin"));
+}
+
 }  // namespace
 }  // namespace quarvel
