@@ -70,6 +70,7 @@ std::pair<Kind, std::uint32_t> Keeping(const Runs& run, std::uint32_t count, uns
 }
 
 constexpr std::uint32_t kNotOffered = ~std::uint32_t{0};
+constexpr std::uint32_t kFar = 1u << 30;  // more bits than any words take
 
 // The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
 std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
@@ -188,7 +189,10 @@ class Parser {
     const unsigned inlineBits = header.InlineBits();
     runs_.resize(n);
     reached_.resize(n);
-    rest_.assign(n + 1, 0);
+    rest_.assign(n + kMostCount, kFar);
+    rest_[n] = 0;
+    std::array<std::uint32_t, kMostCount> lists;  // the bits of a list of each length
+    for (std::uint32_t c = 0; c < kMostCount; ++c) lists[c] = 7 + c * inlineBits;
     bound_.assign(n + 1, 0);
     std::size_t inOrder = 0;  // of the incrementing word and those after it, among the words so far
     for (std::size_t p = 0; p < n; ++p) {
@@ -208,14 +212,13 @@ class Parser {
       run.literal = word != header.literal ? 0 : goesOn(!last && next == header.literal, last ? 0 : runs_[p + 1].literal);
       const std::uint8_t incrementing = reached_[p] ? run.rising : 0;
       const std::uint8_t sameBits = std::max({run.repeat, run.rising, run.falling});
-      std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
-      for (std::size_t c = 1; c <= room; ++c) {
-        std::uint32_t cost = 7 + static_cast<std::uint32_t>(c) * inlineBits;
-        if (c <= std::max(run.literal, incrementing)) cost = 6;
-        else if (c <= sameBits) cost = 7 + inlineBits;
-        else if (c == kMostCount) continue;
-        fewest = std::min(fewest, cost + rest_[p + c]);
-      }
+      // The fewest bits from a position on are never more than from the one before (the
+      // first entry, a word shorter, takes no more), so an entry of a run is cheapest as
+      // long as it can be; a list takes no fewer bits than one, a list of one word as many.
+      const std::uint8_t free = std::max(run.literal, incrementing);
+      std::uint32_t fewest = 7 + inlineBits + rest_[p + sameBits];
+      if (free != 0) fewest = std::min(fewest, 6 + rest_[p + free]);
+      for (std::size_t c = 2; c < kMostCount; ++c) fewest = std::min(fewest, lists[c] + rest_[p + c]);
       rest_[p] = fewest;
     }
   }
