@@ -97,6 +97,7 @@ class Parser {
     at_[0].size = 1;
     at_[0].goesOnSlot = header.incrementing == words_[0] ? 0 : kKeptStates + 1;
     bound_[0] = rest_[0];
+    if (loses(rest_[0])) return std::nullopt;
     // The cheapest state offered for each incrementing word at a position, as a key:
     // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
     // less its count), then the slot it comes from; the smallest key is the cheapest
@@ -159,9 +160,9 @@ class Parser {
         if (to < n && kept.words[slot] == words_[to]) kept.goesOnSlot = slot;
       }
       for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
-      // Every parse passes through one of the last 16 positions.
+      // Every parse passes through one of the last 16 positions: looked at every 16th.
       bound_[to] = kept.states[0].bits + rest_[to];
-      if (loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
+      if (to % kMostCount == 0 && loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
                                   bound_.begin() + static_cast<std::ptrdiff_t>(to) + 1)))
         return std::nullopt;
     }
