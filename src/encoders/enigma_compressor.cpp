@@ -126,15 +126,19 @@ class Parser {
       for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
         const auto c = static_cast<std::uint8_t>(to - p);
         const Runs& run = runs_[p];
-        const auto [kind, cost] = Keeping(run, c, inlineBits);
-        const bool keeps = kind != Kind::List || c < kMostCount;
+        const std::uint32_t same = std::max({run.repeat, run.rising, run.falling});
+        const std::uint32_t cost = c <= run.literal ? 6 : c <= same ? 7 + inlineBits : 7 + c * inlineBits;
         const std::uint32_t keepKey = cost << 8 | (kMostCount - c) << 4, incrementingKey = 6u << 8 | (kMostCount - c) << 4;
         const Kept& from = at_[p];
+        // The states before the one whose incrementing word goes on, its run, then the others.
         const std::uint32_t rises = c <= run.rising ? from.goesOnSlot : kKeptStates + 1;
-        for (std::uint32_t slot = 0; slot < from.size; ++slot) {
-          if (slot == rises) offer(static_cast<std::uint16_t>(from.words[slot] + c), from.keys[slot] + incrementingKey);
-          if (keeps) offer(from.words[slot], from.keys[slot] + keepKey);
-        }
+        const bool keeps = c < kMostCount || c <= std::max<std::uint32_t>(run.literal, same);  // not a list of 16
+        const std::uint32_t split = std::min(rises, from.size);
+        if (keeps)
+          for (std::uint32_t slot = 0; slot < split; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
+        if (rises < from.size) offer(static_cast<std::uint16_t>(from.words[rises] + c), from.keys[rises] + incrementingKey);
+        if (keeps)
+          for (std::uint32_t slot = split; slot < from.size; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
       }
       // Keeps the cheapest states (in order by insertion into the eight cheapest so far),
       // and the one whose incrementing word goes on at `to`.
