@@ -28,7 +28,7 @@ struct Header {
 
 // A way to have written the words up to a position: its cost in bits, the incrementing
 // word's value there, and the entry that led to it from the state `from` of the
-// position `count` words back.
+// position `count` words back (its kind found only for the parse taken).
 struct State {
   std::uint32_t bits;
   std::uint16_t incrementing;
@@ -105,14 +105,10 @@ class Parser {
     thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
     std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
     std::array<std::uint64_t, kKeptStates> order;
-    const auto state = [&](std::size_t to, std::uint16_t word) {
+    const auto state = [&](std::uint16_t word) {
       const std::uint32_t k = held[word];
       const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
-      const auto from = static_cast<std::uint16_t>(k & 0xF);
-      const Kind kind = at_[to - count].states[from].incrementing == word
-                            ? Keeping(runs_[to - count], count, inlineBits).first
-                            : Kind::Incrementing;
-      return State{k >> 8, word, kind, count, from};
+      return State{k >> 8, word, Kind::List, count, static_cast<std::uint16_t>(k & 0xF)};
     };
     for (std::size_t to = 1; to <= n; ++to) {
       std::size_t count = 0;
@@ -151,12 +147,12 @@ class Parser {
         order[j] = next;
       }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(to, offered[order[k] & 0xFFFF]);
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(offered[order[k] & 0xFFFF]);
       kept.size = static_cast<std::uint32_t>(cheapest);
       const auto goesOn = [&](const State& s) { return to < n && s.incrementing == words_[to]; };
       if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
           std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
-        kept.states[kept.size++] = state(to, words_[to]);
+        kept.states[kept.size++] = state(words_[to]);
       kept.goesOnSlot = kKeptStates + 1;
       for (std::uint32_t slot = 0; slot < kept.size; ++slot) {
         kept.keys[slot] = kept.states[slot].bits << 8 | slot;
@@ -174,7 +170,11 @@ class Parser {
     std::vector<State> entries;
     std::uint32_t slot = 0;  // the cheapest at the end
     for (std::size_t p = n; p > 0;) {
-      const State& state = at_[p].states[slot];
+      State state = at_[p].states[slot];
+      const std::size_t start = p - state.count;
+      state.kind = at_[start].states[state.from].incrementing == state.incrementing
+                       ? Keeping(runs_[start], state.count, inlineBits).first
+                       : Kind::Incrementing;
       entries.push_back(state);
       slot = state.from;
       p -= state.count;
