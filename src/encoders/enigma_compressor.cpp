@@ -47,7 +47,7 @@ constexpr std::size_t kMostCount = 16;
 struct Kept {
   std::array<State, kKeptStates + 1> states;
   std::array<std::uint32_t, kKeptStates + 1> keys;
-  std::array<std::uint16_t, kKeptStates + 1> words;
+  std::array<std::uint32_t, kKeptStates + 1> words;
   std::uint32_t size;
   std::uint32_t goesOnSlot;
 };
@@ -70,6 +70,9 @@ std::pair<Kind, std::uint32_t> Keeping(const Runs& run, std::uint32_t count, uns
 }
 
 constexpr std::uint32_t kNotOffered = ~std::uint32_t{0};
+// In place of the words of the slots a position does not fill, each slot its own: held as
+// offered from the start, so the loop over a position's slots goes over all of them.
+constexpr std::uint32_t kNoWord = std::uint32_t{1} << 16;
 constexpr std::uint32_t kFar = 1u << 30;  // more bits than any words take
 
 // The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
@@ -93,7 +96,9 @@ class Parser {
     const unsigned inlineBits = header.InlineBits();
     Prepare(header);
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
-    at_[0].keys[0] = 0, at_[0].words[0] = header.incrementing;
+    at_[0].keys.fill(0);
+    for (std::uint32_t slot = 0; slot <= kKeptStates; ++slot) at_[0].words[slot] = kNoWord + slot;
+    at_[0].words[0] = header.incrementing;
     at_[0].size = 1;
     at_[0].goesOnSlot = header.incrementing == words_[0] ? 0 : kKeptStates + 1;
     bound_[0] = rest_[0];
@@ -102,8 +107,12 @@ class Parser {
     // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
     // less its count), then the slot it comes from; the smallest key is the cheapest
     // state, the first offered of equals. No word is offered between positions.
-    thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
-    std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
+    thread_local std::vector<std::uint32_t> held = [] {
+      std::vector<std::uint32_t> none(kNoWord + kKeptStates + 1, kNotOffered);
+      std::fill(none.begin() + kNoWord, none.end(), 0);
+      return none;
+    }();
+    std::array<std::uint32_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
     std::array<std::uint64_t, kKeptStates> order;
     const auto state = [&](std::uint16_t word) {
       const std::uint32_t k = held[word];
@@ -113,7 +122,7 @@ class Parser {
     for (std::size_t to = 1; to <= n; ++to) {
       std::size_t count = 0;
       // No branch on whether the word is offered the first time: which is as good as random.
-      auto offer = [&](std::uint16_t word, std::uint32_t k) {
+      auto offer = [&](std::uint32_t word, std::uint32_t k) {
         const std::uint32_t before = held[word];
         offered[count] = word;
         count += before == kNotOffered;
@@ -129,12 +138,12 @@ class Parser {
         // The states before the one whose incrementing word goes on, its run, then the others.
         const std::uint32_t rises = c <= run.rising ? from.goesOnSlot : kKeptStates + 1;
         const bool keeps = c < kMostCount || c <= std::max<std::uint32_t>(run.literal, same);  // not a list of 16
-        const std::uint32_t split = std::min(rises, from.size);
+        const std::uint32_t split = std::min<std::uint32_t>(rises, kKeptStates + 1);
         if (keeps)
           for (std::uint32_t slot = 0; slot < split; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
         if (rises < from.size) offer(static_cast<std::uint16_t>(from.words[rises] + c), from.keys[rises] + incrementingKey);
         if (keeps)
-          for (std::uint32_t slot = split; slot < from.size; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
+          for (std::uint32_t slot = split; slot <= kKeptStates; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
       }
       // Keeps the cheapest states (in order by insertion into the eight cheapest so far),
       // and the one whose incrementing word goes on at `to`.
@@ -147,16 +156,17 @@ class Parser {
         order[j] = next;
       }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(offered[order[k] & 0xFFFF]);
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(static_cast<std::uint16_t>(offered[order[k] & 0xFFFF]));
       kept.size = static_cast<std::uint32_t>(cheapest);
       const auto goesOn = [&](const State& s) { return to < n && s.incrementing == words_[to]; };
       if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
           std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
         kept.states[kept.size++] = state(words_[to]);
       kept.goesOnSlot = kKeptStates + 1;
-      for (std::uint32_t slot = 0; slot < kept.size; ++slot) {
-        kept.keys[slot] = kept.states[slot].bits << 8 | slot;
-        kept.words[slot] = kept.states[slot].incrementing;
+      for (std::uint32_t slot = 0; slot <= kKeptStates; ++slot) {
+        const bool fills = slot < kept.size;
+        kept.keys[slot] = fills ? kept.states[slot].bits << 8 | slot : 0;
+        kept.words[slot] = fills ? kept.states[slot].incrementing : kNoWord + slot;
         if (to < n && kept.words[slot] == words_[to]) kept.goesOnSlot = slot;
       }
       for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
