@@ -41,17 +41,15 @@ EnigmaHeader AccurateEnigmaHeader(std::span<const std::uint16_t> words) {
     if ((word & kTileIndex) != 0 && (!smallestWithIndex || word < *smallestWithIndex)) smallestWithIndex = word;
   }
   header.lowBits = static_cast<unsigned>(std::bit_width(largestIndex));
-  // The most frequent word, the smallest of equals: the first of the longest run of the
-  // words in value order.
-  std::vector<std::uint16_t> sorted(words.begin(), words.end());
-  std::sort(sorted.begin(), sorted.end());
+  // The most frequent word, the smallest of equals: counted word by word, the counts
+  // back to 0 after.
+  thread_local std::vector<std::uint32_t> counts(std::size_t{1} << 16, 0);
   std::size_t mostCount = 0;
-  for (std::size_t at = 0; at < sorted.size();) {
-    const std::size_t end = static_cast<std::size_t>(std::upper_bound(sorted.begin() + static_cast<std::ptrdiff_t>(at),
-                                                                      sorted.end(), sorted[at]) - sorted.begin());
-    if (end - at > mostCount) mostCount = end - at, header.literal = sorted[at];
-    at = end;
+  for (const auto word : words) {
+    const std::size_t count = ++counts[word];
+    if (count > mostCount || (count == mostCount && word < header.literal)) mostCount = count, header.literal = word;
   }
+  for (const auto word : words) counts[word] = 0;
   header.incrementing = words.front();
   if (smallestWithIndex && words.front() != static_cast<std::uint16_t>(*smallestWithIndex - 1))
     header.incrementing = *smallestWithIndex;

@@ -28,7 +28,7 @@ struct Header {
 
 // A way to have written the words up to a position: its cost in bits, the incrementing
 // word's value there, and the entry that led to it from the state `from` of the
-// position `count` words back.
+// position `count` words back (its kind found only for the parse taken).
 struct State {
   std::uint32_t bits;
   std::uint16_t incrementing;
@@ -47,7 +47,7 @@ constexpr std::size_t kMostCount = 16;
 struct Kept {
   std::array<State, kKeptStates + 1> states;
   std::array<std::uint32_t, kKeptStates + 1> keys;
-  std::array<std::uint16_t, kKeptStates + 1> words;
+  std::array<std::uint32_t, kKeptStates + 1> words;
   std::uint32_t size;
   std::uint32_t goesOnSlot;
 };
@@ -70,6 +70,10 @@ std::pair<Kind, std::uint32_t> Keeping(const Runs& run, std::uint32_t count, uns
 }
 
 constexpr std::uint32_t kNotOffered = ~std::uint32_t{0};
+// In place of the words of the slots a position does not fill, each slot its own: held as
+// offered from the start, so the loop over a position's slots goes over all of them.
+constexpr std::uint32_t kNoWord = std::uint32_t{1} << 16;
+constexpr std::uint32_t kFar = 1u << 30;  // more bits than any words take
 
 // The bytes of the stream whose entries take `bits`: the header, the end entry, and no padding.
 std::uint64_t StreamBytes(std::uint64_t bits) { return 6 + (bits + 7 + 7) / 8; }
@@ -92,30 +96,33 @@ class Parser {
     const unsigned inlineBits = header.InlineBits();
     Prepare(header);
     at_[0].states[0] = {0, header.incrementing, Kind::List, 0, 0};
-    at_[0].keys[0] = 0, at_[0].words[0] = header.incrementing;
+    at_[0].keys.fill(0);
+    for (std::uint32_t slot = 0; slot <= kKeptStates; ++slot) at_[0].words[slot] = kNoWord + slot;
+    at_[0].words[0] = header.incrementing;
     at_[0].size = 1;
     at_[0].goesOnSlot = header.incrementing == words_[0] ? 0 : kKeptStates + 1;
     bound_[0] = rest_[0];
+    if (loses(rest_[0])) return std::nullopt;
     // The cheapest state offered for each incrementing word at a position, as a key:
     // its bits (fewer than 2^24: at most 23 a word), then how far back it comes from (16
     // less its count), then the slot it comes from; the smallest key is the cheapest
     // state, the first offered of equals. No word is offered between positions.
-    thread_local std::vector<std::uint32_t> held(std::size_t{1} << 16, kNotOffered);
-    std::array<std::uint16_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
+    thread_local std::vector<std::uint32_t> held = [] {
+      std::vector<std::uint32_t> none(kNoWord + kKeptStates + 1, kNotOffered);
+      std::fill(none.begin() + kNoWord, none.end(), 0);
+      return none;
+    }();
+    std::array<std::uint32_t, kMostCount * (kKeptStates + 1) * 2> offered;  // each word once, in order
     std::array<std::uint64_t, kKeptStates> order;
-    const auto state = [&](std::size_t to, std::uint16_t word) {
+    const auto state = [&](std::uint16_t word) {
       const std::uint32_t k = held[word];
       const auto count = static_cast<std::uint8_t>(kMostCount - (k >> 4 & 0xF));
-      const auto from = static_cast<std::uint16_t>(k & 0xF);
-      const Kind kind = at_[to - count].states[from].incrementing == word
-                            ? Keeping(runs_[to - count], count, inlineBits).first
-                            : Kind::Incrementing;
-      return State{k >> 8, word, kind, count, from};
+      return State{k >> 8, word, Kind::List, count, static_cast<std::uint16_t>(k & 0xF)};
     };
     for (std::size_t to = 1; to <= n; ++to) {
       std::size_t count = 0;
       // No branch on whether the word is offered the first time: which is as good as random.
-      auto offer = [&](std::uint16_t word, std::uint32_t k) {
+      auto offer = [&](std::uint32_t word, std::uint32_t k) {
         const std::uint32_t before = held[word];
         offered[count] = word;
         count += before == kNotOffered;
@@ -124,15 +131,19 @@ class Parser {
       for (std::size_t p = to > kMostCount ? to - kMostCount : 0; p < to; ++p) {
         const auto c = static_cast<std::uint8_t>(to - p);
         const Runs& run = runs_[p];
-        const auto [kind, cost] = Keeping(run, c, inlineBits);
-        const bool keeps = kind != Kind::List || c < kMostCount;
+        const std::uint32_t same = std::max({run.repeat, run.rising, run.falling});
+        const std::uint32_t cost = c <= run.literal ? 6 : c <= same ? 7 + inlineBits : 7 + c * inlineBits;
         const std::uint32_t keepKey = cost << 8 | (kMostCount - c) << 4, incrementingKey = 6u << 8 | (kMostCount - c) << 4;
         const Kept& from = at_[p];
+        // The states before the one whose incrementing word goes on, its run, then the others.
         const std::uint32_t rises = c <= run.rising ? from.goesOnSlot : kKeptStates + 1;
-        for (std::uint32_t slot = 0; slot < from.size; ++slot) {
-          if (slot == rises) offer(static_cast<std::uint16_t>(from.words[slot] + c), from.keys[slot] + incrementingKey);
-          if (keeps) offer(from.words[slot], from.keys[slot] + keepKey);
-        }
+        const bool keeps = c < kMostCount || c <= std::max<std::uint32_t>(run.literal, same);  // not a list of 16
+        const std::uint32_t split = std::min<std::uint32_t>(rises, kKeptStates + 1);
+        if (keeps)
+          for (std::uint32_t slot = 0; slot < split; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
+        if (rises < from.size) offer(static_cast<std::uint16_t>(from.words[rises] + c), from.keys[rises] + incrementingKey);
+        if (keeps)
+          for (std::uint32_t slot = split; slot <= kKeptStates; ++slot) offer(from.words[slot], from.keys[slot] + keepKey);
       }
       // Keeps the cheapest states (in order by insertion into the eight cheapest so far),
       // and the one whose incrementing word goes on at `to`.
@@ -145,22 +156,23 @@ class Parser {
         order[j] = next;
       }
       Kept& kept = at_[to];
-      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(to, offered[order[k] & 0xFFFF]);
+      for (std::size_t k = 0; k < cheapest; ++k) kept.states[k] = state(static_cast<std::uint16_t>(offered[order[k] & 0xFFFF]));
       kept.size = static_cast<std::uint32_t>(cheapest);
       const auto goesOn = [&](const State& s) { return to < n && s.incrementing == words_[to]; };
       if (count > cheapest && to < n && held[words_[to]] != kNotOffered &&
           std::none_of(kept.states.begin(), kept.states.begin() + cheapest, goesOn))
-        kept.states[kept.size++] = state(to, words_[to]);
+        kept.states[kept.size++] = state(words_[to]);
       kept.goesOnSlot = kKeptStates + 1;
-      for (std::uint32_t slot = 0; slot < kept.size; ++slot) {
-        kept.keys[slot] = kept.states[slot].bits << 8 | slot;
-        kept.words[slot] = kept.states[slot].incrementing;
+      for (std::uint32_t slot = 0; slot <= kKeptStates; ++slot) {
+        const bool fills = slot < kept.size;
+        kept.keys[slot] = fills ? kept.states[slot].bits << 8 | slot : 0;
+        kept.words[slot] = fills ? kept.states[slot].incrementing : kNoWord + slot;
         if (to < n && kept.words[slot] == words_[to]) kept.goesOnSlot = slot;
       }
       for (std::size_t k = 0; k < count; ++k) held[offered[k]] = kNotOffered;
-      // Every parse passes through one of the last 16 positions.
+      // Every parse passes through one of the last 16 positions: looked at every 16th.
       bound_[to] = kept.states[0].bits + rest_[to];
-      if (loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
+      if (to % kMostCount == 0 && loses(*std::min_element(bound_.begin() + static_cast<std::ptrdiff_t>(to > kMostCount ? to - kMostCount + 1 : 0),
                                   bound_.begin() + static_cast<std::ptrdiff_t>(to) + 1)))
         return std::nullopt;
     }
@@ -168,7 +180,11 @@ class Parser {
     std::vector<State> entries;
     std::uint32_t slot = 0;  // the cheapest at the end
     for (std::size_t p = n; p > 0;) {
-      const State& state = at_[p].states[slot];
+      State state = at_[p].states[slot];
+      const std::size_t start = p - state.count;
+      state.kind = at_[start].states[state.from].incrementing == state.incrementing
+                       ? Keeping(runs_[start], state.count, inlineBits).first
+                       : Kind::Incrementing;
       entries.push_back(state);
       slot = state.from;
       p -= state.count;
@@ -188,7 +204,10 @@ class Parser {
     const unsigned inlineBits = header.InlineBits();
     runs_.resize(n);
     reached_.resize(n);
-    rest_.assign(n + 1, 0);
+    rest_.assign(n + kMostCount, kFar);
+    rest_[n] = 0;
+    std::array<std::uint32_t, kMostCount> lists;  // the bits of a list of each length
+    for (std::uint32_t c = 0; c < kMostCount; ++c) lists[c] = 7 + c * inlineBits;
     bound_.assign(n + 1, 0);
     std::size_t inOrder = 0;  // of the incrementing word and those after it, among the words so far
     for (std::size_t p = 0; p < n; ++p) {
@@ -208,14 +227,13 @@ class Parser {
       run.literal = word != header.literal ? 0 : goesOn(!last && next == header.literal, last ? 0 : runs_[p + 1].literal);
       const std::uint8_t incrementing = reached_[p] ? run.rising : 0;
       const std::uint8_t sameBits = std::max({run.repeat, run.rising, run.falling});
-      std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
-      for (std::size_t c = 1; c <= room; ++c) {
-        std::uint32_t cost = 7 + static_cast<std::uint32_t>(c) * inlineBits;
-        if (c <= std::max(run.literal, incrementing)) cost = 6;
-        else if (c <= sameBits) cost = 7 + inlineBits;
-        else if (c == kMostCount) continue;
-        fewest = std::min(fewest, cost + rest_[p + c]);
-      }
+      // The fewest bits from a position on are never more than from the one before (the
+      // first entry, a word shorter, takes no more), so an entry of a run is cheapest as
+      // long as it can be; a list takes no fewer bits than one, a list of one word as many.
+      const std::uint8_t free = std::max(run.literal, incrementing);
+      std::uint32_t fewest = 7 + inlineBits + rest_[p + sameBits];
+      if (free != 0) fewest = std::min(fewest, 6 + rest_[p + free]);
+      for (std::size_t c = 2; c < kMostCount; ++c) fewest = std::min(fewest, lists[c] + rest_[p + c]);
       rest_[p] = fewest;
     }
   }
