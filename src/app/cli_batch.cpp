@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <sstream>
+#include <string_view>
 #include <thread>
 
 #include "files/files.h"
@@ -46,6 +47,19 @@ struct Outcome {
   int code = kSuccess;
   bool done = false;
 };
+
+// What an input printed on standard error, each error and warning that does not name the
+// input named by it: "quarvel-cli: error: 'b.bin': ...".
+std::string Named(const std::string& err, const std::string& input) {
+  std::string named;
+  std::istringstream lines(err);
+  for (std::string line; std::getline(lines, line);) {
+    for (const std::string_view kind : {"quarvel-cli: error: ", "quarvel-cli: warning: "})
+      if (line.starts_with(kind) && line.find(input) == std::string::npos) line.insert(kind.size(), "'" + input + "': ");
+    named += line + '\n';
+  }
+  return named;
+}
 
 void Work(const InputWork& work, const std::string& input, const Streams& streams, Outcome& outcome) {
   try {
@@ -149,7 +163,7 @@ int ForEachInput(const std::vector<Input>& inputs, unsigned jobs, const BatchRep
     }
     clearProgress();
     worst = std::max(worst, outcome.code);
-    streams.err << outcome.err.str();
+    streams.err << Named(outcome.err.str(), inputs[i].name);
     const std::string out = outcome.out.str();
     if (report.titled && several && !out.empty()) {
       streams.out << (titledBefore ? "\n" : "") << inputs[i].name << ":\n";
