@@ -127,6 +127,7 @@ int ForEachInput(const std::vector<Input>& inputs, unsigned jobs, const BatchRep
   std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::mutex mutex;
   std::condition_variable finished;
+  std::size_t awaited = inputs.size();  // the input whose output is to be printed next
   std::atomic<std::size_t> next = 0;
   std::vector<std::jthread> pool;
   if (workers > 1) {
@@ -137,7 +138,7 @@ int ForEachInput(const std::vector<Input>& inputs, unsigned jobs, const BatchRep
           run(i);
           const std::lock_guard lock(mutex);
           outcomes[i].done = true;
-          finished.notify_all();
+          if (i == awaited) finished.notify_one();  // the printing thread waits for no other
         }
       });
   }
@@ -157,6 +158,7 @@ int ForEachInput(const std::vector<Input>& inputs, unsigned jobs, const BatchRep
     progress(i);
     if (workers > 1) {
       std::unique_lock lock(mutex);
+      awaited = i;
       finished.wait(lock, [&] { return outcome.done; });
     } else {
       run(i);
